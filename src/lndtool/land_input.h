@@ -1,0 +1,26 @@
+// Reading a land file for a verb: the bytes, the checked view, and the error report.
+#pragma once
+
+#include "land/lnd_file.h"
+#include "lndtool/cli.h"
+
+#include <string>
+#include <vector>
+
+namespace lndtool {
+
+class LandInput {
+public:
+    // Reads and checks the file; returns kExitOk, or kExitBadInput after reporting why.
+    int open(const std::string& path);
+    const std::string& path() const { return m_path; }
+    const std::vector<std::uint8_t>& bytes() const { return m_bytes; }
+    const lnd::LndView& view() const { return m_view; }
+
+private:
+    std::string m_path;
+    std::vector<std::uint8_t> m_bytes;
+    lnd::LndView m_view;
+};
+
+}  // namespace lndtool

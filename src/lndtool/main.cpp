@@ -1,0 +1,156 @@
+#include "lndtool/cli.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <iostream>
+
+namespace lndtool {
+
+namespace {
+
+std::vector<Verb>& registry() {
+    static std::vector<Verb> all;
+    return all;
+}
+
+void printOverview(std::FILE* out) {
+    std::fprintf(out, "usage: lndtool VERB [ARGS...]\n\nverbs:\n");
+    std::vector<const Verb*> sorted;
+    for (const Verb& v : registry()) sorted.push_back(&v);
+    std::sort(sorted.begin(), sorted.end(), [](const Verb* a, const Verb* b) { return a->name < b->name; });
+    for (const Verb* v : sorted) std::fprintf(out, "  %-58s %s\n", v->usage.c_str(), v->summary.c_str());
+    std::fprintf(out, "\nexit codes: 0 ok, 1 bad input file, 2 usage error\n");
+}
+
+int parseArgs(const Verb& verb, int argc, char** argv, Args& args) {
+    for (int k = 0; k < argc; ++k) {
+        std::string a = argv[k];
+        if (a.size() > 1 && a[0] == '-' && !(a[1] >= '0' && a[1] <= '9')) {
+            std::string name = a.substr(a[1] == '-' ? 2 : 1);
+            std::string value;
+            bool inlineValue = false;
+            if (auto eq = name.find('='); eq != std::string::npos) {
+                value = name.substr(eq + 1);
+                name = name.substr(0, eq);
+                inlineValue = true;
+            }
+            auto spec = std::find_if(verb.options.begin(), verb.options.end(),
+                                     [&](const OptionSpec& o) { return o.name == name; });
+            if (spec == verb.options.end()) return usageError(verb, "unknown option " + a);
+            if (spec->takesValue && !inlineValue) {
+                if (k + 1 >= argc) return usageError(verb, "option --" + name + " needs a value");
+                value = argv[++k];
+            } else if (!spec->takesValue && inlineValue) {
+                return usageError(verb, "option --" + name + " takes no value");
+            }
+            args.options[name] = value;
+        } else {
+            args.positional.push_back(a);
+        }
+    }
+    if (args.positional.size() < verb.minPositional) return usageError(verb, "missing arguments");
+    if (args.positional.size() > verb.maxPositional) return usageError(verb, "too many arguments");
+    return kExitOk;
+}
+
+}  // namespace
+
+VerbRegistrar::VerbRegistrar(Verb verb) { registry().push_back(std::move(verb)); }
+
+const std::vector<Verb>& verbs() { return registry(); }
+
+const Verb& verbNamed(const std::string& name) {
+    for (const Verb& v : registry())
+        if (v.name == name) return v;
+    std::fprintf(stderr, "lndtool: internal error: no verb %s\n", name.c_str());
+    std::abort();
+}
+
+int usageError(const Verb& verb, const std::string& message) {
+    std::fprintf(stderr, "lndtool %s: %s\nusage: lndtool %s\n", verb.name.c_str(), message.c_str(),
+                 verb.usage.c_str());
+    return kExitUsage;
+}
+
+int inputError(const std::string& message) {
+    std::fprintf(stderr, "lndtool: %s\n", message.c_str());
+    return kExitBadInput;
+}
+
+bool parseInt(const std::string& text, long long& value) {
+    if (text.empty()) return false;
+    errno = 0;
+    char* end = nullptr;
+    value = std::strtoll(text.c_str(), &end, 10);
+    return errno == 0 && end && *end == '\0';
+}
+
+bool parseNumberList(const std::string& text, std::vector<double>& values) {
+    values.clear();
+    std::size_t start = 0;
+    while (start <= text.size()) {
+        const std::size_t comma = text.find(',', start);
+        const std::string item = text.substr(start, comma == std::string::npos ? std::string::npos : comma - start);
+        if (item.empty()) return false;
+        errno = 0;
+        char* end = nullptr;
+        const double v = std::strtod(item.c_str(), &end);
+        if (errno != 0 || !end || *end != '\0') return false;
+        values.push_back(v);
+        if (comma == std::string::npos) break;
+        start = comma + 1;
+    }
+    return !values.empty();
+}
+
+std::string jsonString(const std::string& text) {
+    std::string out = "\"";
+    for (unsigned char c : text) {
+        switch (c) {
+        case '"': out += "\\\""; break;
+        case '\\': out += "\\\\"; break;
+        case '\n': out += "\\n"; break;
+        case '\r': out += "\\r"; break;
+        case '\t': out += "\\t"; break;
+        default:
+            if (c < 0x20) {
+                char buf[8];
+                std::snprintf(buf, sizeof buf, "\\u%04x", c);
+                out += buf;
+            } else {
+                out += char(c);
+            }
+        }
+    }
+    return out + "\"";
+}
+
+}  // namespace lndtool
+
+int main(int argc, char** argv) {
+    using namespace lndtool;
+    if (argc < 2 || std::string(argv[1]) == "--help" || std::string(argv[1]) == "-h" ||
+        std::string(argv[1]) == "help") {
+        printOverview(argc < 2 ? stderr : stdout);
+        return argc < 2 ? kExitUsage : kExitOk;
+    }
+    const std::string name = argv[1];
+    for (const Verb& verb : verbs()) {
+        if (verb.name != name) continue;
+        for (int k = 2; k < argc; ++k) {
+            const std::string a = argv[k];
+            if (a == "--help" || a == "-h") {
+                std::printf("usage: lndtool %s\n%s\n", verb.usage.c_str(), verb.summary.c_str());
+                return kExitOk;
+            }
+        }
+        Args args;
+        if (int rc = parseArgs(verb, argc - 2, argv + 2, args); rc != kExitOk) return rc;
+        return verb.run(args);
+    }
+    std::fprintf(stderr, "lndtool: unknown verb '%s'\n", name.c_str());
+    printOverview(stderr);
+    return kExitUsage;
+}
