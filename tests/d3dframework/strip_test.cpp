@@ -73,14 +73,6 @@ TEST(DeviceStrip, TerrainBlockWithMixedDiagonalsComesBackWhole) {
     EXPECT_LT(strip.size(), 2u * 512u);
 }
 
-TEST(DeviceStrip, StripNamesTheLowestVertexOfEachPosition) {
-    auto m = makeGrid(2, 1, [](int, int) { return false; });
-    std::vector<std::uint16_t> strip;
-    ASSERT_EQ(convertToSingleStrip(*m, strip), kDeviceOk);
-    for (std::uint16_t v : strip) {
-        for (std::uint32_t w = 0; w < v; ++w) EXPECT_NE(m->position(w), m->position(v));
-    }
-}
 
 TEST(DeviceStrip, SeparateIslandsKeepTheirWindingAcrossJoins) {
     // Three triangles sharing no position: every join must restore the even parity.
