@@ -58,14 +58,29 @@ inline std::uint16_t texelAt(const std::uint8_t* texels, std::size_t t) {
     return p;
 }
 
-// What one corner of a square contributes: its blend table shifted by its altitude, its
-// sea-band colour mask and alpha. Corners with the same table, altitude and mask give the
-// same colour at every texel, so they are merged and their weights added.
+// The colour corners of a square that share one blend table and altitude, with their
+// weights added: they give the same corner colour at every texel.
 struct CornerGroup {
     const BlockSynthesizer::Entry* table;   // indexed by noise: table of altitude + noise
-    std::uint16_t rgbMask;
     std::uint16_t weight[16][16];
 };
+
+// Eight texels of a square row in 16-bit lanes; arithmetic wraps like uint16_t.
+using U16x8 = std::uint16_t __attribute__((vector_size(16)));
+
+inline U16x8 load8(const std::uint16_t* p) {
+    U16x8 v;
+    std::memcpy(&v, p, sizeof v);
+    return v;
+}
+
+inline void storeTexels(std::uint8_t* out, const std::uint32_t px[16]) {
+    if constexpr (std::endian::native == std::endian::little) {
+        std::memcpy(out, px, 64);
+    } else {
+        for (int v = 0; v < 16; ++v) storeU32(out + 4 * v, px[v]);
+    }
+}
 
 }  // namespace
 
@@ -115,80 +130,78 @@ void BlockSynthesizer::synthesize(const TLndBlock& block, std::span<const TLndCo
             int countryA = kBlackTable;
             if (anyCountry) countryA = std::min(corners[0]->countryIndex(), int(countries.size()) - 1);
 
+            // A full-water corner is black: it adds to the alpha only. The other corners are
+            // grouped by table and altitude, which give the same colour at every texel.
             CornerGroup groups[4];
             std::uint16_t alpha[4];
-            int numGroups = 0;
-            int groupOf[4];
+            int numColourGroups = 0;
             for (int k = 0; k < 4; ++k) {
                 const TLndCell& cell = *corners[k];
-                int country = countryA;
-                if (k != 0 && cell.countryIndex() < numCountries) country = cell.countryIndex();
-                const Entry* table = tableFor(country, countries, materials) + cell.Altitude;
-                std::uint16_t rgbMask = 0xFFFF;
                 std::uint16_t a = 255;
                 if (cell.has(kCoast)) a = sea.coast;
                 else if (cell.has(kWater)) a = sea.water;
-                else if (cell.has(kFullWater)) { a = sea.fullWater; rgbMask = 0; }
+                else if (cell.has(kFullWater)) a = sea.fullWater;
                 alpha[k] = a;
+                if (!cell.has(kCoast) && !cell.has(kWater) && cell.has(kFullWater)) continue;
+                int country = countryA;
+                if (k != 0 && cell.countryIndex() < numCountries) country = cell.countryIndex();
+                const Entry* table = tableFor(country, countries, materials) + cell.Altitude;
                 int g = 0;
-                while (g < numGroups && !(groups[g].table == table && groups[g].rgbMask == rgbMask)) ++g;
-                if (g == numGroups) {
+                while (g < numColourGroups && groups[g].table != table) ++g;
+                if (g == numColourGroups) {
                     groups[g].table = table;
-                    groups[g].rgbMask = rgbMask;
-                    std::memset(groups[g].weight, 0, sizeof groups[g].weight);
-                    ++numGroups;
+                    std::memcpy(groups[g].weight, kCornerWeights.w[k], sizeof groups[g].weight);
+                    ++numColourGroups;
+                } else {
+                    std::uint16_t* w = &groups[g].weight[0][0];
+                    const std::uint16_t* cw = &kCornerWeights.w[k][0][0];
+                    for (int x = 0; x < 256; ++x) w[x] = static_cast<std::uint16_t>(w[x] + cw[x]);
                 }
-                groupOf[k] = g;
-            }
-            for (int k = 0; k < 4; ++k) {
-                std::uint16_t* w = &groups[groupOf[k]].weight[0][0];
-                const std::uint16_t* cw = &kCornerWeights.w[k][0][0];
-                for (int x = 0; x < 256; ++x) w[x] = static_cast<std::uint16_t>(w[x] + cw[x]);
             }
 
             for (int u = 0; u < kSquareTexels; ++u) {
                 const int r = 16 * i + u;
                 const std::size_t t0 = std::size_t(256) * r + 16 * j;
                 const std::uint8_t* n = &noise.Values[r][16 * j];
-                // Every sum below stays under 65536 because the weights of a texel add up to 255.
-                std::uint16_t accB[16] = {}, accG[16] = {}, accR[16] = {}, accA[16];
-                for (int v = 0; v < 16; ++v)
-                    accA[v] = static_cast<std::uint16_t>(
-                        kCornerWeights.w[0][u][v] * alpha[0] + kCornerWeights.w[1][u][v] * alpha[1] +
-                        kCornerWeights.w[2][u][v] * alpha[2] + kCornerWeights.w[3][u][v] * alpha[3]);
-                for (int g = 0; g < numGroups; ++g) {
+                // Every sum below stays under 65536 because the weights of a texel add up to
+                // 255, so 16-bit lanes that wrap give exactly the integer results.
+                U16x8 accB[2]{}, accG[2]{}, accR[2]{}, accA[2];
+                for (int h = 0; h < 2; ++h)
+                    accA[h] = load8(&kCornerWeights.w[0][u][8 * h]) * alpha[0] +
+                              load8(&kCornerWeights.w[1][u][8 * h]) * alpha[1] +
+                              load8(&kCornerWeights.w[2][u][8 * h]) * alpha[2] +
+                              load8(&kCornerWeights.w[3][u][8 * h]) * alpha[3];
+                for (int g = 0; g < numColourGroups; ++g) {
                     const CornerGroup& grp = groups[g];
-                    std::uint16_t p1[16], p2[16], cf[16];
+                    std::uint16_t a1[16], a2[16], acf[16];
                     for (int v = 0; v < 16; ++v) {
                         const Entry& e = grp.table[n[v]];
-                        p1[v] = texelAt(e.tex1, t0 + v);
-                        p2[v] = texelAt(e.tex2, t0 + v);
-                        cf[v] = static_cast<std::uint16_t>(e.coef);
+                        a1[v] = texelAt(e.tex1, t0 + v);
+                        a2[v] = texelAt(e.tex2, t0 + v);
+                        acf[v] = static_cast<std::uint16_t>(e.coef);
                     }
-                    const std::uint16_t* w = grp.weight[u];
-                    const std::uint16_t mask = grp.rgbMask;
-                    for (int v = 0; v < 16; ++v) {
-                        const std::uint16_t c1 = cf[v];
-                        const std::uint16_t c2 = static_cast<std::uint16_t>(255 - c1);
-                        // e*coef + e'*(255-coef) <= 248*255: fits 16 bits, and >> 8 is the division.
-                        const std::uint16_t b = static_cast<std::uint16_t>(
-                            (((p1[v] & 0x1F) << 3) * c1 + ((p2[v] & 0x1F) << 3) * c2) >> 8);
-                        const std::uint16_t gr = static_cast<std::uint16_t>(
-                            ((((p1[v] >> 5) & 0x1F) << 3) * c1 + (((p2[v] >> 5) & 0x1F) << 3) * c2) >> 8);
-                        const std::uint16_t rd = static_cast<std::uint16_t>(
-                            ((((p1[v] >> 10) & 0x1F) << 3) * c1 + (((p2[v] >> 10) & 0x1F) << 3) * c2) >> 8);
-                        accB[v] = static_cast<std::uint16_t>(accB[v] + w[v] * (b & mask));
-                        accG[v] = static_cast<std::uint16_t>(accG[v] + w[v] * (gr & mask));
-                        accR[v] = static_cast<std::uint16_t>(accR[v] + w[v] * (rd & mask));
+                    for (int h = 0; h < 2; ++h) {
+                        const U16x8 p1 = load8(a1 + 8 * h), p2 = load8(a2 + 8 * h), c1 = load8(acf + 8 * h);
+                        const U16x8 c2 = 255 - c1;
+                        const U16x8 w = load8(&grp.weight[u][8 * h]);
+                        // A channel times 8 is its 5 bits moved to bits 3..7. The blend
+                        // e*coef + e'*(255-coef) <= 248*255 fits 16 bits, and >> 8 divides.
+                        const U16x8 b = (((p1 << 3) & 0xF8) * c1 + ((p2 << 3) & 0xF8) * c2) >> 8;
+                        const U16x8 gr = (((p1 >> 2) & 0xF8) * c1 + ((p2 >> 2) & 0xF8) * c2) >> 8;
+                        const U16x8 rd = (((p1 >> 7) & 0xF8) * c1 + ((p2 >> 7) & 0xF8) * c2) >> 8;
+                        accB[h] += w * b;
+                        accG[h] += w * gr;
+                        accR[h] += w * rd;
                     }
                 }
-                std::uint8_t* out = texels + 4 * t0;
-                for (int v = 0; v < 16; ++v) {
-                    out[4 * v + 0] = static_cast<std::uint8_t>(accB[v] >> 8);
-                    out[4 * v + 1] = static_cast<std::uint8_t>(accG[v] >> 8);
-                    out[4 * v + 2] = static_cast<std::uint8_t>(accR[v] >> 8);
-                    out[4 * v + 3] = static_cast<std::uint8_t>(accA[v] >> 8);
+                // The high byte of each sum is the texel channel: blue | green << 8 | red << 16 | alpha << 24.
+                std::uint32_t px[16];
+                for (int h = 0; h < 2; ++h) {
+                    const U16x8 lo = (accB[h] >> 8) | (accG[h] & 0xFF00);
+                    const U16x8 hi = (accR[h] >> 8) | (accA[h] & 0xFF00);
+                    for (int v = 0; v < 8; ++v) px[8 * h + v] = std::uint32_t(lo[v]) | (std::uint32_t(hi[v]) << 16);
                 }
+                storeTexels(texels + 4 * t0, px);
             }
         }
     }
