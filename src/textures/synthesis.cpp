@@ -1,5 +1,7 @@
 #include "textures/synthesis.h"
 
+#include "d3dframework/dds_image.h"
+
 #include <algorithm>
 #include <bit>
 #include <cstring>
@@ -214,28 +216,10 @@ void synthesizeBlockTexels(const TLndBlock& block, std::span<const TLndCountry> 
     synth.synthesize(block, countries, materials, noise, sea, texels);
 }
 
-void writeBlockImageHeader(std::uint8_t* image) {
-    std::memset(image, 0, kBlockImageHeaderSize);
-    std::memcpy(image, kDdsMagic, 4);
-    storeU32(image + 4, 124);
-    storeU32(image + 8, 0x21007);       // caps, height, width, pixel format, mip count
-    storeU32(image + 12, 256);
-    storeU32(image + 16, 256);
-    storeU32(image + 28, 1);
-    storeU32(image + 76, 32);
-    storeU32(image + 80, 0x41);         // RGB with alpha
-    storeU32(image + 88, 32);
-    storeU32(image + 92, 0x00FF0000);
-    storeU32(image + 96, 0x0000FF00);
-    storeU32(image + 100, 0x000000FF);
-    storeU32(image + 104, 0xFF000000);
-    storeU32(image + 108, 0x401008);    // complex, texture, mipmap
-}
-
 void synthesizeBlockImage(BlockSynthesizer& synth, const TLndBlock& block, std::span<const TLndCountry> countries,
                           std::span<const TLndMaterial> materials, const TLndNoiseMap& noise, SeaAlphas sea,
                           std::uint8_t* image) {
-    writeBlockImageHeader(image);
+    writeDdsHeaderArgb(image, kBlockTextureSide, kBlockTextureSide);
     synth.synthesize(block, countries, materials, noise, sea, image + kBlockImageHeaderSize);
 }
 

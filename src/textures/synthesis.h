@@ -11,6 +11,7 @@
 // outside the country or material tables (see resolve rules in synthesis.cpp).
 #pragma once
 
+#include "d3dframework/dds_image.h"
 #include "land/lnd_format.h"
 
 #include <array>
@@ -23,8 +24,9 @@ namespace lnd {
 
 inline constexpr int kBlockTextureSide = 256;
 inline constexpr std::size_t kBlockTexelBytes = std::size_t(kBlockTextureSide) * kBlockTextureSide * 4;
-inline constexpr std::size_t kBlockImageHeaderSize = 128;   // "DDS " and the 124-byte header
-inline constexpr std::size_t kBlockImageSize = kBlockImageHeaderSize + kBlockTexelBytes;  // 262272
+inline constexpr std::size_t kBlockImageHeaderSize = kDdsFileHeaderBytes;   // "DDS " and the header
+inline constexpr std::size_t kBlockImageSize = kDdsArgb256Bytes;            // 262272
+static_assert(kBlockImageSize == kBlockImageHeaderSize + kBlockTexelBytes);
 
 // The alphas the sea bands give a corner (the first three sea parameters of the settings).
 struct SeaAlphas {
@@ -72,11 +74,8 @@ void synthesizeBlockTexels(const TLndBlock& block, std::span<const TLndCountry> 
                            std::span<const TLndMaterial> materials, const TLndNoiseMap& noise, SeaAlphas sea,
                            std::uint8_t* texels);
 
-// Writes the magic and the header of a 256 x 256, 32-bit-with-alpha DDS image into the first
-// 128 bytes of `image`; the texels follow at byte 128.
-void writeBlockImageHeader(std::uint8_t* image);
-
-// A whole block image (kBlockImageSize bytes): header and synthesised texels.
+// A whole block image (kBlockImageSize bytes): the header of a 256 x 256 DDS image of 32-bit
+// texels with alpha, then the synthesised texels from byte 128.
 void synthesizeBlockImage(BlockSynthesizer& synth, const TLndBlock& block, std::span<const TLndCountry> countries,
                           std::span<const TLndMaterial> materials, const TLndNoiseMap& noise, SeaAlphas sea,
                           std::uint8_t* image);
