@@ -21,14 +21,9 @@
 #include <string>
 #include <vector>
 
-// The device layer; CLand only holds its objects.
-namespace d3d {
-class Device;
-class Texture;
-}  // namespace d3d
-
 namespace lnd {
 
+class DeviceTexture;   // d3dframework/texture.h
 struct CBrushDef;
 class CSettings;
 class UserMessages;
@@ -118,7 +113,7 @@ private:
     bool m_exists = false;
 };
 
-using DeviceTexture = std::shared_ptr<d3d::Texture>;
+using TextureHandle = std::shared_ptr<DeviceTexture>;
 
 // Work that belongs to the terrain mesh and the texture synthesis but has to run when the
 // whole map is re-initialised. Those parts install these when they are set up; a hook that is
@@ -126,7 +121,7 @@ using DeviceTexture = std::shared_ptr<d3d::Texture>;
 struct MapRebuildHooks {
     std::function<void()> releaseMeshes;      // the three mesh tables and the mesh boxes
     std::function<void()> buildGeometry;      // BuildGeometry, LinkNeighbours, SyncEdgeFlags
-    std::function<void()> loadLoResTextures;  // LoadLoResTextures on m_device
+    std::function<void()> loadLoResTextures;  // LoadLoResTextures
     std::function<void()> buildAllMeshes;     // BuildAllMeshes
 };
 
@@ -224,9 +219,9 @@ public:
 
     // ---- Device resources --------------------------------------------------------------
 
-    d3d::Device* m_device = nullptr;               // set by the shell when the device exists
-    ResourceTable<DeviceTexture> m_loResTextures;  // one per low-resolution record
-    ResourceTable<DeviceTexture> m_blockTextures;  // one per block, made on first synthesis
+    // The device layer makes textures without a device object, so none is held here.
+    ResourceTable<TextureHandle> m_loResTextures;  // one per low-resolution record
+    ResourceTable<TextureHandle> m_blockTextures;  // one per block, made on first synthesis
     std::vector<std::uint8_t> m_scratchImage;      // kScratchImageSize bytes, reused by all
 
     // ---- Altitude brush state and edit history --------------------------------------------
