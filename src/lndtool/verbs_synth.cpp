@@ -7,13 +7,17 @@
 #include "app/settings.h"
 #include "app/settings_values.h"
 #include "land/file_io.h"
+#include "land/land.h"
 #include "textures/bmp_writer.h"
+#include "textures/exports.h"
 #include "textures/sample_land.h"
 #include "textures/synthesis.h"
 
 #include <cctype>
 #include <cstdio>
+#include <filesystem>
 #include <memory>
+#include <random>
 
 namespace lndtool {
 
@@ -79,6 +83,110 @@ int runSynth(const Args& args) {
     return kExitOk;
 }
 
+// Reads a land into the editor's model; kExitOk or kExitBadInput after reporting why.
+int openLand(const std::string& path, lnd::CLand& land) {
+    std::vector<std::uint8_t> bytes;
+    if (lnd::IoResult r = lnd::readWholeFile(path, bytes); !r) return inputError(r.message);
+    if (lnd::LndCheck check = land.adoptImage(std::move(bytes)); !check) return inputError(path + ": " + check.message);
+    land.m_landPath = path;
+    return kExitOk;
+}
+
+std::string xmlEscaped(const std::string& text) {
+    std::string out;
+    for (char c : text) {
+        switch (c) {
+        case '&': out += "&amp;"; break;
+        case '<': out += "&lt;"; break;
+        case '>': out += "&gt;"; break;
+        case '"': out += "&quot;"; break;
+        default: out += c;
+        }
+    }
+    return out;
+}
+
+// A settings file of the export names only, removed when done with.
+class ExportSettingsFile {
+public:
+    ExportSettingsFile(const std::string& root, const std::string& materials, const std::string& noise,
+                       const std::string& bump, const std::string& lores) {
+        std::random_device rd;
+        m_path = (std::filesystem::temp_directory_path() / ("lndtool-export-" + std::to_string(rd()) + ".xml")).string();
+        const std::string xml = "<settings><exports rootDirectory=\"" + xmlEscaped(root) + "\">" +
+                                "<materials subdirectory=\"" + xmlEscaped(materials) + "\"/>" +
+                                "<noiseMap subdirectory=\"" + xmlEscaped(noise) + "\"/>" +
+                                "<bumpMap subdirectory=\"" + xmlEscaped(bump) + "\"/>" +
+                                "<loresTextures subdirectory=\"" + xmlEscaped(lores) + "\"/></exports></settings>\n";
+        m_ok = bool(lnd::writeFileAtomic(m_path, {reinterpret_cast<const std::uint8_t*>(xml.data()), xml.size()}));
+    }
+    ~ExportSettingsFile() {
+        std::error_code ignored;
+        std::filesystem::remove(m_path, ignored);
+    }
+    bool ok() const { return m_ok; }
+    const std::string& path() const { return m_path; }
+
+private:
+    std::string m_path;
+    bool m_ok = false;
+};
+
+int runExport(const Args& args) {
+    const Verb& verb = verbNamed("export");
+    if (!args.has("root") || args.get("root").empty()) return usageError(verb, "missing --root DIR");
+    lnd::StreamMessages messages("lndtool");
+    std::unique_ptr<lnd::CSettings> user;
+    if (int rc = openSettings(args, messages, user); rc != kExitOk) return rc;
+    auto name = [&](const char* key, const char* fallback) {
+        const std::string v = user ? user->GetValue(key) : std::string();
+        return v.empty() ? std::string(fallback) : v;
+    };
+    std::string root = args.get("root");
+    if (root.back() != '/' && root.back() != '\\') root += '/';
+    ExportSettingsFile file(root, name("exportMaterials", "materials"), name("exportNoisemap", "noise"),
+                            name("exportBumpmap", "bump"), name("exportLores", "lores"));
+    if (!file.ok()) return inputError("cannot write a temporary settings file");
+    lnd::CSettings settings(messages, file.path());
+
+    lnd::CLand land;
+    if (int rc = openLand(args.positional[0], land); rc != kExitOk) return rc;
+    land.m_settings = &settings;
+    land.m_messages = &messages;
+    land.m_exportRoot = settings.GetValue("exportRoot");
+    std::string landName;
+    if (!lnd::landNameOf(land.m_landPath, landName))
+        return inputError(land.m_landPath + ": no land name can be derived from this path");
+    std::error_code ec;
+    std::filesystem::create_directories(root, ec);
+    lnd::ExportMaterials(land);
+    lnd::ExportNoiseMap(land);
+    lnd::ExportBumpMap(land);
+    lnd::LoadLoResTextures(land);
+    std::printf("%s\n", land.m_exportDir.c_str());
+    return kExitOk;
+}
+
+int runImportNoise(const Args& args) {
+    const Verb& verb = verbNamed("import-noise");
+    if (!args.has("o")) return usageError(verb, "missing -o OUT.lnd");
+    lnd::StreamMessages messages("lndtool");
+    lnd::CLand land;
+    if (int rc = openLand(args.positional[0], land); rc != kExitOk) return rc;
+    land.m_messages = &messages;
+    if (lnd::ImportNoiseMap(land, args.positional[1]) != 0) return kExitBadInput;
+    lnd::LndParts parts;
+    parts.header = *land.header();
+    parts.loRes = land.loResTex();
+    parts.blocks = land.blocks();
+    parts.countries = land.countries();
+    parts.materials = land.materials();
+    parts.noiseMap = land.noiseMap();
+    parts.bumpMap = land.bumpMap();
+    if (lnd::IoResult r = lnd::writeFileAtomic(args.get("o"), lnd::writePlain(parts)); !r) return inputError(r.message);
+    return kExitOk;
+}
+
 int runNew(const Args& args) {
     const Verb& verb = verbNamed("new");
     if (!args.has("o")) return usageError(verb, "missing -o OUT.lnd");
@@ -104,6 +212,12 @@ int runNew(const Args& args) {
 const VerbRegistrar kSynth({"synth", "synth LAND --block N -o OUT.(bmp|png|dds) [--settings FILE]",
                             "write the synthesised texture of block N (1-based)",
                             {{"block", true}, {"o", true}, {"settings", true}}, 1, 1, runSynth});
+const VerbRegistrar kExport({"export", "export LAND --root DIR [--settings FILE]",
+                              "write the material, noise, bump and low-resolution pictures and countries.xml",
+                              {{"root", true}, {"settings", true}}, 1, 1, runExport});
+const VerbRegistrar kImportNoise({"import-noise", "import-noise LAND IMAGE -o OUT.lnd",
+                                  "replace the noise map with a 256 x 256 BMP or TGA picture", {{"o", true}}, 2, 2,
+                                  runImportNoise});
 const VerbRegistrar kNew({"new", "new -o OUT.lnd [--seed N] [--size BLOCKS]",
                           "make a procedural sample island of BLOCKS x BLOCKS blocks (default 10)",
                           {{"o", true}, {"seed", true}, {"size", true}}, 0, 0, runNew});

@@ -1,10 +1,17 @@
 #include "textures/synthesis.h"
 
+#include "app/messages.h"
 #include "d3dframework/dds_image.h"
+#include "d3dframework/texture.h"
+#include "land/land.h"
+#include "textures/exports.h"
 
 #include <algorithm>
 #include <bit>
 #include <cstring>
+#include <exception>
+#include <memory>
+#include <string>
 
 namespace lnd {
 
@@ -221,6 +228,95 @@ void synthesizeBlockImage(BlockSynthesizer& synth, const TLndBlock& block, std::
                           std::uint8_t* image) {
     writeDdsHeaderArgb(image, kBlockTextureSide, kBlockTextureSide);
     synth.synthesize(block, countries, materials, noise, sea, image + kBlockImageHeaderSize);
+}
+
+}  // namespace lnd
+
+// ---- The land's device textures ------------------------------------------------------------
+
+namespace lnd {
+
+namespace {
+
+constexpr const char* kExceptionText = "Exception in loading texture, disabling high res textures";
+constexpr const char* kCreateFailedText = "Error in D3DXCreateTextureFromFileInMemory ";
+constexpr const char* kScaleFailedText = "D3DXLoadSurfaceFromSurface failed miserably !";
+
+// This kernel per thread of the editor (there is one), so synthesis allocates nothing.
+BlockSynthesizer& landSynthesizer() {
+    static BlockSynthesizer synth;
+    return synth;
+}
+
+}  // namespace
+
+void LoadLoResTextures(CLand& land) {
+    const std::string exportLores = landSetting(land, "exportLores");
+    const std::uint32_t count = land.hasImage() ? land.numLoResTextures() : 0;
+    land.m_loResTextures.make(count);
+    // Tiles made from now on must come from synthesis again, or a save would write the
+    // records' old tiles back over what the blocks show.
+    land.m_blockTextures.releaseAll();
+    const std::span<TLndLoResTex> records = land.loResTex();
+    std::vector<std::uint8_t> image(static_cast<std::size_t>(kDdsImageSize));
+    for (std::uint32_t l = 0; l < count; ++l) {
+        // Records are a fixed 65680 bytes apart; DdsSize is never a stride. The image is
+        // copied with the magic in place of DdsSize, so the file image is not touched.
+        const std::uint8_t* record = reinterpret_cast<const std::uint8_t*>(&records[l]);
+        std::memcpy(image.data(), record + kDdsImageOffset, image.size());
+        std::memcpy(image.data(), kDdsMagic, 4);
+        std::unique_ptr<DeviceTexture> texture;
+        if (deviceFailed(createTextureFromMemory(image.data(), image.size(), texture))) continue;
+        TextureHandle handle(std::move(texture));
+        if (!land.m_exportRoot.empty() && !exportLores.empty())
+            ExportTexture(land, land.m_exportRoot, exportLores, "LRTexture" + std::to_string(l) + ".bmp", *handle);
+        land.m_loResTextures.set(l, std::move(handle));
+    }
+}
+
+int SynthesizeBlockTexture(CLand& land, int b) {
+    if (!land.hasImage() || b < 0 || b >= land.numBlocks()) return -1;
+    if (!land.m_materialsExported) ExportMaterials(land);
+    if (!land.m_noiseExported) ExportNoiseMap(land);
+    if (!land.m_bumpExported) ExportBumpMap(land);
+    try {
+        land.m_scratchImage.assign(kBlockImageSize, 0);
+        if (!land.m_blockTextures.exists()) land.m_blockTextures.make(std::size_t(land.numBlocks()));
+        const SeaParms& sea = land.m_seaParms;
+        synthesizeBlockImage(landSynthesizer(), land.blocks()[std::size_t(b)], land.countries(), land.materials(),
+                             *land.noiseMap(), {sea.alphaCoast, sea.alphaWater, sea.alphaFullWater},
+                             land.m_scratchImage.data());
+        std::unique_ptr<DeviceTexture> texture;
+        if (deviceFailed(createTextureFromMemory(land.m_scratchImage.data(), kBlockImageSize, texture))) {
+            land.m_blockTextures.release(std::size_t(b));
+            land.m_textureError += kCreateFailedText;
+        } else
+            land.m_blockTextures.set(std::size_t(b), TextureHandle(std::move(texture)));
+        RefreshLoResTile(land, b);
+    } catch (const std::exception&) {
+        land.m_textureError = kExceptionText;
+    }
+    return 0;
+}
+
+void RefreshLoResTile(CLand& land, int b) {
+    if (!land.hasImage() || b < 0 || b >= land.numBlocks() || land.m_scratchImage.size() < kBlockImageSize) return;
+    const TLndBlock& block = land.blocks()[std::size_t(b)];
+    const std::int32_t index = block.LoResTexture, x = block.LoResX, y = block.LoResY;
+    // Values from the file: a bad texture index or a tile outside the 256 x 256 texture
+    // leaves every texture as it was.
+    if (index < 0 || !land.m_loResTextures.has(std::size_t(index))) return;
+    if (x < 0 || x > 192 || y < 0 || y > 192) return;
+    std::unique_ptr<DeviceTexture> temporary;
+    if (deviceFailed(createTextureFromMemory(land.m_scratchImage.data(), kBlockImageSize, temporary))) return;
+    DeviceTexture& loRes = *land.m_loResTextures.at(std::size_t(index));
+    if (loRes.width() != 256 || loRes.height() != 256) return;
+    const Rect tile{x, y, x + 64, y + 64};
+    loRes.addDirtyRect(&tile);
+    if (deviceFailed(loadSurfaceFromSurface(loRes, 0, &tile, *temporary, 0, nullptr, TextureFilter::Point)) &&
+        land.m_messages)
+        land.m_messages->error(kScaleFailedText);
+    filterTexture(loRes, 0);
 }
 
 }  // namespace lnd

@@ -81,3 +81,28 @@ void synthesizeBlockImage(BlockSynthesizer& synth, const TLndBlock& block, std::
                           std::uint8_t* image);
 
 }  // namespace lnd
+
+// ---- The land's device textures ------------------------------------------------------------
+
+namespace lnd {
+
+class CLand;
+
+// (Re)makes the land's low-resolution device textures from its records, one per record
+// (an entry stays empty when its record does not make a texture), exports them when the
+// settings ask for it, and empties every block texture so that synthesis refreshes the
+// tiles again.
+void LoadLoResTextures(CLand& land);
+
+// Synthesises the texture of block record `b` into the land's scratch image, makes its entry
+// of the block-texture table and refreshes the block's low-resolution tile. Runs the
+// once-per-land exports first. Failures are appended to m_textureError. Returns 0, or -1
+// when `b` names no block record (nothing is done then).
+int SynthesizeBlockTexture(CLand& land, int b);
+
+// Scales the image in the scratch buffer into block `b`'s 64 x 64 tile of its low-resolution
+// texture. Skipped when the block names no texture, its tile does not lie inside the texture
+// or either texture cannot be had.
+void RefreshLoResTile(CLand& land, int b);
+
+}  // namespace lnd
