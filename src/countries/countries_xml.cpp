@@ -1,12 +1,11 @@
 #include "countries/countries_xml.h"
 
+#include "app/settings.h"
 #include "land/file_io.h"
 
 #include <pugixml.hpp>
 
 #include <algorithm>
-#include <cctype>
-#include <climits>
 #include <cstdio>
 #include <cstring>
 
@@ -35,20 +34,6 @@ std::string countriesXmlText(std::span<const TLndCountry> countries) {
 bool writeCountriesXml(const std::string& path, std::span<const TLndCountry> countries) {
     const std::string text = countriesXmlText(countries);
     return bool(writeFileAtomic(path, {reinterpret_cast<const std::uint8_t*>(text.data()), text.size()}));
-}
-
-std::int32_t textToInt(const char* text) {
-    const unsigned char* p = reinterpret_cast<const unsigned char*>(text);
-    while (std::isspace(*p)) ++p;
-    bool negative = false;
-    if (*p == '+' || *p == '-') negative = *p++ == '-';
-    long long value = 0;
-    for (; std::isdigit(*p); ++p) {
-        value = value * 10 + (*p - '0');
-        if (value > std::int64_t(INT_MAX) + 1) value = std::int64_t(INT_MAX) + 1;   // saturate, keep scanning
-    }
-    if (negative) value = -value;
-    return static_cast<std::int32_t>(std::clamp<long long>(value, INT_MIN, INT_MAX));
 }
 
 namespace {
@@ -153,7 +138,7 @@ FillReport fillCountry(const std::vector<const CoefElement*>& coefs, const std::
             ++report.skippedElements;
             continue;
         }
-        const std::int32_t h = textToInt(e->h->c_str());
+        const std::int32_t h = textToInt(*e->h);
         if (h < 0 || h > 255) {
             ++report.skippedElements;
             continue;
@@ -161,7 +146,7 @@ FillReport fillCountry(const std::vector<const CoefElement*>& coefs, const std::
         TLndCoef& entry = out.Coefs[h];
         if (e->coef) {
             // A weight outside 0..255 would overflow the blend; no valid file holds one.
-            const std::int32_t coef = textToInt(e->coef->c_str());
+            const std::int32_t coef = textToInt(*e->coef);
             if (coef < 0 || coef > 255) ++report.clampedWeights;
             entry.coef = std::clamp<std::int32_t>(coef, 0, 255);
         }

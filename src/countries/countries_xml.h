@@ -26,10 +26,6 @@ std::string countriesXmlText(std::span<const TLndCountry> countries);
 // Writes the file atomically; false when it cannot be written (the exports ignore that).
 bool writeCountriesXml(const std::string& path, std::span<const TLndCountry> countries);
 
-// Standard text-to-integer reading: leading white space, optional sign, the longest run of
-// digits, 0 when there are none. Values beyond 32 bits saturate instead of wrapping.
-std::int32_t textToInt(const char* text);
-
 // One `coef` element, as attribute texts (absent attributes are empty optionals).
 struct CoefElement {
     std::optional<std::string> h, mat1, mat2, coef;

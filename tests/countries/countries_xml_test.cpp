@@ -122,16 +122,6 @@ TEST(CountriesXmlReader, BadElementsAreSkippedAndLaterOnesWin) {
     EXPECT_EQ(f.coefsOf("").size(), 1u);
 }
 
-TEST(CountriesXmlReader, TextToIntFollowsTheStandardRules) {
-    EXPECT_EQ(textToInt("  42abc"), 42);
-    EXPECT_EQ(textToInt("-17"), -17);
-    EXPECT_EQ(textToInt("+8"), 8);
-    EXPECT_EQ(textToInt("x1"), 0);
-    EXPECT_EQ(textToInt(""), 0);
-    EXPECT_EQ(textToInt("99999999999999999999999"), INT_MAX);
-    EXPECT_EQ(textToInt("-99999999999999999999999"), INT_MIN);
-}
-
 TEST(CountriesXmlReader, HostileFilesAreRefusedAndChangeNothing) {
     CountriesFile f = parseText(R"(<countries><country id="keep"/></countries>)");
     auto refuse = [&](const std::string& text) {
