@@ -12,8 +12,8 @@ Matrix matrixIdentity() { return Matrix(1.0f); }
 Matrix matrixMultiply(const Matrix& a, const Matrix& b) { return b * a; }
 
 bool matrixInverse(const Matrix& m, Matrix& out) {
-    // glm's inverse does not report singular input, so test the determinant first; the
-    // transpose of our layout is the inverse's transpose, so glm can work on it directly.
+    // glm's inverse does not report singular input. Our layout is glm's transpose, and the
+    // inverse of a transpose is the transposed inverse, so glm's result needs no change.
     const float det = glm::determinant(m);
     if (det == 0.0f || !std::isfinite(det)) return false;
     out = glm::inverse(m);

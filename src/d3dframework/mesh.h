@@ -84,7 +84,7 @@ public:
     // The position of vertex `v` (which must be below vertexCount()).
     glm::vec3 position(std::uint32_t v) const;
 
-    // Moves on every change (creation counts as one).
+    // Moves on every change; above 0 from creation on.
     std::uint64_t changeCount() const { return m_changeCount; }
     void noteChanged() { ++m_changeCount; }
 

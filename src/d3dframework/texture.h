@@ -92,7 +92,7 @@ public:
     // Unlocked access for readers and the renderer; null for a level that does not exist.
     const std::uint8_t* levelBytes(std::uint32_t level) const;
 
-    // Moves on every change of any level (creation counts as one).
+    // Moves on every change of any level; above 0 from creation on.
     std::uint64_t changeCount() const { return m_changeCount; }
     // Level-0 rectangles changed since the last clearDirty(), DXT3 ones widened to whole
     // blocks; a change of the whole level is one full rectangle.
