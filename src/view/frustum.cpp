@@ -1,28 +1,15 @@
 #include "view/frustum.h"
 
 #include <glm/geometric.hpp>
-#include <glm/matrix.hpp>
 
 #include <cmath>
 
 namespace lnd {
 
-glm::vec4 planeFromPoints(const glm::vec3& p1, const glm::vec3& p2, const glm::vec3& p3) {
-    glm::vec3 n = glm::cross(p2 - p1, p3 - p1);
-    const float len = glm::length(n);
-    if (len > 0.0f) n /= len;
-    return glm::vec4(n, -glm::dot(n, p1));
-}
-
-glm::vec3 transformCoord(const glm::vec3& p, const glm::mat4& m) {
-    const glm::vec4 r = m * glm::vec4(p, 1.0f);
-    return r.w != 0.0f ? glm::vec3(r) / r.w : glm::vec3(r);
-}
-
 namespace {
 
 struct Face {
-    glm::vec4 plane;
+    Plane plane;
     std::array<glm::vec3, 4> quad;   // in cycle order
 };
 
@@ -30,12 +17,11 @@ float cross2(float ax, float ay, float bx, float by) { return ax * by - ay * bx;
 
 // Whether segment P-Q passes through the face (its plane inside its quad).
 bool edgeCrossesFace(const glm::vec3& p, const glm::vec3& q, const Face& f) {
-    const float dp = planeValue(f.plane, p);
-    const float dq = planeValue(f.plane, q);
+    const float dp = planeDotCoord(f.plane, p);
+    const float dq = planeDotCoord(f.plane, q);
     if ((dp > 0.0f && dq > 0.0f) || (dp < 0.0f && dq < 0.0f)) return false;
-    const float denom = dp - dq;
-    if (denom == 0.0f) return false;   // parallel to the plane
-    const glm::vec3 x = p + (q - p) * (dp / denom);
+    glm::vec3 x;
+    if (!planeIntersectLine(f.plane, p, q, x)) return false;
 
     // Project onto the plane of the two axes other than the normal's dominant one. Ties pick
     // a dominant axis too, so the projection never flattens the face into a line.
@@ -82,11 +68,12 @@ std::array<Face, 6> boxFaces(const BoundingBox& b) {
 
 }  // namespace
 
-void Frustum::UpdateFrustum(const glm::mat4& view, const glm::mat4& projection) {
-    const glm::mat4 inv = glm::inverse(projection * view);   // inverse of view x projection
+void Frustum::UpdateFrustum(const Matrix& view, const Matrix& projection) {
+    Matrix inv;
+    if (!matrixInverse(matrixMultiply(view, projection), inv)) return;
     static constexpr glm::vec3 kClip[8] = {{-1, -1, 0}, {1, -1, 0}, {-1, 1, 0}, {1, 1, 0},
                                            {-1, -1, 1}, {1, -1, 1}, {-1, 1, 1}, {1, 1, 1}};
-    for (int k = 0; k < 8; ++k) m_corners[std::size_t(k)] = transformCoord(kClip[k], inv);
+    for (int k = 0; k < 8; ++k) m_corners[std::size_t(k)] = vec3TransformCoord(kClip[k], inv);
     const auto& c = m_corners;
     m_planes[kNear] = planeFromPoints(c[0], c[1], c[2]);
     m_planes[kFar] = planeFromPoints(c[6], c[7], c[5]);
@@ -104,7 +91,7 @@ int Frustum::CullBlock(const BoundingBox& box) const {
     for (const glm::vec3& p : corners) {
         unsigned code = 0;
         for (int k = 0; k < 6; ++k)
-            if (planeValue(m_planes[std::size_t(k)], p) < 0.0f) code |= 1u << k;
+            if (planeDotCoord(m_planes[std::size_t(k)], p) < 0.0f) code |= 1u << k;
         if (code == 0) return kCullInside;
         all &= code;
     }
@@ -125,7 +112,7 @@ int Frustum::CullBlock(const BoundingBox& box) const {
     }
 
     for (const Face& f : bf)
-        if (planeValue(f.plane, m_corners[0]) < 0.0f) return kCullOutsideSlow;
+        if (planeDotCoord(f.plane, m_corners[0]) < 0.0f) return kCullOutsideSlow;
     return kCullInsideSlow;
 }
 

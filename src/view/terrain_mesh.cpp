@@ -29,6 +29,7 @@ void widen(glm::vec3& mn, glm::vec3& mx, const glm::vec3& p) {
 }  // namespace
 
 void CTerrainMesh::BuildGeometry(std::span<const TLndBlock> blocks, LandBounds& bounds) {
+    ReleaseAllMeshes();   // they belong to the previous geometry
     m_geometry.assign(blocks.size(), BlockGeometry{});
     for (std::size_t b = 0; b < blocks.size(); ++b) {
         const TLndBlock& blk = blocks[b];
@@ -172,23 +173,103 @@ void CTerrainMesh::fillLevelVertices(int b, MeshLevel level, std::span<TerrainVe
             const std::size_t n = std::size_t(v[k]);
             tri[k].position = g.positions[n];
             tri[k].colour = g.shades[n];
-            tri[k].loResUv = g.loResUv[n];
-            tri[k].blockUv = g.blockUv[n];
+            tri[k].loRes = g.loResUv[n];
+            tri[k].block = g.blockUv[n];
         }
-        // No vertex is shared, so the vertex normal is the face normal. Every terrain
-        // triangle winds the same way seen from above, so this cross product points up.
-        glm::vec3 nrm = glm::cross(tri[2].position - tri[0].position, tri[1].position - tri[0].position);
-        const float len = glm::length(nrm);
-        nrm = len > 0.0f ? nrm / len : glm::vec3(0.0f, 1.0f, 0.0f);
-        for (int k = 0; k < 3; ++k) tri[k].normal = nrm;
+        for (int k = 0; k < 3; ++k) tri[k].normal = glm::vec3(0.0f);   // the mesh computes them
     }
 }
 
-BoundingBox CTerrainMesh::blockBox(int b) const {
-    const BlockGeometry& g = m_geometry[std::size_t(b)];
-    BoundingBox box{g.positions[0], g.positions[0]};
-    for (const glm::vec3& p : g.positions) widen(box.min, box.max, p);
-    return box;
+DeviceResult CTerrainMesh::BuildBlockMeshes(int b) {
+    if (b < 0 || b >= blockCount()) return kDeviceInvalidCall;
+    ensureTables();
+    const std::size_t n = std::size_t(b);
+    for (MeshLevel level : {MeshLevel::Full, MeshLevel::Medium, MeshLevel::Low}) {
+        std::unique_ptr<DeviceMesh>& slot = level == MeshLevel::Full     ? m_full[n]
+                                            : level == MeshLevel::Medium ? m_medium[n]
+                                                                         : m_low[n];
+        const auto faces = std::uint32_t(levelTriangleCount(level));
+        slot.reset();
+        if (level == MeshLevel::Full) m_boxes[n].reset();
+        std::unique_ptr<DeviceMesh> mesh;
+        if (deviceFailed(DeviceMesh::create(faces, 3 * faces, VertexFormat::Terrain, mesh))) continue;
+
+        void* data = nullptr;
+        if (deviceFailed(mesh->lockVertexBuffer(LockMode::ReadWrite, data))) return kDeviceFail;
+        auto* vertices = static_cast<TerrainVertex*>(data);
+        fillLevelVertices(b, level, std::span<TerrainVertex>(vertices, 3 * faces));
+        if (level == MeshLevel::Full) {
+            BoundingBox bb;
+            if (!deviceFailed(computeBoundingBox(vertices, 3 * faces, sizeof(TerrainVertex), bb.min, bb.max)))
+                m_boxes[n] = bb;
+        }
+        mesh->unlockVertexBuffer();
+
+        std::uint16_t* indices = nullptr;
+        if (deviceFailed(mesh->lockIndexBuffer(LockMode::ReadWrite, indices))) return kDeviceFail;
+        for (std::uint32_t k = 0; k < 3 * faces; ++k) indices[k] = static_cast<std::uint16_t>(k);
+        mesh->unlockIndexBuffer();
+
+        computeNormals(*mesh);
+        slot = std::move(mesh);
+    }
+    return kDeviceOk;
+}
+
+void CTerrainMesh::ensureTables() {
+    const std::size_t n = m_geometry.size();
+    if (m_full.size() == n && m_boxes.size() == n) return;
+    ReleaseAllMeshes();
+    m_full.resize(n);
+    m_medium.resize(n);
+    m_low.resize(n);
+    m_boxes.resize(n);
+}
+
+void CTerrainMesh::BuildAllMeshes() {
+    ensureTables();
+    for (int b = 0; b < blockCount(); ++b) BuildBlockMeshes(b);
+}
+
+void CTerrainMesh::ReleaseBlockMeshes(int b) {
+    if (b < 0 || std::size_t(b) >= m_full.size()) return;
+    m_full[std::size_t(b)].reset();
+    m_medium[std::size_t(b)].reset();
+    m_low[std::size_t(b)].reset();
+    m_boxes[std::size_t(b)].reset();
+}
+
+void CTerrainMesh::ReleaseAllMeshes() {
+    m_full.clear();
+    m_medium.clear();
+    m_low.clear();
+    m_boxes.clear();
+}
+
+DeviceResult CTerrainMesh::RebuildBlocks(std::span<const int> changed, std::span<const TLndBlock> blocks) {
+    DeviceResult result = kDeviceOk;
+    for (int b : changed) {
+        if (b < 0 || b >= blockCount() || std::size_t(b) >= blocks.size()) continue;
+        RefreshBlockHeights(b, blocks[std::size_t(b)]);
+        ReleaseBlockMeshes(b);
+        const DeviceResult r = BuildBlockMeshes(b);
+        if (deviceFailed(r)) result = r;
+    }
+    return result;
+}
+
+const DeviceMesh* CTerrainMesh::mesh(int b, MeshLevel level) const {
+    if (b < 0 || std::size_t(b) >= m_full.size()) return nullptr;
+    switch (level) {
+    case MeshLevel::Full: return m_full[std::size_t(b)].get();
+    case MeshLevel::Medium: return m_medium[std::size_t(b)].get();
+    default: return m_low[std::size_t(b)].get();
+    }
+}
+
+const BoundingBox* CTerrainMesh::box(int b) const {
+    if (b < 0 || std::size_t(b) >= m_boxes.size() || !m_boxes[std::size_t(b)]) return nullptr;
+    return &*m_boxes[std::size_t(b)];
 }
 
 std::uint8_t CTerrainMesh::lodFor(int row, int column) const {
@@ -213,17 +294,15 @@ int CTerrainMesh::forcedLodFromSetting(const char* text) {
     return v >= 1 && v <= 3 ? int(v) : 0;
 }
 
-void CTerrainMesh::UpdateVisibility(const GridMap& blockIndex, const Frustum& frustum,
-                                    std::span<const BoundingBox* const> boxes) {
+void CTerrainMesh::UpdateVisibility(const GridMap& blockIndex, const Frustum& frustum) {
     if (!m_lodDirty) return;
     m_lodDirty = false;
     for (int r = 0; r < kGridSize; ++r) {
         for (int c = 0; c < kGridSize; ++c) {
             std::uint8_t v = blockIndex[r][c];
             if (v != 0) {
-                const std::size_t n = std::size_t(v) - 1;
-                const BoundingBox* box = n < boxes.size() ? boxes[n] : nullptr;
-                if (box == nullptr || !CullKeeps(frustum.CullBlock(*box))) v = 0;
+                const BoundingBox* bb = box(int(v) - 1);
+                if (bb == nullptr || !CullKeeps(frustum.CullBlock(*bb))) v = 0;
             }
             m_visibleMap[r][c] = v;
         }

@@ -3,6 +3,7 @@
 // Nothing here is saved; all of it is rebuilt from the cells on every land load.
 #pragma once
 
+#include "d3dframework/mesh.h"
 #include "land/lnd_format.h"
 #include "view/lod_patterns.h"
 
@@ -11,6 +12,8 @@
 
 #include <array>
 #include <cstdint>
+#include <memory>
+#include <optional>
 #include <span>
 #include <vector>
 
@@ -24,16 +27,6 @@ inline constexpr std::uint8_t LodMedium = 6;
 inline constexpr std::uint8_t LodLow = 16;
 
 enum class MeshLevel { Full = 0, Medium = 1, Low = 2 };
-
-// The vertex of all three terrain meshes: position, normal, colour, lo-res pair, block pair.
-struct TerrainVertex {
-    glm::vec3 position;
-    glm::vec3 normal;
-    std::uint32_t colour;   // alpha-red-green-blue; only blue (the cell's shade byte) is used
-    glm::vec2 loResUv;
-    glm::vec2 blockUv;
-};
-static_assert(sizeof(TerrainVertex) == 44, "the renderer uploads vertices byte for byte");
 
 // One triangle of a block's full-detail list; `diagonal` is 0 when the cell is cut b-c
 // (Split set) and 1 when cut a-d.
@@ -93,7 +86,7 @@ public:
     using GridMap = std::uint8_t[kGridSize][kGridSize];
 
     // Fills vertices, triangles and extents of every block from its cells, widening
-    // `bounds` with every corner. Replaces whatever geometry was held.
+    // `bounds` with every corner. Replaces whatever geometry was held and drops the meshes.
     void BuildGeometry(std::span<const TLndBlock> blocks, LandBounds& bounds);
 
     // Fills the eight neighbour slots of every block from the extents.
@@ -111,18 +104,33 @@ public:
     const BlockGeometry& geometry(int b) const { return m_geometry[std::size_t(b)]; }
 
     // The unshared vertices of one level of block b, three per triangle, in triangle order;
-    // normals are the face normals. Returns the triangle count.
+    // normals are left zero for the mesh build to compute. `out` holds up to 3 x the
+    // level's triangle count.
     static int levelTriangleCount(MeshLevel level);
     void fillLevelVertices(int b, MeshLevel level, std::span<TerrainVertex> out) const;
 
-    // Box over the full-detail vertices of block b.
-    BoundingBox blockBox(int b) const;
+    // Creates the three meshes of block b (vertices, identity indices, normals) and the box
+    // of its full mesh, replacing its table entries. A mesh that cannot be created stays
+    // empty and the others are still built; kDeviceFail when a buffer cannot be locked
+    // (meshes made before that stay).
+    DeviceResult BuildBlockMeshes(int b);
+    // Makes the tables for the block count when absent, then builds every block's meshes.
+    void BuildAllMeshes();
+    void ReleaseBlockMeshes(int b);
+    // Releases every mesh and drops the tables.
+    void ReleaseAllMeshes();
+    // After an altitude edit: for each listed block (entries -1 skipped) copies the new
+    // heights, releases its meshes and builds them again.
+    DeviceResult RebuildBlocks(std::span<const int> changed, std::span<const TLndBlock> blocks);
+
+    bool meshTablesExist() const { return !m_full.empty(); }
+    // Null for a block without that mesh (out of range, no tables, or an empty entry).
+    const DeviceMesh* mesh(int b, MeshLevel level) const;
+    const BoundingBox* box(int b) const;
 
     // Once per frame: when m_lodDirty is set, recomputes m_visibleMap (blockIndex minus the
-    // squares the frustum culls or whose block has no box) and m_lodMap, then clears it.
-    // `boxes` holds one entry per block; a null entry means the block has no mesh.
-    void UpdateVisibility(const GridMap& blockIndex, const Frustum& frustum,
-                          std::span<const BoundingBox* const> boxes);
+    // squares the frustum culls or whose block has no mesh) and m_lodMap, then clears it.
+    void UpdateVisibility(const GridMap& blockIndex, const Frustum& frustum);
 
     // Level for a square at (row, column) seen from m_cameraSquare, honouring m_forcedLod.
     std::uint8_t lodFor(int row, int column) const;
@@ -137,7 +145,12 @@ public:
     CameraSquare m_cameraSquare;
 
 private:
+    void ensureTables();
+
     std::vector<BlockGeometry> m_geometry;
+    // Mesh tables, one entry per block; empty while no meshes were built.
+    std::vector<std::unique_ptr<DeviceMesh>> m_full, m_medium, m_low;
+    std::vector<std::optional<BoundingBox>> m_boxes;
 };
 
 }  // namespace lnd

@@ -174,21 +174,65 @@ TEST(TerrainGeometry, NeighboursOfDifferentLevelsShareEveryEdgeSegment) {
     }
 }
 
-TEST(TerrainGeometry, FaceNormalsPointUpAndRefreshTakesNewHeights) {
-    TestLand land(lndtest::LandBuilder().block(1, 1));
+TEST(TerrainMeshes, ThreeMeshesPerBlockWithIdentityIndicesBoxAndNormals) {
+    TestLand land(lndtest::LandBuilder().block(1, 1).block(1, 2));
     CTerrainMesh mesh = built(land);
-    for (MeshLevel level : {MeshLevel::Full, MeshLevel::Medium, MeshLevel::Low})
-        for (const TerrainVertex& v : levelVertices(mesh, 0, level)) {
-            EXPECT_GT(v.normal.y, 0.0f);
-            EXPECT_NEAR(glm::length(v.normal), 1.0f, 1e-5f);
+    EXPECT_FALSE(mesh.meshTablesExist());
+    EXPECT_EQ(mesh.mesh(0, MeshLevel::Full), nullptr);
+    mesh.BuildAllMeshes();
+    for (int b = 0; b < 2; ++b) {
+        for (MeshLevel level : {MeshLevel::Full, MeshLevel::Medium, MeshLevel::Low}) {
+            const DeviceMesh* m = mesh.mesh(b, level);
+            ASSERT_NE(m, nullptr);
+            const auto faces = std::uint32_t(CTerrainMesh::levelTriangleCount(level));
+            EXPECT_EQ(m->faceCount(), faces);
+            EXPECT_EQ(m->vertexCount(), 3 * faces);
+            EXPECT_EQ(m->format(), VertexFormat::Terrain);
+            for (std::uint32_t k = 0; k < 3 * faces; ++k) ASSERT_EQ(m->indices()[k], k);
+            const auto* v = reinterpret_cast<const TerrainVertex*>(m->vertexBytes());
+            const auto expect = levelVertices(mesh, b, level);
+            for (std::uint32_t k = 0; k < 3 * faces; ++k) {
+                ASSERT_EQ(v[k].position, expect[k].position);
+                ASSERT_EQ(v[k].block, expect[k].block);
+                EXPECT_NEAR(glm::length(v[k].normal), 1.0f, 1e-5f);
+            }
         }
+        const BoundingBox* box = mesh.box(b);
+        ASSERT_NE(box, nullptr);
+        const BlockGeometry& g = mesh.geometry(b);
+        glm::vec3 mn(1e9f), mx(-1e9f);
+        for (const glm::vec3& p : g.positions) { mn = glm::min(mn, p); mx = glm::max(mx, p); }
+        EXPECT_EQ(box->min, mn);
+        EXPECT_EQ(box->max, mx);
+    }
+    EXPECT_EQ(mesh.mesh(2, MeshLevel::Full), nullptr);
+    EXPECT_EQ(mesh.mesh(-1, MeshLevel::Low), nullptr);
+    EXPECT_EQ(mesh.box(5), nullptr);
+}
+
+TEST(TerrainMeshes, AnEditRebuildsTheChangedBlocksFromTheirNewHeightsOnly) {
+    TestLand land(lndtest::LandBuilder().block(1, 1).block(1, 2));
+    CTerrainMesh mesh = built(land);
+    mesh.BuildAllMeshes();
+    const DeviceMesh* untouched = mesh.mesh(1, MeshLevel::Full);
     TLndBlock& blk = land.blocks()[0];
     const glm::vec3 before = mesh.geometry(0).positions[vertexNumber(3, 4)];
-    blk.Cells[3][4].Altitude = 250;
-    blk.MapX = 9999.0f;   // only heights are refreshed
-    mesh.RefreshBlockHeights(0, blk);
-    EXPECT_EQ(mesh.geometry(0).positions[vertexNumber(3, 4)], glm::vec3(before.x, 250.0f, before.z));
-    mesh.RefreshBlockHeights(7, blk);   // no such block: ignored
+    blk.Cells[3][4].Altitude = 255;
+    blk.MapX = 9999.0f;   // only heights are taken again
+    const int changed[] = {0, -1, 7};
+    EXPECT_EQ(mesh.RebuildBlocks(changed, land.blocks()), kDeviceOk);
+    EXPECT_EQ(mesh.geometry(0).positions[vertexNumber(3, 4)], glm::vec3(before.x, 255.0f, before.z));
+    EXPECT_EQ(mesh.box(0)->max.y, 255.0f);
+    EXPECT_EQ(mesh.mesh(1, MeshLevel::Full), untouched);
+    const auto* v = reinterpret_cast<const TerrainVertex*>(mesh.mesh(0, MeshLevel::Full)->vertexBytes());
+    bool found = false;
+    for (std::uint32_t k = 0; k < 1536; ++k) found |= v[k].position == glm::vec3(before.x, 255.0f, before.z);
+    EXPECT_TRUE(found);
+
+    // A new geometry drops the meshes of the old one.
+    LandBounds bounds;
+    mesh.BuildGeometry(land.blocks(), bounds);
+    EXPECT_FALSE(mesh.meshTablesExist());
 }
 
 TEST(NeighbourLinks, AloneAtGridEdgesAndAroundAHole) {
