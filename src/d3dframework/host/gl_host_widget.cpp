@@ -107,6 +107,8 @@ void CD3DHostWidget::shutdownHost() {
     }
     m_closing = true;
     if (context() != nullptr) {
+        // The context outlives this object's members; it must not call back into them.
+        disconnect(context(), &QOpenGLContext::aboutToBeDestroyed, this, &CD3DHostWidget::contextGoing);
         makeCurrent();
     }
     cleanup3DEnvironment();
@@ -172,6 +174,9 @@ void CD3DHostWidget::initializeGL() {
 void CD3DHostWidget::contextGoing() {
     // The widget moved to another window (or is going): everything on the old context dies
     // with it, so the device objects are released now and made again on the new context.
+    if (m_closing) {
+        return;
+    }
     makeCurrent();
     if (deviceObjectsLive()) {
         invalidateDeviceObjects();
