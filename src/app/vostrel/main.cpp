@@ -1,5 +1,6 @@
 // Vostrel [LAND]
-// Vostrel --screenshot OUT.png [--camera X,Y,Z,YAW,PITCH] [--size WxH] LAND
+// Vostrel --screenshot OUT.png [--camera X,Y,Z,YAW,PITCH] [--size WxH] [--frames N] LAND
+//   (YAW and PITCH in degrees; --frames N draws N more frames and prints uploads and speed)
 //   draws the first complete frame at a fixed size, writes it and exits (0, or 1 when the
 //   land or the picture fails, 2 for bad arguments).
 #include "app/messages.h"
@@ -9,12 +10,15 @@
 #include "land/land.h"
 
 #include <QApplication>
+#include <QElapsedTimer>
 #include <QMessageBox>
 #include <QTimer>
 
 #include <clocale>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
+#include <memory>
 #include <string>
 
 namespace {
@@ -41,7 +45,7 @@ private:
 
 int usage() {
     std::fprintf(stderr, "usage: Vostrel [LAND]\n"
-                         "       Vostrel --screenshot OUT.png [--camera X,Y,Z,YAW,PITCH] [--size WxH] LAND\n");
+                         "       Vostrel --screenshot OUT.png [--camera X,Y,Z,YAW,PITCH] [--size WxH] [--frames N] LAND\n");
     return 2;
 }
 
@@ -55,6 +59,7 @@ int main(int argc, char** argv) {
     bool haveCamera = false;
     float camera[5] = {};
     int width = 800, height = 600;
+    int frames = 0;   // extra frames drawn before the picture, for upload counts and speed
     for (int i = 1; i < argc; ++i) {
         const std::string a = argv[i];
         if (a == "--screenshot" && i + 1 < argc) {
@@ -64,6 +69,11 @@ int main(int argc, char** argv) {
                 return usage();
             }
             haveCamera = true;
+        } else if (a == "--frames" && i + 1 < argc) {
+            frames = std::atoi(argv[++i]);
+            if (frames < 0) {
+                return usage();
+            }
         } else if (a == "--size" && i + 1 < argc) {
             if (std::sscanf(argv[++i], "%dx%d", &width, &height) != 2 || width < 100 || height < 100) {
                 return usage();
@@ -111,14 +121,44 @@ int main(int argc, char** argv) {
         // The first frame after the home view has drawn every visible block; grab the next
         // one so block textures synthesised on the way are in it too.
         QObject::connect(view, &lnd::CRFrame::framePresented, view, [&] {
-            QTimer::singleShot(50, view, [&] {
+            const lnd::UploadCounters first = view->renderer().counters();
+            auto start = std::make_shared<QElapsedTimer>();
+            start->start();
+            auto drawn = std::make_shared<int>(0);
+            auto* ticker = new QObject(view);
+            QObject::connect(view, &QOpenGLWidget::frameSwapped, ticker, [&, first, start, drawn, ticker] {
+                if (++*drawn < frames) {
+                    return;
+                }
+                delete ticker;
+                if (frames > 0) {
+                    const lnd::UploadCounters& last = view->renderer().counters();
+                    std::printf("first frame uploads: textures %llu, meshes %llu\n",
+                                static_cast<unsigned long long>(first.textureCreates),
+                                static_cast<unsigned long long>(first.meshUploads));
+                    std::printf("later uploads: textures %llu, rectangles %llu, levels %llu, meshes %llu\n",
+                                static_cast<unsigned long long>(last.textureCreates - first.textureCreates),
+                                static_cast<unsigned long long>(last.textureRectUploads - first.textureRectUploads),
+                                static_cast<unsigned long long>(last.textureLevelUploads - first.textureLevelUploads),
+                                static_cast<unsigned long long>(last.meshUploads - first.meshUploads));
+                    std::printf("frames per second: %.2f\n", frames * 1000.0 / std::max<qint64>(1, start->elapsed()));
+                }
+            });
+            QTimer::singleShot(0, view, [&] {
                 const QImage image = view->grabFramebuffer();
                 if (image.isNull() || !image.save(QString::fromStdString(shotPath))) {
                     std::fprintf(stderr, "Vostrel: could not write %s\n", shotPath.c_str());
                     result = 1;
                 }
-                frame.close();
+                if (frames == 0) {
+                    frame.close();
+                }
             });
+            if (frames > 0) {
+                QObject::connect(view, &QOpenGLWidget::frameSwapped, view, [&, drawn] {
+                    if (*drawn >= frames) frame.close();
+                });
+            }
         });
     }
     frame.show();
