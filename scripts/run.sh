@@ -13,3 +13,10 @@ if [ ! -f "$sample" ]; then
 fi
 build/src/lndtool/lndtool info "$sample"
 build/src/lndtool/lndtool validate "$sample"
+
+# The editor on the sample land; without a display, under a virtual one.
+if [ -n "${DISPLAY:-}" ] || [ -n "${WAYLAND_DISPLAY:-}" ]; then
+  exec build/bin/Vostrel "$sample"
+else
+  exec xvfb-run -a -s "-screen 0 1280x800x24" build/bin/Vostrel "$sample"
+fi
