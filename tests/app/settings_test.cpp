@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <fstream>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -316,4 +317,21 @@ TEST(BrushBitmapScale, PointSamplesToSixtyFourSquare) {
     EXPECT_TRUE(scaleToBrushBitmap(2, 2, std::span(src).first(15)).empty());
     EXPECT_TRUE(scaleToBrushBitmap(0, 2, src).empty());
     EXPECT_TRUE(scaleToBrushBitmap(2, -1, src).empty());
+}
+
+TEST(Settings, FailureWhileReadingBrushesKeepsWhatWasReadAndReportsOnce) {
+    SettingsFile file(kFullSettings);
+    RecordingMessages messages;
+    int calls = 0;
+    CSettings settings(messages, file.path, [&](const std::string&) -> BrushBitmap {
+        if (++calls == 3) throw std::runtime_error("picture reader failed");
+        return {};
+    });
+    ASSERT_EQ(messages.texts(), (std::vector<std::string>{"Exception in reading the ini file"}));
+    EXPECT_EQ(messages.entries()[0].kind, RecordingMessages::Kind::Error);
+    ASSERT_EQ(settings.brushes().size(), 2u);
+    EXPECT_EQ(settings.brushes()[1].name, "Two");
+    // The document itself stays usable.
+    EXPECT_EQ(settings.GetValue("exportRoot"), "./exports/");
+    EXPECT_EQ(settings.NextNode(), -1);
 }
