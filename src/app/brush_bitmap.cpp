@@ -1,6 +1,10 @@
 #include "app/brush_bitmap.h"
 
+#include "textures/image.h"
+#include "textures/image_readers.h"
+
 #include <cstring>
+#include <memory>
 
 namespace lnd {
 
@@ -22,8 +26,15 @@ BrushBitmap scaleToBrushBitmap(int width, int height, std::span<const std::uint8
     return out;
 }
 
-}  // namespace lnd
-
-namespace lnd {
-BrushBitmap loadBrushBitmap(const std::string&) { return {}; }  // TEMP until the image readers land
+BrushBitmap loadBrushBitmap(const std::string& path) {
+    std::unique_ptr<CImageBase> image;
+    if (ReadImageFile(path, image) != kImageOk || !image) return {};
+    const auto scaled = [](const CImage32& argb) {
+        return scaleToBrushBitmap(argb.width(), argb.height(),
+                                  {argb.pixels(), argb.pitch() * std::size_t(argb.height())});
+    };
+    if (image->kind() == CImage32::kKind) return scaled(static_cast<const CImage32&>(*image));
+    return scaled(toImage32(static_cast<const CImage8&>(*image)));
 }
+
+}  // namespace lnd

@@ -8,6 +8,7 @@
 // may keep record indices across a growth but never pointers or spans.
 #pragma once
 
+#include "d3dframework/texture.h"
 #include "land/lnd_file.h"
 #include "land/lnd_format.h"
 
@@ -23,7 +24,6 @@
 
 namespace lnd {
 
-class DeviceTexture;   // d3dframework/texture.h
 struct CBrushDef;
 class CSettings;
 class UserMessages;
@@ -113,7 +113,8 @@ private:
     bool m_exists = false;
 };
 
-using TextureHandle = std::shared_ptr<DeviceTexture>;
+// Each texture has exactly one owner: the land's table entry.
+using TextureHandle = std::unique_ptr<DeviceTexture>;
 
 // Work that belongs to the terrain mesh and the texture synthesis but has to run when the
 // whole map is re-initialised. Those parts install these when they are set up; a hook that is

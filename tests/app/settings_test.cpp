@@ -2,12 +2,15 @@
 #include "app/messages.h"
 #include "app/settings.h"
 #include "app/settings_values.h"
+#include "textures/bmp_writer.h"
+#include "textures/image.h"
 
 #include "support/land_builder.h"
 
 #include <gtest/gtest.h>
 
 #include <fstream>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -316,4 +319,51 @@ TEST(BrushBitmapScale, PointSamplesToSixtyFourSquare) {
     EXPECT_TRUE(scaleToBrushBitmap(2, 2, std::span(src).first(15)).empty());
     EXPECT_TRUE(scaleToBrushBitmap(0, 2, src).empty());
     EXPECT_TRUE(scaleToBrushBitmap(2, -1, src).empty());
+}
+
+TEST(Settings, FailureWhileReadingBrushesKeepsWhatWasReadAndReportsOnce) {
+    SettingsFile file(kFullSettings);
+    RecordingMessages messages;
+    int calls = 0;
+    CSettings settings(messages, file.path, [&](const std::string&) -> BrushBitmap {
+        if (++calls == 3) throw std::runtime_error("picture reader failed");
+        return {};
+    });
+    ASSERT_EQ(messages.texts(), (std::vector<std::string>{"Exception in reading the ini file"}));
+    EXPECT_EQ(messages.entries()[0].kind, RecordingMessages::Kind::Error);
+    ASSERT_EQ(settings.brushes().size(), 2u);
+    EXPECT_EQ(settings.brushes()[1].name, "Two");
+    // The document itself stays usable.
+    EXPECT_EQ(settings.GetValue("exportRoot"), "./exports/");
+    EXPECT_EQ(settings.NextNode(), -1);
+}
+
+TEST(BrushBitmapLoad, AnyReadableImageIsScaledAndAnythingElseIsEmpty) {
+    lndtest::TempDir dir;
+    // 128 x 32, 24-bit: left half red, right half blue.
+    CImage32 wide(128, 32);
+    for (int y = 0; y < 32; ++y)
+        for (int x = 0; x < 128; ++x) {
+            std::uint8_t* p = wide.pixel(x, y);
+            p[0] = 255;
+            p[1] = x < 64 ? 200 : 0;
+            p[3] = x < 64 ? 0 : 200;
+        }
+    lndtest::writeBytes(dir.file("wide.bmp"), encodeBmp(wide, 24));
+    const BrushBitmap b = loadBrushBitmap(dir.file("wide.bmp"));
+    ASSERT_EQ(b.pixels.size(), 64u * 64 * 4);
+    EXPECT_EQ(b.pixels[(10 * 64 + 5) * 4 + 1], 200);   // left: red
+    EXPECT_EQ(b.pixels[(10 * 64 + 60) * 4 + 3], 200);  // right: blue
+
+    // A paletted picture goes through its palette.
+    const std::vector<std::uint8_t> grey(16 * 16, 77);
+    lndtest::writeBytes(dir.file("grey.bmp"), encodeGreyBmp(grey.data(), 16, 16, 16));
+    const BrushBitmap g = loadBrushBitmap(dir.file("grey.bmp"));
+    ASSERT_FALSE(g.empty());
+    EXPECT_EQ(g.pixels[1], 77);
+
+    lndtest::writeBytes(dir.file("junk.bmp"), {'B', 'M', 1, 2, 3});
+    EXPECT_TRUE(loadBrushBitmap(dir.file("junk.bmp")).empty());
+    EXPECT_TRUE(loadBrushBitmap(dir.file("missing.bmp")).empty());
+    EXPECT_TRUE(loadBrushBitmap(dir.path()).empty());
 }

@@ -303,3 +303,19 @@ TEST(ResourceTable, EntriesAreReleasedWhenEmptiedReplacedOrDropped) {
     EXPECT_FALSE(table.exists());
     EXPECT_EQ(table.size(), 0u);
 }
+
+TEST(LandModel, DeviceTexturesLiveInTheTablesUntilReleased) {
+    CLand land;
+    ASSERT_TRUE(land.adoptImage(threeBlockLand()));
+    land.m_blockTextures.make(std::size_t(land.numBlocks()));
+    TextureHandle texture;
+    ASSERT_EQ(DeviceTexture::create(256, 256, 1, TextureFormat::A8R8G8B8, texture), kDeviceOk);
+    ASSERT_TRUE(land.m_blockTextures.set(1, std::move(texture)));
+    EXPECT_TRUE(land.m_blockTextures.has(1));
+    EXPECT_EQ(land.m_blockTextures.at(1)->width(), 256u);
+    EXPECT_FALSE(land.m_blockTextures.has(0));
+
+    land.releaseTextures();
+    EXPECT_FALSE(land.m_blockTextures.exists());
+    EXPECT_FALSE(land.m_blockTextures.has(1));
+}

@@ -7,6 +7,8 @@
 // taken from the working directory. Run it from the repository root after changing a brush.
 #include "app/messages.h"
 #include "app/settings.h"
+#include "textures/bmp_writer.h"
+#include "textures/image.h"
 
 #include <algorithm>
 #include <array>
@@ -41,69 +43,33 @@ Rgb heightColour(double t) {
     return t < 0.5 ? mix(low, mid, t * 2.0) : mix(mid, high, (t - 0.5) * 2.0);
 }
 
-void put16(std::vector<unsigned char>& out, unsigned v) {
-    out.push_back(static_cast<unsigned char>(v));
-    out.push_back(static_cast<unsigned char>(v >> 8));
-}
-void put32(std::vector<unsigned char>& out, unsigned v) {
-    put16(out, v & 0xFFFF);
-    put16(out, v >> 16);
-}
-
-// A 24-bit uncompressed BMP; `rgb` holds rows top first.
-std::vector<unsigned char> bmpFile(const std::vector<Rgb>& rgb) {
-    const unsigned rowBytes = kSide * 3;  // already a multiple of 4
-    const unsigned dataSize = rowBytes * kSide;
-    std::vector<unsigned char> out;
-    out.push_back('B');
-    out.push_back('M');
-    put32(out, 54 + dataSize);
-    put32(out, 0);
-    put32(out, 54);
-    put32(out, 40);
-    put32(out, kSide);
-    put32(out, kSide);
-    put16(out, 1);
-    put16(out, 24);
-    put32(out, 0);
-    put32(out, dataSize);
-    put32(out, 2835);
-    put32(out, 2835);
-    put32(out, 0);
-    put32(out, 0);
-    for (int y = kSide - 1; y >= 0; --y) {
-        for (int x = 0; x < kSide; ++x) {
-            const Rgb& p = rgb[std::size_t(y) * kSide + x];
-            out.push_back(p.b);
-            out.push_back(p.g);
-            out.push_back(p.r);
-        }
-    }
-    return out;
-}
-
 // Top view of the brush: each pixel coloured by the factor of the ring it falls in, rings
 // numbered the way the altitude brush numbers them.
-std::vector<Rgb> brushPicture(const std::array<float, 10>& v) {
+lnd::CImage32 brushPicture(const std::array<float, 10>& v) {
     float top = 0.0f;
     for (float f : v) top = std::max(top, std::fabs(f));
-    std::vector<Rgb> px(std::size_t(kSide) * kSide, Rgb{kBackground, kBackground, kBackground});
+    lnd::CImage32 image(kSide, kSide);
     const double c = (kSide - 1) / 2.0;
     for (int y = 0; y < kSide; ++y) {
         for (int x = 0; x < kSide; ++x) {
             const double d = std::hypot(x - c, y - c);
-            if (d > kRadius + 1.0) continue;
-            Rgb colour;
-            if (d > kRadius - 0.5) {
+            Rgb colour{kBackground, kBackground, kBackground};
+            if (d > kRadius + 1.0) {
+                // outside: transparent grey
+            } else if (d > kRadius - 0.5) {
                 colour = {30, 30, 30};  // outline
             } else {
                 const int ring = std::clamp(static_cast<int>(d * 10.0 / kRadius - 1.0), 0, 9);
                 colour = heightColour(top > 0.0f ? std::fabs(v[std::size_t(ring)]) / top : 0.0);
             }
-            px[std::size_t(y) * kSide + x] = colour;
+            std::uint8_t* p = image.pixel(x, y);
+            p[0] = 255;
+            p[1] = colour.r;
+            p[2] = colour.g;
+            p[3] = colour.b;
         }
     }
-    return px;
+    return image;
 }
 
 // A downward-pointing cone, its tip at the origin, twelve units tall at the default scale.
@@ -154,7 +120,7 @@ int main(int argc, char** argv) {
 
     bool ok = true;
     for (const lnd::CBrushDef& brush : settings.brushes()) {
-        const std::vector<unsigned char> bmp = bmpFile(brushPicture(brush.params));
+        const std::vector<std::uint8_t> bmp = lnd::encodeBmp(brushPicture(brush.params), 24);
         ok = writeFile(std::filesystem::path(mediaDir) / brush.bmp, bmp.data(), bmp.size()) && ok;
     }
     const std::string model = settings.GetValue("cursorModel");
