@@ -24,6 +24,7 @@
 
 namespace lnd {
 
+class DeviceMesh;      // d3dframework/mesh.h
 struct CBrushDef;
 class CSettings;
 class UserMessages;
@@ -63,6 +64,16 @@ struct BrushStroke {
     std::int32_t times = 0;
     std::int32_t block = -1;      // block record under the pointer
     const CBrushDef* brush = nullptr;
+
+    // The cells the step changed as they were before it, so undo gives back the exact
+    // bytes even where the step hit 0 or 255 or cleared flags.
+    struct SavedCell {
+        std::int32_t block = 0;
+        std::uint16_t cell = 0;   // 17 * i + j
+        std::uint8_t altitude = 0;
+        std::uint16_t flags = 0;
+    };
+    std::vector<SavedCell> before;
 };
 
 // A table of device resources indexed by record or block number. The table itself may be
@@ -124,6 +135,7 @@ struct MapRebuildHooks {
     std::function<void()> buildGeometry;      // BuildGeometry, LinkNeighbours, SyncEdgeFlags
     std::function<void()> loadLoResTextures;  // LoadLoResTextures
     std::function<void()> buildAllMeshes;     // BuildAllMeshes
+    std::function<const DeviceMesh*(int b)> fullMesh;   // block b's full-detail mesh, or null
 };
 
 class CLand {
@@ -132,6 +144,17 @@ public:
     ~CLand();
     CLand(const CLand&) = delete;
     CLand& operator=(const CLand&) = delete;
+
+    // ---- Load and save (land_io.cpp) ------------------------------------------------------
+
+    // Reads a landscape file and builds its derived data. 0, or -1 with the failure shown
+    // and no land held.
+    int Load(const std::string& path);
+    // Folds the mesh heights and diagonals back into the cells, synthesises missing block
+    // textures unless `quick`, copies the low-resolution textures back and writes the file
+    // atomically (compacting once a block was deleted). 0, or -1 with the failure shown and
+    // the previous file untouched; -1 with nothing written when no land is loaded.
+    int Save(const std::string& path, int quick);
 
     // ---- File image ---------------------------------------------------------------------
 
@@ -243,6 +266,11 @@ public:
     MapRebuildHooks m_hooks;
 
 private:
+    // Load's failure path: drops the image and every resource and table made from it.
+    void releaseLand();
+    void foldMeshesBack();
+    void copyLoResTexturesBack();
+
     // Recomputes every view from the header; false (and no image) if the header no longer
     // describes the image.
     bool refreshViews();

@@ -52,7 +52,7 @@ void CTerrainMesh::BuildGeometry(std::span<const TLndBlock> blocks, LandBounds& 
                 g.blockUv[k] = glm::vec2(float(j) / 16.0f, float(i) / 16.0f);
                 const glm::vec3 corner(g.positions[k].x, float(cell.Altitude) + 1.0f, g.positions[k].z);
                 widen(mn, mx, corner);
-                widen(bounds.min, bounds.max, corner);
+                bounds.include(corner.x, corner.y, corner.z);
             }
         }
 

@@ -4,6 +4,7 @@
 #pragma once
 
 #include "d3dframework/mesh.h"
+#include "land/land.h"
 #include "land/lnd_format.h"
 #include "view/lod_patterns.h"
 
@@ -64,13 +65,6 @@ struct BlockGeometry {
     BlockLinks links;
 };
 
-// Minimum and maximum over all block vertices, y taken as Altitude + 1. The owner resets it
-// before a build; the build only widens it.
-struct LandBounds {
-    glm::vec3 min{90000.0f, 90000.0f, 90000.0f};
-    glm::vec3 max{-90000.0f, -90000.0f, -90000.0f};
-};
-
 struct BoundingBox {
     glm::vec3 min{0.0f};
     glm::vec3 max{0.0f};
@@ -86,7 +80,7 @@ public:
     using GridMap = std::uint8_t[kGridSize][kGridSize];
 
     // Fills vertices, triangles and extents of every block from its cells, widening
-    // `bounds` with every corner. Replaces whatever geometry was held and drops the meshes.
+    // `bounds` (which the owner resets first) with every corner. Replaces whatever geometry was held and drops the meshes.
     void BuildGeometry(std::span<const TLndBlock> blocks, LandBounds& bounds);
 
     // Fills the eight neighbour slots of every block from the extents.

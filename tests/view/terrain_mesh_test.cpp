@@ -116,8 +116,8 @@ TEST(TerrainGeometry, VertexAttributesPositionsShadesAndTextureCoordinates) {
     EXPECT_EQ(g.links.minY, 1);
     EXPECT_EQ(g.links.maxY, 177);
     EXPECT_EQ(g.links.block, 0);
-    EXPECT_EQ(bounds.min, glm::vec3(320.0f, 1.0f, 800.0f));
-    EXPECT_EQ(bounds.max, glm::vec3(480.0f, 177.0f, 960.0f));
+    EXPECT_EQ(glm::vec3(bounds.minX, bounds.minY, bounds.minZ), glm::vec3(320.0f, 1.0f, 800.0f));
+    EXPECT_EQ(glm::vec3(bounds.maxX, bounds.maxY, bounds.maxZ), glm::vec3(480.0f, 177.0f, 960.0f));
 
     // The mesh vertex carries the shade in the colour's lowest byte, alpha zero.
     const auto full = levelVertices(mesh, 0, MeshLevel::Full);

@@ -1,0 +1,296 @@
+// CLand::Load and CLand::Save: moving a land between its file and memory.
+//
+// Save folds what the edits left in the full-detail meshes (heights, diagonals) back into the
+// cells, brings the low-resolution records in line with their device textures and writes the
+// file through a temporary beside the target, so a failed save never costs the old file.
+
+#include "land/land.h"
+
+#include "app/messages.h"
+#include "app/settings.h"
+#include "app/settings_values.h"
+#include "d3dframework/mesh.h"
+#include "d3dframework/texture.h"
+#include "land/file_io.h"
+#include "textures/image.h"
+#include "textures/synthesis.h"
+#include "textures/texture_compressor.h"
+
+#include <algorithm>
+#include <array>
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+
+namespace lnd {
+
+namespace {
+
+constexpr const char* kReadErrorText = "Error reading the file ";
+constexpr const char* kInvalidLandText = "The land %s is invalid , unable to open it";
+constexpr const char* kSaveErrorText = "Problems saving the file ";
+constexpr const char* kNoSurfaceText = "Fails to get surfaceLevel 0";
+constexpr const char* kNoDescText = "Fails to get surfaceLevel description";
+constexpr const char* kVideoText =
+    "Please post this message in the forum :\n\rFormat = 0X%6x,resourceType =%d,usage=%d,pool=%d,size=%d,"
+    "\r\nmultisample=%d,Width=%d,Height =%d";
+constexpr const char* kLockFailedText = "LockRect in the lowres texture fails :-(";
+constexpr const char* kPitchText = "Pitch is not 1024 as you think, in this case is %d";
+constexpr const char* kUnsupportedText =
+    "sorry your car does not support the saving of textures, you can do it in the computer of some friend";
+
+constexpr int kLoResSide = 256;
+constexpr int kDxt3RowBytes = kLoResSide / 4 * 16;   // one row of 4 x 4 blocks
+constexpr int kDxt3Rows = kLoResSide / 4;
+
+void showError(UserMessages* messages, const std::string& text) {
+    if (messages != nullptr) messages->error(text);
+}
+
+std::uint8_t heightByte(float y) {
+    if (!(y > 0.0f)) return 0;   // NaN and negatives
+    if (y >= 255.0f) return 255;
+    return static_cast<std::uint8_t>(y);
+}
+
+// The corner (0 or 1 along each axis) of a vertex inside its square, from its position
+// relative to the other corners of the same triangle: never an index outside the block,
+// whatever MapX, MapZ or the heights hold.
+int cornerOf(const glm::vec3& p, float maxX, float maxZ) {
+    return (p.x == maxX ? 2 : 0) | (p.z == maxZ ? 1 : 0);   // bit 1: +i, bit 0: +j
+}
+
+}  // namespace
+
+// ---- Load -----------------------------------------------------------------------------
+
+void CLand::releaseLand() {
+    releaseImage();
+    releaseTextures();
+    if (m_hooks.releaseMeshes) m_hooks.releaseMeshes();
+    // With no image the geometry build leaves the mesh without blocks.
+    if (m_hooks.buildGeometry) m_hooks.buildGeometry();
+    m_bounds.reset();
+    m_loaded = false;
+    m_modified = false;
+    m_cursorBlock = -1;
+}
+
+int CLand::Load(const std::string& path) {
+    m_seaParms = m_settings != nullptr ? readSeaParms(*m_settings) : SeaParms{};
+    m_loaded = false;
+    m_modified = false;
+    m_strokes.clear();
+    m_replaying = false;
+    m_materialsExported = m_noiseExported = m_bumpExported = false;
+    m_debug = m_settings != nullptr && readDebugSetting(*m_settings);
+    m_exportDir.clear();
+
+    // Unreadable and malformed files are one failure: the format cannot tell them apart
+    // from a file cut short, and nothing past the real end is ever read.
+    std::vector<std::uint8_t> image;
+    if (!readWholeFile(path, image) || !adoptImage(std::move(image))) {
+        m_errorText = kReadErrorText + path;
+        releaseLand();
+        showError(m_messages, m_errorText);
+        return -1;
+    }
+
+    m_landPath = path;
+    m_exportRoot = m_settings != nullptr ? m_settings->GetValue("exportRoot") : std::string();
+
+    int atOrigin = 0;
+    for (const TLndBlock& b : blocks())
+        if (float(b.MapX) == 0.0f && float(b.MapZ) == 0.0f) ++atOrigin;
+    if (atOrigin >= 2) {
+        std::vector<char> text(std::strlen(kInvalidLandText) + path.size() + 1);
+        std::snprintf(text.data(), text.size(), kInvalidLandText, path.c_str());
+        releaseLand();
+        showError(m_messages, text.data());
+        return -1;
+    }
+
+    releaseTextures();
+    if (m_hooks.releaseMeshes) m_hooks.releaseMeshes();
+    m_bounds.reset();
+    if (m_hooks.buildGeometry) m_hooks.buildGeometry();
+    m_cursorBlock = -1;
+    m_loaded = true;
+    return 0;
+}
+
+// ---- Save -----------------------------------------------------------------------------
+
+void CLand::foldMeshesBack() {
+    const std::span<TLndBlock> all = blocks();
+    if (m_hooks.fullMesh) {
+        for (std::size_t b = 0; b < all.size(); ++b) {
+            const DeviceMesh* mesh = m_hooks.fullMesh(int(b));
+            // The full mesh holds two triangles per square in cell order (i outer), three
+            // unshared vertices each; anything else is not ours to read.
+            if (mesh == nullptr || mesh->format() != VertexFormat::Terrain ||
+                mesh->faceCount() != std::uint32_t(2 * kSquaresPerSide * kSquaresPerSide))
+                continue;
+            const std::span<const std::uint16_t> indices = mesh->indices();
+            if (indices.size() < std::size_t(3) * mesh->faceCount()) continue;
+            TLndBlock& block = all[b];
+
+            for (int s = 0; s < kSquaresPerSide * kSquaresPerSide; ++s) {
+                const int i = s / kSquaresPerSide, j = s % kSquaresPerSide;
+                std::array<glm::vec3, 6> p{};
+                bool inRange = true;
+                for (int k = 0; k < 6; ++k) {
+                    const std::uint16_t v = indices[std::size_t(6 * s + k)];
+                    if (v >= mesh->vertexCount()) inRange = false;
+                    else p[std::size_t(k)] = mesh->position(v);
+                }
+                if (!inRange) continue;
+
+                float maxX = p[0].x, maxZ = p[0].z;
+                for (const glm::vec3& q : p) {
+                    maxX = std::max(maxX, q.x);
+                    maxZ = std::max(maxZ, q.z);
+                }
+                // Corners named by each triangle: the diagonal is the pair both share.
+                unsigned first = 0, second = 0;
+                for (int k = 0; k < 6; ++k) {
+                    const int c = cornerOf(p[std::size_t(k)], maxX, maxZ);
+                    TLndCell& cell = block.Cells[i + (c >> 1)][j + (c & 1)];
+                    cell.Altitude = heightByte(p[std::size_t(k)].y);
+                    (k < 3 ? first : second) |= 1u << c;
+                }
+                const unsigned shared = first & second;
+                constexpr unsigned kCornerA = 1u << 0, kCornerB = 1u << 2, kCornerC = 1u << 1,
+                                   kCornerD = 1u << 3;
+                TLndCell& a = block.Cells[i][j];
+                if (shared == (kCornerB | kCornerC)) a.CellFlags = std::uint16_t(a.CellFlags | kSplit);
+                else if (shared == (kCornerA | kCornerD)) a.CellFlags = std::uint16_t(a.CellFlags & ~kSplit);
+            }
+        }
+    }
+
+    // A country index the table does not hold would make every reader of the file guess.
+    const int countries = numCountries();
+    if (countries < 1) return;
+    for (TLndBlock& block : all) {
+        for (auto& row : block.Cells) {
+            for (TLndCell& cell : row) {
+                if (int(cell.CellFlags & kCountryMask) >= countries)
+                    cell.CellFlags = std::uint16_t((cell.CellFlags & ~kCountryMask) |
+                                                   std::uint16_t(countries - 1));
+            }
+        }
+    }
+}
+
+void CLand::copyLoResTexturesBack() {
+    const std::span<TLndLoResTex> records = loResTex();
+    const bool debugVideo = m_settings != nullptr && readDebugVideoSetting(*m_settings);
+    for (std::size_t l = 0; l < records.size(); ++l) {
+        if (!m_loResTextures.has(l)) {
+            showError(m_messages, kNoSurfaceText);
+            continue;
+        }
+        DeviceTexture& texture = *m_loResTextures.at(l);
+        SurfaceDesc desc;
+        if (deviceFailed(texture.levelDesc(0, desc))) {
+            showError(m_messages, kNoDescText);
+            continue;
+        }
+        if (debugVideo) {
+            char text[320];
+            std::snprintf(text, sizeof text, kVideoText, unsigned(desc.format), int(desc.type), int(desc.usage),
+                          int(desc.pool), int(desc.size), int(desc.multiSample), int(desc.width),
+                          int(desc.height));
+            showError(m_messages, text);
+        }
+        std::uint8_t* data = records[l].Data;
+        // Only a surface of the record's own size can fill it; any other (made from an odd
+        // record header) cannot have been changed by a tile refresh either, so the record is
+        // already what it shows.
+        const bool fits = desc.width == std::uint32_t(kLoResSide) && desc.height == std::uint32_t(kLoResSide);
+
+        if (desc.format == TextureFormat::Dxt3) {
+            if (!fits) continue;
+            LockedRect locked;
+            if (deviceFailed(texture.lockRect(0, locked, nullptr, LockMode::ReadOnly))) {
+                showError(m_messages, kLockFailedText);
+                continue;
+            }
+            if (locked.pitch != kDxt3RowBytes) {
+                char text[96];
+                std::snprintf(text, sizeof text, kPitchText, locked.pitch);
+                showError(m_messages, text);
+            }
+            for (int r = 0; r < kDxt3Rows; ++r)
+                std::memcpy(data + std::size_t(r) * kDxt3RowBytes, locked.bits + std::ptrdiff_t(r) * locked.pitch,
+                            kDxt3RowBytes);
+            texture.unlockRect(0);
+        } else if (desc.format == TextureFormat::A8R8G8B8) {
+            if (!fits) continue;
+            LockedRect locked;
+            if (deviceFailed(texture.lockRect(0, locked, nullptr, LockMode::ReadOnly))) {
+                showError(m_messages, kLockFailedText);
+                continue;
+            }
+            CImage32 image(kLoResSide, kLoResSide);
+            for (int y = 0; y < kLoResSide; ++y) {
+                const std::uint8_t* src = locked.bits + std::ptrdiff_t(y) * locked.pitch;
+                for (int x = 0; x < kLoResSide; ++x, src += 4) {
+                    std::uint8_t* px = image.pixel(x, y);
+                    px[0] = src[3];
+                    px[1] = src[2];
+                    px[2] = src[1];
+                    px[3] = src[0];
+                }
+            }
+            texture.unlockRect(0);
+            CTextureCompressor compressor;
+            if (compressor.Compress(image) == 0 && compressor.size() == kLoResDataSize)
+                std::memcpy(data, compressor.data(), kLoResDataSize);
+            compressor.release();
+        } else {
+            showError(m_messages, kUnsupportedText);
+        }
+    }
+}
+
+int CLand::Save(const std::string& path, int quick) {
+    if (!m_loaded || !hasImage()) return -1;
+
+    foldMeshesBack();
+    if (quick == 0) {
+        for (int b = 0; b < numBlocks(); ++b)
+            if (!m_blockTextures.has(std::size_t(b))) SynthesizeBlockTexture(*this, b);
+    }
+    copyLoResTexturesBack();
+
+    IoResult written;
+    if (m_blocksDeleted) {
+        // The compacting writer renumbers a copy; the image keeps the numbers every table
+        // and link of the loaded land is indexed by.
+        LndParts parts;
+        parts.header = *header();
+        parts.loRes = loResTex();
+        parts.blocks = blocks();
+        parts.countries = countries();
+        parts.materials = materials();
+        parts.noiseMap = noiseMap();
+        parts.bumpMap = bumpMap();
+        written = writeFileAtomic(path, writeCompacting(parts));
+    } else {
+        // The plain form is the image itself with the file's block count, written in place.
+        TLndHeader& h = *header();
+        h.NumBlocks = numBlocks() + 1;
+        written = writeFileAtomic(path, fileImage().first(m_layout.fileSize));
+        h.NumBlocks = numBlocks();
+    }
+    if (!written) {
+        showError(m_messages, kSaveErrorText);
+        return -1;
+    }
+    m_modified = false;
+    return 0;
+}
+
+}  // namespace lnd

@@ -1,0 +1,137 @@
+// lndtool verbs that edit a land the way the editor does: open it through the land model
+// with its terrain mesh and device textures, change it, and save it back.
+#include "lndtool/cli.h"
+
+#include "app/messages.h"
+#include "app/settings.h"
+#include "land/land.h"
+#include "textures/synthesis.h"
+#include "tools/altitude_brush.h"
+#include "tools/block_deletion.h"
+#include "tools/land_attach.h"
+#include "view/terrain_mesh.h"
+
+#include <cmath>
+#include <memory>
+
+namespace lndtool {
+
+namespace {
+
+// The land as the editor holds it after opening a file.
+struct EditSession {
+    lnd::StreamMessages messages{"lndtool"};
+    std::unique_ptr<lnd::CSettings> settings;
+    lnd::CTerrainMesh mesh;
+    lnd::CLand land;
+
+    // kExitOk, or kExitBadInput after the failure was reported.
+    int open(const Args& args) {
+        land.m_messages = &messages;
+        if (args.has("settings")) {
+            settings = std::make_unique<lnd::CSettings>(messages, args.get("settings"));
+            if (!settings->fileLoaded()) return inputError(args.get("settings") + ": settings file not read");
+            land.m_settings = settings.get();
+        }
+        lnd::attachTerrain(mesh, land);
+        if (land.Load(args.positional[0]) != 0) return kExitBadInput;
+        lnd::LoadLoResTextures(land);
+        mesh.BuildAllMeshes();
+        return kExitOk;
+    }
+    int save(const std::string& path, bool quick) {
+        return land.Save(path, quick ? 1 : 0) == 0 ? kExitOk : kExitBadInput;
+    }
+};
+
+int runResave(const Args& args) {
+    if (!args.has("o")) return usageError(verbNamed("resave"), "missing -o OUT.lnd");
+    EditSession s;
+    if (int rc = s.open(args); rc != kExitOk) return rc;
+    return s.save(args.get("o"), args.has("quick"));
+}
+
+int runDeleteBlock(const Args& args) {
+    const Verb& verb = verbNamed("delete-block");
+    if (!args.has("o")) return usageError(verb, "missing -o OUT.lnd");
+    std::vector<double> square;
+    if (!parseNumberList(args.get("square"), square) || square.size() != 2 || square[0] != std::floor(square[0]) ||
+        square[1] != std::floor(square[1]))
+        return usageError(verb, "--square GX,GZ takes two whole numbers");
+    EditSession s;
+    if (int rc = s.open(args); rc != kExitOk) return rc;
+    const int record = s.land.blockRecordAt(int(std::fmax(-1.0, std::fmin(square[0], 99.0))),
+                                            int(std::fmax(-1.0, std::fmin(square[1], 99.0))));
+    if (record < 0) return usageError(verb, "no block on square " + args.get("square"));
+    s.land.m_cursorBlock = record;
+    lnd::DeleteCursorBlock(s.land, s.mesh);
+    return s.save(args.get("o"), true);
+}
+
+int runBrush(const Args& args) {
+    const Verb& verb = verbNamed("brush");
+    if (!args.has("o")) return usageError(verb, "missing -o OUT.lnd");
+    if (!args.has("settings")) return usageError(verb, "--settings FILE is required (it holds the brushes)");
+    std::vector<double> at;
+    if (!parseNumberList(args.get("at"), at) || at.size() != 2 || !std::isfinite(at[0]) || !std::isfinite(at[1]))
+        return usageError(verb, "--at X,Z takes two numbers");
+    long long steps = 1, radius = 80, times = 1, levelValue = 0;
+    if (args.has("steps") && (!parseInt(args.get("steps"), steps) || steps < 0 || steps > 100000))
+        return usageError(verb, "--steps must be 0 to 100000");
+    if (args.has("radius") && (!parseInt(args.get("radius"), radius) || radius < 1 || radius > 160))
+        return usageError(verb, "--radius must be 1 to 160");
+    if (args.has("times") && (!parseInt(args.get("times"), times) || times < 1 || times > 10))
+        return usageError(verb, "--times must be 1 to 10");
+    if (args.has("level-value") && (!parseInt(args.get("level-value"), levelValue) || levelValue < 0 || levelValue > 255))
+        return usageError(verb, "--level-value must be 0 to 255");
+    if (args.has("lower") && args.has("level")) return usageError(verb, "--lower and --level exclude each other");
+    const int mode = args.has("level") ? lnd::kBrushLevel : args.has("lower") ? lnd::kBrushLower : lnd::kBrushRaise;
+
+    EditSession s;
+    if (int rc = s.open(args); rc != kExitOk) return rc;
+    const lnd::CBrushDef* brush = nullptr;
+    for (const lnd::CBrushDef& b : s.settings->brushes())
+        if (b.name == args.get("brush")) brush = &b;
+    if (brush == nullptr && mode != lnd::kBrushLevel) return usageError(verb, "no brush named \"" + args.get("brush") + "\"");
+
+    const double gx = std::floor(at[0] / 160.0), gz = std::floor(at[1] / 160.0);
+    const int record = gx < 0 || gz < 0 || gx >= lnd::kGridSize || gz >= lnd::kGridSize
+                           ? -1
+                           : s.land.blockRecordAt(int(gx), int(gz));
+    if (record < 0) return usageError(verb, "no block under " + args.get("at"));
+    s.land.m_cursorBlock = record;
+    s.land.m_brushCentre = {float(at[0]), 0.0f, float(at[1])};
+    s.land.m_brushRadius = int(radius);
+    s.land.m_brushTimes = int(times);
+    s.land.m_levelValue = int(levelValue);
+    s.land.m_brush = brush;
+    for (long long k = 0; k < steps; ++k) lnd::ApplyBrush(s.land, s.mesh, mode);
+    return s.save(args.get("o"), true);
+}
+
+const VerbRegistrar kResave({"resave", "resave LAND -o OUT.lnd [--quick] [--settings FILE]",
+                             "load and save through the editor's land model (a full save synthesises every "
+                             "block texture and refreshes the low-resolution tiles)",
+                             {{"o", true}, {"quick", false}, {"settings", true}}, 1, 1, runResave});
+const VerbRegistrar kDeleteBlock({"delete-block", "delete-block LAND --square GX,GZ -o OUT.lnd [--settings FILE]",
+                                  "remove the block on a grid square and save compacted",
+                                  {{"square", true}, {"o", true}, {"settings", true}}, 1, 1, runDeleteBlock});
+const VerbRegistrar kBrush({"brush",
+                            "brush LAND --brush NAME --at X,Z --steps N [--lower|--level] [--radius R] [--times T] "
+                            "[--level-value V] --settings FILE -o OUT.lnd",
+                            "apply altitude brush steps at a world position",
+                            {{"brush", true},
+                             {"at", true},
+                             {"steps", true},
+                             {"lower", false},
+                             {"level", false},
+                             {"radius", true},
+                             {"times", true},
+                             {"level-value", true},
+                             {"settings", true},
+                             {"o", true}},
+                            1, 1, runBrush});
+
+}  // namespace
+
+}  // namespace lndtool

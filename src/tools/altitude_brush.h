@@ -1,0 +1,51 @@
+// The altitude brush: ring-shaped raise, lower and level steps around the brush centre over
+// the block under the pointer and its eight neighbours, water and coast reclassification of
+// the changed cells, and the undo history of raise and lower steps.
+#pragma once
+
+#include "app/messages.h"
+#include "land/land.h"
+#include "view/camera.h"
+#include "view/terrain_mesh.h"
+
+#include <cstdint>
+#include <vector>
+
+namespace lnd {
+
+inline constexpr int kBrushRaise = 1;
+inline constexpr int kBrushLower = -1;
+inline constexpr int kBrushLevel = 3;
+
+inline constexpr const char* kLevelQuestion = "Are you sure you like to do it ? it is not posible to undo...";
+
+// The ring of a vertex at distance d from the centre of a brush of radius r: 0 inside 0.2 r,
+// then one ring per tenth of the radius, 9 only at d = r.
+int brushRing(double d, int radius);
+
+// The new altitude of a vertex at ring `ring` for a raise (+1) or lower (-1) step; factors
+// that are infinite saturate at 0 or 255, a factor that is not a number leaves h.
+std::uint8_t brushAltitude(std::uint8_t h, int mode, int times, float factor);
+
+// Flags of a cell whose altitude became `altitude`: the country kept, the sea bands set
+// again from the thresholds, everything else cleared.
+std::uint16_t reclassifiedFlags(std::uint16_t flags, std::uint8_t altitude, const SeaParms& sea);
+
+// One step at the land's brush centre with its radius, strength, level value and brush:
+// changes cells, rebuilds the changed blocks' meshes and drops their block textures. Raise
+// and lower steps go to the front of the history. Returns one entry per visited block, in
+// visiting order: its record, or -1 when it did not change. Does nothing without a land, a block under the pointer or (raise/lower) a brush.
+std::vector<int> ApplyBrush(CLand& land, CTerrainMesh& mesh, int mode);
+
+// Takes the newest stroke off the history and gives its cells back their bytes from before
+// it, rebuilding those blocks. False when the history is empty.
+bool UndoStroke(CLand& land, CTerrainMesh& mesh);
+
+// Once per frame with the brush keys held and the brush selected in the brush list (null for
+// none): stores the selection and, with a block under the pointer, raises or lowers.
+void brushKeysFrame(CLand& land, CTerrainMesh& mesh, BrushKeys held, const CBrushDef* selected);
+
+// The level command: asks first, then levels. True when it levelled.
+bool levelCommand(CLand& land, CTerrainMesh& mesh, UserMessages& messages);
+
+}  // namespace lnd

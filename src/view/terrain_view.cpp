@@ -1,0 +1,151 @@
+#include "view/terrain_view.h"
+
+#include "app/settings_values.h"
+#include "view/terrain_land.h"
+
+namespace lnd {
+
+DeviceStates deviceStatesFor(const LandBounds& bounds) {
+    DeviceStates s;
+    s.lightPosition = glm::vec3(bounds.minX + (bounds.maxX - bounds.minX) * 0.5f, 500.0f,
+                                bounds.minZ + (bounds.maxZ - bounds.minZ) * 0.5f);
+    return s;
+}
+
+void CTerrainView::readKeyTable(CSettings& settings) { m_keys = keyTableFromBindings(readKeyBindings(settings)); }
+
+void CTerrainView::onLandOpened(CLand& land) {
+    buildTerrainGeometry(m_mesh, land);
+    installTerrainHooks(m_mesh, land);
+    if (land.m_settings != nullptr) {
+        m_camera.m_aspectRatio = float(readAspectRatioSetting(*land.m_settings));
+        m_mesh.m_forcedLod = readLodTestSetting(*land.m_settings);
+    } else {
+        m_camera.m_aspectRatio = CCamera::kDefaultAspect;
+        m_mesh.m_forcedLod = 0;
+    }
+    m_camera.m_homePending = true;
+    m_mesh.m_lodDirty = true;
+    m_wireframe = false;
+    m_picker.m_hitPoint = kNoHit;
+    m_picker.m_cursorBlock = -1;
+    m_textureFailed.assign(std::size_t(std::max(land.numBlocks(), 0)), false);
+}
+
+void CTerrainView::restoreDeviceObjects(CLand& land) {
+    if (land.m_loaded) m_mesh.BuildAllMeshes();
+    if (!m_sphereMade) {
+        m_sphereMade = true;
+        m_sphere.setRadius(land.m_brushRadius);
+    }
+    m_mesh.m_lodDirty = true;
+}
+
+void CTerrainView::setWireframe(bool on) {
+    m_wireframe = on;
+    m_mesh.m_lodDirty = true;
+}
+
+void CTerrainView::forgetTextureFailure(int b) {
+    if (b >= 0 && std::size_t(b) < m_textureFailed.size()) m_textureFailed[std::size_t(b)] = false;
+}
+
+std::vector<TerrainDrawItem> CTerrainView::buildDrawList(CLand& land) {
+    std::vector<TerrainDrawItem> items;
+    const int blocks = std::min(land.numBlocks(), m_mesh.blockCount());
+    if (m_textureFailed.size() != std::size_t(std::max(blocks, 0))) m_textureFailed.assign(std::size_t(std::max(blocks, 0)), false);
+    const std::span<const TLndBlock> records = land.blocks();
+    const std::uint32_t loResCount = land.numLoResTextures();
+
+    for (int r = 0; r < kGridSize; ++r) {
+        for (int c = 0; c < kGridSize; ++c) {
+            const int v = m_mesh.m_visibleMap[r][c];
+            if (v == 0 || v > blocks) continue;
+            const int n = v - 1;
+            const std::uint8_t lod = m_mesh.m_lodMap[r][c];
+            if (lod != LodFull && lod != LodMedium && lod != LodLow) continue;
+            const MeshLevel level = lod == LodFull ? MeshLevel::Full : lod == LodMedium ? MeshLevel::Medium : MeshLevel::Low;
+            TerrainDrawItem item;
+            item.block = n;
+            item.lod = lod;
+            item.mesh = m_mesh.mesh(n, level);
+            // An empty mesh entry draws nothing: no texture is made or bound for it.
+            if (item.mesh == nullptr) continue;
+            const std::int32_t t = records[std::size_t(n)].LoResTexture;
+            const bool loResValid = t >= 0 && std::uint32_t(t) < loResCount;
+
+            if (lod == LodFull) {
+                land.m_textureError.clear();
+                const bool missing = !land.m_blockTextures.exists() || !land.m_blockTextures.has(std::size_t(n));
+                if (missing && !m_textureFailed[std::size_t(n)] && m_synthesize) {
+                    m_synthesize(land, n);
+                    if (!land.m_textureError.empty()) {
+                        // Reported once; the block keeps its low-resolution texture until an
+                        // edit gives the synthesis a reason to succeed.
+                        m_textureFailed[std::size_t(n)] = true;
+                        if (land.m_messages) land.m_messages->error(kTextureErrorText + land.m_textureError);
+                    }
+                }
+                if (land.m_blockTextures.has(std::size_t(n))) {
+                    item.texture = TerrainTexture::Block;
+                    item.texCoordSet = 1;
+                }
+            }
+            if (item.texture != TerrainTexture::Block && loResValid) {
+                item.texture = TerrainTexture::LoRes;
+                item.loResIndex = t;
+                item.texCoordSet = 0;
+            }
+            items.push_back(item);
+        }
+    }
+    return items;
+}
+
+FramePlan CTerrainView::frame(CLand& land, const FrameInput& input) {
+    FramePlan plan;
+    if (input.keyDown) plan.brushKeys = pollKeys(m_keys, input.keyDown, m_navigator);
+    plan.fill = m_wireframe ? FillMode::Wireframe : FillMode::Solid;
+
+    const AltitudeLookup altitude = [&land](float x, float z) { return AltitudeAt(land, x, z); };
+    if (m_camera.m_homePending && land.m_loaded) {
+        m_camera.HomeView(land.m_bounds, altitude, m_navigator);
+        m_mesh.m_lodDirty = true;
+    }
+
+    if (land.m_loaded) {
+        plan.landShown = true;
+        if (m_camera.UpdateCamera(m_navigator, altitude)) m_mesh.m_lodDirty = true;
+        plan.view = m_camera.m_view;
+        plan.projection = m_camera.m_projection;
+        m_picker.m_ray = input.pointerInView
+                             ? computePickRay(m_camera.m_view, m_camera.m_projection, input.pointerX, input.pointerY,
+                                              float(input.backBufferWidth), float(input.backBufferHeight))
+                             : PickRay{};
+        if (m_mesh.m_lodDirty) m_frustum.UpdateFrustum(m_camera.m_view, m_camera.m_projection);
+        m_camera.cameraSquare(m_mesh.m_cameraSquare.row, m_mesh.m_cameraSquare.column);
+
+        if (const TLndHeader* header = land.header()) m_mesh.UpdateVisibility(header->BlockIndex, m_frustum);
+
+        m_picker.PickTerrain(m_mesh);
+        land.m_cursorBlock = m_picker.m_cursorBlock;
+        land.m_brushCentre = {m_picker.m_brushCentre.x, m_picker.m_brushCentre.y, m_picker.m_brushCentre.z};
+
+        plan.terrain = buildDrawList(land);
+
+        const float scale = land.m_settings ? float(readCursorScaleSetting(*land.m_settings)) : 6.0f;
+        plan.cursorModel.visible = cursorModelWorld(m_picker.m_hitPoint, scale, plan.cursorModel.world);
+
+        m_sphere.setRadius(land.m_brushRadius);
+        if (input.editorMode && m_showBrushSphere && m_sphere.mesh() != nullptr) {
+            plan.brushSphere.visible = m_sphere.world(m_picker.m_hitPoint, plan.brushSphere.world);
+            plan.brushSphereMesh = m_sphere.mesh();
+        }
+    }
+
+    plan.status = statusLines(land.m_debug ? input.frameStats : std::string(), m_picker.m_hitPoint, land.m_debug,
+                              m_camera, m_picker.m_cursorBlock, land.m_errorText);
+    return plan;
+}
+
+}  // namespace lnd

@@ -1,0 +1,163 @@
+// One frame of the terrain view as data: the renderer polls input into a FrameInput, calls
+// CTerrainView::frame and draws the FramePlan it gets back (render states, the terrain
+// blocks with their mesh and texture, the markers, the status lines) without deciding
+// anything itself.
+#pragma once
+
+#include "app/settings.h"
+#include "d3dframework/device_math.h"
+#include "land/land.h"
+#include "view/camera.h"
+#include "view/frustum.h"
+#include "view/picking.h"
+#include "view/terrain_mesh.h"
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace lnd {
+
+enum class FillMode { Solid, Wireframe };
+enum class SamplerFilter { Point, Linear, Anisotropic };
+// BlendTextureAlpha: texture * texture alpha + current colour * (1 - texture alpha), where
+// the current colour is the vertex colour (lighting is off). SelectTexture: the texture.
+enum class StageColourOp { BlendTextureAlpha, SelectTexture };
+
+struct TextureStage {
+    SamplerFilter mipFilter = SamplerFilter::Point;
+    SamplerFilter minFilter = SamplerFilter::Point;
+    SamplerFilter magFilter = SamplerFilter::Point;
+    StageColourOp colourOp = StageColourOp::SelectTexture;   // colour argument 1 is the texture
+    bool alphaOp = false;                                   // the alpha operation is disabled
+};
+
+// Stage 0 while the terrain is drawn: the sea shows the vertex colour through the block
+// textures' transparent cells; no frame-buffer blending.
+inline constexpr TextureStage kTerrainStage{SamplerFilter::Point, SamplerFilter::Point,
+                                            SamplerFilter::Anisotropic, StageColourOp::BlendTextureAlpha, false};
+// Stage 0 while the cursor model is drawn.
+inline constexpr TextureStage kCursorStage{SamplerFilter::Point, SamplerFilter::Linear, SamplerFilter::Linear,
+                                           StageColourOp::SelectTexture, false};
+
+// States set whenever the device objects are restored.
+struct DeviceStates {
+    bool cullClockwise = true;
+    bool lighting = false;
+    std::uint32_t ambient = 0x00202020u;
+    glm::vec4 materialDiffuse{1, 1, 1, 1};
+    glm::vec4 materialAmbient{1, 1, 1, 1};
+    glm::vec4 materialSpecular{1, 0, 0, 0};
+    float materialPower = 1.0f;
+    // Light 0: directional, enabled.
+    glm::vec3 lightDiffuse{0.5f, 0.5f, 1.0f};
+    glm::vec3 lightSpecular{0.5f, 0.5f, 0.5f};
+    glm::vec3 lightPosition{0.0f, 500.0f, 0.0f};   // above the land's centre
+    glm::vec3 lightDirection{0.57735026f, 0.57735026f, 0.57735026f};
+    float lightRange = 30000.0f;
+};
+DeviceStates deviceStatesFor(const LandBounds& bounds);
+
+// Which texture a terrain block is drawn with.
+enum class TerrainTexture {
+    Block,       // the block's synthesised texture (m_blockTextures), coordinate set 1
+    LoRes,       // low-resolution texture loResIndex (m_loResTextures), coordinate set 0
+    Unchanged,   // whatever the previous block left bound
+};
+
+struct TerrainDrawItem {
+    int block = -1;                  // record index
+    std::uint8_t lod = 0;            // LodFull, LodMedium or LodLow
+    const DeviceMesh* mesh = nullptr;
+    TerrainTexture texture = TerrainTexture::Unchanged;
+    int loResIndex = -1;
+    int texCoordSet = -1;            // 1 for Block, 0 for LoRes, -1 unchanged
+};
+
+struct MarkerDraw {
+    bool visible = false;
+    Matrix world = matrixIdentity();
+};
+
+struct FramePlan {
+    std::uint32_t clearColour = 0xFF0080F8u;
+    float clearDepth = 1.0f;
+    std::uint32_t clearStencil = 0;
+    // Fill mode of the terrain and the sphere; the cursor model is always solid, and the fill
+    // mode returns to this one after it.
+    FillMode fill = FillMode::Solid;
+    bool landShown = false;          // false: only the status text is drawn
+
+    Matrix view = matrixIdentity();
+    Matrix projection = matrixIdentity();
+    Matrix world = matrixIdentity();
+
+    TextureStage terrainStage = kTerrainStage;
+    std::vector<TerrainDrawItem> terrain;   // in drawing order
+
+    MarkerDraw cursorModel;                 // stage kCursorStage, texture coordinate set 0
+    MarkerDraw brushSphere;                 // wireframe
+    const DeviceMesh* brushSphereMesh = nullptr;
+
+    std::vector<StatusLine> status;
+    BrushKeys brushKeys;                    // held this frame, for the altitude brush
+};
+
+struct FrameInput {
+    KeyDownQuery keyDown;            // empty while a menu or dialog is open: no key polling
+    bool pointerInView = false;      // false also while a menu or dialog is open: no picking
+    float pointerX = 0.0f, pointerY = 0.0f;   // client coordinates
+    int backBufferWidth = 0, backBufferHeight = 0;
+    bool editorMode = false;         // land-editor mode (the brush sphere is drawn)
+    std::string frameStats;          // the framework's statistics text
+};
+
+inline constexpr const char* kTextureErrorText = "ERROR IN LOADING TEXTURE, error =";
+
+class CTerrainView {
+public:
+    // Reads the key table; done once when the view is created.
+    void readKeyTable(CSettings& settings);
+
+    // After a successful open: geometry, neighbour links and edge flags built from the land,
+    // the aspect ratio and detail forcing read, the home view scheduled, texture failures
+    // forgotten. Sets m_wireframe off.
+    void onLandOpened(CLand& land);
+
+    // The view's part of a device restore: the low-resolution textures are the land's
+    // business; this builds every block's meshes (land loaded) and, the first time, the
+    // brush sphere with the current brush radius.
+    void restoreDeviceObjects(CLand& land);
+
+    // One frame, in the view's frame order. `synthesize` makes block b's texture (filling the
+    // land's m_textureError on failure); texture failures are reported once per block
+    // through the land's messages and not retried until forgotten.
+    FramePlan frame(CLand& land, const FrameInput& input);
+
+    // The wireframe toggle; the detail maps are recomputed on the next frame.
+    void setWireframe(bool on);
+
+    // Allows another synthesis attempt for block b (after an edit released its texture).
+    void forgetTextureFailure(int b);
+
+    // The draw list alone, as frame() makes it.
+    std::vector<TerrainDrawItem> buildDrawList(CLand& land);
+
+    CTerrainMesh m_mesh;
+    CCamera m_camera;
+    CViewNavigator m_navigator;
+    Frustum m_frustum;
+    CTerrainPicker m_picker;
+    CBrushSphere m_sphere;
+    KeyTable m_keys;
+    bool m_wireframe = false;
+    bool m_showBrushSphere = true;
+    std::function<int(CLand& land, int block)> m_synthesize;
+
+private:
+    std::vector<bool> m_textureFailed;
+    bool m_sphereMade = false;
+};
+
+}  // namespace lnd

@@ -1,0 +1,403 @@
+#include "land/land.h"
+
+#include "app/messages.h"
+#include "app/settings.h"
+#include "d3dframework/texture.h"
+#include "support/land_builder.h"
+#include "textures/synthesis.h"
+#include "textures/texture_compressor.h"
+#include "tools/block_deletion.h"
+#include "tools/land_attach.h"
+#include "view/terrain_mesh.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <limits>
+
+using namespace lnd;
+using lndtest::LandBuilder;
+using lndtest::readBytes;
+using lndtest::TempDir;
+
+namespace {
+
+// Flags as a function of the world cell, so shared borders already agree and every cell is
+// Water: the edge sync has nothing left to change and a save must give the file back.
+std::uint16_t inLineFlags(int x, int z, int countries) {
+    std::uint16_t f = kWater | std::uint16_t((x + 2 * z) % countries);
+    if ((x * 7 + z * 3) % 3 == 0) f |= kSplit;
+    if ((x + z) % 5 == 0) f |= 0x1000;   // an opaque bit rides along
+    return f;
+}
+
+LandBuilder::BlockFill inLine(int gx, int gz, int countries) {
+    return [=](TLndBlock& b) {
+        for (int i = 0; i < kCellsPerSide; ++i)
+            for (int j = 0; j < kCellsPerSide; ++j)
+                b.Cells[i][j].CellFlags = inLineFlags(gx * 16 + i, gz * 16 + j, countries);
+    };
+}
+
+LandBuilder inLineLand() {
+    LandBuilder b;
+    b.block(2, 3, inLine(2, 3, 3)).block(3, 3, inLine(3, 3, 3)).block(2, 4, inLine(2, 4, 3))
+        .block(10, 10, inLine(10, 10, 3));
+    b.countries(3).materials(2).loResTextures(2);
+    return b;
+}
+
+// A land on a mesh as the shell holds it after opening a file.
+struct Session {
+    RecordingMessages messages;
+    CTerrainMesh mesh;
+    CLand land;
+
+    Session() {
+        land.m_messages = &messages;
+        attachTerrain(mesh, land);
+    }
+    int open(const std::string& path) {
+        const int r = land.Load(path);
+        if (r == 0) {
+            LoadLoResTextures(land);
+            mesh.BuildAllMeshes();
+        }
+        return r;
+    }
+};
+
+std::vector<std::uint8_t> dxt3Bytes(const std::vector<std::uint8_t>& file, std::size_t record) {
+    LndLayout layout;
+    EXPECT_TRUE(checkImage(file, layout));
+    const std::size_t at = layout.loResOffset + record * kLoResTexSize + kLoResDataOffset;
+    return {file.begin() + std::ptrdiff_t(at), file.begin() + std::ptrdiff_t(at + kLoResDataSize)};
+}
+
+}  // namespace
+
+TEST(LandSave, UneditedLoadAndQuickSaveWritesTheSameBytes) {
+    TempDir dir;
+    const std::string in = inLineLand().writeTo(dir.file("in.lnd"));
+    Session s;
+    ASSERT_EQ(s.open(in), 0);
+    ASSERT_EQ(s.land.Save(dir.file("out.lnd"), 1), 0);
+    EXPECT_EQ(readBytes(dir.file("out.lnd")), readBytes(in));
+    EXPECT_TRUE(s.messages.entries().empty());
+    EXPECT_FALSE(s.land.m_modified);
+
+    // And again from the saved file: saving is a fixed point.
+    Session again;
+    ASSERT_EQ(again.open(dir.file("out.lnd")), 0);
+    ASSERT_EQ(again.land.Save(dir.file("out2.lnd"), 1), 0);
+    EXPECT_EQ(readBytes(dir.file("out2.lnd")), readBytes(in));
+}
+
+TEST(LandSave, FoldsMeshHeightsAndDiagonalsBackIntoTheCells) {
+    TempDir dir;
+    const std::string in = inLineLand().writeTo(dir.file("in.lnd"));
+    Session s;
+    ASSERT_EQ(s.open(in), 0);
+    TLndBlock& b0 = s.land.blocks()[0];
+    const bool splitBefore = b0.Cells[4][5].has(kSplit);
+
+    // A brush step clears Split in the cells but not the triangles: the drawn diagonal wins.
+    b0.Cells[4][5].CellFlags = std::uint16_t(b0.Cells[4][5].CellFlags ^ kSplit);
+    // Heights written into the full mesh alone; out-of-range ones are clamped.
+    DeviceMesh* full = const_cast<DeviceMesh*>(s.mesh.mesh(0, MeshLevel::Full));
+    ASSERT_NE(full, nullptr);
+    auto* v = reinterpret_cast<TerrainVertex*>(full->mutableVertexBytes());
+    int seen = 0;
+    for (std::uint32_t k = 0; k < full->vertexCount(); ++k) {
+        const float x = v[k].position.x, z = v[k].position.z;
+        if (x == 2 * 160.0f + 10 * 7 && z == 3 * 160.0f + 10 * 8) { v[k].position.y = 300.0f; ++seen; }
+        if (x == 2 * 160.0f + 10 * 1 && z == 3 * 160.0f + 10 * 1) v[k].position.y = -4.0f;
+        if (x == 2 * 160.0f + 10 * 2 && z == 3 * 160.0f + 10 * 2) v[k].position.y = std::numeric_limits<float>::quiet_NaN();
+        if (x == 2 * 160.0f + 10 * 3 && z == 3 * 160.0f + 10 * 3) v[k].position.y = 77.9f;
+    }
+    ASSERT_GE(seen, 4);   // an inner vertex belongs to four to eight triangles
+    s.land.m_modified = true;
+    ASSERT_EQ(s.land.Save(dir.file("out.lnd"), 1), 0);
+
+    Session back;
+    ASSERT_EQ(back.open(dir.file("out.lnd")), 0);
+    const TLndBlock& r = back.land.blocks()[0];
+    EXPECT_EQ(r.Cells[7][8].Altitude, 255);
+    EXPECT_EQ(r.Cells[1][1].Altitude, 0);
+    EXPECT_EQ(r.Cells[2][2].Altitude, 0);
+    EXPECT_EQ(r.Cells[3][3].Altitude, 77);
+    EXPECT_EQ(r.Cells[4][5].has(kSplit), splitBefore);
+}
+
+TEST(LandSave, DiagonalComesFromTheTrianglesNotTheirOrder) {
+    // Every square of one block cut the other way round in the mesh: the save must write
+    // the new diagonals for cells 0..15 and leave row and column 16 alone.
+    TempDir dir;
+    const std::string in = inLineLand().writeTo(dir.file("in.lnd"));
+    Session s;
+    ASSERT_EQ(s.open(in), 0);
+    const std::vector<std::uint8_t> original = readBytes(in);
+    TLndBlock& b = s.land.blocks()[3];
+    for (auto& row : b.Cells)
+        for (TLndCell& c : row) c.CellFlags = std::uint16_t(c.CellFlags ^ kSplit);
+    s.mesh.BuildGeometry(s.land.blocks(), s.land.m_bounds);
+    s.mesh.LinkNeighbours();
+    s.mesh.BuildAllMeshes();
+    for (auto& row : b.Cells)   // cells back as loaded; only the mesh knows the change
+        for (TLndCell& c : row) c.CellFlags = std::uint16_t(c.CellFlags ^ kSplit);
+    ASSERT_EQ(s.land.Save(dir.file("out.lnd"), 1), 0);
+
+    Session back;
+    ASSERT_EQ(back.open(dir.file("out.lnd")), 0);
+    LndView orig;
+    ASSERT_TRUE(orig.open(original));
+    const TLndBlock& before = orig.block(3);
+    const TLndBlock& after = back.land.blocks()[3];
+    for (int i = 0; i < kCellsPerSide; ++i)
+        for (int j = 0; j < kCellsPerSide; ++j) {
+            const bool flipped = i < 16 && j < 16;
+            EXPECT_EQ(after.Cells[i][j].has(kSplit), before.Cells[i][j].has(kSplit) != flipped) << i << "," << j;
+        }
+}
+
+TEST(LandSave, ClampsEveryCountryIndexAndKeepsTheOtherBits) {
+    TempDir dir;
+    const std::string in = inLineLand().writeTo(dir.file("in.lnd"));
+    Session s;
+    ASSERT_EQ(s.open(in), 0);
+    s.land.blocks()[1].Cells[16][16].CellFlags = std::uint16_t(kWater | kSplit | 9);
+    s.land.blocks()[2].Cells[0][0].CellFlags = std::uint16_t(kCoast | 15);
+    s.mesh.ReleaseBlockMeshes(2);   // a block without meshes is clamped as well
+    ASSERT_EQ(s.land.Save(dir.file("out.lnd"), 1), 0);
+    LndView v;
+    const std::vector<std::uint8_t> out = readBytes(dir.file("out.lnd"));
+    ASSERT_TRUE(v.open(out));
+    EXPECT_EQ(v.block(1).Cells[16][16].CellFlags, kWater | kSplit | 2);
+    EXPECT_EQ(v.block(2).Cells[0][0].CellFlags, kCoast | 2);
+}
+
+TEST(LandSave, EditSurvivesSaveAndLoad) {
+    TempDir dir;
+    const std::string in = inLineLand().writeTo(dir.file("in.lnd"));
+    Session s;
+    ASSERT_EQ(s.open(in), 0);
+    s.land.blocks()[0].Cells[5][6].Altitude = 201;
+    const int changed[] = {0};
+    s.mesh.RebuildBlocks(changed, s.land.blocks());
+    s.land.m_modified = true;
+    ASSERT_EQ(s.land.Save(dir.file("in.lnd"), 1), 0);   // over the opened file
+    Session back;
+    ASSERT_EQ(back.open(in), 0);
+    EXPECT_EQ(back.land.blocks()[0].Cells[5][6].Altitude, 201);
+}
+
+TEST(LandSave, CompactingSaveRenumbersInGridOrderAndLeavesTheLandAsHeld) {
+    TempDir dir;
+    // Record order differs from grid order: (5,0) is record 1, (1,0) record 2, (3,0) record 3.
+    const std::string in = LandBuilder().block(5, 0).block(1, 0).block(3, 0).writeTo(dir.file("in.lnd"));
+    Session s;
+    ASSERT_EQ(s.open(in), 0);
+    const std::vector<std::uint8_t> heldBefore(s.land.fileImage().begin(), s.land.fileImage().end());
+    s.land.m_cursorBlock = 0;   // delete block number 1
+    ASSERT_TRUE(DeleteCursorBlock(s.land, s.mesh));
+    EXPECT_TRUE(s.land.m_blocksDeleted);
+    ASSERT_EQ(s.land.Save(dir.file("out.lnd"), 1), 0);
+
+    const std::vector<std::uint8_t> out = readBytes(dir.file("out.lnd"));
+    LndView v;
+    ASSERT_TRUE(v.open(out));
+    EXPECT_EQ(int(v.header().NumBlocks), 3);
+    ASSERT_EQ(v.blockCount(), 2);
+    EXPECT_EQ(v.header().BlockIndex[1][0], 1);
+    EXPECT_EQ(v.header().BlockIndex[3][0], 2);
+    EXPECT_EQ(v.header().BlockIndex[5][0], 0);
+    EXPECT_EQ(float(v.block(0).MapX), 160.0f);
+    EXPECT_EQ(int(v.block(0).BlockNumber), 1);
+    EXPECT_EQ(float(v.block(1).MapX), 480.0f);
+    EXPECT_EQ(int(v.block(1).BlockNumber), 2);
+
+    // The image in memory still numbers blocks by record: only the deleted square changed.
+    std::vector<std::uint8_t> expected = heldBefore;
+    recordAt<TLndHeader>(expected.data(), 0)->BlockIndex[5][0] = 0;
+    EXPECT_TRUE(std::equal(expected.begin(), expected.end(), s.land.fileImage().begin()));
+    EXPECT_EQ(s.land.numBlocks(), 3);
+}
+
+TEST(LandSave, LowResolutionRecordsFollowTheirTexturesOrKeepTheirBytes) {
+    TempDir dir;
+    // Two blocks in tiles (0,0) and (64,0) of texture 0; texture 1 holds no block.
+    const std::string in = LandBuilder().block(0, 1).block(1, 1).loResTextures(3).writeTo(dir.file("in.lnd"));
+    const std::vector<std::uint8_t> original = readBytes(in);
+    Session s;
+    ASSERT_EQ(s.open(in), 0);
+    s.land.m_loResTextures.release(2);   // a texture the device could not make
+    ASSERT_EQ(s.land.Save(dir.file("out.lnd"), 0), 0);   // full save: both tiles refreshed
+    EXPECT_EQ(s.messages.texts(), std::vector<std::string>{"Fails to get surfaceLevel 0"});
+
+    const std::vector<std::uint8_t> out = readBytes(dir.file("out.lnd"));
+    EXPECT_EQ(dxt3Bytes(out, 1), dxt3Bytes(original, 1));
+    EXPECT_EQ(dxt3Bytes(out, 2), dxt3Bytes(original, 2));
+    const std::vector<std::uint8_t> a = dxt3Bytes(original, 0), b = dxt3Bytes(out, 0);
+    // DXT3 block (bx, by) is at 16 * (64 * by + bx); the tiles cover bx 0..31, by 0..15.
+    bool tilesChanged = false;
+    for (int by = 0; by < 64; ++by)
+        for (int bx = 0; bx < 64; ++bx) {
+            const std::size_t at = std::size_t(16 * (64 * by + bx));
+            const bool same = std::memcmp(a.data() + at, b.data() + at, 16) == 0;
+            if (by < 16 && bx < 32) tilesChanged |= !same;
+            else ASSERT_TRUE(same) << bx << "," << by;
+        }
+    EXPECT_TRUE(tilesChanged);
+    // Synthesised tiles are on the device, so the next quick save writes them again.
+    ASSERT_EQ(s.land.Save(dir.file("out2.lnd"), 1), 0);
+    EXPECT_EQ(readBytes(dir.file("out2.lnd")), out);
+}
+
+TEST(LandSave, RecompressesA32BitTextureAndSkipsSurfacesOfAnotherSize) {
+    TempDir dir;
+    const std::string in = LandBuilder().block(0, 1).loResTextures(2).writeTo(dir.file("in.lnd"));
+    const std::vector<std::uint8_t> original = readBytes(in);
+    Session s;
+    ASSERT_EQ(s.open(in), 0);
+    std::unique_ptr<DeviceTexture> argb, small;
+    ASSERT_EQ(DeviceTexture::create(256, 256, 1, TextureFormat::A8R8G8B8, argb), kDeviceOk);
+    CImage32 expectedImage(256, 256);
+    std::uint8_t* bits = argb->mutableLevelBytes(0);
+    for (int y = 0; y < 256; ++y)
+        for (int x = 0; x < 256; ++x) {
+            std::uint8_t* t = bits + argb->levelPitch(0) * std::size_t(y) + 4 * std::size_t(x);
+            t[0] = std::uint8_t(x), t[1] = std::uint8_t(y), t[2] = std::uint8_t(x ^ y), t[3] = 255;
+            std::uint8_t* p = expectedImage.pixel(x, y);
+            p[0] = 255, p[1] = std::uint8_t(x ^ y), p[2] = std::uint8_t(y), p[3] = std::uint8_t(x);
+        }
+    ASSERT_EQ(DeviceTexture::create(128, 128, 1, TextureFormat::Dxt3, small), kDeviceOk);
+    s.land.m_loResTextures.set(0, TextureHandle(std::move(argb)));
+    s.land.m_loResTextures.set(1, TextureHandle(std::move(small)));
+    ASSERT_EQ(s.land.Save(dir.file("out.lnd"), 1), 0);
+
+    CTextureCompressor compressor;
+    ASSERT_EQ(compressor.Compress(expectedImage), 0);
+    const std::vector<std::uint8_t> out = readBytes(dir.file("out.lnd"));
+    EXPECT_EQ(dxt3Bytes(out, 0), std::vector<std::uint8_t>(compressor.data(), compressor.data() + compressor.size()));
+    EXPECT_EQ(dxt3Bytes(out, 1), dxt3Bytes(original, 1));
+}
+
+TEST(LandSave, FailedSaveKeepsTheTargetAndTheModifiedFlag) {
+    TempDir dir;
+    const std::string in = inLineLand().writeTo(dir.file("in.lnd"));
+    Session s;
+    ASSERT_EQ(s.open(in), 0);
+    s.land.m_modified = true;
+    std::filesystem::create_directory(dir.file("taken"));
+    std::ofstream(dir.file("taken/keep")) << "x";
+    EXPECT_EQ(s.land.Save(dir.file("taken"), 1), -1);
+    EXPECT_EQ(s.land.Save(dir.file("missing/out.lnd"), 1), -1);
+    EXPECT_EQ(s.messages.texts(), (std::vector<std::string>{"Problems saving the file ", "Problems saving the file "}));
+    EXPECT_TRUE(s.land.m_modified);
+    EXPECT_TRUE(std::filesystem::is_directory(dir.file("taken")));
+    EXPECT_TRUE(std::filesystem::exists(dir.file("taken/keep")));
+    int entries = 0;
+    for (const auto& e : std::filesystem::directory_iterator(dir.path())) entries += e.is_regular_file() ? 1 : 0;
+    EXPECT_EQ(entries, 1);   // no temporary left beside the target
+    EXPECT_EQ(s.land.header()->NumBlocks, 4);   // back to the record count
+}
+
+TEST(LandSave, WithoutALandWritesNothing) {
+    TempDir dir;
+    CLand land;
+    EXPECT_EQ(land.Save(dir.file("out.lnd"), 1), -1);
+    EXPECT_EQ(land.Save(dir.file("out.lnd"), 0), -1);
+    EXPECT_FALSE(std::filesystem::exists(dir.file("out.lnd")));
+}
+
+TEST(LandLoad, RefusesBadFilesAndReleasesThePreviousLand) {
+    TempDir dir;
+    const std::vector<std::uint8_t> good = inLineLand().build();
+    lndtest::writeBytes(dir.file("good.lnd"), good);
+
+    std::vector<std::pair<std::string, std::vector<std::uint8_t>>> bad;
+    bad.push_back({"empty", {}});
+    bad.push_back({"header only", {good.begin(), good.begin() + 1052}});
+    bad.push_back({"one byte short", {good.begin(), good.end() - 1}});
+    std::vector<std::uint8_t> index = good;
+    recordAt<TLndHeader>(index.data(), 0)->BlockIndex[7][7] = 5;   // 4 records
+    bad.push_back({"index beyond records", index});
+    std::vector<std::uint8_t> counts = good;
+    recordAt<TLndHeader>(counts.data(), 0)->NumCountries = 1 << 30;
+    bad.push_back({"huge count", counts});
+    std::vector<std::uint8_t> zero = good;
+    recordAt<TLndHeader>(zero.data(), 0)->NumBlocks = 0;
+    bad.push_back({"no block count", zero});
+
+    for (const auto& [name, bytes] : bad) {
+        SCOPED_TRACE(name);
+        const std::string path = dir.file("bad.lnd");
+        lndtest::writeBytes(path, bytes);
+        Session s;
+        ASSERT_EQ(s.open(dir.file("good.lnd")), 0);
+        s.land.m_modified = true;
+        ASSERT_TRUE(s.land.m_loResTextures.exists());
+        EXPECT_EQ(s.land.Load(path), -1);
+        EXPECT_EQ(s.messages.texts(), std::vector<std::string>{"Error reading the file " + path});
+        EXPECT_EQ(s.land.m_errorText, "Error reading the file " + path);
+        EXPECT_FALSE(s.land.m_loaded);
+        EXPECT_FALSE(s.land.m_modified);
+        EXPECT_FALSE(s.land.hasImage());
+        EXPECT_FALSE(s.land.m_loResTextures.exists());
+        EXPECT_FALSE(s.land.m_blockTextures.exists());
+        EXPECT_EQ(s.mesh.blockCount(), 0);
+        EXPECT_EQ(s.mesh.mesh(0, MeshLevel::Full), nullptr);
+        EXPECT_EQ(s.land.Save(dir.file("after.lnd"), 1), -1);
+    }
+    Session s;
+    EXPECT_EQ(s.land.Load(dir.file("does-not-exist.lnd")), -1);
+    EXPECT_EQ(s.messages.texts(), std::vector<std::string>{"Error reading the file " + dir.file("does-not-exist.lnd")});
+}
+
+TEST(LandLoad, OneBlockAtTheOriginLoadsTwoAreRefused) {
+    TempDir dir;
+    Session s;
+    const std::string one = LandBuilder().block(0, 0).block(1, 0).writeTo(dir.file("one.lnd"));
+    EXPECT_EQ(s.open(one), 0);
+    EXPECT_TRUE(s.land.m_loaded);
+    EXPECT_EQ(s.mesh.blockCount(), 2);
+
+    const std::string two = LandBuilder().block(0, 0).orphanBlock().writeTo(dir.file("two.lnd"));
+    EXPECT_EQ(s.land.Load(two), -1);
+    EXPECT_EQ(s.messages.texts(), std::vector<std::string>{"The land " + two + " is invalid , unable to open it"});
+    EXPECT_FALSE(s.land.m_loaded);
+    EXPECT_FALSE(s.land.hasImage());
+    EXPECT_EQ(s.mesh.blockCount(), 0);
+}
+
+TEST(LandLoad, ReadsSeaParametersAndFlagsFromTheSettingsAndResetsState) {
+    TempDir dir;
+    std::ofstream(dir.file("settings.xml"))
+        << "<settings><renderEngine><debug>Yes</debug>"
+           "<seaParms alphaCoast=\"300\" alphaWater=\"\" altitudeWater=\"  7x\" altitudeCoast=\"-1\"/>"
+           "</renderEngine><exports rootDirectory=\"exp/\"/></settings>";
+    Session s;
+    CSettings settings(s.messages, dir.file("settings.xml"), [](const std::string&) { return BrushBitmap{}; });
+    s.land.m_settings = &settings;
+    s.land.m_strokes.push_front(BrushStroke{});
+    s.land.m_materialsExported = s.land.m_noiseExported = s.land.m_bumpExported = true;
+    s.land.m_exportDir = "old/";
+    const std::string path = inLineLand().writeTo(dir.file("in.lnd"));
+    ASSERT_EQ(s.open(path), 0);
+    EXPECT_EQ(s.land.m_seaParms.alphaCoast, 44);
+    EXPECT_EQ(s.land.m_seaParms.alphaWater, 15);
+    EXPECT_EQ(s.land.m_seaParms.alphaFullWater, 0);
+    EXPECT_EQ(s.land.m_seaParms.altitudeWater, 7);
+    EXPECT_EQ(s.land.m_seaParms.altitudeCoast, 255);
+    EXPECT_EQ(s.land.m_seaParms.altitudeFullWater, 1);
+    EXPECT_FALSE(s.land.m_debug);
+    EXPECT_EQ(s.land.m_exportRoot, "exp/");
+    EXPECT_EQ(s.land.m_landPath, path);
+    EXPECT_TRUE(s.land.m_exportDir.empty());
+    EXPECT_TRUE(s.land.m_strokes.empty());
+    EXPECT_FALSE(s.land.m_materialsExported || s.land.m_noiseExported || s.land.m_bumpExported);
+    EXPECT_EQ(s.land.header()->NumBlocks, 4);
+}

@@ -1,0 +1,199 @@
+#include "tools/altitude_brush.h"
+
+#include "d3dframework/texture.h"
+#include "tools_fixture.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstring>
+#include <limits>
+#include <random>
+
+using namespace lnd;
+using lndtest::LandBuilder;
+using toolstest::flat;
+using toolstest::HeldLand;
+using toolstest::ringBrush;
+
+namespace {
+
+// Puts the brush on vertex (i, j) of block b.
+void aimAt(HeldLand& h, int b, int i, int j, int radius, int times = 1) {
+    const TLndBlock& blk = h.block(b);
+    h.land.m_cursorBlock = b;
+    h.land.m_brushCentre = {float(blk.MapX) + 10.0f * float(i), 0.0f, float(blk.MapZ) + 10.0f * float(j)};
+    h.land.m_brushRadius = radius;
+    h.land.m_brushTimes = times;
+}
+
+}  // namespace
+
+TEST(AltitudeBrush, RingFactorsReachTheCellsAtTheirDistances) {
+    HeldLand h(LandBuilder().block(5, 5, flat(100)));
+    const CBrushDef brush = ringBrush({1, 2, 3, 4, 5, 6, 7, 8, 9, 10});
+    h.land.m_brush = &brush;
+    aimAt(h, 0, 8, 8, 80);
+    ApplyBrush(h.land, h.mesh, kBrushRaise);
+    const auto alt = [&](int i, int j) { return int(h.block(0).Cells[i][j].Altitude); };
+    EXPECT_EQ(alt(8, 8), 101);    // d 0: ring 0
+    EXPECT_EQ(alt(8, 9), 101);    // d 10 < 0.2 r: ring 0
+    EXPECT_EQ(alt(8, 10), 102);   // d 20 = 0.25 r: ring 1
+    EXPECT_EQ(alt(8, 12), 105);   // d 40 = r/2: ring 4
+    EXPECT_EQ(alt(8, 15), 108);   // d 70: ring 7 runs from 0.8 r = 64 to 0.9 r
+    EXPECT_EQ(alt(8, 16), 110);   // d 80 = r: inside, ring 9
+    EXPECT_EQ(alt(0, 8), 110);
+    EXPECT_EQ(alt(2, 13), 109);   // d = sqrt(3600 + 2500) = 78.1: ring 8
+    EXPECT_EQ(alt(1, 14), 100);   // d = sqrt(4900 + 3600) = 92.2: outside
+    EXPECT_EQ(alt(0, 0), 100);
+    EXPECT_TRUE(h.land.m_modified);
+}
+
+TEST(AltitudeBrush, StepsClampAndSmallStepsTruncate) {
+    EXPECT_EQ(brushAltitude(250, kBrushRaise, 10, 10.0f), 255);
+    EXPECT_EQ(brushAltitude(5, kBrushLower, 10, 10.0f), 0);
+    EXPECT_EQ(brushAltitude(40, kBrushRaise, 1, 0.5f), 40);   // 40.5 truncates back
+    EXPECT_EQ(brushAltitude(40, kBrushLower, 1, 0.5f), 39);   // 39.5 truncates down
+    EXPECT_EQ(brushAltitude(0, kBrushLower, 1, 0.5f), 0);
+    EXPECT_EQ(brushAltitude(7, kBrushRaise, 1, std::numeric_limits<float>::infinity()), 255);
+    EXPECT_EQ(brushAltitude(7, kBrushLower, 1, std::numeric_limits<float>::infinity()), 0);
+    EXPECT_EQ(brushAltitude(7, kBrushRaise, 1, std::numeric_limits<float>::quiet_NaN()), 7);
+    EXPECT_EQ(brushAltitude(7, kBrushRaise, 2147483647, 3.0e38f), 255);
+    EXPECT_EQ(brushRing(0.0, 0), 0);
+    EXPECT_EQ(brushRing(1e30, 10), 9);
+}
+
+TEST(AltitudeBrush, ChangedCellsAreReclassifiedUnchangedOnesKeepTheirFlags) {
+    HeldLand h(LandBuilder().block(5, 5, flat(10, std::uint16_t(kSplit | kFullWater | 0x1000 | 3))).countries(4));
+    h.land.m_seaParms.altitudeWater = 5;
+    h.land.m_seaParms.altitudeCoast = 9;
+    const CBrushDef brush = ringBrush({6, 6, 6, 6, 6, 6, 6, 6, 0, 0});
+    h.land.m_brush = &brush;
+    aimAt(h, 0, 8, 8, 30);
+    ApplyBrush(h.land, h.mesh, kBrushLower);
+    EXPECT_EQ(h.block(0).Cells[8][8].Altitude, 4);
+    EXPECT_EQ(h.block(0).Cells[8][8].CellFlags, kWater | 0x0400 | 3);
+    EXPECT_EQ(h.block(0).Cells[8][11].Altitude, 10);   // d = r: ring 9, factor 0
+    EXPECT_EQ(h.block(0).Cells[8][11].CellFlags, kSplit | kFullWater | 0x1000 | 3);
+
+    ApplyBrush(h.land, h.mesh, kBrushRaise);   // 4 + 6 = 10: above both thresholds
+    EXPECT_EQ(h.block(0).Cells[8][8].CellFlags, 3);
+    h.land.m_seaParms.altitudeWater = 0;
+    h.land.m_seaParms.altitudeCoast = 3;
+    const CBrushDef down8 = ringBrush({8, 8, 8, 8, 8, 8, 8, 8, 8, 8});
+    h.land.m_brush = &down8;
+    ApplyBrush(h.land, h.mesh, kBrushLower);   // 10 - 8 = 2: coast
+    EXPECT_EQ(h.block(0).Cells[8][8].CellFlags, kCoast | 0x0C00 | 3);
+}
+
+TEST(AltitudeBrush, LevelSetsEveryVertexInsideAndIsNotRecorded) {
+    HeldLand h(LandBuilder().block(5, 5, flat(100, kSplit)));
+    h.block(0).Cells[8][9].Altitude = 44;
+    h.land.m_levelValue = 300;   // lowest byte 44
+    h.land.m_brush = nullptr;    // the level needs no brush
+    aimAt(h, 0, 8, 8, 20);
+    ApplyBrush(h.land, h.mesh, kBrushLevel);
+    EXPECT_EQ(h.block(0).Cells[8][8].Altitude, 44);
+    EXPECT_EQ(h.block(0).Cells[8][8].CellFlags, 0);          // Split cleared
+    EXPECT_EQ(h.block(0).Cells[8][9].CellFlags, kSplit);     // already 44: untouched
+    EXPECT_EQ(h.block(0).Cells[10][8].Altitude, 44);
+    EXPECT_EQ(h.block(0).Cells[11][8].Altitude, 100);
+    EXPECT_TRUE(h.land.m_strokes.empty());
+
+    RecordingMessages answers;
+    answers.scriptAnswers({false});
+    h.land.m_levelValue = 0;
+    EXPECT_FALSE(levelCommand(h.land, h.mesh, answers));
+    EXPECT_EQ(h.block(0).Cells[8][8].Altitude, 44);
+    ASSERT_EQ(answers.count(), 1u);
+    EXPECT_EQ(answers.entries()[0].text, kLevelQuestion);
+    EXPECT_EQ(answers.entries()[0].buttons, QuestionButtons::OkCancel);
+    answers.scriptAnswers({true});
+    EXPECT_TRUE(levelCommand(h.land, h.mesh, answers));
+    EXPECT_EQ(h.block(0).Cells[8][8].Altitude, 0);
+}
+
+TEST(AltitudeBrush, TouchesOnlyTheNineBlocksAndKeepsBordersWelded) {
+    // A row of blocks along x: 0 at gx 4, 1 at gx 5, 2 at gx 6, 3 at gx 7, and one along z.
+    HeldLand h(LandBuilder().block(4, 5).block(5, 5).block(6, 5).block(7, 5).block(5, 6));
+    const std::vector<std::uint8_t> before = h.image();
+    const CBrushDef brush = ringBrush({5, 5, 5, 5, 5, 5, 5, 5, 5, 5});
+    h.land.m_brush = &brush;
+    aimAt(h, 1, 16, 8, 160);   // on the border with block 2; block 3 is within reach but no neighbour
+    const std::vector<int> changed = ApplyBrush(h.land, h.mesh, kBrushRaise);
+    EXPECT_EQ(changed, (std::vector<int>{1, 2, 4, 0}));   // cursor, then slots 4, 6, 8
+    for (int j = 0; j < kCellsPerSide; ++j) {
+        EXPECT_EQ(h.block(1).Cells[16][j].Altitude, h.block(2).Cells[0][j].Altitude) << j;
+        EXPECT_EQ(h.block(0).Cells[16][j].Altitude, h.block(1).Cells[0][j].Altitude) << j;
+    }
+    for (int i = 0; i < kCellsPerSide; ++i)
+        EXPECT_EQ(h.block(1).Cells[i][16].Altitude, h.block(4).Cells[i][0].Altitude) << i;
+    const auto& untouched = h.block(3);
+    EXPECT_EQ(std::memcmp(&untouched, before.data() + h.land.layout().blocksOffset + 3 * kBlockSize, kBlockSize), 0);
+
+    // The full mesh of a changed block carries the new heights.
+    const DeviceMesh* full = h.mesh.mesh(2, MeshLevel::Full);
+    ASSERT_NE(full, nullptr);
+    for (std::uint32_t k = 0; k < full->vertexCount(); ++k) {
+        const glm::vec3 p = full->position(k);
+        const int i = int(p.x - 960.0f) / 10, j = int(p.z - 800.0f) / 10;
+        ASSERT_EQ(p.y, float(h.block(2).Cells[i][j].Altitude));
+    }
+}
+
+TEST(AltitudeBrush, DropsTheBlockTexturesOfChangedBlocksOnly) {
+    HeldLand h(LandBuilder().block(5, 5).block(9, 9));
+    h.land.m_blockTextures.make(2);
+    std::unique_ptr<DeviceTexture> a, b;
+    ASSERT_EQ(DeviceTexture::create(4, 4, 1, TextureFormat::A8R8G8B8, a), kDeviceOk);
+    ASSERT_EQ(DeviceTexture::create(4, 4, 1, TextureFormat::A8R8G8B8, b), kDeviceOk);
+    h.land.m_blockTextures.set(0, TextureHandle(std::move(a)));
+    h.land.m_blockTextures.set(1, TextureHandle(std::move(b)));
+    const CBrushDef brush = ringBrush({1, 1, 1, 1, 1, 1, 1, 1, 1, 1});
+    h.land.m_brush = &brush;
+    aimAt(h, 0, 8, 8, 40);
+    ApplyBrush(h.land, h.mesh, kBrushRaise);
+    EXPECT_FALSE(h.land.m_blockTextures.has(0));
+    EXPECT_TRUE(h.land.m_blockTextures.has(1));
+}
+
+TEST(AltitudeBrush, UndoGivesBackTheExactBytesAfterManySteps) {
+    HeldLand h(LandBuilder().block(4, 4).block(5, 4).block(4, 5).block(5, 5, flat(250, kSplit | kFullWater)));
+    h.land.m_seaParms.altitudeWater = 60;
+    h.land.m_seaParms.altitudeCoast = 90;
+    const std::vector<std::uint8_t> start = h.image();
+    const CBrushDef brush = ringBrush({40, 30, 20, 12, 9, 7, 5, 3, 2, 1});
+    h.land.m_brush = &brush;
+    std::mt19937 rng(7);
+    for (int step = 0; step < 40; ++step) {
+        aimAt(h, int(rng() % 4), int(rng() % 17), int(rng() % 17), 10 + int(rng() % 150), 1 + int(rng() % 5));
+        ApplyBrush(h.land, h.mesh, rng() % 2 ? kBrushRaise : kBrushLower);
+    }
+    EXPECT_EQ(h.land.m_strokes.size(), 40u);
+    EXPECT_NE(h.image(), start);
+    for (int step = 0; step < 40; ++step) EXPECT_TRUE(UndoStroke(h.land, h.mesh));
+    EXPECT_FALSE(UndoStroke(h.land, h.mesh));
+    EXPECT_EQ(h.image(), start);
+    // Meshes follow the restored heights.
+    const DeviceMesh* full = h.mesh.mesh(3, MeshLevel::Full);
+    ASSERT_NE(full, nullptr);
+    for (std::uint32_t k = 0; k < full->vertexCount(); ++k) ASSERT_EQ(full->position(k).y, 250.0f);
+}
+
+TEST(AltitudeBrush, HeldKeysStepEveryFrameOnlyWithABrushAndABlock) {
+    HeldLand h(LandBuilder().block(5, 5, flat(100)));
+    const CBrushDef brush = ringBrush({1, 1, 1, 1, 1, 1, 1, 1, 1, 1});
+    aimAt(h, 0, 8, 8, 40);
+    brushKeysFrame(h.land, h.mesh, {true, false}, nullptr);
+    EXPECT_TRUE(h.land.m_strokes.empty());
+    for (int frame = 0; frame < 10; ++frame) brushKeysFrame(h.land, h.mesh, {true, false}, &brush);
+    EXPECT_EQ(h.land.m_strokes.size(), 10u);
+    EXPECT_EQ(h.block(0).Cells[8][8].Altitude, 110);
+    EXPECT_EQ(h.land.m_brush, &brush);
+    brushKeysFrame(h.land, h.mesh, {false, true}, &brush);
+    EXPECT_EQ(h.block(0).Cells[8][8].Altitude, 109);
+    EXPECT_EQ(h.land.m_strokes.front().mode, kBrushLower);
+    h.land.m_cursorBlock = -1;
+    brushKeysFrame(h.land, h.mesh, {true, false}, &brush);
+    EXPECT_EQ(h.land.m_strokes.size(), 11u);
+}

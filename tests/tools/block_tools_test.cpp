@@ -1,0 +1,61 @@
+#include "tools/altitude_brush.h"
+#include "tools/block_deletion.h"
+
+#include "tools_fixture.h"
+
+#include <gtest/gtest.h>
+
+using namespace lnd;
+using lndtest::LandBuilder;
+using toolstest::HeldLand;
+
+TEST(BlockDeletion, UnmapsTheBlockUnderThePointerAndMarksTheLand) {
+    HeldLand h(LandBuilder().block(2, 2).block(3, 2).block(2, 3));
+    h.mesh.m_lodDirty = false;
+    h.land.m_cursorBlock = 1;
+    RecordingMessages answers;
+    answers.scriptAnswers({false});
+    EXPECT_FALSE(deleteBlockCommand(h.land, h.mesh, answers));
+    EXPECT_EQ(h.land.header()->BlockIndex[3][2], 2);
+    ASSERT_EQ(answers.count(), 1u);
+    EXPECT_EQ(answers.entries()[0].text, "Are you sure?");
+    EXPECT_EQ(answers.entries()[0].caption, "delete block");
+    EXPECT_FALSE(h.land.m_modified);
+
+    answers.scriptAnswers({true});
+    EXPECT_TRUE(deleteBlockCommand(h.land, h.mesh, answers));
+    EXPECT_EQ(h.land.header()->BlockIndex[3][2], 0);
+    EXPECT_EQ(h.land.header()->BlockIndex[2][2], 1);
+    EXPECT_TRUE(h.land.m_blocksDeleted && h.land.m_modified && h.mesh.m_lodDirty);
+    EXPECT_EQ(h.land.m_cursorBlock, -1);
+    EXPECT_EQ(h.land.numBlocks(), 3);   // the record stays until the save
+
+    // A block no square names any more: nothing happens.
+    h.land.m_modified = false;
+    h.land.m_cursorBlock = 1;
+    EXPECT_FALSE(DeleteCursorBlock(h.land, h.mesh));
+    EXPECT_FALSE(h.land.m_modified);
+    EXPECT_EQ(h.land.m_cursorBlock, 1);
+}
+
+TEST(BlockDeletion, OnlyTheFirstSquareInGridOrderIsCleared) {
+    HeldLand h(LandBuilder().block(4, 1).block(9, 9).header([](TLndHeader& hd) { hd.BlockIndex[2][7] = 1; }));
+    h.land.m_cursorBlock = 0;
+    EXPECT_TRUE(DeleteCursorBlock(h.land, h.mesh));
+    EXPECT_EQ(h.land.header()->BlockIndex[2][7], 0);
+    EXPECT_EQ(h.land.header()->BlockIndex[4][1], 1);
+}
+
+TEST(BlockDeletion, ABrushNextToADeletedBlockStillReachesIt) {
+    HeldLand h(LandBuilder().block(2, 2, toolstest::flat(50)).block(3, 2, toolstest::flat(50)));
+    h.land.m_cursorBlock = 1;
+    ASSERT_TRUE(DeleteCursorBlock(h.land, h.mesh));
+    const CBrushDef brush = toolstest::ringBrush({4, 4, 4, 4, 4, 4, 4, 4, 4, 4});
+    h.land.m_brush = &brush;
+    h.land.m_cursorBlock = 0;
+    h.land.m_brushCentre = {480.0f, 0.0f, 400.0f};
+    h.land.m_brushRadius = 30;
+    EXPECT_EQ(ApplyBrush(h.land, h.mesh, kBrushRaise), (std::vector<int>{0, 1}));
+    EXPECT_EQ(h.block(1).Cells[0][8].Altitude, 54);
+    EXPECT_EQ(h.block(1).Cells[2][8].Altitude, 54);
+}

@@ -1,0 +1,204 @@
+#include "view/terrain_view.h"
+
+#include "app/messages.h"
+#include "d3dframework/texture.h"
+#include "support/land_builder.h"
+
+#include <gtest/gtest.h>
+
+#include <map>
+
+using namespace lnd;
+
+namespace {
+
+// A 6 x 6 land in the grid's corner; blocks on square (x, z) with x + z == 7 name no
+// low-resolution texture.
+struct ViewFixture : testing::Test {
+    CLand land;
+    RecordingMessages messages;
+    CTerrainView view;
+    std::map<int, int> synthCalls;
+    bool failSynthesis = false;
+
+    void SetUp() override {
+        lndtest::LandBuilder b;
+        for (int x = 0; x < 6; ++x)
+            for (int z = 0; z < 6; ++z)
+                b.block(x, z, [=](TLndBlock& blk) {
+                    for (auto& row : blk.Cells)
+                        for (auto& c : row) c.Altitude = 10;
+                    if (x + z == 7) blk.LoResTexture = 5;
+                });
+        b.loResTextures(1);
+        ASSERT_TRUE(land.adoptImage(b.build()));
+        land.m_loaded = true;
+        land.m_messages = &messages;
+        view.onLandOpened(land);
+        view.restoreDeviceObjects(land);
+        view.m_synthesize = [this](CLand& l, int n) {
+            ++synthCalls[n];
+            if (failSynthesis) {
+                l.m_textureError = "no materials";
+                return 0;
+            }
+            if (!l.m_blockTextures.exists()) l.m_blockTextures.make(std::size_t(l.numBlocks()));
+            std::unique_ptr<DeviceTexture> tex;
+            EXPECT_EQ(DeviceTexture::create(4, 4, 1, TextureFormat::A8R8G8B8, tex), kDeviceOk);
+            l.m_blockTextures.set(std::size_t(n), TextureHandle(std::move(tex)));
+            return 0;
+        };
+    }
+
+    FrameInput pointerAt(float x, float y) const {
+        FrameInput in;
+        in.pointerInView = true;
+        in.pointerX = x;
+        in.pointerY = y;
+        in.backBufferWidth = 800;
+        in.backBufferHeight = 600;
+        return in;
+    }
+
+    const TerrainDrawItem* itemFor(const FramePlan& plan, int gx, int gz) const {
+        const int n = land.header()->BlockIndex[gx][gz] - 1;
+        for (const auto& it : plan.terrain)
+            if (it.block == n) return &it;
+        return nullptr;
+    }
+};
+
+}  // namespace
+
+TEST_F(ViewFixture, FirstFrameTakesTheHomeViewAndDrawsWhatIsInFront) {
+    const FramePlan plan = view.frame(land, pointerAt(400, 300));
+    EXPECT_FALSE(view.m_camera.m_homePending);
+    EXPECT_TRUE(plan.landShown);
+    EXPECT_EQ(plan.clearColour, 0xFF0080F8u);
+    EXPECT_EQ(plan.fill, FillMode::Solid);
+    EXPECT_EQ(plan.view, view.m_camera.m_view);
+    // Home: eye above the centre (480, 480) looking along +x.
+    EXPECT_EQ(view.m_camera.m_eye, glm::vec3(480.0f, 150.0f, 480.0f));
+    EXPECT_EQ(view.m_mesh.m_cameraSquare.row, 3);
+    EXPECT_EQ(view.m_mesh.m_cameraSquare.column, 3);
+    ASSERT_FALSE(plan.terrain.empty());
+    // Ahead at full detail with its synthesised texture; behind the eye nothing.
+    const TerrainDrawItem* ahead = itemFor(plan, 4, 3);
+    ASSERT_NE(ahead, nullptr);
+    EXPECT_EQ(ahead->lod, LodFull);
+    EXPECT_EQ(ahead->texture, TerrainTexture::Block);
+    EXPECT_EQ(ahead->texCoordSet, 1);
+    EXPECT_EQ(ahead->mesh, view.m_mesh.mesh(ahead->block, MeshLevel::Full));
+    EXPECT_EQ(itemFor(plan, 0, 3), nullptr);
+    // Items come in grid order.
+    for (std::size_t k = 1; k < plan.terrain.size(); ++k) EXPECT_LT(plan.terrain[k - 1].block, plan.terrain[k].block);
+    // The pointer in the middle picks the ground at the target; the cursor stands there.
+    EXPECT_GE(land.m_cursorBlock, 0);
+    EXPECT_TRUE(plan.cursorModel.visible);
+    EXPECT_FALSE(plan.brushSphere.visible) << "not in land-editor mode";
+    EXPECT_EQ(land.m_brushCentre[1], 10.0f);
+    EXPECT_FALSE(view.m_mesh.m_lodDirty);
+
+    FrameInput edit = pointerAt(400, 300);
+    edit.editorMode = true;
+    EXPECT_TRUE(view.frame(land, edit).brushSphere.visible);
+    view.m_showBrushSphere = false;
+    EXPECT_FALSE(view.frame(land, edit).brushSphere.visible);
+}
+
+TEST_F(ViewFixture, FailedSynthesisIsReportedOnceAndFallsBackToTheLowResolutionTexture) {
+    failSynthesis = true;
+    view.m_mesh.m_forcedLod = 3;   // everything in view at full detail
+    view.frame(land, pointerAt(400, 300));
+    const FramePlan plan = view.frame(land, pointerAt(400, 300));
+    const TerrainDrawItem* a = itemFor(plan, 5, 3);
+    ASSERT_NE(a, nullptr);
+    EXPECT_EQ(a->texture, TerrainTexture::LoRes);
+    EXPECT_EQ(a->loResIndex, 0);
+    EXPECT_EQ(a->texCoordSet, 0);
+    const TerrainDrawItem* noLoRes = itemFor(plan, 4, 3);   // names texture 5 of 1
+    ASSERT_NE(noLoRes, nullptr);
+    EXPECT_EQ(noLoRes->texture, TerrainTexture::Unchanged);
+    EXPECT_EQ(noLoRes->texCoordSet, -1);
+
+    const int n = a->block;
+    EXPECT_EQ(synthCalls[n], 1) << "not retried every frame";
+    ASSERT_GE(messages.count(), 1u);
+    EXPECT_EQ(messages.texts()[0], "ERROR IN LOADING TEXTURE, error =no materials");
+    std::size_t reports = 0;
+    for (const auto& t : messages.texts()) reports += t == "ERROR IN LOADING TEXTURE, error =no materials";
+    EXPECT_EQ(reports, plan.terrain.size()) << "one report per block";
+
+    failSynthesis = false;
+    view.forgetTextureFailure(n);
+    view.m_mesh.m_lodDirty = true;
+    EXPECT_EQ(itemFor(view.frame(land, pointerAt(400, 300)), 5, 3)->texture, TerrainTexture::Block);
+    EXPECT_EQ(synthCalls[n], 2);
+}
+
+TEST_F(ViewFixture, BlocksWithoutMeshesAreNeitherDrawnNorTexturedNorPicked) {
+    view.frame(land, pointerAt(400, 300));
+    const int picked = land.m_cursorBlock;
+    ASSERT_GE(picked, 0);
+    view.m_mesh.ReleaseBlockMeshes(picked);
+    synthCalls.clear();
+    land.m_blockTextures.release(std::size_t(picked));
+    view.m_mesh.m_lodDirty = true;
+    const FramePlan plan = view.frame(land, pointerAt(400, 300));
+    for (const auto& it : plan.terrain) EXPECT_NE(it.block, picked);
+    EXPECT_EQ(synthCalls.count(picked), 0u);
+    EXPECT_NE(land.m_cursorBlock, picked);
+}
+
+TEST_F(ViewFixture, KeysMoveTheCameraAndRecomputeTheMaps) {
+    view.frame(land, pointerAt(400, 300));
+    std::map<int, bool> held;
+    view.m_keys.codes[std::size_t(KeyAction::Forward)] = 0x57;
+    FrameInput in = pointerAt(400, 300);
+    in.keyDown = [&](int code) { return held[code]; };
+    const float x = view.m_camera.m_eye.x;
+    held[0x57] = true;
+    view.frame(land, in);
+    EXPECT_NEAR(view.m_camera.m_eye.x, x + 1.0f, 1e-4f);
+    EXPECT_FALSE(view.m_mesh.m_lodDirty) << "dirty was consumed by the same frame";
+    // Without a key query (a menu is open) nothing moves.
+    in.keyDown = {};
+    view.frame(land, in);
+    EXPECT_NEAR(view.m_camera.m_eye.x, x + 1.0f, 1e-4f);
+
+    view.setWireframe(true);
+    EXPECT_TRUE(view.m_mesh.m_lodDirty);
+    EXPECT_EQ(view.frame(land, in).fill, FillMode::Wireframe);
+}
+
+TEST_F(ViewFixture, StatusLinesAndNoLand) {
+    land.m_debug = true;
+    FrameInput in = pointerAt(400, 300);
+    in.frameStats = "30.00 fps";
+    land.m_errorText = "Bad file";
+    FramePlan plan = view.frame(land, in);
+    ASSERT_EQ(plan.status.size(), 3u);
+    EXPECT_EQ(plan.status[0].text.rfind("30.00 fps  coords in script = \"", 0), 0u);
+    EXPECT_EQ(plan.status[2].text, "Bad file");
+    EXPECT_EQ(view.frame(land, in).status.size(), 2u);
+
+    land.m_debug = false;
+    land.m_loaded = false;
+    view.m_picker.m_hitPoint = kNoHit;
+    plan = view.frame(land, in);
+    EXPECT_FALSE(plan.landShown);
+    EXPECT_TRUE(plan.terrain.empty());
+    ASSERT_EQ(plan.status.size(), 1u);
+    EXPECT_EQ(plan.status[0].text, "") << "statistics only in debug mode";
+}
+
+TEST(DeviceStates, LightAboveTheLandCentre) {
+    LandBounds b;
+    b.include(0, 1, 160);
+    b.include(320, 50, 480);
+    const DeviceStates s = deviceStatesFor(b);
+    EXPECT_EQ(s.lightPosition, glm::vec3(160, 500, 320));
+    EXPECT_FALSE(s.lighting);
+    EXPECT_TRUE(s.cullClockwise);
+    EXPECT_EQ(s.ambient, 0x00202020u);
+}
