@@ -25,6 +25,18 @@ struct LanesPortable {
         for (auto& e : r.v) e = std::uint16_t(x);
         return r;
     }
+    static void store(std::uint16_t* p, LanesPortable a) {
+        for (int k = 0; k < 16; ++k) p[k] = a.v[k];
+    }
+    static LanesPortable add(LanesPortable a, LanesPortable b) {
+        for (int k = 0; k < 16; ++k) a.v[k] = std::uint16_t(a.v[k] + b.v[k]);
+        return a;
+    }
+    static LanesPortable mulhiU(LanesPortable a, LanesPortable b) {
+        for (int k = 0; k < 16; ++k) a.v[k] = std::uint16_t(std::uint32_t(a.v[k]) * b.v[k] >> 16);
+        return a;
+    }
+    static LanesPortable splatAt(const std::uint16_t* p) { return splat(*p); }
     static LanesPortable sub(LanesPortable a, LanesPortable b) {
         for (int k = 0; k < 16; ++k) a.v[k] = std::uint16_t(a.v[k] - b.v[k]);
         return a;
@@ -69,6 +81,13 @@ struct LanesSse2 {
         const __m128i v = _mm_set1_epi16(short(x));
         return {v, v};
     }
+    static void store(std::uint16_t* p, LanesSse2 a) {
+        _mm_store_si128(reinterpret_cast<__m128i*>(p), a.lo);
+        _mm_store_si128(reinterpret_cast<__m128i*>(p + 8), a.hi);
+    }
+    static LanesSse2 add(LanesSse2 a, LanesSse2 b) { return {_mm_add_epi16(a.lo, b.lo), _mm_add_epi16(a.hi, b.hi)}; }
+    static LanesSse2 mulhiU(LanesSse2 a, LanesSse2 b) { return {_mm_mulhi_epu16(a.lo, b.lo), _mm_mulhi_epu16(a.hi, b.hi)}; }
+    static LanesSse2 splatAt(const std::uint16_t* p) { return splat(*p); }
     static LanesSse2 sub(LanesSse2 a, LanesSse2 b) { return {_mm_sub_epi16(a.lo, b.lo), _mm_sub_epi16(a.hi, b.hi)}; }
     static LanesSse2 square(LanesSse2 a) { return {_mm_mullo_epi16(a.lo, a.lo), _mm_mullo_epi16(a.hi, a.hi)}; }
     static LanesSse2 addSat(LanesSse2 a, LanesSse2 b) { return {_mm_adds_epu16(a.lo, b.lo), _mm_adds_epu16(a.hi, b.hi)}; }

@@ -20,6 +20,10 @@ struct LanesAvx2 {
 
     static LanesAvx2 load(const std::uint16_t* p) { return {_mm256_load_si256(reinterpret_cast<const __m256i*>(p))}; }
     static LanesAvx2 splat(int x) { return {_mm256_set1_epi16(short(x))}; }
+    static void store(std::uint16_t* p, LanesAvx2 a) { _mm256_store_si256(reinterpret_cast<__m256i*>(p), a.v); }
+    static LanesAvx2 add(LanesAvx2 a, LanesAvx2 b) { return {_mm256_add_epi16(a.v, b.v)}; }
+    static LanesAvx2 mulhiU(LanesAvx2 a, LanesAvx2 b) { return {_mm256_mulhi_epu16(a.v, b.v)}; }
+    static LanesAvx2 splatAt(const std::uint16_t* p) { return {_mm256_set1_epi16(short(*p))}; }
     static LanesAvx2 sub(LanesAvx2 a, LanesAvx2 b) { return {_mm256_sub_epi16(a.v, b.v)}; }
     static LanesAvx2 square(LanesAvx2 a) { return {_mm256_mullo_epi16(a.v, a.v)}; }
     static LanesAvx2 addSat(LanesAvx2 a, LanesAvx2 b) { return {_mm256_adds_epu16(a.v, b.v)}; }

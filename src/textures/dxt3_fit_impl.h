@@ -24,13 +24,6 @@ inline int distance(const Rgb& a, const Rgb& b) {
     return dr * dr + dg * dg + db * db;
 }
 
-// The inner entry near `near`, with the search's 21760 / 65536 in place of a third.
-inline Rgb inner21760(const Rgb& near, const Rgb& far) {
-    Rgb m;
-    for (int c = 0; c < 3; ++c) m.c[c] = ((2 * near.c[c] + far.c[c]) * 21760) >> 16;
-    return m;
-}
-
 // The weighted error of `pal` in plain integers; stops once it reaches `bound`.
 inline int exactError(const Rgb* colours, const int* count, int n, const Rgb* pal, int bound) {
     int err = 0;
@@ -54,8 +47,15 @@ inline V channelDistance(V x, int value) {
 }
 
 template <class V>
-inline V distanceTo(const V* x, const Rgb& c) {
-    return V::addSat(V::addSat(channelDistance(x[0], c.c[0]), channelDistance(x[1], c.c[1])), channelDistance(x[2], c.c[2]));
+inline V distanceTo(const V* x, int r, int g, int b) {
+    return V::addSat(V::addSat(channelDistance(x[0], r), channelDistance(x[1], g)), channelDistance(x[2], b));
+}
+
+// The same from 16-bit values in memory, which broadcast straight into the lanes.
+template <class V>
+inline V distanceTo(const V* x, const std::uint16_t* r, const std::uint16_t* g, const std::uint16_t* b) {
+    return V::addSat(V::addSat(V::square(V::sub(x[0], V::splatAt(r))), V::square(V::sub(x[1], V::splatAt(g)))),
+                     V::square(V::sub(x[2], V::splatAt(b))));
 }
 
 // The exhaustive pair search (first pair with the smallest error wins) followed by the
@@ -75,28 +75,45 @@ void fourColourFit(const int* in, const int* count, int n, int* out) {
     const V x[3] = {V::load(lanes[0]), V::load(lanes[1]), V::load(lanes[2])};
     const V weight = V::load(lanes[3]);
     V toColour[16];
-    for (int i = 0; i < n; ++i) toColour[i] = distanceTo(x, colours[i]);
+    for (int i = 0; i < n; ++i) toColour[i] = distanceTo(x, colours[i].c[0], colours[i].c[1], colours[i].c[2]);
 
     int best = 1 << 30;
-    auto score = [&](V nearest, const Rgb* trial) {
+    // `trial` builds the palette only when the lanes cannot give the error.
+    auto score = [&](V nearest, auto trial) {
         if (!V::anyWide(nearest)) return V::weightedSum(nearest, weight);
         if (best <= kWideLane) return best;
-        return exactError(colours, count, n, trial, best);
+        Rgb pal[4];
+        trial(pal);
+        return exactError(colours, count, n, pal, best);
     };
 
     Rgb pal[4] = {};
-    for (int i = 0; i < n; ++i)
+    const V third = V::splat(21760);
+    for (int i = 0; i < n; ++i) {
+        // Inner entries of every pair (i, j) at once, lane j: near i and near j.
+        alignas(32) std::uint16_t nearI[3][16], nearJ[3][16];
+        for (int c = 0; c < 3; ++c) {
+            const V ci = V::splat(colours[i].c[c]);
+            V::store(nearI[c], V::mulhiU(V::add(V::add(ci, ci), x[c]), third));
+            V::store(nearJ[c], V::mulhiU(V::add(V::add(x[c], x[c]), ci), third));
+        }
         for (int j = i + 1; j < n; ++j) {
-            const Rgb trial[4] = {colours[i], inner21760(colours[i], colours[j]), inner21760(colours[j], colours[i]),
-                                  colours[j]};
-            const V nearest =
-                V::minU(V::minU(toColour[i], toColour[j]), V::minU(distanceTo(x, trial[1]), distanceTo(x, trial[2])));
+            const V nearest = V::minU(V::minU(toColour[i], toColour[j]),
+                                      V::minU(distanceTo(x, &nearI[0][j], &nearI[1][j], &nearI[2][j]),
+                                              distanceTo(x, &nearJ[0][j], &nearJ[1][j], &nearJ[2][j])));
+            auto trial = [&](Rgb* t) {
+                t[0] = colours[i];
+                t[1] = {{nearI[0][j], nearI[1][j], nearI[2][j]}};
+                t[2] = {{nearJ[0][j], nearJ[1][j], nearJ[2][j]}};
+                t[3] = colours[j];
+            };
             const int err = score(nearest, trial);
             if (err < best) {
                 best = err;
-                for (int p = 0; p < 4; ++p) pal[p] = trial[p];
+                trial(pal);
             }
         }
+    }
 
     for (int c = 0; c < 3; ++c) {
         const int base0 = pal[0].c[c];
@@ -106,27 +123,36 @@ void fourColourFit(const int* in, const int* count, int n, int* out) {
         // The two channels this pass leaves alone keep their distances throughout.
         V rest[4];
         for (int p = 0; p < 4; ++p) rest[p] = V::addSat(channelDistance(x[o1], pal[p].c[o1]), channelDistance(x[o2], pal[p].c[o2]));
-        int t0s[5], t1s[5];
+        int t0s[5] = {}, t1s[5] = {};
         int n0 = 0, n1 = 0;
         for (int t = base0 - 8 < 0 ? 0 : base0 - 8; t <= (base0 + 8 > 255 ? 255 : base0 + 8); t += 4) t0s[n0++] = t;
         for (int t = base1 - 8 < 0 ? 0 : base1 - 8; t <= (base1 + 8 > 255 ? 255 : base1 + 8); t += 4) t1s[n1++] = t;
         V end0[5], end1[5];
         for (int a = 0; a < n0; ++a) end0[a] = V::addSat(rest[0], channelDistance(x[c], t0s[a]));
         for (int b = 0; b < n1; ++b) end1[b] = V::addSat(rest[3], channelDistance(x[c], t1s[b]));
+        // Both value lists step by 4, so the inner entries of (a, b) depend on 2a + b and
+        // a + 2b only: thirteen values each at most, scored once per pass.
+        const int sum1 = 2 * t0s[0] + t1s[0], sum2 = t0s[0] + 2 * t1s[0];
+        V inner1[13], inner2[13];
+        for (int s = 0; s <= 2 * (n0 - 1) + (n1 - 1); ++s)
+            inner1[s] = V::addSat(rest[1], channelDistance(x[c], (sum1 + 4 * s) / 3));
+        for (int s = 0; s <= (n0 - 1) + 2 * (n1 - 1); ++s)
+            inner2[s] = V::addSat(rest[2], channelDistance(x[c], (sum2 + 4 * s) / 3));
         for (int a = 0; a < n0; ++a)
             for (int b = 0; b < n1; ++b) {
-                Rgb trial[4] = {pal[0], pal[1], pal[2], pal[3]};
-                trial[0].c[c] = t0s[a];
-                trial[1].c[c] = (2 * t0s[a] + t1s[b]) / 3;
-                trial[2].c[c] = (t0s[a] + 2 * t1s[b]) / 3;
-                trial[3].c[c] = t1s[b];
-                const V nearest = V::minU(V::minU(end0[a], end1[b]),
-                                          V::minU(V::addSat(rest[1], channelDistance(x[c], trial[1].c[c])),
-                                                  V::addSat(rest[2], channelDistance(x[c], trial[2].c[c]))));
+                const V nearest = V::minU(V::minU(end0[a], end1[b]), V::minU(inner1[2 * a + b], inner2[a + 2 * b]));
+                const int t0 = t0s[a], t1 = t1s[b];
+                auto trial = [&](Rgb* t) {
+                    for (int p = 0; p < 4; ++p) t[p] = pal[p];
+                    t[0].c[c] = t0;
+                    t[1].c[c] = (2 * t0 + t1) / 3;
+                    t[2].c[c] = (t0 + 2 * t1) / 3;
+                    t[3].c[c] = t1;
+                };
                 const int err = score(nearest, trial);
                 if (err < best) {
                     best = err;
-                    for (int p = 0; p < 4; ++p) pal[p].c[c] = trial[p].c[c];
+                    trial(pal);
                 }
             }
     }
