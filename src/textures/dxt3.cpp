@@ -1,6 +1,7 @@
 #include "textures/dxt3.h"
 
 #include "textures/dxt3_fit.h"
+#include "textures/dxt3_fit_impl.h"
 
 #include <algorithm>
 #include <cstring>
@@ -9,14 +10,8 @@ namespace lnd {
 
 namespace {
 
-struct Rgb {
-    int c[3];
-};
-
-inline int distance(const Rgb& a, const Rgb& b) {
-    const int dr = a.c[0] - b.c[0], dg = a.c[1] - b.c[1], db = a.c[2] - b.c[2];
-    return dr * dr + dg * dg + db * db;
-}
+using dxt3::distance;
+using dxt3::Rgb;
 
 inline std::uint16_t to565(const Rgb& c) {
     return std::uint16_t((c.c[0] >> 3) << 11 | (c.c[1] >> 2) << 5 | (c.c[2] >> 3));
