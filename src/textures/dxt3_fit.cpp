@@ -1,0 +1,120 @@
+// The baseline variants of the four-colour fit: plain C++ and SSE2.
+#include "textures/dxt3_fit.h"
+
+#include "textures/dxt3_fit_impl.h"
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
+namespace lnd::dxt3 {
+
+namespace {
+
+// Sixteen lanes in plain integers, for hosts without vector instructions.
+struct LanesPortable {
+    std::uint16_t v[16];
+
+    static LanesPortable load(const std::uint16_t* p) {
+        LanesPortable r;
+        for (int k = 0; k < 16; ++k) r.v[k] = p[k];
+        return r;
+    }
+    static LanesPortable splat(int x) {
+        LanesPortable r;
+        for (auto& e : r.v) e = std::uint16_t(x);
+        return r;
+    }
+    static void store(std::uint16_t* p, LanesPortable a) {
+        for (int k = 0; k < 16; ++k) p[k] = a.v[k];
+    }
+    static LanesPortable add(LanesPortable a, LanesPortable b) {
+        for (int k = 0; k < 16; ++k) a.v[k] = std::uint16_t(a.v[k] + b.v[k]);
+        return a;
+    }
+    static LanesPortable mulhiU(LanesPortable a, LanesPortable b) {
+        for (int k = 0; k < 16; ++k) a.v[k] = std::uint16_t(std::uint32_t(a.v[k]) * b.v[k] >> 16);
+        return a;
+    }
+    static LanesPortable splatAt(const std::uint16_t* p) { return splat(*p); }
+    static LanesPortable sub(LanesPortable a, LanesPortable b) {
+        for (int k = 0; k < 16; ++k) a.v[k] = std::uint16_t(a.v[k] - b.v[k]);
+        return a;
+    }
+    // A wrapped difference squares to the true square modulo 2^16, exact for bytes.
+    static LanesPortable square(LanesPortable a) {
+        for (auto& e : a.v) e = std::uint16_t(std::uint32_t(e) * e);
+        return a;
+    }
+    static LanesPortable addSat(LanesPortable a, LanesPortable b) {
+        for (int k = 0; k < 16; ++k) {
+            const std::uint32_t s = std::uint32_t(a.v[k]) + b.v[k];
+            a.v[k] = std::uint16_t(s > 65535 ? 65535 : s);
+        }
+        return a;
+    }
+    static LanesPortable minU(LanesPortable a, LanesPortable b) {
+        for (int k = 0; k < 16; ++k) a.v[k] = b.v[k] < a.v[k] ? b.v[k] : a.v[k];
+        return a;
+    }
+    static bool anyWide(LanesPortable a) {
+        for (auto e : a.v)
+            if (e >= kWideLane) return true;
+        return false;
+    }
+    static int weightedSum(LanesPortable a, LanesPortable w) {
+        int s = 0;
+        for (int k = 0; k < 16; ++k) s += int(a.v[k]) * int(w.v[k]);
+        return s;
+    }
+};
+
+#if defined(__SSE2__)
+// Sixteen lanes in two SSE2 registers.
+struct LanesSse2 {
+    __m128i lo, hi;
+
+    static LanesSse2 load(const std::uint16_t* p) {
+        return {_mm_load_si128(reinterpret_cast<const __m128i*>(p)), _mm_load_si128(reinterpret_cast<const __m128i*>(p + 8))};
+    }
+    static LanesSse2 splat(int x) {
+        const __m128i v = _mm_set1_epi16(short(x));
+        return {v, v};
+    }
+    static void store(std::uint16_t* p, LanesSse2 a) {
+        _mm_store_si128(reinterpret_cast<__m128i*>(p), a.lo);
+        _mm_store_si128(reinterpret_cast<__m128i*>(p + 8), a.hi);
+    }
+    static LanesSse2 add(LanesSse2 a, LanesSse2 b) { return {_mm_add_epi16(a.lo, b.lo), _mm_add_epi16(a.hi, b.hi)}; }
+    static LanesSse2 mulhiU(LanesSse2 a, LanesSse2 b) { return {_mm_mulhi_epu16(a.lo, b.lo), _mm_mulhi_epu16(a.hi, b.hi)}; }
+    static LanesSse2 splatAt(const std::uint16_t* p) { return splat(*p); }
+    static LanesSse2 sub(LanesSse2 a, LanesSse2 b) { return {_mm_sub_epi16(a.lo, b.lo), _mm_sub_epi16(a.hi, b.hi)}; }
+    static LanesSse2 square(LanesSse2 a) { return {_mm_mullo_epi16(a.lo, a.lo), _mm_mullo_epi16(a.hi, a.hi)}; }
+    static LanesSse2 addSat(LanesSse2 a, LanesSse2 b) { return {_mm_adds_epu16(a.lo, b.lo), _mm_adds_epu16(a.hi, b.hi)}; }
+    // SSE2 has no unsigned 16-bit minimum: a - max(a - b, 0) is one.
+    static LanesSse2 minU(LanesSse2 a, LanesSse2 b) {
+        return {_mm_sub_epi16(a.lo, _mm_subs_epu16(a.lo, b.lo)), _mm_sub_epi16(a.hi, _mm_subs_epu16(a.hi, b.hi))};
+    }
+    static bool anyWide(LanesSse2 a) { return (_mm_movemask_epi8(_mm_or_si128(a.lo, a.hi)) & 0xAAAA) != 0; }
+    static int weightedSum(LanesSse2 a, LanesSse2 w) {
+        __m128i s = _mm_add_epi32(_mm_madd_epi16(a.lo, w.lo), _mm_madd_epi16(a.hi, w.hi));
+        s = _mm_add_epi32(s, _mm_shuffle_epi32(s, _MM_SHUFFLE(1, 0, 3, 2)));
+        s = _mm_add_epi32(s, _mm_shuffle_epi32(s, _MM_SHUFFLE(2, 3, 0, 1)));
+        return _mm_cvtsi128_si32(s);
+    }
+};
+#endif
+
+}  // namespace
+
+void fourColourFitPortable(const int* colours, const int* count, int n, int* palette) {
+    fourColourFit<LanesPortable>(colours, count, n, palette);
+}
+
+#if defined(__SSE2__)
+void fourColourFitSse2(const int* colours, const int* count, int n, int* palette) {
+    fourColourFit<LanesSse2>(colours, count, n, palette);
+}
+#endif
+
+}  // namespace lnd::dxt3

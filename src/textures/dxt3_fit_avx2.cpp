@@ -1,0 +1,50 @@
+// The AVX2 variant of the four-colour fit: all sixteen lanes in one register. Only this unit
+// is built for AVX2; the encoder calls it after checking the processor.
+#include "textures/dxt3_fit.h"
+
+#include <cstdint>
+
+#if defined(LND_DXT3_HAVE_AVX2)
+#pragma GCC push_options
+#pragma GCC target("avx2")
+#include <immintrin.h>
+
+#include "textures/dxt3_fit_impl.h"
+
+namespace lnd::dxt3 {
+
+namespace {
+
+struct LanesAvx2 {
+    __m256i v;
+
+    static LanesAvx2 load(const std::uint16_t* p) { return {_mm256_load_si256(reinterpret_cast<const __m256i*>(p))}; }
+    static LanesAvx2 splat(int x) { return {_mm256_set1_epi16(short(x))}; }
+    static void store(std::uint16_t* p, LanesAvx2 a) { _mm256_store_si256(reinterpret_cast<__m256i*>(p), a.v); }
+    static LanesAvx2 add(LanesAvx2 a, LanesAvx2 b) { return {_mm256_add_epi16(a.v, b.v)}; }
+    static LanesAvx2 mulhiU(LanesAvx2 a, LanesAvx2 b) { return {_mm256_mulhi_epu16(a.v, b.v)}; }
+    static LanesAvx2 splatAt(const std::uint16_t* p) { return {_mm256_set1_epi16(short(*p))}; }
+    static LanesAvx2 sub(LanesAvx2 a, LanesAvx2 b) { return {_mm256_sub_epi16(a.v, b.v)}; }
+    static LanesAvx2 square(LanesAvx2 a) { return {_mm256_mullo_epi16(a.v, a.v)}; }
+    static LanesAvx2 addSat(LanesAvx2 a, LanesAvx2 b) { return {_mm256_adds_epu16(a.v, b.v)}; }
+    static LanesAvx2 minU(LanesAvx2 a, LanesAvx2 b) { return {_mm256_min_epu16(a.v, b.v)}; }
+    static bool anyWide(LanesAvx2 a) { return (unsigned(_mm256_movemask_epi8(a.v)) & 0xAAAAAAAAu) != 0; }
+    static int weightedSum(LanesAvx2 a, LanesAvx2 w) {
+        const __m256i p = _mm256_madd_epi16(a.v, w.v);
+        __m128i s = _mm_add_epi32(_mm256_castsi256_si128(p), _mm256_extracti128_si256(p, 1));
+        s = _mm_add_epi32(s, _mm_shuffle_epi32(s, _MM_SHUFFLE(1, 0, 3, 2)));
+        s = _mm_add_epi32(s, _mm_shuffle_epi32(s, _MM_SHUFFLE(2, 3, 0, 1)));
+        return _mm_cvtsi128_si32(s);
+    }
+};
+
+}  // namespace
+
+void fourColourFitAvx2(const int* colours, const int* count, int n, int* palette) {
+    fourColourFit<LanesAvx2>(colours, count, n, palette);
+}
+
+}  // namespace lnd::dxt3
+
+#pragma GCC pop_options
+#endif
