@@ -53,6 +53,7 @@ DeviceResult DeviceTexture::create(std::uint32_t width, std::uint32_t height, st
     tex->m_changeCount = 1;
     tex->m_dirty = {Rect{0, 0, int(width), int(height)}};
     tex->m_levelsDirty = levels > 1;
+    tex->m_unfiltered = Rect{0, 0, int(width), int(height)};
     out = std::move(tex);
     return kDeviceOk;
 }
@@ -148,6 +149,9 @@ void DeviceTexture::noteChanged(std::uint32_t level, const Rect& rect) {
         return;
     }
     const Rect whole{0, 0, int(width()), int(height())};
+    m_unfiltered = m_unfiltered.width() <= 0 ? rect
+                                             : Rect{std::min(m_unfiltered.left, rect.left), std::min(m_unfiltered.top, rect.top),
+                                                    std::max(m_unfiltered.right, rect.right), std::max(m_unfiltered.bottom, rect.bottom)};
     Rect r = rect;
     if (m_format == TextureFormat::Dxt3) {
         // The renderer uploads compressed data in whole blocks.
@@ -221,31 +225,60 @@ DeviceResult filterTexture(DeviceTexture& texture, std::uint32_t srcLevel) {
     for (std::uint32_t l = srcLevel; l < texture.levelCount(); ++l) {
         if (texture.isLocked(l)) return kDeviceInvalidCall;
     }
-    if (srcLevel + 1 == texture.levelCount()) return kDeviceOk;
-    std::vector<std::uint8_t> current;
+    const std::uint32_t sw = texture.levelWidth(srcLevel), sh = texture.levelHeight(srcLevel);
+    // Remaking only what changed keeps a tile refresh of a large DXT3 texture from
+    // re-encoding every smaller level.
+    const Rect changed = srcLevel == 0 ? texture.unfilteredRect() : Rect{0, 0, int(sw), int(sh)};
+    if (srcLevel == 0) texture.markFiltered();
+    if (changed.width() <= 0 || changed.height() <= 0) return kDeviceOk;
+    const bool blocks = texture.format() == TextureFormat::Dxt3;
+    // Per level: the texels to remake, and the source texels under them.
+    std::vector<Rect> targets, sources;
+    Rect all{int(sw), int(sh), 0, 0};
+    for (std::uint32_t l = srcLevel + 1; l < texture.levelCount(); ++l) {
+        const int k = int(l - srcLevel);
+        const int w = int(texture.levelWidth(l)), h = int(texture.levelHeight(l));
+        Rect r{changed.left >> k, changed.top >> k, (changed.right + (1 << k) - 1) >> k,
+               (changed.bottom + (1 << k) - 1) >> k};
+        if (blocks) {
+            r.left &= ~3;
+            r.top &= ~3;
+            r.right = (r.right + 3) & ~3;
+            r.bottom = (r.bottom + 3) & ~3;
+        }
+        r.right = std::min(r.right, w);
+        r.bottom = std::min(r.bottom, h);
+        // A level of side 1 keeps covering the first texels even when the source side is no
+        // power of two.
+        const Rect src{std::min(r.left << k, int(sw) - 1), std::min(r.top << k, int(sh) - 1),
+                       std::min(r.right << k, int(sw)), std::min(r.bottom << k, int(sh))};
+        targets.push_back(r);
+        sources.push_back(src);
+        all = Rect{std::min(all.left, src.left), std::min(all.top, src.top), std::max(all.right, src.right),
+                   std::max(all.bottom, src.bottom)};
+    }
     try {
-        current = readRegionArgb(texture, srcLevel,
-                                 Rect{0, 0, int(texture.levelWidth(srcLevel)), int(texture.levelHeight(srcLevel))});
+        const std::vector<std::uint8_t> from = readRegionArgb(texture, srcLevel, all);
         for (std::uint32_t l = srcLevel + 1; l < texture.levelCount(); ++l) {
-            const std::uint32_t pw = texture.levelWidth(l - 1), ph = texture.levelHeight(l - 1);
-            const std::uint32_t w = texture.levelWidth(l), h = texture.levelHeight(l);
-            std::vector<std::uint8_t> next(std::size_t(w) * h * 4);
-            for (std::uint32_t y = 0; y < h; ++y) {
-                const std::uint32_t y0 = std::min(2 * y, ph - 1), y1 = std::min(2 * y + 1, ph - 1);
-                for (std::uint32_t x = 0; x < w; ++x) {
-                    const std::uint32_t x0 = std::min(2 * x, pw - 1), x1 = std::min(2 * x + 1, pw - 1);
-                    for (int c = 0; c < 4; ++c) {
-                        const unsigned sum = current[(std::size_t(y0) * pw + x0) * 4 + c] +
-                                             current[(std::size_t(y0) * pw + x1) * 4 + c] +
-                                             current[(std::size_t(y1) * pw + x0) * 4 + c] +
-                                             current[(std::size_t(y1) * pw + x1) * 4 + c];
-                        next[(std::size_t(y) * w + x) * 4 + c] = static_cast<std::uint8_t>((sum + 2) / 4);
-                    }
+            const int k = int(l - srcLevel);
+            const Rect r = targets[l - srcLevel - 1];
+            const Rect s = sources[l - srcLevel - 1];
+            std::vector<std::uint8_t> to(std::size_t(r.width()) * r.height() * 4);
+            for (int y = r.top; y < r.bottom; ++y) {
+                const int y0 = std::max(y << k, s.top) - all.top, y1 = std::min((y + 1) << k, s.bottom) - all.top;
+                for (int x = r.left; x < r.right; ++x) {
+                    const int x0 = std::max(x << k, s.left) - all.left, x1 = std::min((x + 1) << k, s.right) - all.left;
+                    unsigned sum[4] = {0, 0, 0, 0};
+                    for (int yy = y0; yy < y1; ++yy)
+                        for (int xx = x0; xx < x1; ++xx)
+                            for (int c = 0; c < 4; ++c) sum[c] += from[(std::size_t(yy) * all.width() + xx) * 4 + c];
+                    const unsigned n = unsigned((y1 - y0) * (x1 - x0));
+                    std::uint8_t* o = &to[(std::size_t(y - r.top) * r.width() + (x - r.left)) * 4];
+                    for (int c = 0; c < 4; ++c) o[c] = static_cast<std::uint8_t>(n ? (sum[c] + n / 2) / n : 0);
                 }
             }
-            writeRegionArgb(texture, l, Rect{0, 0, int(w), int(h)}, next.data());
-            texture.noteChanged(l, Rect{0, 0, int(w), int(h)});
-            current = std::move(next);
+            writeRegionArgb(texture, l, r, to.data());
+            texture.noteChanged(l, r);
         }
     } catch (const std::bad_alloc&) {
         return kDeviceOutOfMemory;

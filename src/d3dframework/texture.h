@@ -102,10 +102,13 @@ public:
     void clearDirty();
 
     // For the layer's own operations (copies, filtering): writable bytes of a level and the
-    // bookkeeping after writing them.
+    // bookkeeping that must follow every write through them.
     std::uint8_t* mutableLevelBytes(std::uint32_t level);
     void noteChanged(std::uint32_t level, const Rect& rect);
     bool isLocked(std::uint32_t level) const;
+    // The level-0 area changed since the smaller levels were last remade (empty when none).
+    const Rect& unfilteredRect() const { return m_unfiltered; }
+    void markFiltered() { m_unfiltered = Rect{}; }
 
 private:
     struct Level {
@@ -124,6 +127,7 @@ private:
     std::uint64_t m_changeCount = 0;
     std::vector<Rect> m_dirty;
     bool m_levelsDirty = false;
+    Rect m_unfiltered;
 };
 
 // A texture from a DDS image in memory ("DDS " magic, 124-byte header, then level 0 data):
@@ -141,7 +145,10 @@ DeviceResult loadSurfaceFromSurface(DeviceTexture& dst, std::uint32_t dstLevel, 
                                     const DeviceTexture& src, std::uint32_t srcLevel,
                                     const Rect* srcRect, TextureFilter filter);
 
-// Remakes every level after `srcLevel` from the one before it with a 2 x 2 box filter.
+// Remakes every level after `srcLevel` with a box filter: texel (x, y) of level l is the
+// rounded mean of the 2^k x 2^k texels of `srcLevel` it covers, k = l - srcLevel. From level
+// 0 only the part under level-0 changes since the last filtering is remade, which gives the
+// same texels as remaking everything.
 DeviceResult filterTexture(DeviceTexture& texture, std::uint32_t srcLevel = 0);
 
 // Writes level 0 as a 24-bit BMP file (alpha is dropped), atomically.

@@ -36,58 +36,48 @@ void clipRect(int imgW, int imgH, int& x, int& y, int& w, int& h) {
     h = std::clamp(h, 0, imgH - y);
 }
 
+// The three operations are the same for both kinds but for the bytes per pixel.
+template <typename T>
+bool setSizeOf(std::vector<T>& store, int& w, int& h, int width, int height, int unit) {
+    store.clear();
+    store.shrink_to_fit();
+    w = h = 0;
+    if (!sideOk(width, height)) return false;
+    store.assign(std::size_t(width) * std::size_t(height) * std::size_t(unit), T{});
+    w = width;
+    h = height;
+    return true;
+}
+
+template <typename T>
+void cropOf(std::vector<T>& store, int& w, int& h, int x, int y, int width, int height, int unit) {
+    clipRect(w, h, x, y, width, height);
+    store = recut(store, w, h, x, y, width, height, unit);
+    w = width;
+    h = height;
+}
+
+template <typename T>
+bool resizeCanvasOf(std::vector<T>& store, int& w, int& h, int width, int height, int unit) {
+    if (!sideOk(width, height)) return false;
+    store = recut(store, w, h, 0, 0, width, height, unit);
+    w = width;
+    h = height;
+    return true;
+}
+
 }  // namespace
 
-bool CImage32::SetSize(int width, int height) {
-    m_pixels.clear();
-    m_pixels.shrink_to_fit();
-    m_width = m_height = 0;
-    if (!sideOk(width, height)) return false;
-    m_pixels.assign(std::size_t(width) * std::size_t(height) * 4, 0);
-    m_width = width;
-    m_height = height;
-    return true;
-}
-
-void CImage32::crop(int x, int y, int width, int height) {
-    clipRect(m_width, m_height, x, y, width, height);
-    m_pixels = recut(m_pixels, m_width, m_height, x, y, width, height, 4);
-    m_width = width;
-    m_height = height;
-}
-
+bool CImage32::SetSize(int width, int height) { return setSizeOf(m_pixels, m_width, m_height, width, height, 4); }
+void CImage32::crop(int x, int y, int width, int height) { cropOf(m_pixels, m_width, m_height, x, y, width, height, 4); }
 bool CImage32::resizeCanvas(int width, int height) {
-    if (!sideOk(width, height)) return false;
-    m_pixels = recut(m_pixels, m_width, m_height, 0, 0, width, height, 4);
-    m_width = width;
-    m_height = height;
-    return true;
+    return resizeCanvasOf(m_pixels, m_width, m_height, width, height, 4);
 }
 
-bool CImage8::SetSize(int width, int height) {
-    m_indices.clear();
-    m_indices.shrink_to_fit();
-    m_width = m_height = 0;
-    if (!sideOk(width, height)) return false;
-    m_indices.assign(std::size_t(width) * std::size_t(height), 0);
-    m_width = width;
-    m_height = height;
-    return true;
-}
-
-void CImage8::crop(int x, int y, int width, int height) {
-    clipRect(m_width, m_height, x, y, width, height);
-    m_indices = recut(m_indices, m_width, m_height, x, y, width, height, 1);
-    m_width = width;
-    m_height = height;
-}
-
+bool CImage8::SetSize(int width, int height) { return setSizeOf(m_indices, m_width, m_height, width, height, 1); }
+void CImage8::crop(int x, int y, int width, int height) { cropOf(m_indices, m_width, m_height, x, y, width, height, 1); }
 bool CImage8::resizeCanvas(int width, int height) {
-    if (!sideOk(width, height)) return false;
-    m_indices = recut(m_indices, m_width, m_height, 0, 0, width, height, 1);
-    m_width = width;
-    m_height = height;
-    return true;
+    return resizeCanvasOf(m_indices, m_width, m_height, width, height, 1);
 }
 
 CImage32 toImage32(const CImage8& image) {

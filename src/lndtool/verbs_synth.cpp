@@ -1,0 +1,227 @@
+// lndtool verbs for the land's textures: synthesise a block texture, write every export,
+// import a noise map, and make a procedural sample land.
+#include "lndtool/cli.h"
+#include "lndtool/land_input.h"
+
+#include "app/messages.h"
+#include "app/settings.h"
+#include "app/settings_values.h"
+#include "land/file_io.h"
+#include "land/land.h"
+#include "textures/bmp_writer.h"
+#include "textures/exports.h"
+#include "textures/sample_land.h"
+#include "textures/synthesis.h"
+
+#include <cctype>
+#include <cstdio>
+#include <filesystem>
+#include <memory>
+#include <random>
+
+namespace lndtool {
+
+namespace {
+
+std::string lowerExtension(const std::string& path) {
+    const std::size_t dot = path.find_last_of('.');
+    std::string ext = dot == std::string::npos ? "" : path.substr(dot);
+    for (char& c : ext) c = char(std::tolower(static_cast<unsigned char>(c)));
+    return ext;
+}
+
+// The settings named by --settings, or none. Returns kExitOk, or kExitBadInput when the file
+// was named but could not be read.
+int openSettings(const Args& args, lnd::UserMessages& messages, std::unique_ptr<lnd::CSettings>& out) {
+    if (!args.has("settings")) return kExitOk;
+    out = std::make_unique<lnd::CSettings>(messages, args.get("settings"));
+    if (!out->fileLoaded()) return inputError(args.get("settings") + ": settings file not read");
+    return kExitOk;
+}
+
+int runSynth(const Args& args) {
+    const Verb& verb = verbNamed("synth");
+    if (!args.has("o")) return usageError(verb, "missing -o OUT.(bmp|png|dds)");
+    const std::string out = args.get("o");
+    const std::string ext = lowerExtension(out);
+    if (ext != ".bmp" && ext != ".png" && ext != ".dds") return usageError(verb, "-o must name a .bmp, .png or .dds file");
+    long long number = 0;
+    if (!args.has("block") || !parseInt(args.get("block"), number)) return usageError(verb, "--block N is required");
+
+    lnd::StreamMessages messages("lndtool");
+    std::unique_ptr<lnd::CSettings> settings;
+    if (int rc = openSettings(args, messages, settings); rc != kExitOk) return rc;
+    LandInput land;
+    if (int rc = land.open(args.positional[0]); rc != kExitOk) return rc;
+    const lnd::LndView& view = land.view();
+    if (number < 1 || number > view.blockCount())
+        return usageError(verb, "--block must be 1 to " + std::to_string(view.blockCount()));
+
+    const lnd::SeaParms sea = settings ? lnd::readSeaParms(*settings) : lnd::SeaParms{};
+    const lnd::LndParts parts = lnd::partsOf(view);
+    std::vector<std::uint8_t> image(lnd::kBlockImageSize);
+    lnd::BlockSynthesizer synth;
+    lnd::synthesizeBlockImage(synth, view.block(std::size_t(number - 1)), parts.countries, parts.materials,
+                              view.noiseMap(), {sea.alphaCoast, sea.alphaWater, sea.alphaFullWater}, image.data());
+
+    std::vector<std::uint8_t> file;
+    const std::uint8_t* texels = image.data() + lnd::kBlockImageHeaderSize;
+    if (ext == ".dds") {
+        file = image;
+    } else if (ext == ".bmp") {
+        file = lnd::encodeBmp(texels, 256, 256, 1024, lnd::PixelOrder::Bgra, 32);
+    } else {
+        lnd::CImage32 picture(256, 256);
+        for (std::size_t k = 0; k < 256u * 256u; ++k) {
+            const std::uint8_t* s = texels + 4 * k;
+            std::uint8_t* d = picture.pixels() + 4 * k;
+            d[0] = s[3], d[1] = s[2], d[2] = s[1], d[3] = s[0];
+        }
+        file = lnd::encodePng(picture);
+    }
+    if (lnd::IoResult r = lnd::writeFileAtomic(out, file); !r) return inputError(r.message);
+    return kExitOk;
+}
+
+// Reads a land into the editor's model; kExitOk or kExitBadInput after reporting why.
+int openLand(const std::string& path, lnd::CLand& land) {
+    std::vector<std::uint8_t> bytes;
+    if (lnd::IoResult r = lnd::readWholeFile(path, bytes); !r) return inputError(r.message);
+    if (lnd::LndCheck check = land.adoptImage(std::move(bytes)); !check) return inputError(path + ": " + check.message);
+    land.m_landPath = path;
+    return kExitOk;
+}
+
+std::string xmlEscaped(const std::string& text) {
+    std::string out;
+    for (char c : text) {
+        switch (c) {
+        case '&': out += "&amp;"; break;
+        case '<': out += "&lt;"; break;
+        case '>': out += "&gt;"; break;
+        case '"': out += "&quot;"; break;
+        default: out += c;
+        }
+    }
+    return out;
+}
+
+// A settings file of the export names only, removed when done with.
+class ExportSettingsFile {
+public:
+    ExportSettingsFile(const std::string& root, const std::string& materials, const std::string& noise,
+                       const std::string& bump, const std::string& lores) {
+        std::random_device rd;
+        m_path = (std::filesystem::temp_directory_path() / ("lndtool-export-" + std::to_string(rd()) + ".xml")).string();
+        const std::string xml = "<settings><exports rootDirectory=\"" + xmlEscaped(root) + "\">" +
+                                "<materials subdirectory=\"" + xmlEscaped(materials) + "\"/>" +
+                                "<noiseMap subdirectory=\"" + xmlEscaped(noise) + "\"/>" +
+                                "<bumpMap subdirectory=\"" + xmlEscaped(bump) + "\"/>" +
+                                "<loresTextures subdirectory=\"" + xmlEscaped(lores) + "\"/></exports></settings>\n";
+        m_ok = bool(lnd::writeFileAtomic(m_path, {reinterpret_cast<const std::uint8_t*>(xml.data()), xml.size()}));
+    }
+    ~ExportSettingsFile() {
+        std::error_code ignored;
+        std::filesystem::remove(m_path, ignored);
+    }
+    bool ok() const { return m_ok; }
+    const std::string& path() const { return m_path; }
+
+private:
+    std::string m_path;
+    bool m_ok = false;
+};
+
+int runExport(const Args& args) {
+    const Verb& verb = verbNamed("export");
+    if (!args.has("root") || args.get("root").empty()) return usageError(verb, "missing --root DIR");
+    lnd::StreamMessages messages("lndtool");
+    std::unique_ptr<lnd::CSettings> user;
+    if (int rc = openSettings(args, messages, user); rc != kExitOk) return rc;
+    auto name = [&](const char* key, const char* fallback) {
+        const std::string v = user ? user->GetValue(key) : std::string();
+        return v.empty() ? std::string(fallback) : v;
+    };
+    std::string root = args.get("root");
+    if (root.back() != '/' && root.back() != '\\') root += '/';
+    ExportSettingsFile file(root, name("exportMaterials", "materials"), name("exportNoisemap", "noise"),
+                            name("exportBumpmap", "bump"), name("exportLores", "lores"));
+    if (!file.ok()) return inputError("cannot write a temporary settings file");
+    lnd::CSettings settings(messages, file.path());
+
+    lnd::CLand land;
+    if (int rc = openLand(args.positional[0], land); rc != kExitOk) return rc;
+    land.m_settings = &settings;
+    land.m_messages = &messages;
+    land.m_exportRoot = settings.GetValue("exportRoot");
+    std::string landName;
+    if (!lnd::landNameOf(land.m_landPath, landName))
+        return inputError(land.m_landPath + ": no land name can be derived from this path");
+    std::error_code ec;
+    std::filesystem::create_directories(root, ec);
+    lnd::ExportMaterials(land);
+    lnd::ExportNoiseMap(land);
+    lnd::ExportBumpMap(land);
+    lnd::LoadLoResTextures(land);
+    std::printf("%s\n", land.m_exportDir.c_str());
+    return kExitOk;
+}
+
+int runImportNoise(const Args& args) {
+    const Verb& verb = verbNamed("import-noise");
+    if (!args.has("o")) return usageError(verb, "missing -o OUT.lnd");
+    lnd::StreamMessages messages("lndtool");
+    lnd::CLand land;
+    if (int rc = openLand(args.positional[0], land); rc != kExitOk) return rc;
+    land.m_messages = &messages;
+    if (lnd::ImportNoiseMap(land, args.positional[1]) != 0) return kExitBadInput;
+    lnd::LndParts parts;
+    parts.header = *land.header();
+    parts.loRes = land.loResTex();
+    parts.blocks = land.blocks();
+    parts.countries = land.countries();
+    parts.materials = land.materials();
+    parts.noiseMap = land.noiseMap();
+    parts.bumpMap = land.bumpMap();
+    if (lnd::IoResult r = lnd::writeFileAtomic(args.get("o"), lnd::writePlain(parts)); !r) return inputError(r.message);
+    return kExitOk;
+}
+
+int runNew(const Args& args) {
+    const Verb& verb = verbNamed("new");
+    if (!args.has("o")) return usageError(verb, "missing -o OUT.lnd");
+    lnd::SampleLandOptions options;
+    long long value = 0;
+    if (args.has("seed")) {
+        if (!parseInt(args.get("seed"), value) || value < 0 || value > 0xFFFFFFFFll)
+            return usageError(verb, "--seed must be a whole number from 0 to 4294967295");
+        options.seed = std::uint32_t(value);
+    }
+    if (args.has("size")) {
+        if (!parseInt(args.get("size"), value) || value < 1 || value > lnd::kMaxSampleLandSize)
+            return usageError(verb, "--size must be 1 to " + std::to_string(lnd::kMaxSampleLandSize));
+        options.size = int(value);
+    }
+    std::string error;
+    const std::vector<std::uint8_t> land = lnd::makeSampleLand(options, &error);
+    if (land.empty()) return inputError(error);
+    if (lnd::IoResult r = lnd::writeFileAtomic(args.get("o"), land); !r) return inputError(r.message);
+    return kExitOk;
+}
+
+const VerbRegistrar kSynth({"synth", "synth LAND --block N -o OUT.(bmp|png|dds) [--settings FILE]",
+                            "write the synthesised texture of block N (1-based)",
+                            {{"block", true}, {"o", true}, {"settings", true}}, 1, 1, runSynth});
+const VerbRegistrar kExport({"export", "export LAND --root DIR [--settings FILE]",
+                              "write the material, noise, bump and low-resolution pictures and countries.xml",
+                              {{"root", true}, {"settings", true}}, 1, 1, runExport});
+const VerbRegistrar kImportNoise({"import-noise", "import-noise LAND IMAGE -o OUT.lnd",
+                                  "replace the noise map with a 256 x 256 BMP or TGA picture", {{"o", true}}, 2, 2,
+                                  runImportNoise});
+const VerbRegistrar kNew({"new", "new -o OUT.lnd [--seed N] [--size BLOCKS]",
+                          "make a procedural sample island of BLOCKS x BLOCKS blocks (default 10)",
+                          {{"o", true}, {"seed", true}, {"size", true}}, 0, 0, runNew});
+
+}  // namespace
+
+}  // namespace lndtool

@@ -1,0 +1,96 @@
+// lndtool verbs for textures: compress a BMP/TGA picture into a DXT3 DDS, and turn a DDS back
+// into a picture.
+#include "lndtool/cli.h"
+
+#include "land/file_io.h"
+#include "textures/bmp_writer.h"
+#include "textures/dds.h"
+#include "textures/dxt3.h"
+#include "textures/image_readers.h"
+#include "textures/texture_compressor.h"
+
+#include <cctype>
+#include <cstring>
+
+namespace lndtool {
+
+namespace {
+
+std::string lowerExtension(const std::string& path) {
+    const std::size_t dot = path.find_last_of('.');
+    std::string ext = dot == std::string::npos ? "" : path.substr(dot);
+    for (char& c : ext) c = char(std::tolower(static_cast<unsigned char>(c)));
+    return ext;
+}
+
+std::string readerMessage(const std::string& path, int code) {
+    switch (code) {
+    case lnd::kImageCannotOpen: return path + ": cannot open the file";
+    case lnd::kImageBadExtension: return path + ": not a .bmp or .tga file";
+    case lnd::kImageUnsupported: return path + ": unsupported image variant";
+    default: return path + ": truncated or corrupt image";
+    }
+}
+
+int runCompress(const Args& args) {
+    const Verb& verb = verbNamed("compress");
+    if (!args.has("o")) return usageError(verb, "missing -o OUT.dds");
+    const std::string in = args.positional[0];
+    std::unique_ptr<lnd::CImageBase> image;
+    if (int rc = lnd::ReadImageFile(in, image); rc != lnd::kImageOk) return inputError(readerMessage(in, rc));
+    lnd::CImage32 flat = image->kind() == lnd::CImage32::kKind ? std::move(static_cast<lnd::CImage32&>(*image))
+                                                             : lnd::toImage32(static_cast<lnd::CImage8&>(*image));
+    if (flat.width() % 4 != 0 || flat.height() % 4 != 0)
+        return inputError(in + ": image sides must be multiples of 4 (it is " + std::to_string(flat.width()) + " x " +
+                          std::to_string(flat.height()) + ")");
+    lnd::CTextureCompressor compressor;
+    if (compressor.Compress(flat) != 0) return inputError(in + ": cannot compress this image");
+    lnd::DdsImage dds;
+    dds.kind = lnd::DdsKind::Dxt3;
+    dds.width = flat.width();
+    dds.height = flat.height();
+    dds.data.assign(compressor.data(), compressor.data() + compressor.size());
+    if (lnd::IoResult r = lnd::writeFileAtomic(args.get("o"), lnd::encodeDds(dds)); !r) return inputError(r.message);
+    return kExitOk;
+}
+
+int runDecompress(const Args& args) {
+    const Verb& verb = verbNamed("decompress");
+    if (!args.has("o")) return usageError(verb, "missing -o OUT.bmp or OUT.png");
+    const std::string out = args.get("o");
+    const std::string ext = lowerExtension(out);
+    if (ext != ".bmp" && ext != ".png") return usageError(verb, "the output must end in .bmp or .png");
+    const std::string in = args.positional[0];
+    std::vector<std::uint8_t> bytes;
+    if (lnd::IoResult r = lnd::readWholeFile(in, bytes); !r) return inputError(r.message);
+    lnd::DdsImage dds;
+    if (lnd::DdsResult r = lnd::decodeDds(bytes, dds); !r) return inputError(in + ": " + r.message);
+    lnd::CImage32 image(dds.width, dds.height);
+    if (dds.kind == lnd::DdsKind::Dxt3) {
+        lnd::decodeDxt3Image(dds.data.data(), dds.width, dds.height, image.pixels(), image.pitch());
+    } else {
+        for (std::size_t i = 0; i < dds.data.size(); i += 4) {
+            const std::uint8_t* t = &dds.data[i];
+            std::uint8_t* p = image.pixels() + i;
+            p[0] = t[3];
+            p[1] = t[2];
+            p[2] = t[1];
+            p[3] = t[0];
+        }
+    }
+    const std::vector<std::uint8_t> file = ext == ".png" ? lnd::encodePng(image) : lnd::encodeBmp(image, 32);
+    if (file.empty()) return inputError(in + ": cannot encode the picture");
+    if (lnd::IoResult r = lnd::writeFileAtomic(out, file); !r) return inputError(r.message);
+    return kExitOk;
+}
+
+const VerbRegistrar kCompress({"compress", "compress IN.(bmp|tga) -o OUT.dds",
+                               "compress a BMP or TGA picture into a DXT3 DDS image", {{"o", true}}, 1, 1,
+                               runCompress});
+const VerbRegistrar kDecompress({"decompress", "decompress IN.dds -o OUT.(bmp|png)",
+                                 "decode a DXT3 or 32-bit DDS image into a BMP or PNG picture", {{"o", true}}, 1,
+                                 1, runDecompress});
+
+}  // namespace
+
+}  // namespace lndtool
