@@ -45,6 +45,8 @@ struct Scene {
     explicit Scene(bool fillEverySquare) {
         land.adoptImage(bigLand(fillEverySquare));
         land.m_loaded = true;
+        view.attach(land);
+        land.m_hooks.buildGeometry();   // what the load does
         view.onLandOpened(land);
         view.restoreDeviceObjects(land);
         land.m_blockTextures.make(std::size_t(land.numBlocks()));   // synthesis is not measured

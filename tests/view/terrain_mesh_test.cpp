@@ -322,14 +322,6 @@ TEST(LevelOfDetail, DistanceThresholdsAndForcing) {
     EXPECT_EQ(mesh.lodFor(0, 31), LodLow);
     EXPECT_EQ(mesh.lodFor(0, 37), LodMedium);
 
-    EXPECT_EQ(CTerrainMesh::forcedLodFromSetting("1"), 1);
-    EXPECT_EQ(CTerrainMesh::forcedLodFromSetting("2"), 2);
-    EXPECT_EQ(CTerrainMesh::forcedLodFromSetting("3"), 3);
-    EXPECT_EQ(CTerrainMesh::forcedLodFromSetting("4"), 0);
-    EXPECT_EQ(CTerrainMesh::forcedLodFromSetting(""), 0);
-    EXPECT_EQ(CTerrainMesh::forcedLodFromSetting("yes"), 0);
-    EXPECT_EQ(CTerrainMesh::forcedLodFromSetting(nullptr), 0);
-
     mesh.m_cameraSquare = {0, 0};
     mesh.m_forcedLod = 2;
     EXPECT_EQ(mesh.lodFor(0, 0), LodMedium);

@@ -34,6 +34,8 @@ struct ViewFixture : testing::Test {
         ASSERT_TRUE(land.adoptImage(b.build()));
         land.m_loaded = true;
         land.m_messages = &messages;
+        view.attach(land);
+        land.m_hooks.buildGeometry();   // what the load does
         view.onLandOpened(land);
         view.restoreDeviceObjects(land);
         view.m_synthesize = [this](CLand& l, int n) {
@@ -201,4 +203,54 @@ TEST(DeviceStates, LightAboveTheLandCentre) {
     EXPECT_FALSE(s.lighting);
     EXPECT_TRUE(s.cullClockwise);
     EXPECT_EQ(s.ambient, 0x00202020u);
+}
+
+TEST_F(ViewFixture, SettingsGiveTheKeysTheAspectAndTheForcedLevel) {
+    lndtest::TempDir dir;
+    const std::string path = dir.file("Vostrel.settings.xml");
+    lndtest::writeBytes(path, [] {
+        const std::string xml =
+            "<settings><renderEngine><aspectRatio>2</aspectRatio><setLOD>2</setLOD>"
+            "<cursorModel scale=\"10\">cursor.x</cursorModel></renderEngine>"
+            "<keys><forward>w</forward><backward>s</backward><left>a</left><right>d</right>"
+            "<rotateLeft>q</rotateLeft><rotateRight>e</rotateRight><up>r</up><down>F</down>"
+            "<brushadd>t</brushadd><brushsub>g</brushsub></keys></settings>";
+        return std::vector<std::uint8_t>(xml.begin(), xml.end());
+    }());
+    RecordingMessages settingsMessages;
+    CSettings settings(settingsMessages, path);
+    ASSERT_TRUE(settings.fileLoaded());
+    land.m_settings = &settings;
+    view.readKeyTable(settings);
+    EXPECT_EQ(view.m_keys.codes[std::size_t(KeyAction::Forward)], 0x57);
+    EXPECT_EQ(view.m_keys.codes[std::size_t(KeyAction::Down)], 0x146);
+    view.onLandOpened(land);
+    EXPECT_EQ(view.m_camera.m_aspectRatio, 2.0f);
+    const FramePlan plan = view.frame(land, pointerAt(400, 300));
+    EXPECT_EQ(plan.projection, matrixPerspectiveFovLH(0.7853982f, 2.0f, 15.0f, 6000.0f));
+    ASSERT_FALSE(plan.terrain.empty());
+    for (const auto& it : plan.terrain) {
+        EXPECT_EQ(it.lod, LodMedium);
+        EXPECT_EQ(it.mesh, view.m_mesh.mesh(it.block, MeshLevel::Medium));
+    }
+    // Nothing is at full detail, so nothing is picked and no cursor is drawn.
+    EXPECT_EQ(land.m_cursorBlock, -1);
+    EXPECT_FALSE(plan.cursorModel.visible);
+    EXPECT_TRUE(synthCalls.empty());
+}
+
+TEST_F(ViewFixture, FinalCleanUpAsksOnlyForAModifiedLand) {
+    view.frame(land, pointerAt(400, 300));
+    EXPECT_FALSE(view.finalCleanup(land));
+    EXPECT_EQ(messages.count(RecordingMessages::Kind::Question), 0u);
+    EXPECT_FALSE(view.m_mesh.meshTablesExist());
+    EXPECT_FALSE(land.m_blockTextures.exists());
+
+    land.m_modified = true;
+    messages.scriptAnswers({true});
+    EXPECT_TRUE(view.finalCleanup(land));
+    ASSERT_EQ(messages.count(RecordingMessages::Kind::Question), 1u);
+    EXPECT_EQ(messages.entries().back().text, "Do you like to save the current file?");
+    EXPECT_FALSE(land.m_modified);
+    EXPECT_TRUE(land.m_closing);
 }
