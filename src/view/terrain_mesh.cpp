@@ -6,7 +6,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstdlib>
 #include <limits>
 
 namespace lnd {
@@ -286,12 +285,6 @@ std::uint8_t CTerrainMesh::lodFor(int row, int column) const {
     if (d2 < 9) return LodFull;
     if (d2 <= 36) return LodMedium;
     return LodLow;
-}
-
-int CTerrainMesh::forcedLodFromSetting(const char* text) {
-    if (text == nullptr) return 0;
-    const long v = std::strtol(text, nullptr, 10);
-    return v >= 1 && v <= 3 ? int(v) : 0;
 }
 
 void CTerrainMesh::UpdateVisibility(const GridMap& blockIndex, const Frustum& frustum) {

@@ -129,13 +129,10 @@ public:
     // Level for a square at (row, column) seen from m_cameraSquare, honouring m_forcedLod.
     std::uint8_t lodFor(int row, int column) const;
 
-    // Maps the `lodTest` setting: "1", "2", "3" force a level, anything else uses distance.
-    static int forcedLodFromSetting(const char* text);
-
     GridMap m_visibleMap{};
     GridMap m_lodMap{};
     bool m_lodDirty = true;
-    int m_forcedLod = 0;   // 0 by distance, 1 low, 2 medium, 3 full
+    int m_forcedLod = 0;   // "lodTest": 0 by distance, 1 low, 2 medium, 3 full
     CameraSquare m_cameraSquare;
 
 private:

@@ -14,9 +14,9 @@ DeviceStates deviceStatesFor(const LandBounds& bounds) {
 
 void CTerrainView::readKeyTable(CSettings& settings) { m_keys = keyTableFromBindings(readKeyBindings(settings)); }
 
+void CTerrainView::attach(CLand& land) { installTerrainHooks(m_mesh, land); }
+
 void CTerrainView::onLandOpened(CLand& land) {
-    buildTerrainGeometry(m_mesh, land);
-    installTerrainHooks(m_mesh, land);
     if (land.m_settings != nullptr) {
         m_camera.m_aspectRatio = float(readAspectRatioSetting(*land.m_settings));
         m_mesh.m_forcedLod = readLodTestSetting(*land.m_settings);
@@ -39,6 +39,18 @@ void CTerrainView::restoreDeviceObjects(CLand& land) {
         m_sphere.setRadius(land.m_brushRadius);
     }
     m_mesh.m_lodDirty = true;
+}
+
+bool CTerrainView::finalCleanup(CLand& land) {
+    bool save = false;
+    if (land.m_modified) {
+        land.m_modified = false;
+        land.m_closing = true;
+        save = land.m_messages != nullptr && land.m_messages->question(kSaveOnExitQuestion, {}, QuestionButtons::YesNo);
+    }
+    land.releaseTextures();
+    m_mesh.ReleaseAllMeshes();
+    return save;
 }
 
 void CTerrainView::setWireframe(bool on) {

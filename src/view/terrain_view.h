@@ -114,21 +114,36 @@ struct FrameInput {
 };
 
 inline constexpr const char* kTextureErrorText = "ERROR IN LOADING TEXTURE, error =";
+inline constexpr const char* kSaveOnExitQuestion = "Do you like to save the current file?";
+// The render view's window title, and the font of the status lines.
+inline constexpr const char* kViewWindowTitle = "Base: D3D Basic Example";
+inline constexpr const char* kStatusFontName = "Arial";
+inline constexpr int kStatusFontSize = 12;
 
 class CTerrainView {
 public:
     // Reads the key table; done once when the view is created.
     void readKeyTable(CSettings& settings);
 
-    // After a successful open: geometry, neighbour links and edge flags built from the land,
-    // the aspect ratio and detail forcing read, the home view scheduled, texture failures
-    // forgotten. Sets m_wireframe off.
+    // Once, when the view is set up: installs the mesh's hooks in the land, which the load
+    // and the map initialisation call to build geometry, neighbour links and edge flags and
+    // to release and build the meshes.
+    void attach(CLand& land);
+
+    // After a successful open (the load has built the geometry through the hooks): the
+    // aspect ratio and detail forcing read, the home view scheduled, the pick and texture
+    // failures forgotten, m_wireframe off.
     void onLandOpened(CLand& land);
 
     // The view's part of a device restore: the low-resolution textures are the land's
     // business; this builds every block's meshes (land loaded) and, the first time, the
     // brush sphere with the current brush radius.
     void restoreDeviceObjects(CLand& land);
+
+    // The view's part of the program's end. A modified land is marked unmodified and closing
+    // and the user is asked whether to save it: true means the shell should run Save As.
+    // Then every texture and mesh of the land is released and their tables dropped.
+    bool finalCleanup(CLand& land);
 
     // One frame, in the view's frame order. `synthesize` makes block b's texture (filling the
     // land's m_textureError on failure); texture failures are reported once per block

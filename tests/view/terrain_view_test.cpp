@@ -34,6 +34,8 @@ struct ViewFixture : testing::Test {
         ASSERT_TRUE(land.adoptImage(b.build()));
         land.m_loaded = true;
         land.m_messages = &messages;
+        view.attach(land);
+        land.m_hooks.buildGeometry();   // what the load does
         view.onLandOpened(land);
         view.restoreDeviceObjects(land);
         view.m_synthesize = [this](CLand& l, int n) {
@@ -74,9 +76,6 @@ TEST_F(ViewFixture, FirstFrameTakesTheHomeViewAndDrawsWhatIsInFront) {
     const FramePlan plan = view.frame(land, pointerAt(400, 300));
     EXPECT_FALSE(view.m_camera.m_homePending);
     EXPECT_TRUE(plan.landShown);
-    EXPECT_EQ(plan.clearColour, 0xFF0080F8u);
-    EXPECT_EQ(plan.fill, FillMode::Solid);
-    EXPECT_EQ(plan.view, view.m_camera.m_view);
     // Home: eye above the centre (480, 480) looking along +x.
     EXPECT_EQ(view.m_camera.m_eye, glm::vec3(480.0f, 150.0f, 480.0f));
     EXPECT_EQ(view.m_mesh.m_cameraSquare.row, 3);
@@ -88,10 +87,7 @@ TEST_F(ViewFixture, FirstFrameTakesTheHomeViewAndDrawsWhatIsInFront) {
     EXPECT_EQ(ahead->lod, LodFull);
     EXPECT_EQ(ahead->texture, TerrainTexture::Block);
     EXPECT_EQ(ahead->texCoordSet, 1);
-    EXPECT_EQ(ahead->mesh, view.m_mesh.mesh(ahead->block, MeshLevel::Full));
     EXPECT_EQ(itemFor(plan, 0, 3), nullptr);
-    // Items come in grid order.
-    for (std::size_t k = 1; k < plan.terrain.size(); ++k) EXPECT_LT(plan.terrain[k - 1].block, plan.terrain[k].block);
     // The pointer in the middle picks the ground at the target; the cursor stands there.
     EXPECT_GE(land.m_cursorBlock, 0);
     EXPECT_TRUE(plan.cursorModel.visible);
@@ -150,22 +146,15 @@ TEST_F(ViewFixture, BlocksWithoutMeshesAreNeitherDrawnNorTexturedNorPicked) {
     EXPECT_NE(land.m_cursorBlock, picked);
 }
 
-TEST_F(ViewFixture, KeysMoveTheCameraAndRecomputeTheMaps) {
+TEST_F(ViewFixture, KeysMoveTheCameraAndWireframeRecomputesTheMaps) {
     view.frame(land, pointerAt(400, 300));
-    std::map<int, bool> held;
     view.m_keys.codes[std::size_t(KeyAction::Forward)] = 0x57;
     FrameInput in = pointerAt(400, 300);
-    in.keyDown = [&](int code) { return held[code]; };
+    in.keyDown = [](int code) { return code == 0x57; };
     const float x = view.m_camera.m_eye.x;
-    held[0x57] = true;
     view.frame(land, in);
     EXPECT_NEAR(view.m_camera.m_eye.x, x + 1.0f, 1e-4f);
-    EXPECT_FALSE(view.m_mesh.m_lodDirty) << "dirty was consumed by the same frame";
-    // Without a key query (a menu is open) nothing moves.
-    in.keyDown = {};
-    view.frame(land, in);
-    EXPECT_NEAR(view.m_camera.m_eye.x, x + 1.0f, 1e-4f);
-
+    EXPECT_FALSE(view.m_mesh.m_lodDirty) << "consumed by the same frame";
     view.setWireframe(true);
     EXPECT_TRUE(view.m_mesh.m_lodDirty);
     EXPECT_EQ(view.frame(land, in).fill, FillMode::Wireframe);
@@ -192,13 +181,52 @@ TEST_F(ViewFixture, StatusLinesAndNoLand) {
     EXPECT_EQ(plan.status[0].text, "") << "statistics only in debug mode";
 }
 
-TEST(DeviceStates, LightAboveTheLandCentre) {
-    LandBounds b;
-    b.include(0, 1, 160);
-    b.include(320, 50, 480);
-    const DeviceStates s = deviceStatesFor(b);
-    EXPECT_EQ(s.lightPosition, glm::vec3(160, 500, 320));
-    EXPECT_FALSE(s.lighting);
-    EXPECT_TRUE(s.cullClockwise);
-    EXPECT_EQ(s.ambient, 0x00202020u);
+TEST_F(ViewFixture, SettingsGiveTheKeysTheAspectAndTheForcedLevel) {
+    lndtest::TempDir dir;
+    const std::string path = dir.file("Vostrel.settings.xml");
+    lndtest::writeBytes(path, [] {
+        const std::string xml =
+            "<settings><renderEngine><aspectRatio>2</aspectRatio><setLOD>2</setLOD>"
+            "<cursorModel scale=\"10\">cursor.x</cursorModel></renderEngine>"
+            "<keys><forward>w</forward><backward>s</backward><left>a</left><right>d</right>"
+            "<rotateLeft>q</rotateLeft><rotateRight>e</rotateRight><up>r</up><down>F</down>"
+            "<brushadd>t</brushadd><brushsub>g</brushsub></keys></settings>";
+        return std::vector<std::uint8_t>(xml.begin(), xml.end());
+    }());
+    RecordingMessages settingsMessages;
+    CSettings settings(settingsMessages, path);
+    ASSERT_TRUE(settings.fileLoaded());
+    land.m_settings = &settings;
+    view.readKeyTable(settings);
+    EXPECT_EQ(view.m_keys.codes[std::size_t(KeyAction::Forward)], 0x57);
+    EXPECT_EQ(view.m_keys.codes[std::size_t(KeyAction::Down)], 0x146);
+    view.onLandOpened(land);
+    EXPECT_EQ(view.m_camera.m_aspectRatio, 2.0f);
+    const FramePlan plan = view.frame(land, pointerAt(400, 300));
+    EXPECT_EQ(plan.projection, matrixPerspectiveFovLH(0.7853982f, 2.0f, 15.0f, 6000.0f));
+    ASSERT_FALSE(plan.terrain.empty());
+    for (const auto& it : plan.terrain) {
+        EXPECT_EQ(it.lod, LodMedium);
+        EXPECT_EQ(it.mesh, view.m_mesh.mesh(it.block, MeshLevel::Medium));
+    }
+    // Nothing is at full detail, so nothing is picked and no cursor is drawn.
+    EXPECT_EQ(land.m_cursorBlock, -1);
+    EXPECT_FALSE(plan.cursorModel.visible);
+    EXPECT_TRUE(synthCalls.empty());
+}
+
+TEST_F(ViewFixture, FinalCleanUpAsksOnlyForAModifiedLand) {
+    view.frame(land, pointerAt(400, 300));
+    EXPECT_FALSE(view.finalCleanup(land));
+    EXPECT_EQ(messages.count(RecordingMessages::Kind::Question), 0u);
+    EXPECT_FALSE(view.m_mesh.meshTablesExist());
+    EXPECT_FALSE(land.m_blockTextures.exists());
+
+    land.m_modified = true;
+    messages.scriptAnswers({true});
+    EXPECT_TRUE(view.finalCleanup(land));
+    ASSERT_EQ(messages.count(RecordingMessages::Kind::Question), 1u);
+    EXPECT_EQ(messages.entries().back().text, "Do you like to save the current file?");
+    EXPECT_FALSE(land.m_modified);
+    EXPECT_TRUE(land.m_closing);
 }
