@@ -7,13 +7,8 @@
 #include "d3dframework/host/file_mesh.h"
 #include "d3dframework/host/gl_host_widget.h"
 #include "textures/synthesis.h"
-// The terrain's bounds type shares its name with the land's; this header keeps the terrain's
-// out of the way so both can be seen together. Its one user, BuildGeometry, is called from
-// terrain_build.cpp.
-#define LandBounds TerrainLandBounds
 #include "view/frustum.h"
 #include "view/terrain_mesh.h"
-#undef LandBounds
 
 #include <QSet>
 

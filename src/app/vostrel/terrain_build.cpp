@@ -9,8 +9,8 @@ void buildTerrainGeometry(CTerrainMesh& mesh, std::span<TLndBlock> blocks, glm::
     mesh.BuildGeometry(blocks, bounds);
     mesh.LinkNeighbours();
     mesh.SyncEdgeFlags(blocks);
-    min = bounds.min;
-    max = bounds.max;
+    min = {bounds.minX, bounds.minY, bounds.minZ};
+    max = {bounds.maxX, bounds.maxY, bounds.maxZ};
 }
 
 }  // namespace lnd
