@@ -141,6 +141,8 @@ int main(int argc, char** argv) {
         // one so block textures synthesised on the way are in it too.
         QObject::connect(view, &lnd::CRFrame::framePresented, view, [&] {
             const lnd::UploadCounters first = view->renderer().counters();
+            const std::size_t firstTextures = view->renderer().mirroredTextures();
+            const std::size_t firstMeshes = view->renderer().mirroredMeshes();
             auto start = std::make_shared<QElapsedTimer>();
             start->start();
             auto drawn = std::make_shared<int>(0);
@@ -153,7 +155,7 @@ int main(int argc, char** argv) {
                 view->setScript(flight);
             }
             auto* ticker = new QObject(view);
-            QObject::connect(view, &QOpenGLWidget::frameSwapped, ticker, [&, first, start, drawn, ticker] {
+            QObject::connect(view, &QOpenGLWidget::frameSwapped, ticker, [&, first, firstTextures, firstMeshes, start, drawn, ticker] {
                 if (++*drawn < frames) {
                     return;
                 }
@@ -168,11 +170,16 @@ int main(int argc, char** argv) {
                                 static_cast<unsigned long long>(last.textureRectUploads - first.textureRectUploads),
                                 static_cast<unsigned long long>(last.textureLevelUploads - first.textureLevelUploads),
                                 static_cast<unsigned long long>(last.meshUploads - first.meshUploads));
+                    // Objects seen for the first time; anything uploaded beyond them was sent twice.
+                    std::printf("new objects: textures %zu, meshes %zu\n",
+                                view->renderer().mirroredTextures() - firstTextures,
+                                view->renderer().mirroredMeshes() - firstMeshes);
                     std::printf("frames per second: %.2f\n", frames * 1000.0 / std::max<qint64>(1, start->elapsed()));
                 }
             });
             QTimer::singleShot(0, view, [&] {
                 const QImage image = view->grabFramebuffer();
+                std::printf("status: %s\n", view->statusText().c_str());
                 if (image.isNull() || !image.save(QString::fromStdString(shotPath))) {
                     std::fprintf(stderr, "Vostrel: could not write %s\n", shotPath.c_str());
                     result = 1;
