@@ -231,6 +231,30 @@ TEST_F(VostrelWindow, FlightUploadsOnlyWhatComesIntoView) {
     EXPECT_EQ(textures, newTextures);
 }
 
+TEST_F(VostrelWindow, BrushKeysRaiseAndLowerTheGroundUnderThePointerInTheEditorOnly) {
+    const std::string sample = sampleLand("brush.lnd");
+    // The altitude picked under a fixed pointer after 20 frames with the given keys held.
+    auto altitudeAfter = [&](std::vector<std::string> extra) {
+        std::vector<std::string> args = {"--pointer", "320,300", "--frames", "20"};
+        args.insert(args.end(), extra.begin(), extra.end());
+        const auto r = shoot(dir.file("brush.png"), "2000,400,2560,90,-45", sample, args);
+        EXPECT_EQ(r.exitCode, 0) << r.err;
+        const std::size_t at = r.out.find("last status:");
+        const std::size_t alt = r.out.find("Altitude is", at);
+        float altitude = -1.0f;
+        if (at == std::string::npos || alt == std::string::npos ||
+            std::sscanf(r.out.c_str() + alt, "Altitude is %f", &altitude) != 1) {
+            ADD_FAILURE() << "no picked point in: " << r.out;
+        }
+        return altitude;
+    };
+    // The keys of the shipped settings: t raises, g lowers.
+    const float still = altitudeAfter({"--editor"});
+    EXPECT_GT(altitudeAfter({"--editor", "--hold", "t"}), still + 20.0f);
+    EXPECT_LT(altitudeAfter({"--editor", "--hold", "g"}), still - 20.0f);
+    EXPECT_FLOAT_EQ(altitudeAfter({"--hold", "t"}), still) << "the viewer has no brush";
+}
+
 TEST_F(VostrelWindow, BadArgumentsAndMissingLandsFail) {
     auto r = lndtest::runProgram(lndtest::programPath("bin/Vostrel"), {"--screenshot", dir.file("x.png")});
     EXPECT_EQ(r.exitCode, 2);

@@ -62,6 +62,16 @@ bool CRFrame::openLand(const std::string& path) {
     return true;
 }
 
+void CRFrame::setScript(const ScriptedView& script) {
+    m_script = script;
+    m_keys.clear();
+    for (const char c : script.heldKeys) {
+        // Qt numbers a letter key by its capital; other ASCII keys by their character.
+        const int qtKey = c >= 'a' && c <= 'z' ? c - 'a' + 'A' : static_cast<unsigned char>(c);
+        m_keys.press(qtKey, char32_t(static_cast<unsigned char>(c)));
+    }
+}
+
 void CRFrame::setEditMode(int mode) {
     if (mode == 1 && m_editMode != 1) m_land.m_cursorBlock = -1;
     m_editMode = mode;

@@ -30,6 +30,7 @@ struct ScriptedView {
     std::optional<QPointF> pointer;        // client coordinates; none: no picking
     float flyForward = 0.0f;               // units per frame toward the target
     float flyTurn = 0.0f;                  // radians per frame
+    std::string heldKeys;                  // characters whose keys are held down throughout
 };
 
 class CRFrame : public CD3DHostWidget {
@@ -43,7 +44,7 @@ public:
     bool openLand(const std::string& path);
 
     // Replaces the mouse and keys by a script (screenshot and benchmark runs).
-    void setScript(const ScriptedView& script) { m_script = script; }
+    void setScript(const ScriptedView& script);
 
     void setWireframe(bool on) { m_view.setWireframe(on); }
     bool wireframe() const { return m_view.m_wireframe; }

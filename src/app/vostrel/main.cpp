@@ -1,11 +1,12 @@
 // Vostrel [LAND]
 // Vostrel --screenshot OUT.png [--camera X,Y,Z,YAW,PITCH] [--pointer X,Y] [--size WxH]
-//         [--frames N] [--fly N] [--editor] LAND
+//         [--frames N] [--fly N] [--editor] [--hold KEYS] LAND
 //   draws the first complete frame at a fixed size, writes it and exits (0, or 1 when the
 //   land or the picture fails, 2 for bad arguments). YAW and PITCH are in degrees; the
 //   pointer stays at X,Y (client pixels; without it nothing is picked); --frames N draws N
 //   more frames with the camera still, --fly N flies N frames forward while turning, and
-//   both then print the uploads and the frame rate; --editor starts in land-editor mode.
+//   both then print the uploads, the frame rate and the last status text; --editor starts
+//   in land-editor mode; --hold KEYS holds the keys that type KEYS down throughout.
 #include "app/messages.h"
 #include "app/settings.h"
 #include "app/vostrel/land_view.h"
@@ -48,7 +49,8 @@ private:
 
 int usage() {
     std::fprintf(stderr, "usage: Vostrel [LAND]\n"
-                         "       Vostrel --screenshot OUT.png [--camera X,Y,Z,YAW,PITCH] [--size WxH] [--frames N] LAND\n");
+                         "       Vostrel --screenshot OUT.png [--camera X,Y,Z,YAW,PITCH] [--pointer X,Y] [--size WxH]\n"
+                         "               [--frames N | --fly N] [--editor] [--hold KEYS] LAND\n");
     return 2;
 }
 
@@ -86,6 +88,8 @@ int main(int argc, char** argv) {
             if (frames < 0) {
                 return usage();
             }
+        } else if (a == "--hold" && i + 1 < argc) {
+            script.heldKeys = argv[++i];
         } else if (a == "--editor") {
             editor = true;
         } else if (a == "--size" && i + 1 < argc) {
@@ -174,6 +178,7 @@ int main(int argc, char** argv) {
                     std::printf("new objects: textures %zu, meshes %zu\n",
                                 view->renderer().mirroredTextures() - firstTextures,
                                 view->renderer().mirroredMeshes() - firstMeshes);
+                    std::printf("last status: %s\n", view->statusText().c_str());
                     std::printf("frames per second: %.2f\n", frames * 1000.0 / std::max<qint64>(1, start->elapsed()));
                 }
             });
