@@ -52,6 +52,12 @@ protected:
         if (!std::filesystem::exists(lndtest::programPath("bin/Vostrel"))) {
             GTEST_SKIP() << "Vostrel not built";
         }
+        // Runs start in the scratch directory with the shipped settings and cursor model, so
+        // the exports of the first synthesis land there and not in the source tree.
+        namespace fs = std::filesystem;
+        fs::copy_file("Vostrel.settings.xml", dir.file("Vostrel.settings.xml"));
+        fs::create_directories(dir.file("data"));
+        fs::copy_file("data/cursor.obj", dir.file("data/cursor.obj"));
         lndtest::LandBuilder b;
         // A 4 x 4 island: squares without a block show the clear colour, so any of it in the
         // island's middle is a crack between blocks.
@@ -72,7 +78,7 @@ protected:
         }
         args.insert(args.end(), extra.begin(), extra.end());
         args.push_back(landPath);
-        return lndtest::runProgram(lndtest::programPath("bin/Vostrel"), args);
+        return lndtest::runProgram(lndtest::programPath("bin/Vostrel"), args, "", dir.path());
     }
 
     std::string sampleLand(const std::string& name, int size = 10) {
