@@ -1,29 +1,37 @@
-// The three-dimensional land view: the host's owner. It keeps the terrain meshes, camera,
-// picking and markers, and draws one frame per host frame: keys, camera, visibility, pick,
-// terrain, cursor model, brush sphere, status text.
+// The three-dimensional land view: the host's owner. Each host frame it hands the input to
+// the terrain view, gets back the frame's plan and draws it: terrain blocks, cursor model,
+// brush sphere; the status lines go to whoever shows them (the main window's status bar).
 #pragma once
 
-#include "app/vostrel/view_camera.h"
+#include "app/vostrel/key_state.h"
 #include "d3dframework/host/file_mesh.h"
 #include "d3dframework/host/gl_host_widget.h"
-#include "textures/synthesis.h"
-#include "view/frustum.h"
-#include "view/terrain_mesh.h"
+#include "view/terrain_view.h"
 
-#include <QSet>
+#include <QPointF>
 
-#include <array>
-#include <memory>
 #include <optional>
+#include <string>
+#include <vector>
 
 namespace lnd {
 
 class CLand;
 class CSettings;
 class UserMessages;
+struct CBrushDef;
 
-// BuildGeometry, LinkNeighbours and SyncEdgeFlags; the extent of every vertex in min and max.
-void buildTerrainGeometry(CTerrainMesh& mesh, std::span<TLndBlock> blocks, glm::vec3& min, glm::vec3& max);
+// A scripted run for screenshots and speed measurements: a fixed start pose, a pointer that
+// stays put, and a flight that adds the same movement to the navigator every frame.
+struct ScriptedView {
+    std::optional<glm::vec3> eye;          // with heading and pitch (radians) instead of the home view
+    float heading = 0.0f;
+    float pitch = 0.0f;
+    std::optional<QPointF> pointer;        // client coordinates; none: no picking
+    float flyForward = 0.0f;               // units per frame toward the target
+    float flyTurn = 0.0f;                  // radians per frame
+    std::string heldKeys;                  // characters whose keys are held down throughout
+};
 
 class CRFrame : public CD3DHostWidget {
     Q_OBJECT
@@ -31,65 +39,70 @@ public:
     CRFrame(CLand& land, CSettings& settings, UserMessages& messages, QWidget* parent = nullptr);
     ~CRFrame() override;
 
-    // Reads the file into the land and rebuilds everything derived from it; false (after a
-    // message) when the file cannot be used, and the previous land is then gone too.
+    // CLand::Load, then the view's part of a new land: textures, meshes, home view. False
+    // when the load failed (it has said why); no land is held then.
     bool openLand(const std::string& path);
 
-    // A fixed pose instead of the home view (screenshots): eye, heading and pitch in degrees.
-    void setFixedCamera(const glm::vec3& eye, float headingDeg, float pitchDeg);
+    // Replaces the mouse and keys by a script (screenshot and benchmark runs).
+    void setScript(const ScriptedView& script);
 
+    void setWireframe(bool on) { m_view.setWireframe(on); }
+    bool wireframe() const { return m_view.m_wireframe; }
+    // 0 viewer, 1 land editor: the brush keys and the brush sphere work in the editor only.
+    void setEditMode(int mode);
+    int editMode() const { return m_editMode; }
+
+    CTerrainView& terrainView() { return m_view; }
     const std::string& statusText() const { return m_status; }
-    const glm::vec3& hitPoint() const { return m_hitPoint; }
-    bool m_wireframe = false;
-    bool m_showBrushSphere = true;
-    int m_editMode = 0;   // 0 viewer, 1 land editor
 
 signals:
     void statusTextChanged(const QString& text);
-    // The land is modified and the user wants it saved before the end.
+    // The user wants the modified land saved before the end; handled before the land's
+    // meshes go, so the save can still fold their heights back.
     void saveAsRequested();
 
 protected:
-    HostResult oneTimeSceneInit() override;
-    HostResult initDeviceObjects() override;
     HostResult restoreDeviceObjects() override;
     HostResult render() override;
     HostResult invalidateDeviceObjects() override;
     HostResult deleteDeviceObjects() override;
     HostResult finalCleanup() override;
 
+    void resizeEvent(QResizeEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
     void keyReleaseEvent(QKeyEvent* event) override;
     void focusOutEvent(QFocusEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
 
 private:
-    void loadLoResTextures();
-    void releaseLandObjects();
-    void pollKeys();
-    void pickTerrain();
-    void drawTerrain();
-    void drawMarkers();
-    void makeMarkers();
     bool inputBlocked() const;
+    void takeScriptedPose();
+    void prepareInput();
+    void applyBrushKeys(BrushKeys keys);
+    void drawPlan(const FramePlan& plan);
+    void drawCursorModel(const Matrix& world);
+    void makeCursorModel();
+    void showZoneCursor();
 
     CLand& m_land;
     CSettings& m_settings;
     UserMessages& m_messages;
-    CTerrainMesh m_mesh;
-    Frustum m_frustum;
-    ViewCamera m_camera;
-    NavigatorInput m_input;
-    BlockSynthesizer m_synth;
+    CTerrainView m_view;
+    FrameInput m_input;
+    KeyStateTable m_keys;
     CD3DFile_Mesh m_cursor{"CD3DFile_Mesh"};
-    std::unique_ptr<DeviceMesh> m_sphere;
-    int m_sphereRadius = 0;
     bool m_cursorMissingSaid = false;
-    bool m_homePending = false;
-    std::optional<std::array<float, 5>> m_fixedPose;
-    std::array<std::optional<char>, 10> m_keys{};
-    QSet<int> m_keysDown;
-    glm::vec3 m_rayOrigin{0.0f}, m_rayDir{0.0f, 0.0f, 1.0f};
-    glm::vec3 m_hitPoint{-1.0f};
+    const DeviceMesh* m_drawnSphere = nullptr;   // the sphere mesh the renderer mirrors
+    int m_drawnSphereRadius = 0;
+    int m_editMode = 0;
+    std::optional<ScriptedView> m_script;
+    bool m_scriptPoseTaken = false;
+    bool m_inputBlocked = false;
+    // Addresses of every block's device objects, taken before a brush step so the renderer
+    // can drop the copies of the ones the step replaced.
+    std::vector<const void*> m_beforeBrush;
     std::string m_status;
 };
 

@@ -1,8 +1,12 @@
 // Vostrel [LAND]
-// Vostrel --screenshot OUT.png [--camera X,Y,Z,YAW,PITCH] [--size WxH] [--frames N] LAND
-//   (YAW and PITCH in degrees; --frames N draws N more frames and prints uploads and speed)
+// Vostrel --screenshot OUT.png [--camera X,Y,Z,YAW,PITCH] [--pointer X,Y] [--size WxH]
+//         [--frames N] [--fly N] [--editor] [--hold KEYS] LAND
 //   draws the first complete frame at a fixed size, writes it and exits (0, or 1 when the
-//   land or the picture fails, 2 for bad arguments).
+//   land or the picture fails, 2 for bad arguments). YAW and PITCH are in degrees; the
+//   pointer stays at X,Y (client pixels; without it nothing is picked); --frames N draws N
+//   more frames with the camera still, --fly N flies N frames forward while turning, and
+//   both then print the uploads, the frame rate and the last status text; --editor starts
+//   in land-editor mode; --hold KEYS holds the keys that type KEYS down throughout.
 #include "app/messages.h"
 #include "app/settings.h"
 #include "app/vostrel/land_view.h"
@@ -45,7 +49,8 @@ private:
 
 int usage() {
     std::fprintf(stderr, "usage: Vostrel [LAND]\n"
-                         "       Vostrel --screenshot OUT.png [--camera X,Y,Z,YAW,PITCH] [--size WxH] [--frames N] LAND\n");
+                         "       Vostrel --screenshot OUT.png [--camera X,Y,Z,YAW,PITCH] [--pointer X,Y] [--size WxH]\n"
+                         "               [--frames N | --fly N] [--editor] [--hold KEYS] LAND\n");
     return 2;
 }
 
@@ -60,6 +65,8 @@ int main(int argc, char** argv) {
     float camera[5] = {};
     int width = 800, height = 600;
     int frames = 0;   // extra frames drawn before the picture, for upload counts and speed
+    bool fly = false, editor = false;
+    lnd::ScriptedView script;
     for (int i = 1; i < argc; ++i) {
         const std::string a = argv[i];
         if (a == "--screenshot" && i + 1 < argc) {
@@ -69,11 +76,22 @@ int main(int argc, char** argv) {
                 return usage();
             }
             haveCamera = true;
-        } else if (a == "--frames" && i + 1 < argc) {
+        } else if (a == "--pointer" && i + 1 < argc) {
+            float px = 0.0f, py = 0.0f;
+            if (std::sscanf(argv[++i], "%f,%f", &px, &py) != 2) {
+                return usage();
+            }
+            script.pointer = QPointF(px, py);
+        } else if ((a == "--frames" || a == "--fly") && i + 1 < argc) {
             frames = std::atoi(argv[++i]);
+            fly = a == "--fly";
             if (frames < 0) {
                 return usage();
             }
+        } else if (a == "--hold" && i + 1 < argc) {
+            script.heldKeys = argv[++i];
+        } else if (a == "--editor") {
+            editor = true;
         } else if (a == "--size" && i + 1 < argc) {
             if (std::sscanf(argv[++i], "%dx%d", &width, &height) != 2 || width < 100 || height < 100) {
                 return usage();
@@ -105,11 +123,16 @@ int main(int argc, char** argv) {
     if (screenshot) {
         view->setFixedSize(width, height);
         if (haveCamera) {
-            view->setFixedCamera({camera[0], camera[1], camera[2]}, camera[3], camera[4]);
+            script.eye = glm::vec3(camera[0], camera[1], camera[2]);
+            script.heading = camera[3] * 0.017453292f;
+            script.pitch = camera[4] * 0.017453292f;
         }
+        view->setScript(script);
+        // Frames before the picture stand still; a flight starts after it (below).
     } else {
         frame.resize(1024, 768);
     }
+    view->setEditMode(editor ? 1 : 0);
     if (lnd::hostFailed(view->startHost())) {
         return 1;
     }
@@ -122,11 +145,21 @@ int main(int argc, char** argv) {
         // one so block textures synthesised on the way are in it too.
         QObject::connect(view, &lnd::CRFrame::framePresented, view, [&] {
             const lnd::UploadCounters first = view->renderer().counters();
+            const std::size_t firstTextures = view->renderer().mirroredTextures();
+            const std::size_t firstMeshes = view->renderer().mirroredMeshes();
             auto start = std::make_shared<QElapsedTimer>();
             start->start();
             auto drawn = std::make_shared<int>(0);
+            if (fly) {
+                // Forward 8 units and a 1/400 turn a frame: blocks change level of detail
+                // and come into view all the way.
+                lnd::ScriptedView flight = script;
+                flight.flyForward = 8.0f;
+                flight.flyTurn = 0.0025f;
+                view->setScript(flight);
+            }
             auto* ticker = new QObject(view);
-            QObject::connect(view, &QOpenGLWidget::frameSwapped, ticker, [&, first, start, drawn, ticker] {
+            QObject::connect(view, &QOpenGLWidget::frameSwapped, ticker, [&, first, firstTextures, firstMeshes, start, drawn, ticker] {
                 if (++*drawn < frames) {
                     return;
                 }
@@ -141,11 +174,17 @@ int main(int argc, char** argv) {
                                 static_cast<unsigned long long>(last.textureRectUploads - first.textureRectUploads),
                                 static_cast<unsigned long long>(last.textureLevelUploads - first.textureLevelUploads),
                                 static_cast<unsigned long long>(last.meshUploads - first.meshUploads));
+                    // Objects seen for the first time; anything uploaded beyond them was sent twice.
+                    std::printf("new objects: textures %zu, meshes %zu\n",
+                                view->renderer().mirroredTextures() - firstTextures,
+                                view->renderer().mirroredMeshes() - firstMeshes);
+                    std::printf("last status: %s\n", view->statusText().c_str());
                     std::printf("frames per second: %.2f\n", frames * 1000.0 / std::max<qint64>(1, start->elapsed()));
                 }
             });
             QTimer::singleShot(0, view, [&] {
                 const QImage image = view->grabFramebuffer();
+                std::printf("status: %s\n", view->statusText().c_str());
                 if (image.isNull() || !image.save(QString::fromStdString(shotPath))) {
                     std::fprintf(stderr, "Vostrel: could not write %s\n", shotPath.c_str());
                     result = 1;

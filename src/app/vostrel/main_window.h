@@ -21,10 +21,16 @@ public:
     CRFrame* renderView() const { return m_view; }
     bool openLand(const std::string& path);
 
+signals:
+    void landOpened();
+
 protected:
     void closeEvent(QCloseEvent* event) override;
 
 private:
+    // Asks for a file name and saves the land there.
+    void saveAs();
+
     CLand& m_land;
     CRFrame* m_view = nullptr;
 };

@@ -55,9 +55,11 @@ in vec2 vTex;
 uniform sampler2D uTexture;
 uniform int uColourOp;
 uniform bool uOpaque;
+uniform bool uClamp;
+uniform vec4 uTexClamp;
 out vec4 fragColour;
 void main() {
-    vec4 t = texture(uTexture, vTex);
+    vec4 t = texture(uTexture, uClamp ? clamp(vTex, uTexClamp.xy, uTexClamp.zw) : vTex);
     vec3 c;
     if (uColourOp == 0) {
         c = t.rgb * t.a + vColour.rgb * (1.0 - t.a);
@@ -71,6 +73,12 @@ void main() {
 )";
 
 }  // namespace
+
+glm::vec4 tileTexClamp(int x, int y, int width, int height, int textureWidth, int textureHeight) {
+    const float tw = float(std::max(textureWidth, 1)), th = float(std::max(textureHeight, 1));
+    return glm::vec4((float(x) + 0.5f) / tw, (float(y) + 0.5f) / th, (float(x + width) - 0.5f) / tw,
+                     (float(y + height) - 0.5f) / th);
+}
 
 GlRenderer::~GlRenderer() = default;   // GL objects die with their context
 
@@ -134,6 +142,8 @@ bool GlRenderer::initialize(std::string& error) {
     m_uMatAmbient = glGetUniformLocation(m_program, "uMatAmbient");
     m_uColourOp = glGetUniformLocation(m_program, "uColourOp");
     m_uOpaque = glGetUniformLocation(m_program, "uOpaque");
+    m_uClamp = glGetUniformLocation(m_program, "uClamp");
+    m_uTexClamp = glGetUniformLocation(m_program, "uTexClamp");
     glUseProgram(m_program);
     glUniform1i(glGetUniformLocation(m_program, "uTexture"), 0);
 
@@ -141,6 +151,10 @@ bool GlRenderer::initialize(std::string& error) {
     // Terrain: point minification and mip choice, smooth (anisotropic where offered) magnification.
     glSamplerParameteri(m_samplers[0], GL_TEXTURE_MIN_FILTER, GL_NEAREST_MIPMAP_NEAREST);
     glSamplerParameteri(m_samplers[0], GL_TEXTURE_MAG_FILTER, GL_LINEAR);
+    // A block texture covers its block exactly: wrapping would filter the far edge into the
+    // near one and draw a seam along every block border.
+    glSamplerParameteri(m_samplers[0], GL_TEXTURE_WRAP_S, GL_CLAMP_TO_EDGE);
+    glSamplerParameteri(m_samplers[0], GL_TEXTURE_WRAP_T, GL_CLAMP_TO_EDGE);
     if (m_maxAnisotropy > 1.0f) {
         glSamplerParameterf(m_samplers[0], kTextureMaxAnisotropy, std::min(m_maxAnisotropy, 16.0f));
     }
@@ -433,6 +447,8 @@ void GlRenderer::drawMesh(const DeviceMesh& mesh, DeviceTexture* texture, const 
                              : state.colourOp == ColourOp::SelectTexture   ? 1
                                                                            : 2);
     glUniform1i(m_uOpaque, state.blend ? 0 : 1);
+    glUniform1i(m_uClamp, state.clampTexCoords ? 1 : 0);
+    glUniform4fv(m_uTexClamp, 1, &state.texClamp[0]);
 
     glPolygonMode(GL_FRONT_AND_BACK, state.wireframe ? GL_LINE : GL_FILL);
     if (state.cullClockwise) {

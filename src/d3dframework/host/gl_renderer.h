@@ -45,7 +45,16 @@ struct DrawState {
     bool blend = false;            // frame-buffer alpha blending (translucent subsets)
     glm::vec4 materialDiffuse{1.0f};
     glm::vec4 materialAmbient{1.0f};
+    // Texture coordinates are kept inside (min u, min v, max u, max v) when set: a mesh that
+    // maps one tile of a texture shared with other tiles never filters in its neighbours.
+    bool clampTexCoords = false;
+    glm::vec4 texClamp{0.0f, 0.0f, 1.0f, 1.0f};
 };
+
+// The range of texture coordinates that samples only the texels of the tile (x, y, width,
+// height in texels) of a `textureWidth` x `textureHeight` texture: texel centres of its
+// border, so smooth magnification stays inside the tile too.
+glm::vec4 tileTexClamp(int x, int y, int width, int height, int textureWidth, int textureHeight);
 
 struct DirectionalLight {
     glm::vec3 direction{0.0f, -1.0f, 0.0f};   // where the light travels
@@ -124,7 +133,7 @@ private:
     float m_maxAnisotropy = 1.0f;
     int m_uWorldViewProj = -1, m_uWorld = -1, m_uTexSet = -1, m_uColourOp = -1, m_uLighting = -1;
     int m_uLightDir = -1, m_uLightDiffuse = -1, m_uAmbient = -1, m_uMatDiffuse = -1, m_uMatAmbient = -1;
-    int m_uHasColour = -1, m_uOpaque = -1;
+    int m_uHasColour = -1, m_uOpaque = -1, m_uClamp = -1, m_uTexClamp = -1;
 
     Matrix m_world = matrixIdentity();
     Matrix m_view = matrixIdentity();
