@@ -362,3 +362,38 @@ TEST(Pipeline, EditsMakeTheViewRetryAFailedSynthesis) {
     EXPECT_EQ(attempts, 4);
     EXPECT_TRUE(land.m_blockTextures.has(1));
 }
+
+TEST(Pipeline, TheViewsAttachmentIsTheSameRoad) {
+    TempDir dir;
+    const std::string path = sampleLand(dir, 8);   // wide enough for the home view to see ground
+    RecordingMessages messages;
+    CLand land;
+    land.m_messages = &messages;
+    CTerrainView view;
+    view.attach(land);
+    ASSERT_TRUE(view.m_synthesize);
+    int geometryBuilds = 0;
+    const auto build = land.m_hooks.buildGeometry;
+    land.m_hooks.buildGeometry = [&] { ++geometryBuilds; build(); };
+
+    ASSERT_EQ(land.Load(path), 0);
+    land.recreateDeviceObjects();
+    view.onLandOpened(land);
+    view.restoreDeviceObjects(land);
+    FrameInput input;
+    input.backBufferWidth = 640;
+    input.backBufferHeight = 480;
+    view.frame(land, input);
+    const FramePlan plan = view.frame(land, input);
+    EXPECT_EQ(geometryBuilds, 1);
+    ASSERT_FALSE(plan.terrain.empty());
+    EXPECT_TRUE(land.m_blockTextures.exists());   // full-detail blocks were synthesised
+    ASSERT_TRUE(land.m_hooks.fullMesh);
+    EXPECT_EQ(land.m_hooks.fullMesh(0), view.m_mesh.mesh(0, MeshLevel::Full));
+    EXPECT_TRUE(land.m_loResTextures.has(0));
+
+    // Drawing synthesised the near blocks; a full save does the rest and gives the file back.
+    ASSERT_EQ(land.Save(dir.file("out.lnd"), 0), 0);
+    EXPECT_EQ(readBytes(dir.file("out.lnd")), readBytes(path));
+    EXPECT_TRUE(messages.entries().empty());
+}
