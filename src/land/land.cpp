@@ -156,6 +156,23 @@ void CLand::releaseTextures() {
     m_blockTextures.drop();
 }
 
+void CLand::recreateDeviceObjects() {
+    if (!m_loaded || !hasImage()) return;
+    if (m_hooks.loadLoResTextures) m_hooks.loadLoResTextures();
+    if (m_hooks.buildAllMeshes) m_hooks.buildAllMeshes();
+}
+
+void CLand::blocksEdited(std::span<const int> changed) {
+    std::vector<int> edited;
+    edited.reserve(changed.size());
+    for (int b : changed) {
+        if (b < 0 || b >= numBlocks()) continue;
+        m_blockTextures.release(std::size_t(b));
+        edited.push_back(b);
+    }
+    if (!edited.empty() && m_hooks.blocksEdited) m_hooks.blocksEdited(edited);
+}
+
 int CLand::InitializeMap() {
     if (!hasImage()) return 0;
     const auto altitude = static_cast<std::uint8_t>(m_levelValue & 0xFF);
@@ -178,6 +195,12 @@ int CLand::InitializeMap() {
     if (m_hooks.buildGeometry) m_hooks.buildGeometry();
     if (m_hooks.loadLoResTextures) m_hooks.loadLoResTextures();
     if (m_hooks.buildAllMeshes) m_hooks.buildAllMeshes();
+    // Every block changed: failures remembered for the old cells no longer hold.
+    if (m_hooks.blocksEdited) {
+        std::vector<int> all(static_cast<std::size_t>(numBlocks()));
+        for (std::size_t b = 0; b < all.size(); ++b) all[b] = int(b);
+        m_hooks.blocksEdited(all);
+    }
 
     m_modified = true;
     return 0;

@@ -136,6 +136,9 @@ struct MapRebuildHooks {
     std::function<void()> loadLoResTextures;  // LoadLoResTextures
     std::function<void()> buildAllMeshes;     // BuildAllMeshes
     std::function<const DeviceMesh*(int b)> fullMesh;   // block b's full-detail mesh, or null
+    // The cells of the listed blocks (entries -1 skipped) changed, their meshes were rebuilt
+    // and their block textures dropped: whatever else was derived from them is stale.
+    std::function<void(std::span<const int> blocks)> blocksEdited;
 };
 
 class CLand {
@@ -218,6 +221,16 @@ public:
     // Releases every low-resolution and block texture and drops both tables (what a new load
     // and the map initialisation do before rebuilding).
     void releaseTextures();
+
+    // What the shell has the view do after a successful Load or a device reset: the
+    // low-resolution textures made again from their records and every block's meshes built,
+    // through the hooks. Block textures follow on demand. Does nothing with no land loaded.
+    void recreateDeviceObjects();
+
+    // After an edit of the listed blocks' cells whose meshes the editor already rebuilt:
+    // drops their block textures (the next drawing or full save synthesises them again) and
+    // tells the hooks. Entries -1 or beyond the block records are skipped.
+    void blocksEdited(std::span<const int> changed);
 
     // ---- Paths and texts ----------------------------------------------------------------
 

@@ -5,7 +5,6 @@
 #include "app/messages.h"
 #include "app/settings.h"
 #include "land/land.h"
-#include "textures/synthesis.h"
 #include "tools/altitude_brush.h"
 #include "tools/block_deletion.h"
 #include "tools/land_attach.h"
@@ -22,8 +21,9 @@ namespace {
 struct EditSession {
     lnd::StreamMessages messages{"lndtool"};
     std::unique_ptr<lnd::CSettings> settings;
-    lnd::CTerrainMesh mesh;
-    lnd::CLand land;
+    lnd::HeadlessLand held;
+    lnd::CLand& land = held.land;
+    lnd::CTerrainMesh& mesh = held.mesh;
 
     // kExitOk, or kExitBadInput after the failure was reported.
     int open(const Args& args) {
@@ -33,11 +33,7 @@ struct EditSession {
             if (!settings->fileLoaded()) return inputError(args.get("settings") + ": settings file not read");
             land.m_settings = settings.get();
         }
-        lnd::attachTerrain(mesh, land);
-        if (land.Load(args.positional[0]) != 0) return kExitBadInput;
-        lnd::LoadLoResTextures(land);
-        mesh.BuildAllMeshes();
-        return kExitOk;
+        return held.open(args.positional[0]) == 0 ? kExitOk : kExitBadInput;
     }
     int save(const std::string& path, bool quick) {
         return land.Save(path, quick ? 1 : 0) == 0 ? kExitOk : kExitBadInput;

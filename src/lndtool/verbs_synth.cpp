@@ -1,7 +1,6 @@
 // lndtool verbs for the land's textures: synthesise a block texture, write every export,
 // import a noise map, and make a procedural sample land.
 #include "lndtool/cli.h"
-#include "lndtool/land_input.h"
 
 #include "app/messages.h"
 #include "app/settings.h"
@@ -12,6 +11,7 @@
 #include "textures/exports.h"
 #include "textures/sample_land.h"
 #include "textures/synthesis.h"
+#include "tools/land_attach.h"
 
 #include <cctype>
 #include <cstdio>
@@ -48,26 +48,32 @@ int runSynth(const Args& args) {
     long long number = 0;
     if (!args.has("block") || !parseInt(args.get("block"), number)) return usageError(verb, "--block N is required");
 
+    // Opened as the editor opens it, so the texture is the one the editor shows and a full
+    // save writes into the block's tile: edge flags in line, sea parameters from the settings.
     lnd::StreamMessages messages("lndtool");
     std::unique_ptr<lnd::CSettings> settings;
     if (int rc = openSettings(args, messages, settings); rc != kExitOk) return rc;
-    LandInput land;
-    if (int rc = land.open(args.positional[0]); rc != kExitOk) return rc;
-    const lnd::LndView& view = land.view();
-    if (number < 1 || number > view.blockCount())
-        return usageError(verb, "--block must be 1 to " + std::to_string(view.blockCount()));
-
-    const lnd::SeaParms sea = settings ? lnd::readSeaParms(*settings) : lnd::SeaParms{};
-    const lnd::LndParts parts = lnd::partsOf(view);
-    std::vector<std::uint8_t> image(lnd::kBlockImageSize);
-    lnd::BlockSynthesizer synth;
-    lnd::synthesizeBlockImage(synth, view.block(std::size_t(number - 1)), parts.countries, parts.materials,
-                              view.noiseMap(), {sea.alphaCoast, sea.alphaWater, sea.alphaFullWater}, image.data());
+    lnd::HeadlessLand held;
+    lnd::CLand& land = held.land;
+    land.m_messages = &messages;
+    land.m_settings = settings.get();
+    if (land.Load(args.positional[0]) != 0) return kExitBadInput;
+    if (number < 1 || number > land.numBlocks())
+        return usageError(verb, "--block must be 1 to " + std::to_string(land.numBlocks()));
+    // This verb writes its one picture and nothing else: no export runs on the way.
+    land.m_exportRoot.clear();
+    land.m_materialsExported = land.m_noiseExported = land.m_bumpExported = true;
+    land.recreateDeviceObjects();
+    land.m_textureError.clear();
+    lnd::SynthesizeBlockTexture(land, int(number - 1));
+    if (!land.m_textureError.empty()) return inputError("block " + args.get("block") + ": " + land.m_textureError);
+    const std::vector<std::uint8_t>& image = land.m_scratchImage;
+    if (image.size() < lnd::kBlockImageSize) return inputError("block " + args.get("block") + ": no texture made");
 
     std::vector<std::uint8_t> file;
     const std::uint8_t* texels = image.data() + lnd::kBlockImageHeaderSize;
     if (ext == ".dds") {
-        file = image;
+        file.assign(image.begin(), image.begin() + std::ptrdiff_t(lnd::kBlockImageSize));
     } else if (ext == ".bmp") {
         file = lnd::encodeBmp(texels, 256, 256, 1024, lnd::PixelOrder::Bgra, 32);
     } else {
@@ -149,11 +155,11 @@ int runExport(const Args& args) {
     if (!file.ok()) return inputError("cannot write a temporary settings file");
     lnd::CSettings settings(messages, file.path());
 
-    lnd::CLand land;
-    if (int rc = openLand(args.positional[0], land); rc != kExitOk) return rc;
+    lnd::HeadlessLand held;
+    lnd::CLand& land = held.land;
     land.m_settings = &settings;
     land.m_messages = &messages;
-    land.m_exportRoot = settings.GetValue("exportRoot");
+    if (land.Load(args.positional[0]) != 0) return kExitBadInput;
     std::string landName;
     if (!lnd::landNameOf(land.m_landPath, landName))
         return inputError(land.m_landPath + ": no land name can be derived from this path");
@@ -162,7 +168,8 @@ int runExport(const Args& args) {
     lnd::ExportMaterials(land);
     lnd::ExportNoiseMap(land);
     lnd::ExportBumpMap(land);
-    lnd::LoadLoResTextures(land);
+    // The low-resolution pictures come out as the editor's open makes their textures.
+    land.recreateDeviceObjects();
     std::printf("%s\n", land.m_exportDir.c_str());
     return kExitOk;
 }

@@ -218,6 +218,9 @@ Terrain makeTerrain(int blocks, std::uint32_t seed) {
             const float regions = fbm(u * 2.2f, w * 2.2f, 3, seed + 3);
             const int country = regions < 0.42f ? 2 : regions > 0.56f ? 1 : 0;
             flags = std::uint16_t(flags | (altitude > 0 ? country : 0));
+            // The editor's open puts Water on the land's open edges; having it already there
+            // keeps an unedited open and save byte for byte.
+            if (x == 0 || z == 0 || x == t.side - 1 || z == t.side - 1) flags = std::uint16_t(flags | kWater);
             t.altitude[std::size_t(x) * t.side + z] = std::uint8_t(altitude);
             t.flags[std::size_t(x) * t.side + z] = flags;
         }

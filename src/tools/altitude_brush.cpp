@@ -13,12 +13,10 @@ constexpr std::uint16_t kWaterMarks = kWater | 0x0400;
 constexpr std::uint16_t kCoastMarks = kCoast | kEditMarks;
 
 // Rebuilds the meshes of the listed blocks (-1 entries skipped) from their cells and drops
-// their block textures, so the next full-detail drawing synthesises them again.
+// their block textures, so the next full-detail drawing or full save synthesises them again.
 void refreshBlocks(CLand& land, CTerrainMesh& mesh, const std::vector<int>& changed) {
     mesh.RebuildBlocks(changed, land.blocks());
-    if (!land.m_blockTextures.exists()) return;
-    for (int b : changed)
-        if (b >= 0) land.m_blockTextures.release(std::size_t(b));
+    land.blocksEdited(changed);
 }
 
 int blockLimit(const CLand& land, const CTerrainMesh& mesh) { return std::min(land.numBlocks(), mesh.blockCount()); }

@@ -4,9 +4,12 @@
 
 namespace lnd {
 
-void attachTerrain(CTerrainMesh& mesh, CLand& land) {
-    installTerrainHooks(mesh, land);
-    land.m_hooks.fullMesh = [&mesh](int b) { return mesh.mesh(b, MeshLevel::Full); };
+void attachTerrain(CTerrainMesh& mesh, CLand& land) { installTerrainHooks(mesh, land); }
+
+int HeadlessLand::open(const std::string& path) {
+    if (land.Load(path) != 0) return -1;
+    land.recreateDeviceObjects();
+    return 0;
 }
 
 }  // namespace lnd

@@ -137,7 +137,8 @@ void CTextureEdit::previewSquare(int row, int column) {
 bool CTextureEdit::ApplyToBlock() {
     if (m_land == nullptr || m_block < 0 || m_block >= m_land->numBlocks()) return false;
     m_land->blocks()[std::size_t(m_block)] = m_work;
-    m_land->m_blockTextures.release(std::size_t(m_block));
+    const int edited[] = {m_block};
+    m_land->blocksEdited(edited);
     m_pending = false;
     return true;
 }

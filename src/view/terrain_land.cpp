@@ -1,5 +1,7 @@
 #include "view/terrain_land.h"
 
+#include "textures/synthesis.h"
+
 namespace lnd {
 
 void buildTerrainGeometry(CTerrainMesh& mesh, CLand& land) {
@@ -11,7 +13,9 @@ void buildTerrainGeometry(CTerrainMesh& mesh, CLand& land) {
 void installTerrainHooks(CTerrainMesh& mesh, CLand& land) {
     land.m_hooks.releaseMeshes = [&mesh] { mesh.ReleaseAllMeshes(); };
     land.m_hooks.buildGeometry = [&mesh, &land] { buildTerrainGeometry(mesh, land); };
+    land.m_hooks.loadLoResTextures = [&land] { LoadLoResTextures(land); };
     land.m_hooks.buildAllMeshes = [&mesh] { mesh.BuildAllMeshes(); };
+    land.m_hooks.fullMesh = [&mesh](int b) { return mesh.mesh(b, MeshLevel::Full); };
 }
 
 }  // namespace lnd

@@ -1,5 +1,6 @@
 // The terrain mesh attached to the land model: the build a load or a map initialisation runs,
-// and the hooks the land's map initialisation calls back into.
+// and the hooks through which the land's load, save and map initialisation reach the mesh
+// and the texture synthesis.
 #pragma once
 
 #include "land/land.h"
@@ -11,8 +12,11 @@ namespace lnd {
 // bounds. A land without an image leaves the mesh empty.
 void buildTerrainGeometry(CTerrainMesh& mesh, CLand& land);
 
-// Installs the mesh's part of CLand::InitializeMap: releasing the mesh tables, rebuilding the
-// geometry and building every mesh. `mesh` must outlive the land's use of the hooks.
+// Installs every hook the land calls: releasing the mesh tables, building the geometry (once
+// per Load, with the bounds reset by the land first), remaking the low-resolution textures,
+// building every mesh and handing the save each block's full-detail mesh. `blocksEdited` is
+// left to whoever keeps state about blocks (the view). `mesh` must outlive the land's use of
+// the hooks.
 void installTerrainHooks(CTerrainMesh& mesh, CLand& land);
 
 }  // namespace lnd

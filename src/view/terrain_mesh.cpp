@@ -104,42 +104,65 @@ void CTerrainMesh::LinkNeighbours() {
 
 void CTerrainMesh::SyncEdgeFlags(std::span<TLndBlock> blocks) const {
     const std::size_t n = std::min(blocks.size(), m_geometry.size());
-    for (std::size_t b = 0; b < n; ++b) {
-        const BlockLinks& l = m_geometry[b].links;
-        TLndBlock& blk = blocks[b];
-        auto neighbourBlock = [&](int slot) -> const TLndBlock* {
-            const std::int32_t nb = l.neighbour(slot);
-            return nb >= 0 && std::size_t(nb) < n ? &blocks[std::size_t(nb)] : nullptr;
-        };
-        auto setWater = [](TLndCell& c) { c.CellFlags = std::uint16_t(c.CellFlags | kWater); };
-
-        // The shared column belongs to the +z neighbour's first column; row 0 is left alone.
-        if (const TLndBlock* pz = neighbourBlock(kSlotPlusZ)) {
-            for (int i = 1; i < kCellsPerSide; ++i) {
-                const std::uint16_t f = pz->Cells[i][0].CellFlags;
-                blk.Cells[i][16].CellFlags = f;
-            }
-        } else {
-            for (int i = 1; i < kCellsPerSide; ++i) setWater(blk.Cells[i][16]);
+    auto assign = [](TLndCell& c, std::uint16_t f) { c.CellFlags = f; };
+    auto setWater = [](TLndCell& c) { c.CellFlags = std::uint16_t(c.CellFlags | kWater); };
+    // The cells a pass may write: the last row, the last column and the first row's two ends.
+    auto edgeFlags = [](const TLndBlock& blk) {
+        std::array<std::uint16_t, 2 * kCellsPerSide + 1> f{};
+        std::size_t k = 0;
+        for (int t = 0; t < kCellsPerSide; ++t) {
+            f[k++] = blk.Cells[16][t].CellFlags;
+            f[k++] = blk.Cells[t][16].CellFlags;
         }
+        f[k] = blk.Cells[0][0].CellFlags;
+        return f;
+    };
 
-        // The shared row gathers the flag bits of both sides. The country index is a number,
-        // not a bit set, so it comes from the neighbour alone (OR-ing 1 and 2 would give 3).
-        if (const TLndBlock* px = neighbourBlock(kSlotPlusX)) {
-            for (int j = 0; j < kSquaresPerSide; ++j) {
-                const std::uint16_t mine = blk.Cells[16][j].CellFlags;
-                const std::uint16_t theirs = px->Cells[0][j].CellFlags;
-                blk.Cells[16][j].CellFlags =
-                    std::uint16_t(((mine | theirs) & ~kCountryMask) | (theirs & kCountryMask));
+    // One pass reads cells that a later block of the same pass may still change (a block's
+    // first row and column gain Water at its open corners, its last row merges with the
+    // next block), so its result would depend on the record order and a second sync, on
+    // the next load of the saved file, would change the land again. Passes repeat until
+    // nothing changes: every change only adds bits to what later copies read, so this ends
+    // within a few passes and syncing a synced land changes nothing.
+    constexpr int kMaxPasses = 8;
+    for (int pass = 0; pass < kMaxPasses; ++pass) {
+        bool changed = false;
+        for (std::size_t b = 0; b < n; ++b) {
+            const BlockLinks& l = m_geometry[b].links;
+            TLndBlock& blk = blocks[b];
+            const auto before = edgeFlags(blk);
+            auto neighbourBlock = [&](int slot) -> const TLndBlock* {
+                const std::int32_t nb = l.neighbour(slot);
+                return nb >= 0 && std::size_t(nb) < n ? &blocks[std::size_t(nb)] : nullptr;
+            };
+
+            // The shared column belongs to the +z neighbour's first column; row 0 is left alone.
+            if (const TLndBlock* pz = neighbourBlock(kSlotPlusZ)) {
+                for (int i = 1; i < kCellsPerSide; ++i) assign(blk.Cells[i][16], pz->Cells[i][0].CellFlags);
+            } else {
+                for (int i = 1; i < kCellsPerSide; ++i) setWater(blk.Cells[i][16]);
             }
-        } else {
-            for (int j = 0; j < kSquaresPerSide; ++j) setWater(blk.Cells[16][j]);
-        }
 
-        if (l.neighbour(kSlotMinusXPlusZ) < 0) setWater(blk.Cells[0][16]);
-        if (l.neighbour(kSlotPlusXMinusZ) < 0) setWater(blk.Cells[16][0]);
-        if (l.neighbour(kSlotMinusXMinusZ) < 0) setWater(blk.Cells[0][0]);
-        if (l.neighbour(kSlotPlusXPlusZ) < 0) setWater(blk.Cells[16][16]);
+            // The shared row gathers the flag bits of both sides. The country index is a
+            // number, not a bit set, so it comes from the neighbour alone (OR-ing 1 and 2
+            // would give 3).
+            if (const TLndBlock* px = neighbourBlock(kSlotPlusX)) {
+                for (int j = 0; j < kSquaresPerSide; ++j) {
+                    const std::uint16_t mine = blk.Cells[16][j].CellFlags;
+                    const std::uint16_t theirs = px->Cells[0][j].CellFlags;
+                    assign(blk.Cells[16][j], std::uint16_t(((mine | theirs) & ~kCountryMask) | (theirs & kCountryMask)));
+                }
+            } else {
+                for (int j = 0; j < kSquaresPerSide; ++j) setWater(blk.Cells[16][j]);
+            }
+
+            if (l.neighbour(kSlotMinusXPlusZ) < 0) setWater(blk.Cells[0][16]);
+            if (l.neighbour(kSlotPlusXMinusZ) < 0) setWater(blk.Cells[16][0]);
+            if (l.neighbour(kSlotMinusXMinusZ) < 0) setWater(blk.Cells[0][0]);
+            if (l.neighbour(kSlotPlusXPlusZ) < 0) setWater(blk.Cells[16][16]);
+            if (edgeFlags(blk) != before) changed = true;
+        }
+        if (!changed) break;
     }
 }
 

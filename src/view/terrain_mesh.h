@@ -88,7 +88,8 @@ public:
 
     // Brings the flags of each block's last row and column into line with its neighbours
     // and puts Water on the edges that have none. `blocks` are the records the geometry was
-    // built from.
+    // built from. The result does not depend on the record order, and syncing a synced land
+    // changes nothing.
     void SyncEdgeFlags(std::span<TLndBlock> blocks) const;
 
     // Copies the cell altitudes of block b into its vertex heights (after an altitude edit).

@@ -1,6 +1,7 @@
 #include "view/terrain_view.h"
 
 #include "app/settings_values.h"
+#include "textures/synthesis.h"
 #include "view/terrain_land.h"
 
 namespace lnd {
@@ -14,7 +15,14 @@ DeviceStates deviceStatesFor(const LandBounds& bounds) {
 
 void CTerrainView::readKeyTable(CSettings& settings) { m_keys = keyTableFromBindings(readKeyBindings(settings)); }
 
-void CTerrainView::attach(CLand& land) { installTerrainHooks(m_mesh, land); }
+void CTerrainView::attach(CLand& land) {
+    installTerrainHooks(m_mesh, land);
+    land.m_hooks.blocksEdited = [this](std::span<const int> blocks) {
+        for (int b : blocks) forgetTextureFailure(b);
+        m_mesh.m_lodDirty = true;
+    };
+    if (!m_synthesize) m_synthesize = [](CLand& l, int b) { return SynthesizeBlockTexture(l, b); };
+}
 
 void CTerrainView::onLandOpened(CLand& land) {
     if (land.m_settings != nullptr) {

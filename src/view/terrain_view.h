@@ -125,14 +125,16 @@ public:
     // Reads the key table; done once when the view is created.
     void readKeyTable(CSettings& settings);
 
-    // Once, when the view is set up: installs the mesh's hooks in the land, which the load
-    // and the map initialisation call to build geometry, neighbour links and edge flags and
-    // to release and build the meshes.
+    // Once, when the view is set up: installs every hook of the land (installTerrainHooks on
+    // m_mesh), so the load builds geometry, links and edge flags once, the map
+    // initialisation rebuilds through the same hooks and the save folds m_mesh back; edits
+    // reported through the land make the view forget those blocks' texture failures. Sets
+    // m_synthesize to SynthesizeBlockTexture unless one was given.
     void attach(CLand& land);
 
-    // After a successful open (the load has built the geometry through the hooks): the
-    // aspect ratio and detail forcing read, the home view scheduled, the pick and texture
-    // failures forgotten, m_wireframe off.
+    // After a successful open (the load has built the geometry through the hooks; this
+    // builds nothing and leaves the cells alone): the aspect ratio and detail forcing read,
+    // the home view scheduled, the pick and texture failures forgotten, m_wireframe off.
     void onLandOpened(CLand& land);
 
     // The view's part of a device restore: the low-resolution textures are the land's

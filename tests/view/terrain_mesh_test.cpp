@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstring>
 #include <map>
 #include <set>
 #include <utility>
@@ -276,6 +277,46 @@ TEST(EdgeFlags, SharedColumnCopiesTheNeighbourAndSharedRowKeepsItsCountry) {
         EXPECT_EQ(b.Cells[16][j].countryIndex(), 2);
     }
     EXPECT_EQ(b.Cells[16][0].CellFlags, 0x0002 | kCoast | kSplit | kWater);   // +x-z empty
+}
+
+TEST(EdgeFlags, RecordOrderDoesNotMatterAndASecondSyncChangesNothing) {
+    // An L of blocks with a hole, flags that disagree everywhere (countries, opaque bits,
+    // no Water): corners gain Water that the neighbours' shared rows and columns must see.
+    const std::vector<std::pair<int, int>> squares{{3, 3}, {4, 3}, {5, 3}, {3, 4}, {5, 4}, {3, 5}, {4, 5}, {5, 5}};
+    auto landIn = [&](bool reversed) {
+        lndtest::LandBuilder b;
+        b.countries(4);
+        for (std::size_t k = 0; k < squares.size(); ++k) {
+            const auto [gx, gz] = squares[reversed ? squares.size() - 1 - k : k];
+            b.block(gx, gz, [gx = gx, gz = gz](TLndBlock& blk) {
+                for (int i = 0; i < 17; ++i)
+                    for (int j = 0; j < 17; ++j)
+                        blk.Cells[i][j].CellFlags = std::uint16_t(((gx * 3 + gz + i + 2 * j) % 4) | (((i * j + gx) % 3) << 12));
+            });
+        }
+        return TestLand(b);
+    };
+    TestLand forward = landIn(false), backward = landIn(true);
+    CTerrainMesh fm = built(forward), bm = built(backward);
+    fm.SyncEdgeFlags(forward.blocks());
+    bm.SyncEdgeFlags(backward.blocks());
+    const std::size_t n = squares.size();
+    for (std::size_t k = 0; k < n; ++k) {
+        const TLndBlock& f = forward.blocks()[k];
+        const TLndBlock& r = backward.blocks()[n - 1 - k];
+        ASSERT_EQ(f.GridX, r.GridX);
+        for (int i = 0; i < 17; ++i)
+            for (int j = 0; j < 17; ++j)
+                ASSERT_EQ(f.Cells[i][j].CellFlags, r.Cells[i][j].CellFlags) << k << " " << i << " " << j;
+    }
+    // A corner that only gains Water from a later record: (4,5)'s [16][0] has a +x-z block
+    // but merges with (5,5)'s [0][0], whose -x-z square is the hole.
+    EXPECT_TRUE(forward.blocks()[6].Cells[16][0].has(kWater));
+
+    std::vector<TLndBlock> once(forward.blocks().begin(), forward.blocks().end());
+    fm.SyncEdgeFlags(forward.blocks());
+    for (std::size_t k = 0; k < n; ++k)
+        EXPECT_EQ(std::memcmp(&once[k], &forward.blocks()[k], sizeof(TLndBlock)), 0) << k;
 }
 
 TEST(LevelOfDetail, DistanceThresholdsAndForcing) {
