@@ -5,7 +5,6 @@
 #include "land/land.h"
 #include "textures/synthesis.h"
 #include "tools/altitude_brush.h"
-#include "tools/land_attach.h"
 
 #include <QApplication>
 #include <QKeyEvent>
@@ -21,8 +20,8 @@ CRFrame::CRFrame(CLand& land, CSettings& settings, UserMessages& messages, QWidg
     m_windowTitle = kViewWindowTitle;
     m_useDepthBuffer = true;
     m_view.readKeyTable(settings);
-    attachTerrain(m_view.m_mesh, land);
-    m_view.m_synthesize = [](CLand& l, int b) { return SynthesizeBlockTexture(l, b); };
+    // The view's own attach also forgets remembered synthesis failures of edited blocks.
+    m_view.attach(land);
 
     // Whatever the land releases, the renderer's copies go with it before the next draw, so
     // a new object at a reused address is never taken for the old one.
