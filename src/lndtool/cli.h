@@ -56,6 +56,9 @@ bool parseInt(const std::string& text, long long& value);
 // Parses "X,Z" or "X,Y,Z" style comma lists of numbers.
 bool parseNumberList(const std::string& text, std::vector<double>& values);
 
+// The extension of a path with its dot, lower-cased ("" when there is none).
+std::string lowerExtension(const std::string& path);
+
 // Escapes text for a JSON string literal.
 std::string jsonString(const std::string& text);
 

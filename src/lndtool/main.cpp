@@ -1,6 +1,7 @@
 #include "lndtool/cli.h"
 
 #include <algorithm>
+#include <cctype>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -103,6 +104,15 @@ bool parseNumberList(const std::string& text, std::vector<double>& values) {
         start = comma + 1;
     }
     return !values.empty();
+}
+
+std::string lowerExtension(const std::string& path) {
+    const std::size_t dot = path.find_last_of('.');
+    const std::size_t slash = path.find_last_of('/');
+    if (dot == std::string::npos || (slash != std::string::npos && dot < slash)) return "";
+    std::string ext = path.substr(dot);
+    for (char& c : ext) c = char(std::tolower(static_cast<unsigned char>(c)));
+    return ext;
 }
 
 std::string jsonString(const std::string& text) {

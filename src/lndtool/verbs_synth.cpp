@@ -23,13 +23,6 @@ namespace lndtool {
 
 namespace {
 
-std::string lowerExtension(const std::string& path) {
-    const std::size_t dot = path.find_last_of('.');
-    std::string ext = dot == std::string::npos ? "" : path.substr(dot);
-    for (char& c : ext) c = char(std::tolower(static_cast<unsigned char>(c)));
-    return ext;
-}
-
 // The settings named by --settings, or none. Returns kExitOk, or kExitBadInput when the file
 // was named but could not be read.
 int openSettings(const Args& args, lnd::UserMessages& messages, std::unique_ptr<lnd::CSettings>& out) {

@@ -16,13 +16,6 @@ namespace lndtool {
 
 namespace {
 
-std::string lowerExtension(const std::string& path) {
-    const std::size_t dot = path.find_last_of('.');
-    std::string ext = dot == std::string::npos ? "" : path.substr(dot);
-    for (char& c : ext) c = char(std::tolower(static_cast<unsigned char>(c)));
-    return ext;
-}
-
 std::string readerMessage(const std::string& path, int code) {
     switch (code) {
     case lnd::kImageCannotOpen: return path + ": cannot open the file";

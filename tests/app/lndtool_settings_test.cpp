@@ -9,9 +9,7 @@ using lndtest::ProgramResult;
 
 namespace {
 
-ProgramResult lndtool(const std::vector<std::string>& args) {
-    return lndtest::runProgram(lndtest::programPath("src/lndtool/lndtool"), args);
-}
+ProgramResult lndtool(const std::vector<std::string>& args) { return lndtest::runLndtool(args); }
 
 }  // namespace
 

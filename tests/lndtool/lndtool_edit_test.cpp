@@ -15,9 +15,7 @@ using lndtest::TempDir;
 
 namespace {
 
-ProgramResult lndtool(const std::vector<std::string>& args) {
-    return lndtest::runProgram(lndtest::programPath("src/lndtool/lndtool"), args);
-}
+ProgramResult lndtool(const std::vector<std::string>& args) { return lndtest::runLndtool(args); }
 
 // Flags already as the editor's edge sync leaves them, so an unedited resave is exact.
 LandBuilder::BlockFill allWater() {

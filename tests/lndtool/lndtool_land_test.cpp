@@ -10,9 +10,7 @@ using lndtest::TempDir;
 
 namespace {
 
-ProgramResult lndtool(const std::vector<std::string>& args) {
-    return lndtest::runProgram(lndtest::programPath("src/lndtool/lndtool"), args);
-}
+ProgramResult lndtool(const std::vector<std::string>& args) { return lndtest::runLndtool(args); }
 
 }  // namespace
 

@@ -61,4 +61,9 @@ ProgramResult runProgram(const std::string& program, const std::vector<std::stri
     return r;
 }
 
+ProgramResult runLndtool(const std::vector<std::string>& args, const std::string& input,
+                         const std::string& workdir) {
+    return runProgram(programPath("src/lndtool/lndtool"), args, input, workdir);
+}
+
 }  // namespace lndtest

@@ -20,4 +20,8 @@ std::string programPath(const std::string& relative);
 ProgramResult runProgram(const std::string& program, const std::vector<std::string>& args,
                          const std::string& input = "", const std::string& workdir = "");
 
+// Runs the built lndtool.
+ProgramResult runLndtool(const std::vector<std::string>& args, const std::string& input = "",
+                         const std::string& workdir = "");
+
 }  // namespace lndtest
