@@ -232,35 +232,47 @@ void CCamera::cameraSquare(int& row, int& column) const {
 namespace {
 
 template <typename... Args>
-std::string format(const char* fmt, Args... args) {
+void formatInto(std::string& out, const char* fmt, Args... args) {
     char buf[512];
     std::snprintf(buf, sizeof buf, fmt, args...);
-    return buf;
+    out.assign(buf);   // reuses the line's storage from the previous frame
 }
 
 }  // namespace
 
-std::vector<StatusLine> statusLines(const std::string& stats, const glm::vec3& hitPoint, bool debug,
-                                    const CCamera& camera, int cursorBlock, std::string& errorText) {
-    std::vector<StatusLine> lines;
+void statusLines(const std::string& stats, const glm::vec3& hitPoint, bool debug, const CCamera& camera,
+                 int cursorBlock, std::string& errorText, std::vector<StatusLine>& lines) {
+    std::size_t used = 0;
+    auto next = [&lines, &used](int x, int y, std::uint32_t colour) -> std::string& {
+        if (used == lines.size()) lines.emplace_back();
+        StatusLine& line = lines[used++];
+        line.x = x;
+        line.y = y;
+        line.colour = colour;
+        return line.text;
+    };
     if (hitPoint.x > 0.0f)
-        lines.push_back({2, 0, kStatusColour,
-                         format("%s  coords in script = \"%4.2f,%4.2f\" Altitude is %4.0f", stats.c_str(),
-                                double(hitPoint.x), double(hitPoint.z), double(hitPoint.y))});
+        formatInto(next(2, 0, kStatusColour), "%s  coords in script = \"%4.2f,%4.2f\" Altitude is %4.0f", stats.c_str(),
+                   double(hitPoint.x), double(hitPoint.z), double(hitPoint.y));
     else
-        lines.push_back({2, 0, kStatusColour, stats});
+        next(2, 0, kStatusColour).assign(stats);
     if (debug) {
         const float degrees = camera.m_heading * 0.15915494f * 360.0f;
-        lines.push_back({2, 22, kStatusColour,
-                         format("A=%.2f,FX=%.2f,FY=%.2f,FZ=%.2f,AX=%.2f,AY=%.2f,AZ=%.2f,CB=%d", double(degrees),
-                                double(camera.m_eye.x), double(camera.m_eye.y), double(camera.m_eye.z),
-                                double(camera.m_target.x), double(camera.m_target.y),
-                                double(camera.m_target.z), cursorBlock)});
+        formatInto(next(2, 22, kStatusColour), "A=%.2f,FX=%.2f,FY=%.2f,FZ=%.2f,AX=%.2f,AY=%.2f,AZ=%.2f,CB=%d",
+                   double(degrees), double(camera.m_eye.x), double(camera.m_eye.y), double(camera.m_eye.z),
+                   double(camera.m_target.x), double(camera.m_target.y), double(camera.m_target.z), cursorBlock);
         if (!errorText.empty()) {
-            lines.push_back({2, 42, kErrorColour, errorText});
+            next(2, 42, kErrorColour).assign(errorText);
             errorText.clear();
         }
     }
+    lines.resize(used);
+}
+
+std::vector<StatusLine> statusLines(const std::string& stats, const glm::vec3& hitPoint, bool debug,
+                                    const CCamera& camera, int cursorBlock, std::string& errorText) {
+    std::vector<StatusLine> lines;
+    statusLines(stats, hitPoint, debug, camera, cursorBlock, errorText, lines);
     return lines;
 }
 

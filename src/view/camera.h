@@ -150,5 +150,8 @@ inline constexpr std::uint32_t kErrorColour = 0xFFFF0000u;
 // shown once in debug mode and emptied.
 std::vector<StatusLine> statusLines(const std::string& stats, const glm::vec3& hitPoint, bool debug,
                                     const CCamera& camera, int cursorBlock, std::string& errorText);
+// The same into `lines`, reusing its entries and their text storage from the previous frame.
+void statusLines(const std::string& stats, const glm::vec3& hitPoint, bool debug, const CCamera& camera,
+                 int cursorBlock, std::string& errorText, std::vector<StatusLine>& lines);
 
 }  // namespace lnd

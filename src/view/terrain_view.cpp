@@ -28,9 +28,11 @@ void CTerrainView::onLandOpened(CLand& land) {
     if (land.m_settings != nullptr) {
         m_camera.m_aspectRatio = float(readAspectRatioSetting(*land.m_settings));
         m_mesh.m_forcedLod = readLodTestSetting(*land.m_settings);
+        m_cursorScale = float(readCursorScaleSetting(*land.m_settings));
     } else {
         m_camera.m_aspectRatio = CCamera::kDefaultAspect;
         m_mesh.m_forcedLod = 0;
+        m_cursorScale = kDefaultCursorScale;
     }
     m_camera.m_homePending = true;
     m_mesh.m_lodDirty = true;
@@ -72,6 +74,12 @@ void CTerrainView::forgetTextureFailure(int b) {
 
 std::vector<TerrainDrawItem> CTerrainView::buildDrawList(CLand& land) {
     std::vector<TerrainDrawItem> items;
+    buildDrawList(land, items);
+    return items;
+}
+
+void CTerrainView::buildDrawList(CLand& land, std::vector<TerrainDrawItem>& items) {
+    items.clear();
     const int blocks = std::min(land.numBlocks(), m_mesh.blockCount());
     if (m_textureFailed.size() != std::size_t(std::max(blocks, 0))) m_textureFailed.assign(std::size_t(std::max(blocks, 0)), false);
     const std::span<const TLndBlock> records = land.blocks();
@@ -119,11 +127,22 @@ std::vector<TerrainDrawItem> CTerrainView::buildDrawList(CLand& land) {
             items.push_back(item);
         }
     }
-    return items;
 }
 
 FramePlan CTerrainView::frame(CLand& land, const FrameInput& input) {
     FramePlan plan;
+    frame(land, input, plan);
+    return plan;
+}
+
+void CTerrainView::frame(CLand& land, const FrameInput& input, FramePlan& plan) {
+    // Everything is reset but the two lists, whose storage carries over to the next frame.
+    std::vector<TerrainDrawItem> terrain = std::move(plan.terrain);
+    std::vector<StatusLine> status = std::move(plan.status);
+    plan = FramePlan{};
+    plan.terrain = std::move(terrain);
+    plan.terrain.clear();
+    plan.status = std::move(status);
     if (input.keyDown) plan.brushKeys = pollKeys(m_keys, input.keyDown, m_navigator);
     plan.fill = m_wireframe ? FillMode::Wireframe : FillMode::Solid;
 
@@ -151,10 +170,9 @@ FramePlan CTerrainView::frame(CLand& land, const FrameInput& input) {
         land.m_cursorBlock = m_picker.m_cursorBlock;
         land.m_brushCentre = {m_picker.m_brushCentre.x, m_picker.m_brushCentre.y, m_picker.m_brushCentre.z};
 
-        plan.terrain = buildDrawList(land);
+        buildDrawList(land, plan.terrain);
 
-        const float scale = land.m_settings ? float(readCursorScaleSetting(*land.m_settings)) : 6.0f;
-        plan.cursorModel.visible = cursorModelWorld(m_picker.m_hitPoint, scale, plan.cursorModel.world);
+        plan.cursorModel.visible = cursorModelWorld(m_picker.m_hitPoint, m_cursorScale, plan.cursorModel.world);
 
         m_sphere.setRadius(land.m_brushRadius);
         if (input.editorMode && m_showBrushSphere && m_sphere.mesh() != nullptr) {
@@ -163,9 +181,9 @@ FramePlan CTerrainView::frame(CLand& land, const FrameInput& input) {
         }
     }
 
-    plan.status = statusLines(land.m_debug ? input.frameStats : std::string(), m_picker.m_hitPoint, land.m_debug,
-                              m_camera, m_picker.m_cursorBlock, land.m_errorText);
-    return plan;
+    static const std::string kNoStats;
+    statusLines(land.m_debug ? input.frameStats : kNoStats, m_picker.m_hitPoint, land.m_debug, m_camera,
+                m_picker.m_cursorBlock, land.m_errorText, plan.status);
 }
 
 }  // namespace lnd

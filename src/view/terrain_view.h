@@ -151,6 +151,9 @@ public:
     // land's m_textureError on failure); texture failures are reported once per block
     // through the land's messages and not retried until forgotten.
     FramePlan frame(CLand& land, const FrameInput& input);
+    // The same into `plan`, reusing its lists' storage: a renderer that keeps one plan makes
+    // no allocation per frame in steady state.
+    void frame(CLand& land, const FrameInput& input, FramePlan& plan);
 
     // The wireframe toggle; the detail maps are recomputed on the next frame.
     void setWireframe(bool on);
@@ -160,9 +163,13 @@ public:
 
     // The draw list alone, as frame() makes it.
     std::vector<TerrainDrawItem> buildDrawList(CLand& land);
+    void buildDrawList(CLand& land, std::vector<TerrainDrawItem>& items);
 
     CTerrainMesh m_mesh;
     CCamera m_camera;
+    // Read from the settings at every land opened, not per frame.
+    static constexpr float kDefaultCursorScale = 6.0f;
+    float m_cursorScale = kDefaultCursorScale;
     CViewNavigator m_navigator;
     Frustum m_frustum;
     CTerrainPicker m_picker;

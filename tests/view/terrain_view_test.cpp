@@ -230,3 +230,21 @@ TEST_F(ViewFixture, FinalCleanUpAsksOnlyForAModifiedLand) {
     EXPECT_FALSE(land.m_modified);
     EXPECT_TRUE(land.m_closing);
 }
+
+TEST_F(ViewFixture, AKeptPlanReusesItsStorageAndMatchesAFreshOne) {
+    FramePlan kept;
+    view.frame(land, pointerAt(400, 300), kept);
+    ASSERT_FALSE(kept.terrain.empty());
+    ASSERT_FALSE(kept.status.empty());
+    const TerrainDrawItem* terrainStorage = kept.terrain.data();
+    const char* statusStorage = kept.status[0].text.data();
+    for (int i = 0; i < 5; ++i) view.frame(land, pointerAt(400, 300), kept);
+    EXPECT_EQ(kept.terrain.data(), terrainStorage);
+    EXPECT_EQ(kept.status[0].text.data(), statusStorage);
+
+    const FramePlan fresh = view.frame(land, pointerAt(400, 300));
+    ASSERT_EQ(fresh.terrain.size(), kept.terrain.size());
+    for (std::size_t i = 0; i < fresh.terrain.size(); ++i) EXPECT_EQ(fresh.terrain[i].block, kept.terrain[i].block);
+    ASSERT_EQ(fresh.status.size(), kept.status.size());
+    EXPECT_EQ(fresh.status[0].text, kept.status[0].text);
+}

@@ -354,7 +354,8 @@ HostResult CRFrame::render() {
         m_view.m_navigator.m_forward -= m_script->flyForward;
         m_view.m_navigator.m_rotation += m_script->flyTurn;
     }
-    const FramePlan plan = m_view.frame(m_land, m_input);
+    m_view.frame(m_land, m_input, m_plan);
+    const FramePlan& plan = m_plan;
     drawPlan(plan);
 
     std::string status;

@@ -91,6 +91,7 @@ private:
     UserMessages& m_messages;
     CTerrainView m_view;
     FrameInput m_input;
+    FramePlan m_plan;   // kept between frames so its lists keep their storage
     KeyStateTable m_keys;
     CD3DFile_Mesh m_cursor{"CD3DFile_Mesh"};
     bool m_cursorMissingSaid = false;
