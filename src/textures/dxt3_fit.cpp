@@ -62,10 +62,22 @@ struct LanesPortable {
             if (e >= kWideLane) return true;
         return false;
     }
+    static LanesPortable orBits(LanesPortable a, LanesPortable b) {
+        for (int k = 0; k < 16; ++k) a.v[k] = std::uint16_t(a.v[k] | b.v[k]);
+        return a;
+    }
     static int weightedSum(LanesPortable a, LanesPortable w) {
         int s = 0;
         for (int k = 0; k < 16; ++k) s += int(a.v[k]) * int(w.v[k]);
         return s;
+    }
+    static unsigned sumsBelow(const LanesPortable* a, LanesPortable w, int bound, int* sums) {
+        unsigned below = 0;
+        for (int k = 0; k < kBatch; ++k) {
+            sums[k] = weightedSum(a[k], w);
+            if (sums[k] < bound) below |= 1u << k;
+        }
+        return below;
     }
 };
 
@@ -96,11 +108,28 @@ struct LanesSse2 {
         return {_mm_sub_epi16(a.lo, _mm_subs_epu16(a.lo, b.lo)), _mm_sub_epi16(a.hi, _mm_subs_epu16(a.hi, b.hi))};
     }
     static bool anyWide(LanesSse2 a) { return (_mm_movemask_epi8(_mm_or_si128(a.lo, a.hi)) & 0xAAAA) != 0; }
+    static LanesSse2 orBits(LanesSse2 a, LanesSse2 b) { return {_mm_or_si128(a.lo, b.lo), _mm_or_si128(a.hi, b.hi)}; }
     static int weightedSum(LanesSse2 a, LanesSse2 w) {
         __m128i s = _mm_add_epi32(_mm_madd_epi16(a.lo, w.lo), _mm_madd_epi16(a.hi, w.hi));
         s = _mm_add_epi32(s, _mm_shuffle_epi32(s, _MM_SHUFFLE(1, 0, 3, 2)));
         s = _mm_add_epi32(s, _mm_shuffle_epi32(s, _MM_SHUFFLE(2, 3, 0, 1)));
         return _mm_cvtsi128_si32(s);
+    }
+    // Four weighted sums at once: the partial sums are transposed and added.
+    static __m128i fourSums(const LanesSse2* a, LanesSse2 w) {
+        __m128i p[4];
+        for (int k = 0; k < 4; ++k) p[k] = _mm_add_epi32(_mm_madd_epi16(a[k].lo, w.lo), _mm_madd_epi16(a[k].hi, w.hi));
+        const __m128i u0 = _mm_add_epi32(_mm_unpacklo_epi32(p[0], p[1]), _mm_unpackhi_epi32(p[0], p[1]));
+        const __m128i u1 = _mm_add_epi32(_mm_unpacklo_epi32(p[2], p[3]), _mm_unpackhi_epi32(p[2], p[3]));
+        return _mm_add_epi32(_mm_unpacklo_epi64(u0, u1), _mm_unpackhi_epi64(u0, u1));
+    }
+    static unsigned sumsBelow(const LanesSse2* a, LanesSse2 w, int bound, int* sums) {
+        const __m128i b = _mm_set1_epi32(bound);
+        const __m128i s0 = fourSums(a, w), s1 = fourSums(a + 4, w);
+        _mm_store_si128(reinterpret_cast<__m128i*>(sums), s0);
+        _mm_store_si128(reinterpret_cast<__m128i*>(sums + 4), s1);
+        return unsigned(_mm_movemask_ps(_mm_castsi128_ps(_mm_cmpgt_epi32(b, s0)))) |
+               unsigned(_mm_movemask_ps(_mm_castsi128_ps(_mm_cmpgt_epi32(b, s1)))) << 4;
     }
 };
 #endif

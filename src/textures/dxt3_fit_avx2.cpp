@@ -29,6 +29,17 @@ struct LanesAvx2 {
     static LanesAvx2 addSat(LanesAvx2 a, LanesAvx2 b) { return {_mm256_adds_epu16(a.v, b.v)}; }
     static LanesAvx2 minU(LanesAvx2 a, LanesAvx2 b) { return {_mm256_min_epu16(a.v, b.v)}; }
     static bool anyWide(LanesAvx2 a) { return (unsigned(_mm256_movemask_epi8(a.v)) & 0xAAAAAAAAu) != 0; }
+    static LanesAvx2 orBits(LanesAvx2 a, LanesAvx2 b) { return {_mm256_or_si256(a.v, b.v)}; }
+    // Eight weighted sums at once: a tree of pairwise horizontal additions.
+    static unsigned sumsBelow(const LanesAvx2* a, LanesAvx2 w, int bound, int* sums) {
+        __m256i p[8];
+        for (int k = 0; k < 8; ++k) p[k] = _mm256_madd_epi16(a[k].v, w.v);
+        const __m256i q0 = _mm256_hadd_epi32(_mm256_hadd_epi32(p[0], p[1]), _mm256_hadd_epi32(p[2], p[3]));
+        const __m256i q1 = _mm256_hadd_epi32(_mm256_hadd_epi32(p[4], p[5]), _mm256_hadd_epi32(p[6], p[7]));
+        const __m256i s = _mm256_add_epi32(_mm256_permute2x128_si256(q0, q1, 0x20), _mm256_permute2x128_si256(q0, q1, 0x31));
+        _mm256_store_si256(reinterpret_cast<__m256i*>(sums), s);
+        return unsigned(_mm256_movemask_ps(_mm256_castsi256_ps(_mm256_cmpgt_epi32(_mm256_set1_epi32(bound), s))));
+    }
     static int weightedSum(LanesAvx2 a, LanesAvx2 w) {
         const __m256i p = _mm256_madd_epi16(a.v, w.v);
         __m128i s = _mm_add_epi32(_mm256_castsi256_si128(p), _mm256_extracti128_si256(p, 1));

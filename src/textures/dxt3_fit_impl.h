@@ -58,6 +58,113 @@ inline V distanceTo(const V* x, const std::uint16_t* r, const std::uint16_t* g, 
                      V::square(V::sub(x[2], V::splatAt(b))));
 }
 
+// Palettes are scored eight at a time, sharing one horizontal reduction and one comparison
+// with the best error. Candidate lists are padded to whole batches by repeating their last
+// entry: a repeat scores the same error as the entry it copies, so it never wins over it, and
+// the first candidate in list order with the smallest error strictly below the best so far
+// wins exactly as when they are scored one at a time.
+constexpr int kBatch = 8;
+
+// Pairs (i, j), i < j < n, in list order, for every colour count n.
+struct PairList {
+    std::uint8_t i[128];
+    std::uint8_t j[128];
+    int size;  // padded to a multiple of kBatch
+};
+
+constexpr PairList makePairList(int n) {
+    PairList l{};
+    int m = 0;
+    for (int i = 0; i < n; ++i)
+        for (int j = i + 1; j < n; ++j) {
+            l.i[m] = std::uint8_t(i);
+            l.j[m] = std::uint8_t(j);
+            ++m;
+        }
+    l.size = m;
+    for (; l.size % kBatch != 0; ++l.size) {
+        l.i[l.size] = l.i[m - 1];
+        l.j[l.size] = l.j[m - 1];
+    }
+    return l;
+}
+
+struct PairLists {
+    PairList byCount[17];
+    constexpr PairLists() : byCount{} {
+        for (int n = 2; n <= 16; ++n) byCount[n] = makePairList(n);
+    }
+};
+
+inline constexpr PairLists kPairs{};
+
+// Refinement trials (a, b), a < n0, b < n1, in list order, for n0 and n1 of 3 to 5.
+struct TrialList {
+    std::uint8_t a[32];
+    std::uint8_t b[32];
+    int size;
+};
+
+struct TrialLists {
+    TrialList bySize[6][6];
+    constexpr TrialLists() : bySize{} {
+        for (int n0 = 3; n0 <= 5; ++n0)
+            for (int n1 = 3; n1 <= 5; ++n1) {
+                TrialList& l = bySize[n0][n1];
+                int m = 0;
+                for (int a = 0; a < n0; ++a)
+                    for (int b = 0; b < n1; ++b) {
+                        l.a[m] = std::uint8_t(a);
+                        l.b[m] = std::uint8_t(b);
+                        ++m;
+                    }
+                for (l.size = m; l.size % kBatch != 0; ++l.size) {
+                    l.a[l.size] = l.a[m - 1];
+                    l.b[l.size] = l.b[m - 1];
+                }
+            }
+    }
+};
+
+inline constexpr TrialLists kTrials{};
+
+// Scores one batch of nearest-entry lanes. Returns the batch position of the palette that
+// beats `best` (updating it), or -1. `trial(k, t)` builds the palette of position k, needed
+// only when a lane is too wide for the vector sum.
+template <class V, class Trial>
+inline int scoreBatch(const V* nearest, V seen, V weight, int& best, const Rgb* colours, const int* count, int n,
+                      Trial trial) {
+    int winner = -1;
+    if (!V::anyWide(seen)) {
+        alignas(32) int sums[kBatch];
+        for (unsigned below = V::sumsBelow(nearest, weight, best, sums); below != 0; below &= below - 1) {
+            const int k = __builtin_ctz(below);
+            if (sums[k] < best) {
+                best = sums[k];
+                winner = k;
+            }
+        }
+        return winner;
+    }
+    for (int k = 0; k < kBatch; ++k) {
+        int err;
+        if (!V::anyWide(nearest[k])) {
+            err = V::weightedSum(nearest[k], weight);
+        } else if (best <= kWideLane) {
+            continue;  // the palette misses some colour by at least `best`
+        } else {
+            Rgb t[4];
+            trial(k, t);
+            err = exactError(colours, count, n, t, best);
+        }
+        if (err < best) {
+            best = err;
+            winner = k;
+        }
+    }
+    return winner;
+}
+
 // The exhaustive pair search (first pair with the smallest error wins) followed by the
 // per-channel refinement with exact thirds, over n (3..16) distinct colours.
 template <class V>
@@ -77,42 +184,42 @@ void fourColourFit(const int* in, const int* count, int n, int* out) {
     V toColour[16];
     for (int i = 0; i < n; ++i) toColour[i] = distanceTo(x, colours[i].c[0], colours[i].c[1], colours[i].c[2]);
 
-    int best = 1 << 30;
-    // `trial` builds the palette only when the lanes cannot give the error.
-    auto score = [&](V nearest, auto trial) {
-        if (!V::anyWide(nearest)) return V::weightedSum(nearest, weight);
-        if (best <= kWideLane) return best;
-        Rgb pal[4];
-        trial(pal);
-        return exactError(colours, count, n, pal, best);
-    };
-
-    Rgb pal[4] = {};
+    // Inner entries of every pair, row i and lane j holding pair (i, j): near i and near j.
+    alignas(32) std::uint16_t nearI[3][16 * 16], nearJ[3][16 * 16];
     const V third = V::splat(21760);
-    for (int i = 0; i < n; ++i) {
-        // Inner entries of every pair (i, j) at once, lane j: near i and near j.
-        alignas(32) std::uint16_t nearI[3][16], nearJ[3][16];
+    for (int i = 0; i < n; ++i)
         for (int c = 0; c < 3; ++c) {
             const V ci = V::splat(colours[i].c[c]);
-            V::store(nearI[c], V::mulhiU(V::add(V::add(ci, ci), x[c]), third));
-            V::store(nearJ[c], V::mulhiU(V::add(V::add(x[c], x[c]), ci), third));
+            V::store(nearI[c] + 16 * i, V::mulhiU(V::add(V::add(ci, ci), x[c]), third));
+            V::store(nearJ[c] + 16 * i, V::mulhiU(V::add(V::add(x[c], x[c]), ci), third));
         }
-        for (int j = i + 1; j < n; ++j) {
-            const V nearest = V::minU(V::minU(toColour[i], toColour[j]),
-                                      V::minU(distanceTo(x, &nearI[0][j], &nearI[1][j], &nearI[2][j]),
-                                              distanceTo(x, &nearJ[0][j], &nearJ[1][j], &nearJ[2][j])));
-            auto trial = [&](Rgb* t) {
-                t[0] = colours[i];
-                t[1] = {{nearI[0][j], nearI[1][j], nearI[2][j]}};
-                t[2] = {{nearJ[0][j], nearJ[1][j], nearJ[2][j]}};
-                t[3] = colours[j];
-            };
-            const int err = score(nearest, trial);
-            if (err < best) {
-                best = err;
-                trial(pal);
-            }
+
+    int best = 1 << 30;
+    Rgb pal[4] = {};
+    const PairList& pairs = kPairs.byCount[n];
+    // The same truncated thirds as the lanes compute, for the palette of pair (i, j).
+    auto pairPalette = [&](int i, int j, Rgb* t) {
+        const Rgb& a = colours[i];
+        const Rgb& b = colours[j];
+        t[0] = a;
+        t[3] = b;
+        for (int c = 0; c < 3; ++c) {
+            t[1].c[c] = ((2 * a.c[c] + b.c[c]) * 21760) >> 16;
+            t[2].c[c] = ((a.c[c] + 2 * b.c[c]) * 21760) >> 16;
         }
+    };
+    for (int p = 0; p < pairs.size; p += kBatch) {
+        V nearest[kBatch];
+        V seen = V::splat(0);
+        for (int k = 0; k < kBatch; ++k) {
+            const int i = pairs.i[p + k], j = pairs.j[p + k], o = 16 * i + j;
+            nearest[k] = V::minU(V::minU(toColour[i], toColour[j]),
+                                 V::minU(distanceTo(x, &nearI[0][o], &nearI[1][o], &nearI[2][o]),
+                                         distanceTo(x, &nearJ[0][o], &nearJ[1][o], &nearJ[2][o])));
+            seen = V::orBits(seen, nearest[k]);
+        }
+        auto trial = [&](int k, Rgb* t) { pairPalette(pairs.i[p + k], pairs.j[p + k], t); };
+        if (const int k = scoreBatch(nearest, seen, weight, best, colours, count, n, trial); k >= 0) trial(k, pal);
     }
 
     for (int c = 0; c < 3; ++c) {
@@ -122,7 +229,7 @@ void fourColourFit(const int* in, const int* count, int n, int* out) {
         const int o1 = c == 0 ? 1 : 0, o2 = c == 2 ? 1 : 2;
         // The two channels this pass leaves alone keep their distances throughout.
         V rest[4];
-        for (int p = 0; p < 4; ++p) rest[p] = V::addSat(channelDistance(x[o1], pal[p].c[o1]), channelDistance(x[o2], pal[p].c[o2]));
+        for (int q = 0; q < 4; ++q) rest[q] = V::addSat(channelDistance(x[o1], pal[q].c[o1]), channelDistance(x[o2], pal[q].c[o2]));
         int t0s[5] = {}, t1s[5] = {};
         int n0 = 0, n1 = 0;
         for (int t = base0 - 8 < 0 ? 0 : base0 - 8; t <= (base0 + 8 > 255 ? 255 : base0 + 8); t += 4) t0s[n0++] = t;
@@ -138,26 +245,29 @@ void fourColourFit(const int* in, const int* count, int n, int* out) {
             inner1[s] = V::addSat(rest[1], channelDistance(x[c], (sum1 + 4 * s) / 3));
         for (int s = 0; s <= (n0 - 1) + 2 * (n1 - 1); ++s)
             inner2[s] = V::addSat(rest[2], channelDistance(x[c], (sum2 + 4 * s) / 3));
-        for (int a = 0; a < n0; ++a)
-            for (int b = 0; b < n1; ++b) {
-                const V nearest = V::minU(V::minU(end0[a], end1[b]), V::minU(inner1[2 * a + b], inner2[a + 2 * b]));
-                const int t0 = t0s[a], t1 = t1s[b];
-                auto trial = [&](Rgb* t) {
-                    for (int p = 0; p < 4; ++p) t[p] = pal[p];
-                    t[0].c[c] = t0;
-                    t[1].c[c] = (2 * t0 + t1) / 3;
-                    t[2].c[c] = (t0 + 2 * t1) / 3;
-                    t[3].c[c] = t1;
-                };
-                const int err = score(nearest, trial);
-                if (err < best) {
-                    best = err;
-                    trial(pal);
-                }
+        const TrialList& trials = kTrials.bySize[n0][n1];
+        for (int p = 0; p < trials.size; p += kBatch) {
+            V nearest[kBatch];
+            V seen = V::splat(0);
+            for (int k = 0; k < kBatch; ++k) {
+                const int a = trials.a[p + k], b = trials.b[p + k];
+                nearest[k] = V::minU(V::minU(end0[a], end1[b]), V::minU(inner1[2 * a + b], inner2[a + 2 * b]));
+                seen = V::orBits(seen, nearest[k]);
             }
+            // Every trial keeps the other channels of the pass's start.
+            auto trial = [&](int k, Rgb* t) {
+                const int t0 = t0s[trials.a[p + k]], t1 = t1s[trials.b[p + k]];
+                for (int q = 0; q < 4; ++q) t[q] = pal[q];
+                t[0].c[c] = t0;
+                t[1].c[c] = (2 * t0 + t1) / 3;
+                t[2].c[c] = (t0 + 2 * t1) / 3;
+                t[3].c[c] = t1;
+            };
+            if (const int k = scoreBatch(nearest, seen, weight, best, colours, count, n, trial); k >= 0) trial(k, pal);
+        }
     }
-    for (int p = 0; p < 4; ++p)
-        for (int c = 0; c < 3; ++c) out[3 * p + c] = pal[p].c[c];
+    for (int q = 0; q < 4; ++q)
+        for (int c = 0; c < 3; ++c) out[3 * q + c] = pal[q].c[c];
 }
 
 }  // namespace
