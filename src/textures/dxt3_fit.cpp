@@ -62,6 +62,41 @@ struct LanesPortable {
             if (e >= kWideLane) return true;
         return false;
     }
+    // Byte `at` of each of 16 four-byte pixels.
+    static LanesPortable byteOf(const std::uint8_t* pixels, int at) {
+        LanesPortable r;
+        for (int k = 0; k < 16; ++k) r.v[k] = pixels[4 * k + at];
+        return r;
+    }
+    static LanesPortable andBits(LanesPortable a, LanesPortable b) {
+        for (int k = 0; k < 16; ++k) a.v[k] = std::uint16_t(a.v[k] & b.v[k]);
+        return a;
+    }
+    template <int s>
+    static LanesPortable shiftLeft(LanesPortable a) {
+        for (auto& e : a.v) e = std::uint16_t(e << s);
+        return a;
+    }
+    template <int s>
+    static LanesPortable shiftRight(LanesPortable a) {
+        for (auto& e : a.v) e = std::uint16_t(e >> s);
+        return a;
+    }
+    // Lanes of all ones where a equals b, or where a is below b.
+    static LanesPortable equal(LanesPortable a, LanesPortable b) {
+        for (int k = 0; k < 16; ++k) a.v[k] = a.v[k] == b.v[k] ? 0xFFFF : 0;
+        return a;
+    }
+    static LanesPortable below(LanesPortable a, LanesPortable b) {
+        for (int k = 0; k < 16; ++k) a.v[k] = a.v[k] < b.v[k] ? 0xFFFF : 0;
+        return a;
+    }
+    // One bit per lane of a mask.
+    static std::uint32_t bits(LanesPortable a) {
+        std::uint32_t m = 0;
+        for (int k = 0; k < 16; ++k) m |= std::uint32_t(a.v[k] >> 15) << k;
+        return m;
+    }
     static LanesPortable orBits(LanesPortable a, LanesPortable b) {
         for (int k = 0; k < 16; ++k) a.v[k] = std::uint16_t(a.v[k] | b.v[k]);
         return a;
@@ -108,6 +143,27 @@ struct LanesSse2 {
         return {_mm_sub_epi16(a.lo, _mm_subs_epu16(a.lo, b.lo)), _mm_sub_epi16(a.hi, _mm_subs_epu16(a.hi, b.hi))};
     }
     static bool anyWide(LanesSse2 a) { return (_mm_movemask_epi8(_mm_or_si128(a.lo, a.hi)) & 0xAAAA) != 0; }
+    static __m128i byteOf4(const std::uint8_t* pixels, int at) {
+        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(pixels));
+        return _mm_and_si128(_mm_srl_epi32(v, _mm_cvtsi32_si128(8 * at)), _mm_set1_epi32(0xFF));
+    }
+    static LanesSse2 byteOf(const std::uint8_t* pixels, int at) {
+        return {_mm_packs_epi32(byteOf4(pixels, at), byteOf4(pixels + 16, at)),
+                _mm_packs_epi32(byteOf4(pixels + 32, at), byteOf4(pixels + 48, at))};
+    }
+    static LanesSse2 andBits(LanesSse2 a, LanesSse2 b) { return {_mm_and_si128(a.lo, b.lo), _mm_and_si128(a.hi, b.hi)}; }
+    template <int s>
+    static LanesSse2 shiftLeft(LanesSse2 a) { return {_mm_slli_epi16(a.lo, s), _mm_slli_epi16(a.hi, s)}; }
+    template <int s>
+    static LanesSse2 shiftRight(LanesSse2 a) { return {_mm_srli_epi16(a.lo, s), _mm_srli_epi16(a.hi, s)}; }
+    static LanesSse2 equal(LanesSse2 a, LanesSse2 b) { return {_mm_cmpeq_epi16(a.lo, b.lo), _mm_cmpeq_epi16(a.hi, b.hi)}; }
+    // a < b exactly when b - a does not saturate to zero.
+    static LanesSse2 below(LanesSse2 a, LanesSse2 b) {
+        const __m128i zero = _mm_setzero_si128(), ones = _mm_set1_epi16(-1);
+        return {_mm_xor_si128(_mm_cmpeq_epi16(_mm_subs_epu16(b.lo, a.lo), zero), ones),
+                _mm_xor_si128(_mm_cmpeq_epi16(_mm_subs_epu16(b.hi, a.hi), zero), ones)};
+    }
+    static std::uint32_t bits(LanesSse2 a) { return std::uint32_t(_mm_movemask_epi8(_mm_packs_epi16(a.lo, a.hi))); }
     static LanesSse2 orBits(LanesSse2 a, LanesSse2 b) { return {_mm_or_si128(a.lo, b.lo), _mm_or_si128(a.hi, b.hi)}; }
     static int weightedSum(LanesSse2 a, LanesSse2 w) {
         __m128i s = _mm_add_epi32(_mm_madd_epi16(a.lo, w.lo), _mm_madd_epi16(a.hi, w.hi));
@@ -140,9 +196,17 @@ void fourColourFitPortable(const int* colours, const int* count, int n, int* pal
     fourColourFit<LanesPortable>(colours, count, n, palette);
 }
 
+void encodeBlockPortable(const std::uint8_t* pixels, std::uint8_t* out) {
+    encodeBlock<LanesPortable>(pixels, out);
+}
+
 #if defined(__SSE2__)
 void fourColourFitSse2(const int* colours, const int* count, int n, int* palette) {
     fourColourFit<LanesSse2>(colours, count, n, palette);
+}
+
+void encodeBlockSse2(const std::uint8_t* pixels, std::uint8_t* out) {
+    encodeBlock<LanesSse2>(pixels, out);
 }
 #endif
 

@@ -6,7 +6,7 @@
 
 #if defined(LND_DXT3_HAVE_AVX2)
 #pragma GCC push_options
-#pragma GCC target("avx2")
+#pragma GCC target("avx2,popcnt")
 #include <immintrin.h>
 
 #include "textures/dxt3_fit_impl.h"
@@ -29,6 +29,27 @@ struct LanesAvx2 {
     static LanesAvx2 addSat(LanesAvx2 a, LanesAvx2 b) { return {_mm256_adds_epu16(a.v, b.v)}; }
     static LanesAvx2 minU(LanesAvx2 a, LanesAvx2 b) { return {_mm256_min_epu16(a.v, b.v)}; }
     static bool anyWide(LanesAvx2 a) { return (unsigned(_mm256_movemask_epi8(a.v)) & 0xAAAAAAAAu) != 0; }
+    static __m256i byteOf8(const std::uint8_t* pixels, int at) {
+        const __m256i v = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(pixels));
+        return _mm256_and_si256(_mm256_srl_epi32(v, _mm_cvtsi32_si128(8 * at)), _mm256_set1_epi32(0xFF));
+    }
+    // The pack works within 128-bit halves; the permute restores pixel order.
+    static LanesAvx2 byteOf(const std::uint8_t* pixels, int at) {
+        return {_mm256_permute4x64_epi64(_mm256_packs_epi32(byteOf8(pixels, at), byteOf8(pixels + 32, at)), 0xD8)};
+    }
+    static LanesAvx2 andBits(LanesAvx2 a, LanesAvx2 b) { return {_mm256_and_si256(a.v, b.v)}; }
+    template <int s>
+    static LanesAvx2 shiftLeft(LanesAvx2 a) { return {_mm256_slli_epi16(a.v, s)}; }
+    template <int s>
+    static LanesAvx2 shiftRight(LanesAvx2 a) { return {_mm256_srli_epi16(a.v, s)}; }
+    static LanesAvx2 equal(LanesAvx2 a, LanesAvx2 b) { return {_mm256_cmpeq_epi16(a.v, b.v)}; }
+    // a < b exactly when the minimum of the two is not b.
+    static LanesAvx2 below(LanesAvx2 a, LanesAvx2 b) {
+        return {_mm256_xor_si256(_mm256_cmpeq_epi16(_mm256_min_epu16(a.v, b.v), b.v), _mm256_set1_epi16(-1))};
+    }
+    static std::uint32_t bits(LanesAvx2 a) {
+        return std::uint32_t(_mm_movemask_epi8(_mm_packs_epi16(_mm256_castsi256_si128(a.v), _mm256_extracti128_si256(a.v, 1))));
+    }
     static LanesAvx2 orBits(LanesAvx2 a, LanesAvx2 b) { return {_mm256_or_si256(a.v, b.v)}; }
     // Eight weighted sums at once: a tree of pairwise horizontal additions.
     static unsigned sumsBelow(const LanesAvx2* a, LanesAvx2 w, int bound, int* sums) {
@@ -53,6 +74,10 @@ struct LanesAvx2 {
 
 void fourColourFitAvx2(const int* colours, const int* count, int n, int* palette) {
     fourColourFit<LanesAvx2>(colours, count, n, palette);
+}
+
+void encodeBlockAvx2(const std::uint8_t* pixels, std::uint8_t* out) {
+    encodeBlock<LanesAvx2>(pixels, out);
 }
 
 }  // namespace lnd::dxt3

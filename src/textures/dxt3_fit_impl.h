@@ -11,6 +11,7 @@
 #pragma once
 
 #include <cstdint>
+#include <utility>
 
 namespace lnd::dxt3 {
 namespace {
@@ -166,18 +167,16 @@ inline int scoreBatch(const V* nearest, V seen, V weight, int& best, const Rgb* 
 }
 
 // The exhaustive pair search (first pair with the smallest error wins) followed by the
-// per-channel refinement with exact thirds, over n (3..16) distinct colours.
+// per-channel refinement with exact thirds, over n (3..16) distinct colours given as lanes:
+// red, green, blue and the pixel count of each colour. Spare lanes must repeat the first
+// colour with no weight, so that they neither add error nor look wide on their own.
 template <class V>
-void fourColourFit(const int* in, const int* count, int n, int* out) {
+void fitLanes(const std::uint16_t (&lanes)[4][16], int n, Rgb* pal) {
     Rgb colours[16];
-    alignas(32) std::uint16_t lanes[4][16];
-    for (int k = 0; k < 16; ++k) {
-        // Spare lanes repeat the first colour with no weight, so they neither add error nor
-        // look wide on their own.
-        const int src = k < n ? k : 0;
-        for (int c = 0; c < 3; ++c) lanes[c][k] = std::uint16_t(in[3 * src + c]);
-        lanes[3][k] = std::uint16_t(k < n ? count[k] : 0);
-        if (k < n) colours[k] = {{in[3 * k], in[3 * k + 1], in[3 * k + 2]}};
+    int count[16];
+    for (int k = 0; k < n; ++k) {
+        colours[k] = {{lanes[0][k], lanes[1][k], lanes[2][k]}};
+        count[k] = lanes[3][k];
     }
     const V x[3] = {V::load(lanes[0]), V::load(lanes[1]), V::load(lanes[2])};
     const V weight = V::load(lanes[3]);
@@ -195,7 +194,6 @@ void fourColourFit(const int* in, const int* count, int n, int* out) {
         }
 
     int best = 1 << 30;
-    Rgb pal[4] = {};
     const PairList& pairs = kPairs.byCount[n];
     // The same truncated thirds as the lanes compute, for the palette of pair (i, j).
     auto pairPalette = [&](int i, int j, Rgb* t) {
@@ -266,8 +264,134 @@ void fourColourFit(const int* in, const int* count, int n, int* out) {
             if (const int k = scoreBatch(nearest, seen, weight, best, colours, count, n, trial); k >= 0) trial(k, pal);
         }
     }
+}
+
+template <class V>
+void fourColourFit(const int* in, const int* count, int n, int* out) {
+    alignas(32) std::uint16_t lanes[4][16];
+    for (int k = 0; k < 16; ++k) {
+        const int src = k < n ? k : 0;
+        for (int c = 0; c < 3; ++c) lanes[c][k] = std::uint16_t(in[3 * src + c]);
+        lanes[3][k] = std::uint16_t(k < n ? count[k] : 0);
+    }
+    Rgb pal[4] = {};
+    fitLanes<V>(lanes, n, pal);
     for (int q = 0; q < 4; ++q)
         for (int c = 0; c < 3; ++c) out[3 * q + c] = pal[q].c[c];
+}
+
+inline std::uint16_t to565(const Rgb& c) {
+    return std::uint16_t((c.c[0] >> 3) << 11 | (c.c[1] >> 2) << 5 | (c.c[2] >> 3));
+}
+
+// Spreads the low 16 bits of x to the even bits of the result.
+inline std::uint32_t spreadBits(std::uint32_t x) {
+    x = (x | x << 8) & 0x00FF00FFu;
+    x = (x | x << 4) & 0x0F0F0F0Fu;
+    x = (x | x << 2) & 0x33333333u;
+    return (x | x << 1) & 0x55555555u;
+}
+
+// Codes of the 16 source pixels against the four-colour palette, nearest entry first winning
+// ties; position 0, 1, 2, 3 of the palette gives code 0, 2, 3, 1. The 16-bit distances are
+// exact squares with saturating sums, so the comparisons are exact unless a pixel's nearest
+// distance itself saturates; such blocks are compared in plain integers.
+template <class V>
+std::uint32_t paletteCodes(const V* src, const std::uint8_t* pixels, const Rgb* pal) {
+    V d[4];
+    for (int p = 0; p < 4; ++p) d[p] = distanceTo(src, pal[p].c[0], pal[p].c[1], pal[p].c[2]);
+    const V lt1 = V::below(d[1], d[0]);
+    V m = V::minU(d[0], d[1]);
+    const V lt2 = V::below(d[2], m);
+    m = V::minU(m, d[2]);
+    const V lt3 = V::below(d[3], m);
+    m = V::minU(m, d[3]);
+    if (!V::anyWide(m)) {
+        const std::uint32_t lo = V::bits(V::orBits(lt2, lt3));
+        const std::uint32_t hi = V::bits(V::orBits(lt1, lt2)) & ~V::bits(lt3);
+        return spreadBits(lo) | spreadBits(hi) << 1;
+    }
+    static constexpr std::uint32_t kCodeOf[4] = {0, 2, 3, 1};
+    std::uint32_t codes = 0;
+    for (int i = 0; i < 16; ++i) {
+        const Rgb c{{pixels[4 * i + 1], pixels[4 * i + 2], pixels[4 * i + 3]}};
+        int best = 0;
+        int bestDist = distance(pal[0], c);
+        for (int p = 1; p < 4; ++p)
+            if (const int e = distance(pal[p], c); e < bestDist) {
+                bestDist = e;
+                best = p;
+            }
+        codes |= kCodeOf[best] << (2 * i);
+    }
+    return codes;
+}
+
+// One whole DXT3 block: alpha nibbles, then the colour half from the quantised colours.
+template <class V>
+void encodeBlock(const std::uint8_t* pixels, std::uint8_t* out) {
+    std::uint64_t alpha = 0;
+    for (int i = 0; i < 16; ++i) alpha |= std::uint64_t(pixels[4 * i] >> 4) << (4 * i);
+    for (int b = 0; b < 8; ++b) out[b] = std::uint8_t(alpha >> (8 * b));
+
+    const V src[3] = {V::byteOf(pixels, 1), V::byteOf(pixels, 2), V::byteOf(pixels, 3)};
+    const V q[3] = {V::andBits(src[0], V::splat(0xF8)), V::andBits(src[1], V::splat(0xFC)), V::andBits(src[2], V::splat(0xF8))};
+    // The 5:6:5 value of a quantised colour identifies it.
+    const V key = V::orBits(V::orBits(V::template shiftLeft<8>(q[0]), V::template shiftLeft<3>(q[1])), V::template shiftRight<3>(q[2]));
+    alignas(32) std::uint16_t keys[16];
+    V::store(keys, key);
+
+    // Distinct colours in order of first appearance, each with its pixel count.
+    alignas(32) std::uint16_t lanes[4][16];
+    alignas(32) std::uint16_t quantised[3][16];
+    for (int c = 0; c < 3; ++c) V::store(quantised[c], q[c]);
+    std::uint32_t covered = 0;
+    std::uint32_t firstSame = 0;  // the pixels of the first colour
+    int n = 0;
+    for (int i = 0; i < 16; i = __builtin_ctz(~covered)) {
+        const std::uint32_t same = V::bits(V::equal(key, V::splatAt(&keys[i])));
+        if (n == 0) firstSame = same;
+        covered |= same;
+        for (int c = 0; c < 3; ++c) lanes[c][n] = quantised[c][i];
+        lanes[3][n] = std::uint16_t(__builtin_popcount(same));
+        ++n;
+        if (covered == 0xFFFF) break;
+    }
+
+    std::uint16_t color0 = keys[0];
+    std::uint16_t color1 = 0;
+    std::uint32_t codes = 0;
+    if (n == 2) {
+        color1 = keys[__builtin_ctz(~firstSame)];
+        codes = spreadBits(~firstSame & 0xFFFF);
+    } else if (n > 2) {
+        for (int k = n; k < 16; ++k)
+            for (int c = 0; c < 4; ++c) lanes[c][k] = c < 3 ? lanes[c][0] : 0;
+        // The three-colour palette is never chosen: DXT3 colour blocks are always decoded with
+        // four colours, so its midpoint texels would show wrongly.
+        Rgb pal[4] = {};
+        fitLanes<V>(lanes, n, pal);
+        const std::uint16_t a = to565(pal[0]);
+        const std::uint16_t b = to565(pal[3]);
+        color0 = a;
+        if (a != b) {
+            // color0 must be the greater value, which selects four-colour decoding.
+            if (a < b) {
+                std::swap(pal[0], pal[3]);
+                std::swap(pal[1], pal[2]);
+                color0 = b;
+                color1 = a;
+            } else {
+                color1 = b;
+            }
+            codes = paletteCodes(src, pixels, pal);
+        }
+    }
+    out[8] = std::uint8_t(color0);
+    out[9] = std::uint8_t(color0 >> 8);
+    out[10] = std::uint8_t(color1);
+    out[11] = std::uint8_t(color1 >> 8);
+    for (int b = 0; b < 4; ++b) out[12 + b] = std::uint8_t(codes >> (8 * b));
 }
 
 }  // namespace

@@ -61,13 +61,26 @@ bool hostHasAvx2() {
 #endif
 }
 
-// Encodes with the product and the plain encoder and runs every fit variant this host has on
-// the block's colours; returns the portable variant's palette error, or -1 with too few colours.
+// Encodes with the product, every block encoder variant this host has and the plain encoder,
+// and runs every fit variant on the block's colours; returns the portable variant's palette error, or -1 with too few colours.
 int checkBlock(const Block& blk, const char* what, int sample) {
     Bytes16 fast{}, plain{};
     lnd::encodeDxt3Block(blk.data(), fast.data());
     referenceEncodeDxt3Block(blk.data(), plain.data());
     EXPECT_EQ(fast, plain) << what << " sample " << sample;
+    Bytes16 variant{};
+    lnd::dxt3::encodeBlockPortable(blk.data(), variant.data());
+    EXPECT_EQ(variant, plain) << what << " portable block, sample " << sample;
+#if defined(__SSE2__)
+    lnd::dxt3::encodeBlockSse2(blk.data(), variant.data());
+    EXPECT_EQ(variant, plain) << what << " SSE2 block, sample " << sample;
+#endif
+#if defined(LND_DXT3_HAVE_AVX2)
+    if (hostHasAvx2()) {
+        lnd::dxt3::encodeBlockAvx2(blk.data(), variant.data());
+        EXPECT_EQ(variant, plain) << what << " AVX2 block, sample " << sample;
+    }
+#endif
     const Distinct d = distinctOf(blk);
     if (d.n < 3) return -1;
     int portable[12], other[12];
