@@ -66,10 +66,12 @@ inline V distanceTo(const V* x, const std::uint16_t* r, const std::uint16_t* g, 
 // wins exactly as when they are scored one at a time.
 constexpr int kBatch = 8;
 
-// Pairs (i, j), i < j < n, in list order, for every colour count n.
+// Pairs (i, j), i < j < n, in list order, for every colour count n, as offsets into tables of
+// 16 x 16 lanes: 16 i, 16 j and 16 i + j, which the loads take without further arithmetic.
 struct PairList {
-    std::uint8_t i[128];
-    std::uint8_t j[128];
+    std::uint16_t rowI[128];
+    std::uint16_t rowJ[128];
+    std::uint16_t pair[128];
     int size;  // padded to a multiple of kBatch
 };
 
@@ -78,14 +80,15 @@ constexpr PairList makePairList(int n) {
     int m = 0;
     for (int i = 0; i < n; ++i)
         for (int j = i + 1; j < n; ++j) {
-            l.i[m] = std::uint8_t(i);
-            l.j[m] = std::uint8_t(j);
+            l.rowI[m] = std::uint16_t(16 * i);
+            l.rowJ[m] = std::uint16_t(16 * j);
+            l.pair[m] = std::uint16_t(16 * i + j);
             ++m;
         }
-    l.size = m;
-    for (; l.size % kBatch != 0; ++l.size) {
-        l.i[l.size] = l.i[m - 1];
-        l.j[l.size] = l.j[m - 1];
+    for (l.size = m; l.size % kBatch != 0; ++l.size) {
+        l.rowI[l.size] = l.rowI[m - 1];
+        l.rowJ[l.size] = l.rowJ[m - 1];
+        l.pair[l.size] = l.pair[m - 1];
     }
     return l;
 }
@@ -180,8 +183,8 @@ void fitLanes(const std::uint16_t (&lanes)[4][16], int n, Rgb* pal) {
     }
     const V x[3] = {V::load(lanes[0]), V::load(lanes[1]), V::load(lanes[2])};
     const V weight = V::load(lanes[3]);
-    V toColour[16];
-    for (int i = 0; i < n; ++i) toColour[i] = distanceTo(x, colours[i].c[0], colours[i].c[1], colours[i].c[2]);
+    alignas(32) std::uint16_t toColour[16 * 16];
+    for (int i = 0; i < n; ++i) V::store(toColour + 16 * i, distanceTo(x, colours[i].c[0], colours[i].c[1], colours[i].c[2]));
 
     // Inner entries of every pair, row i and lane j holding pair (i, j): near i and near j.
     alignas(32) std::uint16_t nearI[3][16 * 16], nearJ[3][16 * 16];
@@ -210,13 +213,13 @@ void fitLanes(const std::uint16_t (&lanes)[4][16], int n, Rgb* pal) {
         V nearest[kBatch];
         V seen = V::splat(0);
         for (int k = 0; k < kBatch; ++k) {
-            const int i = pairs.i[p + k], j = pairs.j[p + k], o = 16 * i + j;
-            nearest[k] = V::minU(V::minU(toColour[i], toColour[j]),
+            const int o = pairs.pair[p + k];
+            nearest[k] = V::minU(V::minU(V::load(toColour + pairs.rowI[p + k]), V::load(toColour + pairs.rowJ[p + k])),
                                  V::minU(distanceTo(x, &nearI[0][o], &nearI[1][o], &nearI[2][o]),
                                          distanceTo(x, &nearJ[0][o], &nearJ[1][o], &nearJ[2][o])));
             seen = V::orBits(seen, nearest[k]);
         }
-        auto trial = [&](int k, Rgb* t) { pairPalette(pairs.i[p + k], pairs.j[p + k], t); };
+        auto trial = [&](int k, Rgb* t) { pairPalette(pairs.rowI[p + k] >> 4, pairs.rowJ[p + k] >> 4, t); };
         if (const int k = scoreBatch(nearest, seen, weight, best, colours, count, n, trial); k >= 0) trial(k, pal);
     }
 
