@@ -102,10 +102,16 @@ struct PairLists {
 
 inline constexpr PairLists kPairs{};
 
-// Refinement trials (a, b), a < n0, b < n1, in list order, for n0 and n1 of 3 to 5.
+// Refinement trials (a, b), a < n0, b < n1, in list order, for n0 and n1 of 3 to 5, as
+// offsets into one table of lanes: the five first endpoints, the five second endpoints, the
+// thirteen entries near the first and the thirteen near the second.
+constexpr int kEnd0 = 0, kEnd1 = 5, kInner1 = 10, kInner2 = 23, kTrialLanes = 36;
+
 struct TrialList {
-    std::uint8_t a[32];
-    std::uint8_t b[32];
+    std::uint16_t end0[32];
+    std::uint16_t end1[32];
+    std::uint16_t inner1[32];
+    std::uint16_t inner2[32];
     int size;
 };
 
@@ -118,13 +124,17 @@ struct TrialLists {
                 int m = 0;
                 for (int a = 0; a < n0; ++a)
                     for (int b = 0; b < n1; ++b) {
-                        l.a[m] = std::uint8_t(a);
-                        l.b[m] = std::uint8_t(b);
+                        l.end0[m] = std::uint16_t(16 * (kEnd0 + a));
+                        l.end1[m] = std::uint16_t(16 * (kEnd1 + b));
+                        l.inner1[m] = std::uint16_t(16 * (kInner1 + 2 * a + b));
+                        l.inner2[m] = std::uint16_t(16 * (kInner2 + a + 2 * b));
                         ++m;
                     }
                 for (l.size = m; l.size % kBatch != 0; ++l.size) {
-                    l.a[l.size] = l.a[m - 1];
-                    l.b[l.size] = l.b[m - 1];
+                    l.end0[l.size] = l.end0[m - 1];
+                    l.end1[l.size] = l.end1[m - 1];
+                    l.inner1[l.size] = l.inner1[m - 1];
+                    l.inner2[l.size] = l.inner2[m - 1];
                 }
             }
     }
@@ -235,29 +245,28 @@ void fitLanes(const std::uint16_t (&lanes)[4][16], int n, Rgb* pal) {
         int n0 = 0, n1 = 0;
         for (int t = base0 - 8 < 0 ? 0 : base0 - 8; t <= (base0 + 8 > 255 ? 255 : base0 + 8); t += 4) t0s[n0++] = t;
         for (int t = base1 - 8 < 0 ? 0 : base1 - 8; t <= (base1 + 8 > 255 ? 255 : base1 + 8); t += 4) t1s[n1++] = t;
-        V end0[5], end1[5];
-        for (int a = 0; a < n0; ++a) end0[a] = V::addSat(rest[0], channelDistance(x[c], t0s[a]));
-        for (int b = 0; b < n1; ++b) end1[b] = V::addSat(rest[3], channelDistance(x[c], t1s[b]));
+        alignas(32) std::uint16_t entry[kTrialLanes * 16];
+        for (int a = 0; a < n0; ++a) V::store(entry + 16 * (kEnd0 + a), V::addSat(rest[0], channelDistance(x[c], t0s[a])));
+        for (int b = 0; b < n1; ++b) V::store(entry + 16 * (kEnd1 + b), V::addSat(rest[3], channelDistance(x[c], t1s[b])));
         // Both value lists step by 4, so the inner entries of (a, b) depend on 2a + b and
         // a + 2b only: thirteen values each at most, scored once per pass.
         const int sum1 = 2 * t0s[0] + t1s[0], sum2 = t0s[0] + 2 * t1s[0];
-        V inner1[13], inner2[13];
         for (int s = 0; s <= 2 * (n0 - 1) + (n1 - 1); ++s)
-            inner1[s] = V::addSat(rest[1], channelDistance(x[c], (sum1 + 4 * s) / 3));
+            V::store(entry + 16 * (kInner1 + s), V::addSat(rest[1], channelDistance(x[c], (sum1 + 4 * s) / 3)));
         for (int s = 0; s <= (n0 - 1) + 2 * (n1 - 1); ++s)
-            inner2[s] = V::addSat(rest[2], channelDistance(x[c], (sum2 + 4 * s) / 3));
+            V::store(entry + 16 * (kInner2 + s), V::addSat(rest[2], channelDistance(x[c], (sum2 + 4 * s) / 3)));
         const TrialList& trials = kTrials.bySize[n0][n1];
         for (int p = 0; p < trials.size; p += kBatch) {
             V nearest[kBatch];
             V seen = V::splat(0);
             for (int k = 0; k < kBatch; ++k) {
-                const int a = trials.a[p + k], b = trials.b[p + k];
-                nearest[k] = V::minU(V::minU(end0[a], end1[b]), V::minU(inner1[2 * a + b], inner2[a + 2 * b]));
+                nearest[k] = V::minU(V::minU(V::load(entry + trials.end0[p + k]), V::load(entry + trials.end1[p + k])),
+                                     V::minU(V::load(entry + trials.inner1[p + k]), V::load(entry + trials.inner2[p + k])));
                 seen = V::orBits(seen, nearest[k]);
             }
             // Every trial keeps the other channels of the pass's start.
             auto trial = [&](int k, Rgb* t) {
-                const int t0 = t0s[trials.a[p + k]], t1 = t1s[trials.b[p + k]];
+                const int t0 = t0s[trials.end0[p + k] / 16 - kEnd0], t1 = t1s[trials.end1[p + k] / 16 - kEnd1];
                 for (int q = 0; q < 4; ++q) t[q] = pal[q];
                 t[0].c[c] = t0;
                 t[1].c[c] = (2 * t0 + t1) / 3;
