@@ -151,14 +151,15 @@ inline int scoreBatch(const V* nearest, V seen, V weight, int& best, const Rgb* 
     int winner = -1;
     if (!V::anyWide(seen)) {
         alignas(32) int sums[kBatch];
-        for (unsigned below = V::sumsBelow(nearest, weight, best, sums); below != 0; below &= below - 1) {
-            const int k = __builtin_ctz(below);
-            if (sums[k] < best) {
-                best = sums[k];
-                winner = k;
-            }
-        }
-        return winner;
+        if (V::sumsBelow(nearest, weight, best, sums) == 0) return -1;
+        // Some palette beats `best`, so the batch minimum does: the first palette with it
+        // wins. Found without branches, which would follow the data.
+        int least = sums[0];
+        for (int k = 1; k < kBatch; ++k) least = sums[k] < least ? sums[k] : least;
+        unsigned atLeast = 0;
+        for (int k = 0; k < kBatch; ++k) atLeast |= unsigned(sums[k] == least) << k;
+        best = least;
+        return __builtin_ctz(atLeast);
     }
     for (int k = 0; k < kBatch; ++k) {
         int err;
