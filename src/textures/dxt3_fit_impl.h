@@ -102,17 +102,19 @@ struct PairLists {
 
 inline constexpr PairLists kPairs{};
 
-// Refinement trials (a, b), a < n0, b < n1, in list order, for n0 and n1 of 3 to 5, as
-// offsets into one table of lanes: the five first endpoints, the five second endpoints, the
-// thirteen entries near the first and the thirteen near the second.
+// Refinement trials (a, b) for a, b < 5 in list order, as offsets into one table of lanes:
+// the five first endpoints, the five second endpoints, the thirteen entries near the first
+// and the thirteen near the second. With only n0 first or n1 second values in range, a trial
+// beyond them repeats the trial (min(a, n0 - 1), min(b, n1 - 1)), which comes earlier in the
+// list; so every pass scores the same 32 candidates.
 constexpr int kEnd0 = 0, kEnd1 = 5, kInner1 = 10, kInner2 = 23, kTrialLanes = 36;
+constexpr int kTrialCount = 32;
 
 struct TrialList {
-    std::uint16_t end0[32];
-    std::uint16_t end1[32];
-    std::uint16_t inner1[32];
-    std::uint16_t inner2[32];
-    int size;
+    std::uint16_t end0[kTrialCount];
+    std::uint16_t end1[kTrialCount];
+    std::uint16_t inner1[kTrialCount];
+    std::uint16_t inner2[kTrialCount];
 };
 
 struct TrialLists {
@@ -121,20 +123,13 @@ struct TrialLists {
         for (int n0 = 3; n0 <= 5; ++n0)
             for (int n1 = 3; n1 <= 5; ++n1) {
                 TrialList& l = bySize[n0][n1];
-                int m = 0;
-                for (int a = 0; a < n0; ++a)
-                    for (int b = 0; b < n1; ++b) {
-                        l.end0[m] = std::uint16_t(16 * (kEnd0 + a));
-                        l.end1[m] = std::uint16_t(16 * (kEnd1 + b));
-                        l.inner1[m] = std::uint16_t(16 * (kInner1 + 2 * a + b));
-                        l.inner2[m] = std::uint16_t(16 * (kInner2 + a + 2 * b));
-                        ++m;
-                    }
-                for (l.size = m; l.size % kBatch != 0; ++l.size) {
-                    l.end0[l.size] = l.end0[m - 1];
-                    l.end1[l.size] = l.end1[m - 1];
-                    l.inner1[l.size] = l.inner1[m - 1];
-                    l.inner2[l.size] = l.inner2[m - 1];
+                for (int m = 0; m < kTrialCount; ++m) {
+                    const int a = m < 25 ? m / 5 : 4, b = m < 25 ? m % 5 : 4;
+                    const int a1 = a < n0 ? a : n0 - 1, b1 = b < n1 ? b : n1 - 1;
+                    l.end0[m] = std::uint16_t(16 * (kEnd0 + a1));
+                    l.end1[m] = std::uint16_t(16 * (kEnd1 + b1));
+                    l.inner1[m] = std::uint16_t(16 * (kInner1 + 2 * a1 + b1));
+                    l.inner2[m] = std::uint16_t(16 * (kInner2 + a1 + 2 * b1));
                 }
             }
     }
@@ -242,38 +237,41 @@ void fitLanes(const std::uint16_t (&lanes)[4][16], int n, Rgb* pal) {
         // The two channels this pass leaves alone keep their distances throughout.
         V rest[4];
         for (int q = 0; q < 4; ++q) rest[q] = V::addSat(channelDistance(x[o1], pal[q].c[o1]), channelDistance(x[o2], pal[q].c[o2]));
-        int t0s[5] = {}, t1s[5] = {};
-        int n0 = 0, n1 = 0;
-        for (int t = base0 - 8 < 0 ? 0 : base0 - 8; t <= (base0 + 8 > 255 ? 255 : base0 + 8); t += 4) t0s[n0++] = t;
-        for (int t = base1 - 8 < 0 ? 0 : base1 - 8; t <= (base1 + 8 > 255 ? 255 : base1 + 8); t += 4) t1s[n1++] = t;
+        // The values of each end within 8 of its best so far, in steps of 4, kept inside a
+        // byte. Five are tabled whatever the count; those past the end are never read.
+        const int start0 = base0 - 8 < 0 ? 0 : base0 - 8, start1 = base1 - 8 < 0 ? 0 : base1 - 8;
+        const int n0 = ((base0 + 8 > 255 ? 255 : base0 + 8) - start0) / 4 + 1;
+        const int n1 = ((base1 + 8 > 255 ? 255 : base1 + 8) - start1) / 4 + 1;
         alignas(32) std::uint16_t entry[kTrialLanes * 16];
-        for (int a = 0; a < n0; ++a) V::store(entry + 16 * (kEnd0 + a), V::addSat(rest[0], channelDistance(x[c], t0s[a])));
-        for (int b = 0; b < n1; ++b) V::store(entry + 16 * (kEnd1 + b), V::addSat(rest[3], channelDistance(x[c], t1s[b])));
+        for (int a = 0; a < 5; ++a) V::store(entry + 16 * (kEnd0 + a), V::addSat(rest[0], channelDistance(x[c], start0 + 4 * a)));
+        for (int b = 0; b < 5; ++b) V::store(entry + 16 * (kEnd1 + b), V::addSat(rest[3], channelDistance(x[c], start1 + 4 * b)));
         // Both value lists step by 4, so the inner entries of (a, b) depend on 2a + b and
-        // a + 2b only: thirteen values each at most, scored once per pass.
-        const int sum1 = 2 * t0s[0] + t1s[0], sum2 = t0s[0] + 2 * t1s[0];
-        for (int s = 0; s <= 2 * (n0 - 1) + (n1 - 1); ++s)
+        // a + 2b only: thirteen values each, scored once per pass.
+        const int sum1 = 2 * start0 + start1, sum2 = start0 + 2 * start1;
+        for (int s = 0; s < 13; ++s) {
             V::store(entry + 16 * (kInner1 + s), V::addSat(rest[1], channelDistance(x[c], (sum1 + 4 * s) / 3)));
-        for (int s = 0; s <= (n0 - 1) + 2 * (n1 - 1); ++s)
             V::store(entry + 16 * (kInner2 + s), V::addSat(rest[2], channelDistance(x[c], (sum2 + 4 * s) / 3)));
+        }
         const TrialList& trials = kTrials.bySize[n0][n1];
-        for (int p = 0; p < trials.size; p += kBatch) {
+        // Every trial keeps the other channels of the pass's start.
+        auto refined = [&](int m, Rgb* t) {
+            const int t0 = start0 + 4 * (trials.end0[m] / 16 - kEnd0), t1 = start1 + 4 * (trials.end1[m] / 16 - kEnd1);
+            for (int q = 0; q < 4; ++q) t[q] = pal[q];
+            t[0].c[c] = t0;
+            t[1].c[c] = (2 * t0 + t1) / 3;
+            t[2].c[c] = (t0 + 2 * t1) / 3;
+            t[3].c[c] = t1;
+        };
+        for (int p = 0; p < kTrialCount; p += kBatch) {
             V nearest[kBatch];
             V seen = V::splat(0);
+#pragma GCC unroll 8
             for (int k = 0; k < kBatch; ++k) {
                 nearest[k] = V::minU(V::minU(V::load(entry + trials.end0[p + k]), V::load(entry + trials.end1[p + k])),
                                      V::minU(V::load(entry + trials.inner1[p + k]), V::load(entry + trials.inner2[p + k])));
                 seen = V::orBits(seen, nearest[k]);
             }
-            // Every trial keeps the other channels of the pass's start.
-            auto trial = [&](int k, Rgb* t) {
-                const int t0 = t0s[trials.end0[p + k] / 16 - kEnd0], t1 = t1s[trials.end1[p + k] / 16 - kEnd1];
-                for (int q = 0; q < 4; ++q) t[q] = pal[q];
-                t[0].c[c] = t0;
-                t[1].c[c] = (2 * t0 + t1) / 3;
-                t[2].c[c] = (t0 + 2 * t1) / 3;
-                t[3].c[c] = t1;
-            };
+            auto trial = [&](int k, Rgb* t) { refined(p + k, t); };
             if (const int k = scoreBatch(nearest, seen, weight, best, colours, count, n, trial); k >= 0) trial(k, pal);
         }
     }
