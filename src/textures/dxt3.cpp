@@ -8,7 +8,7 @@ namespace lnd {
 
 namespace {
 
-using BlockEncoder = void (*)(const std::uint8_t*, std::uint8_t*);
+using BlockEncoder = void (*)(const std::uint8_t*, std::size_t, std::uint8_t*);
 
 // The widest variant this processor runs; all of them give the same bytes.
 BlockEncoder chooseEncoder() {
@@ -22,11 +22,15 @@ BlockEncoder chooseEncoder() {
 #endif
 }
 
+BlockEncoder blockEncoder() {
+    static const BlockEncoder encode = chooseEncoder();
+    return encode;
+}
+
 }  // namespace
 
 void encodeDxt3Block(const std::uint8_t pixels[64], std::uint8_t out[16]) {
-    static const BlockEncoder encode = chooseEncoder();
-    encode(pixels, out);
+    blockEncoder()(pixels, 16, out);
 }
 
 void decodeDxt3Block(const std::uint8_t in[16], std::uint8_t pixels[64]) {
@@ -59,12 +63,10 @@ void decodeDxt3Block(const std::uint8_t in[16], std::uint8_t pixels[64]) {
 
 void encodeDxt3Image(const std::uint8_t* pixels, int width, int height, std::size_t pitch, std::uint8_t* out) {
     if (width <= 0 || height <= 0 || width % 4 != 0 || height % 4 != 0) return;
-    std::uint8_t block[64];
+    const BlockEncoder encode = blockEncoder();
     for (int by = 0; by < height / 4; ++by)
         for (int bx = 0; bx < width / 4; ++bx) {
-            for (int row = 0; row < 4; ++row)
-                std::memcpy(block + 16 * row, pixels + std::size_t(4 * by + row) * pitch + 16 * std::size_t(bx), 16);
-            encodeDxt3Block(block, out);
+            encode(pixels + std::size_t(4 * by) * pitch + 16 * std::size_t(bx), pitch, out);
             out += kDxt3BlockBytes;
         }
 }

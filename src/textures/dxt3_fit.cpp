@@ -62,10 +62,10 @@ struct LanesPortable {
             if (e >= kWideLane) return true;
         return false;
     }
-    // Byte `at` of each of 16 four-byte pixels.
-    static LanesPortable byteOf(const std::uint8_t* pixels, int at) {
+    // Byte `at` of each of 4 x 4 four-byte pixels, rows `pitch` bytes apart.
+    static LanesPortable byteOf(const std::uint8_t* pixels, std::size_t pitch, int at) {
         LanesPortable r;
-        for (int k = 0; k < 16; ++k) r.v[k] = pixels[4 * k + at];
+        for (int k = 0; k < 16; ++k) r.v[k] = pixels[std::size_t(k / 4) * pitch + std::size_t(4 * (k % 4) + at)];
         return r;
     }
     static LanesPortable andBits(LanesPortable a, LanesPortable b) {
@@ -147,9 +147,9 @@ struct LanesSse2 {
         const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(pixels));
         return _mm_and_si128(_mm_srl_epi32(v, _mm_cvtsi32_si128(8 * at)), _mm_set1_epi32(0xFF));
     }
-    static LanesSse2 byteOf(const std::uint8_t* pixels, int at) {
-        return {_mm_packs_epi32(byteOf4(pixels, at), byteOf4(pixels + 16, at)),
-                _mm_packs_epi32(byteOf4(pixels + 32, at), byteOf4(pixels + 48, at))};
+    static LanesSse2 byteOf(const std::uint8_t* pixels, std::size_t pitch, int at) {
+        return {_mm_packs_epi32(byteOf4(pixels, at), byteOf4(pixels + pitch, at)),
+                _mm_packs_epi32(byteOf4(pixels + 2 * pitch, at), byteOf4(pixels + 3 * pitch, at))};
     }
     static LanesSse2 andBits(LanesSse2 a, LanesSse2 b) { return {_mm_and_si128(a.lo, b.lo), _mm_and_si128(a.hi, b.hi)}; }
     template <int s>
@@ -196,8 +196,8 @@ void fourColourFitPortable(const int* colours, const int* count, int n, int* pal
     fourColourFit<LanesPortable>(colours, count, n, palette);
 }
 
-void encodeBlockPortable(const std::uint8_t* pixels, std::uint8_t* out) {
-    encodeBlock<LanesPortable>(pixels, out);
+void encodeBlockPortable(const std::uint8_t* pixels, std::size_t pitch, std::uint8_t* out) {
+    encodeBlock<LanesPortable>(pixels, pitch, out);
 }
 
 #if defined(__SSE2__)
@@ -205,8 +205,8 @@ void fourColourFitSse2(const int* colours, const int* count, int n, int* palette
     fourColourFit<LanesSse2>(colours, count, n, palette);
 }
 
-void encodeBlockSse2(const std::uint8_t* pixels, std::uint8_t* out) {
-    encodeBlock<LanesSse2>(pixels, out);
+void encodeBlockSse2(const std::uint8_t* pixels, std::size_t pitch, std::uint8_t* out) {
+    encodeBlock<LanesSse2>(pixels, pitch, out);
 }
 #endif
 

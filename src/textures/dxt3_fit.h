@@ -3,24 +3,25 @@
 //
 // The fit takes quantised RGB triples (three ints each) and `count`, how many pixels of the
 // block have each colour. The result is the four palette entries (twelve ints), entry 0 and
-// entry 3 being the refined endpoints. The block encoders take 16 pixels (64 bytes, alpha,
-// red, green, blue) and write the 16-byte block.
+// entry 3 being the refined endpoints. The block encoders take 4 x 4 pixels (four bytes each,
+// alpha, red, green, blue; rows `pitch` bytes apart) and write the 16-byte block.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 namespace lnd::dxt3 {
 
 void fourColourFitPortable(const int* colours, const int* count, int n, int* palette);
-void encodeBlockPortable(const std::uint8_t* pixels, std::uint8_t* out);
+void encodeBlockPortable(const std::uint8_t* pixels, std::size_t pitch, std::uint8_t* out);
 #if defined(__SSE2__)
 void fourColourFitSse2(const int* colours, const int* count, int n, int* palette);
-void encodeBlockSse2(const std::uint8_t* pixels, std::uint8_t* out);
+void encodeBlockSse2(const std::uint8_t* pixels, std::size_t pitch, std::uint8_t* out);
 #endif
 #if defined(__x86_64__) && defined(__GNUC__)
 #define LND_DXT3_HAVE_AVX2 1
 void fourColourFitAvx2(const int* colours, const int* count, int n, int* palette);
-void encodeBlockAvx2(const std::uint8_t* pixels, std::uint8_t* out);
+void encodeBlockAvx2(const std::uint8_t* pixels, std::size_t pitch, std::uint8_t* out);
 #endif
 
 }  // namespace lnd::dxt3

@@ -29,13 +29,15 @@ struct LanesAvx2 {
     static LanesAvx2 addSat(LanesAvx2 a, LanesAvx2 b) { return {_mm256_adds_epu16(a.v, b.v)}; }
     static LanesAvx2 minU(LanesAvx2 a, LanesAvx2 b) { return {_mm256_min_epu16(a.v, b.v)}; }
     static bool anyWide(LanesAvx2 a) { return (unsigned(_mm256_movemask_epi8(a.v)) & 0xAAAAAAAAu) != 0; }
-    static __m256i byteOf8(const std::uint8_t* pixels, int at) {
-        const __m256i v = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(pixels));
+    // Two rows of four pixels.
+    static __m256i byteOf8(const std::uint8_t* pixels, std::size_t pitch, int at) {
+        const __m256i v = _mm256_inserti128_si256(_mm256_castsi128_si256(_mm_loadu_si128(reinterpret_cast<const __m128i*>(pixels))),
+                                                  _mm_loadu_si128(reinterpret_cast<const __m128i*>(pixels + pitch)), 1);
         return _mm256_and_si256(_mm256_srl_epi32(v, _mm_cvtsi32_si128(8 * at)), _mm256_set1_epi32(0xFF));
     }
     // The pack works within 128-bit halves; the permute restores pixel order.
-    static LanesAvx2 byteOf(const std::uint8_t* pixels, int at) {
-        return {_mm256_permute4x64_epi64(_mm256_packs_epi32(byteOf8(pixels, at), byteOf8(pixels + 32, at)), 0xD8)};
+    static LanesAvx2 byteOf(const std::uint8_t* pixels, std::size_t pitch, int at) {
+        return {_mm256_permute4x64_epi64(_mm256_packs_epi32(byteOf8(pixels, pitch, at), byteOf8(pixels + 2 * pitch, pitch, at)), 0xD8)};
     }
     static LanesAvx2 andBits(LanesAvx2 a, LanesAvx2 b) { return {_mm256_and_si256(a.v, b.v)}; }
     template <int s>
@@ -76,8 +78,8 @@ void fourColourFitAvx2(const int* colours, const int* count, int n, int* palette
     fourColourFit<LanesAvx2>(colours, count, n, palette);
 }
 
-void encodeBlockAvx2(const std::uint8_t* pixels, std::uint8_t* out) {
-    encodeBlock<LanesAvx2>(pixels, out);
+void encodeBlockAvx2(const std::uint8_t* pixels, std::size_t pitch, std::uint8_t* out) {
+    encodeBlock<LanesAvx2>(pixels, pitch, out);
 }
 
 }  // namespace lnd::dxt3

@@ -10,6 +10,7 @@
 // cannot beat the best error so far or is scored again exactly in plain integers.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <utility>
 
@@ -319,7 +320,7 @@ inline std::uint32_t spreadBits(std::uint32_t x) {
 // exact squares with saturating sums, so the comparisons are exact unless a pixel's nearest
 // distance itself saturates; such blocks are compared in plain integers.
 template <class V>
-std::uint32_t paletteCodes(const V* src, const std::uint8_t* pixels, const Rgb* pal) {
+std::uint32_t paletteCodes(const V* src, const std::uint8_t* pixels, std::size_t pitch, const Rgb* pal) {
     V d[4];
     for (int p = 0; p < 4; ++p) d[p] = distanceTo(src, pal[p].c[0], pal[p].c[1], pal[p].c[2]);
     const V lt1 = V::below(d[1], d[0]);
@@ -336,7 +337,8 @@ std::uint32_t paletteCodes(const V* src, const std::uint8_t* pixels, const Rgb* 
     static constexpr std::uint32_t kCodeOf[4] = {0, 2, 3, 1};
     std::uint32_t codes = 0;
     for (int i = 0; i < 16; ++i) {
-        const Rgb c{{pixels[4 * i + 1], pixels[4 * i + 2], pixels[4 * i + 3]}};
+        const std::uint8_t* px = pixels + std::size_t(i / 4) * pitch + std::size_t(4 * (i % 4));
+        const Rgb c{{px[1], px[2], px[3]}};
         int best = 0;
         int bestDist = distance(pal[0], c);
         for (int p = 1; p < 4; ++p)
@@ -351,12 +353,12 @@ std::uint32_t paletteCodes(const V* src, const std::uint8_t* pixels, const Rgb* 
 
 // One whole DXT3 block: alpha nibbles, then the colour half from the quantised colours.
 template <class V>
-void encodeBlock(const std::uint8_t* pixels, std::uint8_t* out) {
+void encodeBlock(const std::uint8_t* pixels, std::size_t pitch, std::uint8_t* out) {
     std::uint64_t alpha = 0;
-    for (int i = 0; i < 16; ++i) alpha |= std::uint64_t(pixels[4 * i] >> 4) << (4 * i);
+    for (int i = 0; i < 16; ++i) alpha |= std::uint64_t(pixels[std::size_t(i / 4) * pitch + std::size_t(4 * (i % 4))] >> 4) << (4 * i);
     for (int b = 0; b < 8; ++b) out[b] = std::uint8_t(alpha >> (8 * b));
 
-    const V src[3] = {V::byteOf(pixels, 1), V::byteOf(pixels, 2), V::byteOf(pixels, 3)};
+    const V src[3] = {V::byteOf(pixels, pitch, 1), V::byteOf(pixels, pitch, 2), V::byteOf(pixels, pitch, 3)};
     const V q[3] = {V::andBits(src[0], V::splat(0xF8)), V::andBits(src[1], V::splat(0xFC)), V::andBits(src[2], V::splat(0xF8))};
     // The 5:6:5 value of a quantised colour identifies it.
     const V key = V::orBits(V::orBits(V::template shiftLeft<8>(q[0]), V::template shiftLeft<3>(q[1])), V::template shiftRight<3>(q[2]));
@@ -406,7 +408,7 @@ void encodeBlock(const std::uint8_t* pixels, std::uint8_t* out) {
             } else {
                 color1 = b;
             }
-            codes = paletteCodes(src, pixels, pal);
+            codes = paletteCodes(src, pixels, pitch, pal);
         }
     }
     out[8] = std::uint8_t(color0);

@@ -69,15 +69,15 @@ int checkBlock(const Block& blk, const char* what, int sample) {
     referenceEncodeDxt3Block(blk.data(), plain.data());
     EXPECT_EQ(fast, plain) << what << " sample " << sample;
     Bytes16 variant{};
-    lnd::dxt3::encodeBlockPortable(blk.data(), variant.data());
+    lnd::dxt3::encodeBlockPortable(blk.data(), 16, variant.data());
     EXPECT_EQ(variant, plain) << what << " portable block, sample " << sample;
 #if defined(__SSE2__)
-    lnd::dxt3::encodeBlockSse2(blk.data(), variant.data());
+    lnd::dxt3::encodeBlockSse2(blk.data(), 16, variant.data());
     EXPECT_EQ(variant, plain) << what << " SSE2 block, sample " << sample;
 #endif
 #if defined(LND_DXT3_HAVE_AVX2)
     if (hostHasAvx2()) {
-        lnd::dxt3::encodeBlockAvx2(blk.data(), variant.data());
+        lnd::dxt3::encodeBlockAvx2(blk.data(), 16, variant.data());
         EXPECT_EQ(variant, plain) << what << " AVX2 block, sample " << sample;
     }
 #endif
@@ -216,5 +216,48 @@ TEST(Dxt3Equivalence, RandomBlocksOfEveryColourCount) {
         for (int k = 0; k < 3000; ++k) {
             checkBlock(randomBlock(rng, n), "random", 3000 * (n - 1) + k);
             if (HasFailure()) return;
+        }
+}
+
+TEST(Dxt3Equivalence, ImagesReadBlocksInPlaceAcrossPaddedRows) {
+    // The image encoder hands each variant the block where it lies, rows a pitch apart; the
+    // left half is natural texture, the right half spread blocks whose codes need the exact
+    // fallback, and the padding bytes between rows must never leak in.
+    std::mt19937 rng(2024);
+    constexpr int kSide = 64;
+    const std::size_t pitch = 4 * kSide + 20;
+    const std::vector<std::uint8_t> natural = naturalTexture(rng, 4.0f);
+    std::vector<std::uint8_t> image(pitch * kSide, 0xA5);
+    for (int y = 0; y < kSide; ++y)
+        std::memcpy(&image[std::size_t(y) * pitch], &natural[std::size_t(y) * kSide * 4], kSide * 4 / 2);
+    for (int by = 0; by < kSide / 4; ++by)
+        for (int bx = kSide / 8; bx < kSide / 4; ++bx) {
+            const Block blk = spreadBlock(rng);
+            for (int row = 0; row < 4; ++row)
+                std::memcpy(&image[std::size_t(4 * by + row) * pitch + 16 * std::size_t(bx)], blk.data() + 16 * row, 16);
+        }
+    std::vector<std::uint8_t> dxt(kSide * kSide);
+    lnd::encodeDxt3Image(image.data(), kSide, kSide, pitch, dxt.data());
+    for (int by = 0; by < kSide / 4; ++by)
+        for (int bx = 0; bx < kSide / 4; ++bx) {
+            Block blk;
+            const std::uint8_t* at = &image[std::size_t(4 * by) * pitch + 16 * std::size_t(bx)];
+            for (int row = 0; row < 4; ++row) std::memcpy(blk.data() + 16 * row, at + std::size_t(row) * pitch, 16);
+            Bytes16 plain{}, variant{};
+            referenceEncodeDxt3Block(blk.data(), plain.data());
+            const std::size_t b = std::size_t(by * (kSide / 4) + bx);
+            EXPECT_TRUE(std::equal(plain.begin(), plain.end(), dxt.begin() + std::ptrdiff_t(16 * b))) << "block " << b;
+            lnd::dxt3::encodeBlockPortable(at, pitch, variant.data());
+            EXPECT_EQ(variant, plain) << "portable, block " << b;
+#if defined(__SSE2__)
+            lnd::dxt3::encodeBlockSse2(at, pitch, variant.data());
+            EXPECT_EQ(variant, plain) << "SSE2, block " << b;
+#endif
+#if defined(LND_DXT3_HAVE_AVX2)
+            if (hostHasAvx2()) {
+                lnd::dxt3::encodeBlockAvx2(at, pitch, variant.data());
+                EXPECT_EQ(variant, plain) << "AVX2, block " << b;
+            }
+#endif
         }
 }
