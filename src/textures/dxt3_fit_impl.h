@@ -1,5 +1,6 @@
-// The four-colour fit written once over a vector type of sixteen 16-bit lanes, one lane per
-// distinct colour of the block. Included by each translation unit that builds a variant; the
+// The four-colour fit and the block encoder around it, written once over a vector type of
+// sixteen 16-bit lanes: one lane per distinct colour of the block in the fit, one per pixel
+// when choosing the codes. Included by each translation unit that builds a variant; the
 // anonymous namespace keeps every copy private to its unit, so code built for wider
 // instruction sets never stands in for the baseline one at link time.
 //
