@@ -1,5 +1,6 @@
-// The four-colour fit written once over a vector type of sixteen 16-bit lanes, one lane per
-// distinct colour of the block. Included by each translation unit that builds a variant; the
+// The four-colour fit and the block encoder around it, written once over a vector type of
+// sixteen 16-bit lanes: one lane per distinct colour of the block in the fit, one per pixel
+// when choosing the codes. Included by each translation unit that builds a variant; the
 // anonymous namespace keeps every copy private to its unit, so code built for wider
 // instruction sets never stands in for the baseline one at link time.
 //
@@ -10,7 +11,9 @@
 // cannot beat the best error so far or is scored again exactly in plain integers.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
+#include <utility>
 
 namespace lnd::dxt3 {
 namespace {
@@ -58,61 +61,174 @@ inline V distanceTo(const V* x, const std::uint16_t* r, const std::uint16_t* g, 
                      V::square(V::sub(x[2], V::splatAt(b))));
 }
 
+// Palettes are scored eight at a time, sharing one horizontal reduction and one comparison
+// with the best error. Candidate lists are padded to whole batches by repeating their last
+// entry: a repeat scores the same error as the entry it copies, so it never wins over it, and
+// the first candidate in list order with the smallest error strictly below the best so far
+// wins exactly as when they are scored one at a time.
+constexpr int kBatch = 8;
+
+// Pairs (i, j), i < j < n, in list order, for every colour count n, as offsets into tables of
+// 16 x 16 lanes: 16 i, 16 j and 16 i + j, which the loads take without further arithmetic.
+struct PairList {
+    std::uint16_t rowI[128];
+    std::uint16_t rowJ[128];
+    std::uint16_t pair[128];
+    int size;  // padded to a multiple of kBatch
+};
+
+constexpr PairList makePairList(int n) {
+    PairList l{};
+    int m = 0;
+    for (int i = 0; i < n; ++i)
+        for (int j = i + 1; j < n; ++j) {
+            l.rowI[m] = std::uint16_t(16 * i);
+            l.rowJ[m] = std::uint16_t(16 * j);
+            l.pair[m] = std::uint16_t(16 * i + j);
+            ++m;
+        }
+    for (l.size = m; l.size % kBatch != 0; ++l.size) {
+        l.rowI[l.size] = l.rowI[m - 1];
+        l.rowJ[l.size] = l.rowJ[m - 1];
+        l.pair[l.size] = l.pair[m - 1];
+    }
+    return l;
+}
+
+struct PairLists {
+    PairList byCount[17];
+    constexpr PairLists() : byCount{} {
+        for (int n = 2; n <= 16; ++n) byCount[n] = makePairList(n);
+    }
+};
+
+inline constexpr PairLists kPairs{};
+
+// Refinement trials (a, b) for a, b < 5 in list order, as offsets into one table of lanes:
+// the five first endpoints, the five second endpoints, the thirteen entries near the first
+// and the thirteen near the second. With only n0 first or n1 second values in range, a trial
+// beyond them repeats the trial (min(a, n0 - 1), min(b, n1 - 1)), which comes earlier in the
+// list; so every pass scores the same 32 candidates.
+constexpr int kEnd0 = 0, kEnd1 = 5, kInner1 = 10, kInner2 = 23, kTrialLanes = 36;
+constexpr int kTrialCount = 32;
+
+struct TrialList {
+    std::uint16_t end0[kTrialCount];
+    std::uint16_t end1[kTrialCount];
+    std::uint16_t inner1[kTrialCount];
+    std::uint16_t inner2[kTrialCount];
+};
+
+struct TrialLists {
+    TrialList bySize[6][6];
+    constexpr TrialLists() : bySize{} {
+        for (int n0 = 3; n0 <= 5; ++n0)
+            for (int n1 = 3; n1 <= 5; ++n1) {
+                TrialList& l = bySize[n0][n1];
+                for (int m = 0; m < kTrialCount; ++m) {
+                    const int a = m < 25 ? m / 5 : 4, b = m < 25 ? m % 5 : 4;
+                    const int a1 = a < n0 ? a : n0 - 1, b1 = b < n1 ? b : n1 - 1;
+                    l.end0[m] = std::uint16_t(16 * (kEnd0 + a1));
+                    l.end1[m] = std::uint16_t(16 * (kEnd1 + b1));
+                    l.inner1[m] = std::uint16_t(16 * (kInner1 + 2 * a1 + b1));
+                    l.inner2[m] = std::uint16_t(16 * (kInner2 + a1 + 2 * b1));
+                }
+            }
+    }
+};
+
+inline constexpr TrialLists kTrials{};
+
+// Scores one batch of nearest-entry lanes. Returns the batch position of the palette that
+// beats `best` (updating it), or -1. `trial(k, t)` builds the palette of position k, needed
+// only when a lane is too wide for the vector sum.
+template <class V, class Trial>
+inline int scoreBatch(const V* nearest, V seen, V weight, int& best, const Rgb* colours, const int* count, int n,
+                      Trial trial) {
+    int winner = -1;
+    if (!V::anyWide(seen)) {
+        alignas(32) int sums[kBatch];
+        if (V::sumsBelow(nearest, weight, best, sums) == 0) return -1;
+        // Some palette beats `best`, so the batch minimum does: the first palette with it
+        // wins. Found without branches, which would follow the data.
+        int least = sums[0];
+        for (int k = 1; k < kBatch; ++k) least = sums[k] < least ? sums[k] : least;
+        unsigned atLeast = 0;
+        for (int k = 0; k < kBatch; ++k) atLeast |= unsigned(sums[k] == least) << k;
+        best = least;
+        return __builtin_ctz(atLeast);
+    }
+    for (int k = 0; k < kBatch; ++k) {
+        int err;
+        if (!V::anyWide(nearest[k])) {
+            err = V::weightedSum(nearest[k], weight);
+        } else if (best <= kWideLane) {
+            continue;  // the palette misses some colour by at least `best`
+        } else {
+            Rgb t[4];
+            trial(k, t);
+            err = exactError(colours, count, n, t, best);
+        }
+        if (err < best) {
+            best = err;
+            winner = k;
+        }
+    }
+    return winner;
+}
+
 // The exhaustive pair search (first pair with the smallest error wins) followed by the
-// per-channel refinement with exact thirds, over n (3..16) distinct colours.
+// per-channel refinement with exact thirds, over n (3..16) distinct colours given as lanes:
+// red, green, blue and the pixel count of each colour. Spare lanes must repeat the first
+// colour with no weight, so that they neither add error nor look wide on their own.
 template <class V>
-void fourColourFit(const int* in, const int* count, int n, int* out) {
+void fitLanes(const std::uint16_t (&lanes)[4][16], int n, Rgb* pal) {
     Rgb colours[16];
-    alignas(32) std::uint16_t lanes[4][16];
-    for (int k = 0; k < 16; ++k) {
-        // Spare lanes repeat the first colour with no weight, so they neither add error nor
-        // look wide on their own.
-        const int src = k < n ? k : 0;
-        for (int c = 0; c < 3; ++c) lanes[c][k] = std::uint16_t(in[3 * src + c]);
-        lanes[3][k] = std::uint16_t(k < n ? count[k] : 0);
-        if (k < n) colours[k] = {{in[3 * k], in[3 * k + 1], in[3 * k + 2]}};
+    int count[16];
+    for (int k = 0; k < n; ++k) {
+        colours[k] = {{lanes[0][k], lanes[1][k], lanes[2][k]}};
+        count[k] = lanes[3][k];
     }
     const V x[3] = {V::load(lanes[0]), V::load(lanes[1]), V::load(lanes[2])};
     const V weight = V::load(lanes[3]);
-    V toColour[16];
-    for (int i = 0; i < n; ++i) toColour[i] = distanceTo(x, colours[i].c[0], colours[i].c[1], colours[i].c[2]);
+    alignas(32) std::uint16_t toColour[16 * 16];
+    for (int i = 0; i < n; ++i) V::store(toColour + 16 * i, distanceTo(x, colours[i].c[0], colours[i].c[1], colours[i].c[2]));
 
-    int best = 1 << 30;
-    // `trial` builds the palette only when the lanes cannot give the error.
-    auto score = [&](V nearest, auto trial) {
-        if (!V::anyWide(nearest)) return V::weightedSum(nearest, weight);
-        if (best <= kWideLane) return best;
-        Rgb pal[4];
-        trial(pal);
-        return exactError(colours, count, n, pal, best);
-    };
-
-    Rgb pal[4] = {};
+    // Inner entries of every pair, row i and lane j holding pair (i, j): near i and near j.
+    alignas(32) std::uint16_t nearI[3][16 * 16], nearJ[3][16 * 16];
     const V third = V::splat(21760);
-    for (int i = 0; i < n; ++i) {
-        // Inner entries of every pair (i, j) at once, lane j: near i and near j.
-        alignas(32) std::uint16_t nearI[3][16], nearJ[3][16];
+    for (int i = 0; i < n; ++i)
         for (int c = 0; c < 3; ++c) {
             const V ci = V::splat(colours[i].c[c]);
-            V::store(nearI[c], V::mulhiU(V::add(V::add(ci, ci), x[c]), third));
-            V::store(nearJ[c], V::mulhiU(V::add(V::add(x[c], x[c]), ci), third));
+            V::store(nearI[c] + 16 * i, V::mulhiU(V::add(V::add(ci, ci), x[c]), third));
+            V::store(nearJ[c] + 16 * i, V::mulhiU(V::add(V::add(x[c], x[c]), ci), third));
         }
-        for (int j = i + 1; j < n; ++j) {
-            const V nearest = V::minU(V::minU(toColour[i], toColour[j]),
-                                      V::minU(distanceTo(x, &nearI[0][j], &nearI[1][j], &nearI[2][j]),
-                                              distanceTo(x, &nearJ[0][j], &nearJ[1][j], &nearJ[2][j])));
-            auto trial = [&](Rgb* t) {
-                t[0] = colours[i];
-                t[1] = {{nearI[0][j], nearI[1][j], nearI[2][j]}};
-                t[2] = {{nearJ[0][j], nearJ[1][j], nearJ[2][j]}};
-                t[3] = colours[j];
-            };
-            const int err = score(nearest, trial);
-            if (err < best) {
-                best = err;
-                trial(pal);
-            }
+
+    int best = 1 << 30;
+    const PairList& pairs = kPairs.byCount[n];
+    // The same truncated thirds as the lanes compute, for the palette of pair (i, j).
+    auto pairPalette = [&](int i, int j, Rgb* t) {
+        const Rgb& a = colours[i];
+        const Rgb& b = colours[j];
+        t[0] = a;
+        t[3] = b;
+        for (int c = 0; c < 3; ++c) {
+            t[1].c[c] = ((2 * a.c[c] + b.c[c]) * 21760) >> 16;
+            t[2].c[c] = ((a.c[c] + 2 * b.c[c]) * 21760) >> 16;
         }
+    };
+    for (int p = 0; p < pairs.size; p += kBatch) {
+        V nearest[kBatch];
+        V seen = V::splat(0);
+        for (int k = 0; k < kBatch; ++k) {
+            const int o = pairs.pair[p + k];
+            nearest[k] = V::minU(V::minU(V::load(toColour + pairs.rowI[p + k]), V::load(toColour + pairs.rowJ[p + k])),
+                                 V::minU(distanceTo(x, &nearI[0][o], &nearI[1][o], &nearI[2][o]),
+                                         distanceTo(x, &nearJ[0][o], &nearJ[1][o], &nearJ[2][o])));
+            seen = V::orBits(seen, nearest[k]);
+        }
+        auto trial = [&](int k, Rgb* t) { pairPalette(pairs.rowI[p + k] >> 4, pairs.rowJ[p + k] >> 4, t); };
+        if (const int k = scoreBatch(nearest, seen, weight, best, colours, count, n, trial); k >= 0) trial(k, pal);
     }
 
     for (int c = 0; c < 3; ++c) {
@@ -122,42 +238,185 @@ void fourColourFit(const int* in, const int* count, int n, int* out) {
         const int o1 = c == 0 ? 1 : 0, o2 = c == 2 ? 1 : 2;
         // The two channels this pass leaves alone keep their distances throughout.
         V rest[4];
-        for (int p = 0; p < 4; ++p) rest[p] = V::addSat(channelDistance(x[o1], pal[p].c[o1]), channelDistance(x[o2], pal[p].c[o2]));
-        int t0s[5] = {}, t1s[5] = {};
-        int n0 = 0, n1 = 0;
-        for (int t = base0 - 8 < 0 ? 0 : base0 - 8; t <= (base0 + 8 > 255 ? 255 : base0 + 8); t += 4) t0s[n0++] = t;
-        for (int t = base1 - 8 < 0 ? 0 : base1 - 8; t <= (base1 + 8 > 255 ? 255 : base1 + 8); t += 4) t1s[n1++] = t;
-        V end0[5], end1[5];
-        for (int a = 0; a < n0; ++a) end0[a] = V::addSat(rest[0], channelDistance(x[c], t0s[a]));
-        for (int b = 0; b < n1; ++b) end1[b] = V::addSat(rest[3], channelDistance(x[c], t1s[b]));
+        for (int q = 0; q < 4; ++q) rest[q] = V::addSat(channelDistance(x[o1], pal[q].c[o1]), channelDistance(x[o2], pal[q].c[o2]));
+        // The values of each end within 8 of its best so far, in steps of 4, kept inside a
+        // byte. Five are tabled whatever the count; those past the end are never read.
+        const int start0 = base0 - 8 < 0 ? 0 : base0 - 8, start1 = base1 - 8 < 0 ? 0 : base1 - 8;
+        const int n0 = ((base0 + 8 > 255 ? 255 : base0 + 8) - start0) / 4 + 1;
+        const int n1 = ((base1 + 8 > 255 ? 255 : base1 + 8) - start1) / 4 + 1;
         // Both value lists step by 4, so the inner entries of (a, b) depend on 2a + b and
-        // a + 2b only: thirteen values each at most, scored once per pass.
-        const int sum1 = 2 * t0s[0] + t1s[0], sum2 = t0s[0] + 2 * t1s[0];
-        V inner1[13], inner2[13];
-        for (int s = 0; s <= 2 * (n0 - 1) + (n1 - 1); ++s)
-            inner1[s] = V::addSat(rest[1], channelDistance(x[c], (sum1 + 4 * s) / 3));
-        for (int s = 0; s <= (n0 - 1) + 2 * (n1 - 1); ++s)
-            inner2[s] = V::addSat(rest[2], channelDistance(x[c], (sum2 + 4 * s) / 3));
-        for (int a = 0; a < n0; ++a)
-            for (int b = 0; b < n1; ++b) {
-                const V nearest = V::minU(V::minU(end0[a], end1[b]), V::minU(inner1[2 * a + b], inner2[a + 2 * b]));
-                const int t0 = t0s[a], t1 = t1s[b];
-                auto trial = [&](Rgb* t) {
-                    for (int p = 0; p < 4; ++p) t[p] = pal[p];
-                    t[0].c[c] = t0;
-                    t[1].c[c] = (2 * t0 + t1) / 3;
-                    t[2].c[c] = (t0 + 2 * t1) / 3;
-                    t[3].c[c] = t1;
-                };
-                const int err = score(nearest, trial);
-                if (err < best) {
-                    best = err;
-                    trial(pal);
-                }
+        // a + 2b only: thirteen values each, scored once per pass. All the values come from
+        // the lanes at once, the thirds exactly as (v * 43691) >> 17 for v below 98304.
+        const int sum1 = 2 * start0 + start1, sum2 = start0 + 2 * start1;
+        alignas(32) static constexpr std::uint16_t kSteps[16] = {0, 4, 8, 12, 16, 20, 24, 28, 32, 36, 40, 44, 48, 52, 56, 60};
+        const V steps = V::load(kSteps), exactThird = V::splat(43691);
+        alignas(32) std::uint16_t value[4][16];
+        V::store(value[0], V::add(V::splat(start0), steps));
+        V::store(value[1], V::add(V::splat(start1), steps));
+        V::store(value[2], V::template shiftRight<1>(V::mulhiU(V::add(V::splat(sum1), steps), exactThird)));
+        V::store(value[3], V::template shiftRight<1>(V::mulhiU(V::add(V::splat(sum2), steps), exactThird)));
+        auto tabled = [&](V restOf, const std::uint16_t* v) { return V::addSat(restOf, V::square(V::sub(x[c], V::splatAt(v)))); };
+        alignas(32) std::uint16_t entry[kTrialLanes * 16];
+        for (int a = 0; a < 5; ++a) {
+            V::store(entry + 16 * (kEnd0 + a), tabled(rest[0], &value[0][a]));
+            V::store(entry + 16 * (kEnd1 + a), tabled(rest[3], &value[1][a]));
+        }
+        for (int t = 0; t < 13; ++t) {
+            V::store(entry + 16 * (kInner1 + t), tabled(rest[1], &value[2][t]));
+            V::store(entry + 16 * (kInner2 + t), tabled(rest[2], &value[3][t]));
+        }
+        const TrialList& trials = kTrials.bySize[n0][n1];
+        // Every trial keeps the other channels of the pass's start.
+        auto refined = [&](int m, Rgb* t) {
+            const int t0 = start0 + 4 * (trials.end0[m] / 16 - kEnd0), t1 = start1 + 4 * (trials.end1[m] / 16 - kEnd1);
+            for (int q = 0; q < 4; ++q) t[q] = pal[q];
+            t[0].c[c] = t0;
+            t[1].c[c] = (2 * t0 + t1) / 3;
+            t[2].c[c] = (t0 + 2 * t1) / 3;
+            t[3].c[c] = t1;
+        };
+        for (int p = 0; p < kTrialCount; p += kBatch) {
+            V nearest[kBatch];
+            V seen = V::splat(0);
+#pragma GCC unroll 8
+            for (int k = 0; k < kBatch; ++k) {
+                nearest[k] = V::minU(V::minU(V::load(entry + trials.end0[p + k]), V::load(entry + trials.end1[p + k])),
+                                     V::minU(V::load(entry + trials.inner1[p + k]), V::load(entry + trials.inner2[p + k])));
+                seen = V::orBits(seen, nearest[k]);
             }
+            auto trial = [&](int k, Rgb* t) { refined(p + k, t); };
+            if (const int k = scoreBatch(nearest, seen, weight, best, colours, count, n, trial); k >= 0) trial(k, pal);
+        }
     }
-    for (int p = 0; p < 4; ++p)
-        for (int c = 0; c < 3; ++c) out[3 * p + c] = pal[p].c[c];
+}
+
+template <class V>
+void fourColourFit(const int* in, const int* count, int n, int* out) {
+    alignas(32) std::uint16_t lanes[4][16];
+    for (int k = 0; k < 16; ++k) {
+        const int src = k < n ? k : 0;
+        for (int c = 0; c < 3; ++c) lanes[c][k] = std::uint16_t(in[3 * src + c]);
+        lanes[3][k] = std::uint16_t(k < n ? count[k] : 0);
+    }
+    Rgb pal[4] = {};
+    fitLanes<V>(lanes, n, pal);
+    for (int q = 0; q < 4; ++q)
+        for (int c = 0; c < 3; ++c) out[3 * q + c] = pal[q].c[c];
+}
+
+inline std::uint16_t to565(const Rgb& c) {
+    return std::uint16_t((c.c[0] >> 3) << 11 | (c.c[1] >> 2) << 5 | (c.c[2] >> 3));
+}
+
+// Spreads the low 16 bits of x to the even bits of the result.
+inline std::uint32_t spreadBits(std::uint32_t x) {
+    x = (x | x << 8) & 0x00FF00FFu;
+    x = (x | x << 4) & 0x0F0F0F0Fu;
+    x = (x | x << 2) & 0x33333333u;
+    return (x | x << 1) & 0x55555555u;
+}
+
+// Codes of the 16 source pixels against the four-colour palette, nearest entry first winning
+// ties; position 0, 1, 2, 3 of the palette gives code 0, 2, 3, 1. The 16-bit distances are
+// exact squares with saturating sums, so the comparisons are exact unless a pixel's nearest
+// distance itself saturates; such blocks are compared in plain integers.
+template <class V>
+std::uint32_t paletteCodes(const V* src, const std::uint8_t* pixels, std::size_t pitch, const Rgb* pal) {
+    V d[4];
+    for (int p = 0; p < 4; ++p) d[p] = distanceTo(src, pal[p].c[0], pal[p].c[1], pal[p].c[2]);
+    const V lt1 = V::below(d[1], d[0]);
+    V m = V::minU(d[0], d[1]);
+    const V lt2 = V::below(d[2], m);
+    m = V::minU(m, d[2]);
+    const V lt3 = V::below(d[3], m);
+    m = V::minU(m, d[3]);
+    if (!V::anyWide(m)) {
+        const std::uint32_t lo = V::bits(V::orBits(lt2, lt3));
+        const std::uint32_t hi = V::bits(V::orBits(lt1, lt2)) & ~V::bits(lt3);
+        return spreadBits(lo) | spreadBits(hi) << 1;
+    }
+    static constexpr std::uint32_t kCodeOf[4] = {0, 2, 3, 1};
+    std::uint32_t codes = 0;
+    for (int i = 0; i < 16; ++i) {
+        const std::uint8_t* px = pixels + std::size_t(i / 4) * pitch + std::size_t(4 * (i % 4));
+        const Rgb c{{px[1], px[2], px[3]}};
+        int best = 0;
+        int bestDist = distance(pal[0], c);
+        for (int p = 1; p < 4; ++p)
+            if (const int e = distance(pal[p], c); e < bestDist) {
+                bestDist = e;
+                best = p;
+            }
+        codes |= kCodeOf[best] << (2 * i);
+    }
+    return codes;
+}
+
+// One whole DXT3 block: alpha nibbles, then the colour half from the quantised colours.
+template <class V>
+void encodeBlock(const std::uint8_t* pixels, std::size_t pitch, std::uint8_t* out) {
+    std::uint64_t alpha = 0;
+    for (int i = 0; i < 16; ++i) alpha |= std::uint64_t(pixels[std::size_t(i / 4) * pitch + std::size_t(4 * (i % 4))] >> 4) << (4 * i);
+    for (int b = 0; b < 8; ++b) out[b] = std::uint8_t(alpha >> (8 * b));
+
+    const V src[3] = {V::byteOf(pixels, pitch, 1), V::byteOf(pixels, pitch, 2), V::byteOf(pixels, pitch, 3)};
+    const V q[3] = {V::andBits(src[0], V::splat(0xF8)), V::andBits(src[1], V::splat(0xFC)), V::andBits(src[2], V::splat(0xF8))};
+    // The 5:6:5 value of a quantised colour identifies it.
+    const V key = V::orBits(V::orBits(V::template shiftLeft<8>(q[0]), V::template shiftLeft<3>(q[1])), V::template shiftRight<3>(q[2]));
+    alignas(32) std::uint16_t keys[16];
+    V::store(keys, key);
+
+    // Distinct colours in order of first appearance, each with its pixel count.
+    alignas(32) std::uint16_t lanes[4][16];
+    alignas(32) std::uint16_t quantised[3][16];
+    for (int c = 0; c < 3; ++c) V::store(quantised[c], q[c]);
+    std::uint32_t covered = 0;
+    std::uint32_t firstSame = 0;  // the pixels of the first colour
+    int n = 0;
+    for (int i = 0; i < 16; i = __builtin_ctz(~covered)) {
+        const std::uint32_t same = V::bits(V::equal(key, V::splatAt(&keys[i])));
+        if (n == 0) firstSame = same;
+        covered |= same;
+        for (int c = 0; c < 3; ++c) lanes[c][n] = quantised[c][i];
+        lanes[3][n] = std::uint16_t(__builtin_popcount(same));
+        ++n;
+        if (covered == 0xFFFF) break;
+    }
+
+    std::uint16_t color0 = keys[0];
+    std::uint16_t color1 = 0;
+    std::uint32_t codes = 0;
+    if (n == 2) {
+        color1 = keys[__builtin_ctz(~firstSame)];
+        codes = spreadBits(~firstSame & 0xFFFF);
+    } else if (n > 2) {
+        for (int k = n; k < 16; ++k)
+            for (int c = 0; c < 4; ++c) lanes[c][k] = c < 3 ? lanes[c][0] : 0;
+        // The three-colour palette is never chosen: DXT3 colour blocks are always decoded with
+        // four colours, so its midpoint texels would show wrongly.
+        Rgb pal[4] = {};
+        fitLanes<V>(lanes, n, pal);
+        const std::uint16_t a = to565(pal[0]);
+        const std::uint16_t b = to565(pal[3]);
+        color0 = a;
+        if (a != b) {
+            // color0 must be the greater value, which selects four-colour decoding.
+            if (a < b) {
+                std::swap(pal[0], pal[3]);
+                std::swap(pal[1], pal[2]);
+                color0 = b;
+                color1 = a;
+            } else {
+                color1 = b;
+            }
+            codes = paletteCodes(src, pixels, pitch, pal);
+        }
+    }
+    out[8] = std::uint8_t(color0);
+    out[9] = std::uint8_t(color0 >> 8);
+    out[10] = std::uint8_t(color1);
+    out[11] = std::uint8_t(color1 >> 8);
+    for (int b = 0; b < 4; ++b) out[12 + b] = std::uint8_t(codes >> (8 * b));
 }
 
 }  // namespace
