@@ -37,13 +37,13 @@ int parseArgs(const Verb& verb, int argc, char** argv, Args& args) {
                 name = name.substr(0, eq);
                 inlineValue = true;
             }
-            auto spec = std::find_if(verb.options.begin(), verb.options.end(),
+            auto option = std::find_if(verb.options.begin(), verb.options.end(),
                                      [&](const OptionSpec& o) { return o.name == name; });
-            if (spec == verb.options.end()) return usageError(verb, "unknown option " + a);
-            if (spec->takesValue && !inlineValue) {
+            if (option == verb.options.end()) return usageError(verb, "unknown option " + a);
+            if (option->takesValue && !inlineValue) {
                 if (k + 1 >= argc) return usageError(verb, "option --" + name + " needs a value");
                 value = argv[++k];
-            } else if (!spec->takesValue && inlineValue) {
+            } else if (!option->takesValue && inlineValue) {
                 return usageError(verb, "option --" + name + " takes no value");
             }
             args.options[name] = value;

@@ -3,7 +3,7 @@
 #include "lndtool/land_input.h"
 
 #include "land/file_io.h"
-#include "land/lnd_inspect.h"
+#include "land/lnd_report.h"
 
 #include <cstdio>
 

@@ -1,4 +1,4 @@
-#include "land/lnd_inspect.h"
+#include "land/lnd_report.h"
 #include "support/land_builder.h"
 
 #include <gtest/gtest.h>

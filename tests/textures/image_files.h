@@ -17,7 +17,7 @@ struct BmpSpec {
 };
 
 // A bottom-up BMP with a 40-byte information header and the image size field filled in.
-std::vector<std::uint8_t> makeBmp(const BmpSpec& spec);
+std::vector<std::uint8_t> makeBmp(const BmpSpec& shape);
 
 struct TgaSpec {
     int imageType = 2;
@@ -34,7 +34,7 @@ struct TgaSpec {
     std::vector<std::uint32_t> pixels;
 };
 
-std::vector<std::uint8_t> makeTga(const TgaSpec& spec);
+std::vector<std::uint8_t> makeTga(const TgaSpec& shape);
 
 void put16(std::vector<std::uint8_t>& bytes, std::size_t at, std::uint32_t v);
 void put32(std::vector<std::uint8_t>& bytes, std::size_t at, std::uint32_t v);
