@@ -370,17 +370,17 @@ void encodeBlock(const std::uint8_t* pixels, std::size_t pitch, std::uint8_t* ou
     alignas(32) std::uint16_t lanes[4][16];
     alignas(32) std::uint16_t quantised[3][16];
     for (int c = 0; c < 3; ++c) V::store(quantised[c], q[c]);
-    std::uint32_t covered = 0;
-    std::uint32_t firstSame = 0;  // the pixels of the first colour
+    // Every pixel is compared with all sixteen independently, rather than walking from one
+    // new colour to the next, whose steps would wait on each other. A pixel whose colour
+    // appears earlier writes its slot and leaves it for the next new colour.
+    const std::uint32_t firstSame = V::bits(V::equal(key, V::splatAt(&keys[0])));  // the pixels of the first colour
     int n = 0;
-    for (int i = 0; i < 16; i = __builtin_ctz(~covered)) {
-        const std::uint32_t same = V::bits(V::equal(key, V::splatAt(&keys[i])));
-        if (n == 0) firstSame = same;
-        covered |= same;
+#pragma GCC unroll 16
+    for (int i = 0; i < 16; ++i) {
+        const std::uint32_t same = i == 0 ? firstSame : V::bits(V::equal(key, V::splatAt(&keys[i])));
         for (int c = 0; c < 3; ++c) lanes[c][n] = quantised[c][i];
         lanes[3][n] = std::uint16_t(__builtin_popcount(same));
-        ++n;
-        if (covered == 0xFFFF) break;
+        n += (same & ((1u << i) - 1)) == 0;
     }
 
     std::uint16_t color0 = keys[0];
