@@ -1,6 +1,6 @@
 #include "d3dframework/texel_region.h"
 
-#include "textures/dxt3.h"
+#include "codec/dxt3.h"
 
 #include <algorithm>
 #include <cstring>

@@ -6,15 +6,14 @@
 
 #include "land/land.h"
 
-#include "app/messages.h"
-#include "app/settings.h"
-#include "app/settings_values.h"
+#include "base/messages.h"
+#include "base/settings.h"
+#include "land/land_settings.h"
 #include "d3dframework/mesh.h"
 #include "d3dframework/texture.h"
-#include "land/file_io.h"
-#include "textures/image.h"
-#include "textures/synthesis.h"
-#include "textures/texture_compressor.h"
+#include "base/file_io.h"
+#include "codec/image.h"
+#include "codec/texture_compressor.h"
 
 #include <algorithm>
 #include <array>
@@ -261,7 +260,7 @@ int CLand::Save(const std::string& path, int quick) {
     foldMeshesBack();
     if (quick == 0) {
         for (int b = 0; b < numBlocks(); ++b)
-            if (!m_blockTextures.has(std::size_t(b))) SynthesizeBlockTexture(*this, b);
+            if (!m_blockTextures.has(std::size_t(b)) && m_hooks.synthesizeBlock) m_hooks.synthesizeBlock(b);
     }
     copyLoResTexturesBack();
 

@@ -2,16 +2,18 @@
 // import a noise map, and make a procedural sample land.
 #include "lndtool/cli.h"
 
-#include "app/messages.h"
-#include "app/settings.h"
-#include "app/settings_values.h"
-#include "land/file_io.h"
+#include "base/messages.h"
+#include "base/settings.h"
+#include "land/land_settings.h"
+#include "view/view_settings.h"
+#include "base/file_io.h"
 #include "land/land.h"
-#include "textures/bmp_writer.h"
+#include "codec/bmp_writer.h"
+#include "codec/png_writer.h"
 #include "textures/exports.h"
-#include "textures/sample_land.h"
+#include "tools/sample_land.h"
 #include "textures/synthesis.h"
-#include "tools/land_attach.h"
+#include "view/terrain_land.h"
 
 #include <cctype>
 #include <cstdio>

@@ -2,12 +2,13 @@
 // into a picture.
 #include "lndtool/cli.h"
 
-#include "land/file_io.h"
-#include "textures/bmp_writer.h"
-#include "textures/dds.h"
-#include "textures/dxt3.h"
-#include "textures/image_readers.h"
-#include "textures/texture_compressor.h"
+#include "base/file_io.h"
+#include "codec/bmp_writer.h"
+#include "codec/png_writer.h"
+#include "codec/dds.h"
+#include "codec/dxt3.h"
+#include "codec/image_readers.h"
+#include "codec/texture_compressor.h"
 
 #include <cctype>
 #include <cstring>
