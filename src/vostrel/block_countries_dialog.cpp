@@ -225,7 +225,10 @@ void CBlockCountries::modifyCountry() {
     CEditCountry dialog(m_land, m_country, this);
     if (runNested(dialog) == QDialog::Accepted) {
         refreshCountryPicture();
-        showBlock(m_editor.block());   // the block's picture comes from the changed table
+        // The neighbours are drawn again from the changed table; the block being painted keeps
+        // its picture and its unapplied changes.
+        for (CTextureView& view : m_neighbours) view.LoadBlock(m_land, view.block());
+        repaintPictures();
     }
 }
 
