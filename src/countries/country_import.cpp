@@ -2,6 +2,7 @@
 
 #include "codec/image.h"
 #include "codec/image_readers.h"
+#include "countries/country_table.h"
 
 #include <algorithm>
 #include <cctype>
@@ -187,7 +188,7 @@ int ImportCountry(CLand& land, const CountryChoice& choice, UserMessages* messag
     land.countries()[std::size_t(growth.country)] = *country;
     for (std::size_t i = 0; i < materials.size(); ++i)
         land.materials()[std::size_t(growth.firstMaterial) + i] = *materials[i];
-    land.m_blockTextures.releaseAll();
+    allBlocksEdited(land);
     land.m_modified = true;
     return 0;
 }

@@ -68,18 +68,21 @@ int steppedIndex(int current, int count, int step) {
     return int(next < 0 ? next + count : next);
 }
 
+void allBlocksEdited(CLand& land) {
+    std::vector<int> all(std::size_t(std::max(land.numBlocks(), 0)));
+    for (std::size_t b = 0; b < all.size(); ++b) all[b] = int(b);
+    land.m_blockTextures.releaseAll();
+    land.blocksEdited(all);
+}
+
 bool setCountryEverywhere(CLand& land, int k) {
     if (!land.hasImage() || k < 0 || k >= land.numCountries() || k > int(kCountryMask)) return false;
-    std::vector<int> all;
-    int b = 0;
-    for (TLndBlock& block : land.blocks()) {
+    for (TLndBlock& block : land.blocks())
         for (auto& row : block.Cells)
             for (TLndCell& cell : row)
                 cell.CellFlags = std::uint16_t((cell.CellFlags & ~kCountryMask) | std::uint16_t(k));
-        all.push_back(b++);
-    }
+    allBlocksEdited(land);
     land.m_blockTextures.drop();
-    if (land.m_hooks.blocksEdited) land.m_hooks.blocksEdited(all);
     land.m_modified = true;
     return true;
 }
@@ -90,7 +93,7 @@ bool storeCountry(CLand& land, int index, const TLndCountry& edited) {
     const std::int32_t leading = target.Index;
     std::memcpy(&target, &edited, sizeof target);
     target.Index = leading;
-    land.m_blockTextures.releaseAll();
+    allBlocksEdited(land);
     land.m_modified = true;
     return true;
 }

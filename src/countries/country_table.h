@@ -45,6 +45,10 @@ int steppedIndex(int current, int count, int step);
 // land is held or `k` is not a country of the land.
 bool setCountryEverywhere(CLand& land, int k);
 
+// Every block's texture is stale (a blend table or material changed): releases them all and
+// tells whoever keeps state about blocks.
+void allBlocksEdited(CLand& land);
+
 // Writes an edited blend table over country `index` (its leading field kept), releases every
 // block texture so the synthesis picks the change up and marks the land modified. False, and
 // nothing changed, when `index` is not a country of the land.

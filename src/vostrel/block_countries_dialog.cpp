@@ -25,9 +25,8 @@
 
 namespace lnd {
 
-bool blockCountriesEnabled(const CLand& land, int editMode) {
-    return land.m_loaded && land.hasImage() && editMode == 1 && land.m_cursorBlock >= 0 &&
-           land.m_cursorBlock < land.numBlocks();
+bool blockCountriesEnabled(const CLand& land, bool landEditor, int block) {
+    return land.m_loaded && land.hasImage() && landEditor && block >= 0 && block < land.numBlocks();
 }
 
 // A 256 x 256 block picture: a neighbour (double click moves there) or, with `edit`, the

@@ -26,9 +26,9 @@ class UserMessages;
 inline constexpr const char* kApplyBlockQuestion =
     "Do you like to apply the modifications to the current block?\n\rIf you choose no,the modifications will be lose";
 
-// True when "&Block countries..." may run: a land held, the land editor and a block under the
-// pointer.
-bool blockCountriesEnabled(const CLand& land, int editMode);
+// True when "&Block countries..." may run: a land held, the land editor, and `block` (the
+// block under the pointer when the menu opened) one of the land's blocks.
+bool blockCountriesEnabled(const CLand& land, bool landEditor, int block);
 
 class BlockPicture;
 

@@ -98,8 +98,9 @@ protected:
 }  // namespace
 
 TEST_F(CountryDialogs, BlockEditorPaintsOnMovesAndWritesOnOkOnly) {
-    EXPECT_FALSE(blockCountriesEnabled(land, 0));
-    ASSERT_TRUE(blockCountriesEnabled(land, 1));
+    EXPECT_FALSE(blockCountriesEnabled(land, false, land.m_cursorBlock));
+    EXPECT_FALSE(blockCountriesEnabled(land, true, -1));
+    ASSERT_TRUE(blockCountriesEnabled(land, true, land.m_cursorBlock));
     const int middle = land.m_cursorBlock;
     const TLndBlock before = land.blocks()[std::size_t(middle)];
     {
