@@ -25,6 +25,7 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
 
 using namespace lnd;
 
@@ -214,7 +215,8 @@ TEST_F(CountryDialogs, CountryEditorKeepsWeightsUntilMovedAndWritesOnOk) {
 TEST_F(CountryDialogs, ImportListsOtherLandsAndAppendsTheChosenCountry) {
     // Two exported lands; "home" is this land's own export, whatever its letter case.
     const std::string root = dir.file("exports") + "/";
-    for (const char* name : {"home", "Other"}) std::filesystem::create_directories(root + name + "/materials");
+    for (const char* name : {"home", "Other", "Broken"}) std::filesystem::create_directories(root + name + "/materials");
+    std::ofstream(root + "Broken/materials/countries.xml") << "<countries><country id=\"0\">";
     ASSERT_TRUE(writeCountriesXml(root + "Other/materials/countries.xml", land.countries()));
     lndtest::writeBytes(root + "Other/materials/Material1.bmp", {'B', 'M', 1, 2, 3});   // not a bitmap
     CImage32 yellow(64, 64);
@@ -232,14 +234,20 @@ TEST_F(CountryDialogs, ImportListsOtherLandsAndAppendsTheChosenCountry) {
         QTreeWidget* tree = import.tree();
         QTreeWidgetItem* lands = tree->topLevelItem(0);
         EXPECT_EQ(lands->text(0), QStringLiteral("Lands"));
-        EXPECT_EQ(lands->childCount(), 1);
-        QTreeWidgetItem* other = lands->child(0);
+        EXPECT_EQ(lands->childCount(), 2);
+        QTreeWidgetItem* broken = lands->child(0);
+        QTreeWidgetItem* other = lands->child(1);
         EXPECT_EQ(other->text(0), QStringLiteral("Other"));
+        broken->setExpanded(true);   // a malformed file: said so, and no countries
+        EXPECT_EQ(broken->childCount(), 0);
+        EXPECT_EQ(messages.texts().back(),
+                  countriesLoadErrorText(root + "Broken/materials/countries.xml"));
         tree->setCurrentItem(other->child(0));   // the placeholder of an unexpanded land
         EXPECT_EQ(other->child(0)->text(0), QStringLiteral("Countries"));
         EXPECT_FALSE(import.importButton()->isEnabled());
         other->setExpanded(true);
         EXPECT_EQ(other->childCount(), 2);
+        EXPECT_FALSE(broken->isExpanded());
         tree->setCurrentItem(other->child(1));
         EXPECT_TRUE(import.importButton()->isEnabled());
         seenItems = import.materialList()->count();
