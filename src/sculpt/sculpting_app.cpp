@@ -24,14 +24,12 @@ bool CSculptingApp::OpenFirstLand(const std::string& path, CShell& shell) {
     return true;
 }
 
-void CSculptingApp::ReadDataFiles(const std::string& startDirectory, CShell& shell, CRenderTarget& rt) {
+std::string CSculptingApp::ReadDataFiles(const std::string& startDirectory) {
     const std::string dir = startDirectory.empty() ? std::string(".") : startDirectory;
     std::string report = ReadBrushes(dir + "/Brushes.txt");
-    SMenuData menu;
-    const std::string menuProblem = ReadMenuData(dir + "/Clayvane.dat", menu);
+    const std::string menuProblem = ReadMenuData(dir + "/Clayvane.dat", m_menuData);
     if (!menuProblem.empty()) report += menuProblem + "\n";
-    rt.CreateMenuTextures(menu);
-    m_swatchAltitude = std::move(menu.swatchAltitude);
+    m_swatchAltitude = m_menuData.swatchAltitude;
 
     // Brush pictures: the rings of each profile as grey levels, drawn by angle steps of one
     // radian, which scatters the points over each ring.
@@ -48,12 +46,14 @@ void CSculptingApp::ReadDataFiles(const std::string& startDirectory, CShell& she
             }
         }
     }
-    rt.CreateBrushPictures(m_count, m_brushPictureBytes);
     SelectBrush(0);
-    if (!report.empty()) {
-        if (report.back() == '\n') report.pop_back();
-        shell.Error(report, kAppTitle);
-    }
+    if (!report.empty() && report.back() == '\n') report.pop_back();
+    return report;
+}
+
+void CSculptingApp::UploadDataFiles(CRenderTarget& rt) {
+    rt.CreateMenuTextures(m_menuData);
+    rt.CreateBrushPictures(m_count, m_brushPictureBytes);
 }
 
 void CSculptingApp::LandStartUp(CRenderTarget& rt) {

@@ -52,7 +52,12 @@ public:
     // the data files are shown and the built-in ones used; returns false (after a message)
     // when the land cannot be loaded.
     bool OpenFirstLand(const std::string& path, CShell& shell);
-    void ReadDataFiles(const std::string& startDirectory, CShell& shell, CRenderTarget& rt);
+    // Reads Brushes.txt and Clayvane.dat of the start directory (built-in ones stand in for
+    // missing or broken files) and makes the brush pictures. Returns the problems met, for
+    // one message; empty when all went well.
+    std::string ReadDataFiles(const std::string& startDirectory);
+    // Hands the menu pictures and brush pictures to the renderer.
+    void UploadDataFiles(CRenderTarget& rt);
     // Meshes, normals, edge flags, swatches, textures and lists of the land just loaded.
     void LandStartUp(CRenderTarget& rt);
     // Loads another land; on failure the current one stays.
@@ -158,6 +163,7 @@ private:
     SMat4 m_projection;
     int m_synthColumn = -1;   // next grid column of the texture pass, -1 when none runs
     std::vector<std::uint8_t> m_brushPictureBytes;
+    SMenuData m_menuData;
     std::vector<std::uint8_t> m_texelScratch;
     std::vector<SListVertex> m_listScratch;
     std::vector<SOverlayVertex> m_overlayScratch;
