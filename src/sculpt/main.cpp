@@ -1,9 +1,10 @@
 // Clayvane [LAND]
-// Clayvane --screenshot OUT.png [--size WxH] [--frames N] [--press X,Y,N] [--save OUT.lnd] LAND
+// Clayvane --screenshot OUT.png [--size WxH] [--frames N] [--press X,Y,N] [--save OUT.lnd]
+//         [--menu main|tools|brush|country] LAND
 //   The second form never waits on a dialog: it draws the land once its textures are made,
 //   N frames in all (printing the frame rate when N is given), holds the left button at
 //   client pixel X,Y for N frames when asked, saves when asked, writes the last frame and
-//   exits; problems go to standard error with exit status 1 (2 for bad arguments).
+//   exits (--menu starts with that menu open); problems go to standard error with exit status 1 (2 for bad arguments).
 #include "sculpt/gl_window.h"
 #include "sculpt/sculpting_app.h"
 
@@ -71,7 +72,7 @@ public:
 int Usage() {
     std::fprintf(stderr, "usage: Clayvane [LAND]\n"
                          "       Clayvane --screenshot OUT.png [--size WxH] [--frames N] [--press X,Y,N]\n"
-                         "                [--save OUT.lnd] LAND\n");
+                         "                [--save OUT.lnd] [--menu main|tools|brush|country] LAND\n");
     return 2;
 }
 
@@ -98,6 +99,7 @@ int main(int argc, char** argv) {
     std::string landPath;
     int width = 640, height = 480;
     bool scripted = false;
+    std::string menu;
     for (int i = 1; i < argc; ++i) {
         const std::string a = argv[i];
         if (a == "--screenshot" && i + 1 < argc) {
@@ -116,6 +118,9 @@ int main(int argc, char** argv) {
             if (std::sscanf(argv[++i], "%d,%d,%d", &script.pressX, &script.pressY, &script.pressFrames) != 3 ||
                 script.pressFrames < 0)
                 return Usage();
+        } else if (a == "--menu" && i + 1 < argc) {
+            menu = argv[++i];
+            if (menu != "main" && menu != "tools" && menu != "brush" && menu != "country") return Usage();
         } else if (!a.empty() && a[0] != '-' && landPath.empty()) {
             landPath = a;
         } else {
@@ -144,6 +149,13 @@ int main(int argc, char** argv) {
     if (!app.OpenFirstLand(landPath, *shell)) return 1;
     const std::string report = app.ReadDataFiles(startDirectory);
     if (!report.empty()) shell->Error(report, kAppTitle);
+
+    if (!menu.empty()) {
+        app.m_menuOpen = true;
+        app.m_toolMenuOpen = menu != "main";
+        app.m_selecting = app.m_selectingBrush = menu == "brush";
+        if (menu == "country") app.m_selecting = app.m_selectingCountry = true;
+    }
 
     clay::CGLWindow window(app, *shell, script);
     window.resize(width, height);
