@@ -1,6 +1,6 @@
 #include "sculpt/brush_file.h"
 
-#include "land/file_io.h"
+#include "base/file_io.h"
 
 #include <cctype>
 #include <climits>

@@ -1,6 +1,6 @@
 #include "sculpt/lndprocess.h"
 
-#include "land/file_io.h"
+#include "base/file_io.h"
 
 #include <cstring>
 

@@ -1,6 +1,6 @@
 #include "sculpt/menu_data.h"
 
-#include "land/file_io.h"
+#include "base/file_io.h"
 
 #include <algorithm>
 #include <cmath>

@@ -1,6 +1,6 @@
 #include "sculpt/sculpting_app.h"
 
-#include "land/file_io.h"
+#include "base/file_io.h"
 
 #include <algorithm>
 #include <cmath>

@@ -4,7 +4,7 @@
 #include "sculpt/brush_file.h"
 #include "sculpt/menu_data.h"
 
-#include "land/file_io.h"
+#include "base/file_io.h"
 
 #include <cstdio>
 #include <string>

@@ -1,0 +1,34 @@
+// Compresses a 32-bit image into DXT3 blocks, as stored in the land's low-resolution textures.
+#pragma once
+
+#include "codec/image.h"
+
+#include <cstdint>
+#include <vector>
+
+namespace lnd {
+
+class CTextureCompressor {
+public:
+    enum Format { kFormatDxt3 = 0 };
+
+    // Fills the output buffer with the DXT3 data of `image` (width x height bytes).
+    // Returns 0, or -1 when a side is not a positive multiple of 4 (the buffer is then empty).
+    int Compress(const CImage32& image);
+
+    const std::uint8_t* data() const { return m_output.data(); }
+    std::size_t size() const { return m_output.size(); }
+    int width() const { return m_width; }
+    int height() const { return m_height; }
+    Format format() const { return m_format; }
+    // Releases the output buffer once the caller has copied it.
+    void release();
+
+private:
+    int m_width = 0;
+    int m_height = 0;
+    Format m_format = kFormatDxt3;
+    std::vector<std::uint8_t> m_output;
+};
+
+}  // namespace lnd
