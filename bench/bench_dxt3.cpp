@@ -3,8 +3,8 @@
 // second argument, 0 for all), beside stb_dxt (colour half, normal and high quality, with the
 // explicit alpha packed by hand) and libsquish (range fit and cluster fit, one block at a
 // time). Every run reports the RGB RMSE against the source.
-#include "textures/dxt3.h"
-#include "textures/dxt3_reference.cpp"  // the plain encoder, to show what the fast one saves
+#include "codec/dxt3.h"
+#include "codec/dxt3_reference.cpp"  // the plain encoder, to show what the fast one saves
 
 #include <benchmark/benchmark.h>
 #include <squish.h>

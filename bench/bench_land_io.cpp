@@ -4,7 +4,7 @@
 
 #include "support/land_builder.h"
 #include "textures/synthesis.h"
-#include "tools/land_attach.h"
+#include "view/terrain_land.h"
 #include "view/terrain_mesh.h"
 
 #include <benchmark/benchmark.h>
@@ -46,7 +46,7 @@ void BM_LandLoad(benchmark::State& state) {
     BenchLand& b = benchLand();
     CTerrainMesh mesh;
     CLand land;
-    if (state.range(0) == 1) attachTerrain(mesh, land);
+    if (state.range(0) == 1) installTerrainHooks(mesh, land);
     for (auto _ : state) {
         if (land.Load(b.path) != 0) state.SkipWithError("load failed");
         benchmark::DoNotOptimize(land.fileImage().data());
@@ -71,7 +71,7 @@ void BM_LandQuickSave(benchmark::State& state) {
     BenchLand& b = benchLand();
     CTerrainMesh mesh;
     CLand land;
-    attachTerrain(mesh, land);
+    installTerrainHooks(mesh, land);
     if (land.Load(b.path) != 0) state.SkipWithError("load failed");
     LoadLoResTextures(land);
     mesh.BuildAllMeshes();

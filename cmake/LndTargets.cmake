@@ -1,21 +1,16 @@
 # Helpers that keep adding a source file or a test suite a matter of dropping a file in.
 
-# lnd_core_part(<name> [DEPS <targets>...])
-# An object library made of every .cpp in the calling folder; its objects go into the
-# one static core library `lndcore`, so folders may call each other freely.
-function(lnd_core_part name)
+# lnd_layer(<name> [DEPS <targets>...])
+# A static library of every .cpp in the calling folder. DEPS names only the layers below
+# this one (the include check in tests/ keeps the source honest about the same order).
+function(lnd_layer name)
   cmake_parse_arguments(ARG "" "" "DEPS" ${ARGN})
   file(GLOB sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp)
-  if(NOT sources)
-    return()
-  endif()
-  add_library(${name} OBJECT ${sources})
+  add_library(${name} STATIC ${sources})
   target_include_directories(${name} PUBLIC ${PROJECT_SOURCE_DIR}/src)
   if(ARG_DEPS)
     target_link_libraries(${name} PUBLIC ${ARG_DEPS})
   endif()
-  set_property(GLOBAL APPEND PROPERTY LND_CORE_PARTS ${name})
-  set_property(GLOBAL APPEND PROPERTY LND_CORE_DEPS ${ARG_DEPS})
 endfunction()
 
 # lnd_add_test(<name> [DEPS <targets>...])

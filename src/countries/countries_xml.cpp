@@ -1,7 +1,7 @@
 #include "countries/countries_xml.h"
 
-#include "app/settings.h"
-#include "land/file_io.h"
+#include "base/settings.h"
+#include "base/file_io.h"
 
 #include <pugixml.hpp>
 

@@ -1,13 +1,21 @@
 #include "d3dframework/texture.h"
 
-#include "d3dframework/dds_image.h"
 #include "d3dframework/texel_region.h"
+#include "codec/dds.h"
 
 #include <algorithm>
 #include <cstring>
 #include <new>
 
 namespace lnd {
+
+namespace {
+
+DdsKind ddsKindOf(TextureFormat format) {
+    return format == TextureFormat::Dxt3 ? DdsKind::Dxt3 : DdsKind::Bgra32;
+}
+
+}  // namespace
 
 namespace {
 
@@ -42,8 +50,8 @@ DeviceResult DeviceTexture::create(std::uint32_t width, std::uint32_t height, st
         for (Level& level : tex->m_levels) {
             level.width = w;
             level.height = h;
-            level.pitch = textureLevelPitch(format, w);
-            level.bytes.assign(textureLevelBytes(format, w, h), 0);
+            level.pitch = ddsRowPitch(ddsKindOf(format), w);
+            level.bytes.assign(ddsDataBytes(ddsKindOf(format), w, h), 0);
             w = std::max(1u, w / 2);
             h = std::max(1u, h / 2);
         }
@@ -174,13 +182,13 @@ void DeviceTexture::noteChanged(std::uint32_t level, const Rect& rect) {
 
 DeviceResult createTextureFromMemory(const void* data, std::size_t size, std::unique_ptr<DeviceTexture>& out) {
     out.reset();
-    DdsInfo info;
-    const DeviceResult parsed = parseDdsImage(static_cast<const std::uint8_t*>(data), size, info);
-    if (deviceFailed(parsed)) return parsed;
+    DdsLevel level;
+    if (!locateDdsLevel(static_cast<const std::uint8_t*>(data), size, kMaxTextureSize, level)) return kDeviceInvalidData;
+    const TextureFormat format = level.kind == DdsKind::Dxt3 ? TextureFormat::Dxt3 : TextureFormat::A8R8G8B8;
     std::unique_ptr<DeviceTexture> tex;
-    const DeviceResult made = DeviceTexture::create(info.width, info.height, 0, info.format, tex);
+    const DeviceResult made = DeviceTexture::create(level.width, level.height, 0, format, tex);
     if (deviceFailed(made)) return made;
-    std::memcpy(tex->mutableLevelBytes(0), static_cast<const std::uint8_t*>(data) + info.dataOffset, info.level0Bytes);
+    std::memcpy(tex->mutableLevelBytes(0), static_cast<const std::uint8_t*>(data) + level.dataOffset, level.bytes);
     const DeviceResult filtered = filterTexture(*tex, 0);
     if (deviceFailed(filtered)) return filtered;
     out = std::move(tex);

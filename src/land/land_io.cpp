@@ -6,15 +6,15 @@
 
 #include "land/land.h"
 
-#include "app/messages.h"
-#include "app/settings.h"
-#include "app/settings_values.h"
+#include "base/messages.h"
+#include "base/settings.h"
+#include "land/land_settings.h"
 #include "d3dframework/mesh.h"
 #include "d3dframework/texture.h"
-#include "land/file_io.h"
-#include "textures/image.h"
-#include "textures/synthesis.h"
-#include "textures/texture_compressor.h"
+#include "base/file_io.h"
+#include "codec/image.h"
+#include "codec/texture_compressor.h"
+#include "codec/pixel_swizzle.h"
 
 #include <algorithm>
 #include <array>
@@ -234,16 +234,8 @@ void CLand::copyLoResTexturesBack() {
                 continue;
             }
             CImage32 image(kLoResSide, kLoResSide);
-            for (int y = 0; y < kLoResSide; ++y) {
-                const std::uint8_t* src = locked.bits + std::ptrdiff_t(y) * locked.pitch;
-                for (int x = 0; x < kLoResSide; ++x, src += 4) {
-                    std::uint8_t* px = image.pixel(x, y);
-                    px[0] = src[3];
-                    px[1] = src[2];
-                    px[2] = src[1];
-                    px[3] = src[0];
-                }
-            }
+            for (int y = 0; y < kLoResSide; ++y)
+                reversePixelBytes(locked.bits + std::ptrdiff_t(y) * locked.pitch, image.pixel(0, y), kLoResSide);
             texture.unlockRect(0);
             CTextureCompressor compressor;
             if (compressor.Compress(image) == 0 && compressor.size() == kLoResDataSize)
@@ -261,7 +253,7 @@ int CLand::Save(const std::string& path, int quick) {
     foldMeshesBack();
     if (quick == 0) {
         for (int b = 0; b < numBlocks(); ++b)
-            if (!m_blockTextures.has(std::size_t(b))) SynthesizeBlockTexture(*this, b);
+            if (!m_blockTextures.has(std::size_t(b)) && m_hooks.synthesizeBlock) m_hooks.synthesizeBlock(b);
     }
     copyLoResTexturesBack();
 

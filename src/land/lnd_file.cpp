@@ -1,5 +1,7 @@
 #include "land/lnd_file.h"
 
+#include "codec/dds.h"
+
 #include <cassert>
 #include <cstdio>
 #include <cstring>
@@ -255,17 +257,14 @@ std::vector<std::uint8_t> writeCompacting(const LndParts& parts) {
 
 void initLoResRecord(TLndLoResTex& record) {
     record.DdsSize = kDdsImageSize;
-    std::uint8_t* h = record.DdsHeader;
-    std::memset(h, 0, kDdsHeaderSize);
-    storeU32(h + 0, 124);                        // header size
-    storeU32(h + 4, 0x1 | 0x2 | 0x4 | 0x1000 | 0x80000);  // caps, height, width, pixel format, linear size
-    storeU32(h + 8, 256);                        // height
-    storeU32(h + 12, 256);                       // width
-    storeU32(h + 16, std::uint32_t(kLoResDataSize));
-    storeU32(h + 72, 32);                        // pixel format size
-    storeU32(h + 76, 0x4);                       // four-character code present
-    std::memcpy(h + 80, "DXT3", 4);
-    storeU32(h + 104, 0x1000);                   // a plain texture
+    fillDdsHeader(record.DdsHeader, DdsKind::Dxt3, 256, 256);
+}
+
+std::vector<std::uint8_t> loResRecordDds(const TLndLoResTex& record) {
+    const auto* bytes = reinterpret_cast<const std::uint8_t*>(&record);
+    std::vector<std::uint8_t> out(bytes + kDdsImageOffset, bytes + kLoResTexSize);
+    std::memcpy(out.data(), kDdsMagic, 4);
+    return out;
 }
 
 }  // namespace lnd

@@ -115,6 +115,10 @@ std::vector<std::uint8_t> writeCompacting(const LndParts& parts);
 // and the data are left as they are.
 void initLoResRecord(TLndLoResTex& record);
 
+// The DDS file held by a low-resolution texture record, with its magic put back in place
+// of DdsSize (the record itself is not touched).
+std::vector<std::uint8_t> loResRecordDds(const TLndLoResTex& record);
+
 // Names a status for messages and JSON.
 const char* statusName(LndStatus status);
 

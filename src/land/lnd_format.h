@@ -2,7 +2,7 @@
 //
 // This header is the one definition of the file's bytes and is shared at source level by
 // every program of the toolkit (Strakmill and Clayvane include it without linking the core).
-// It is header-only and depends on the standard library alone.
+// It is header-only and depends on the standard library and base/byte_order.h alone.
 //
 // Every record is made of byte arrays and little-endian field types, so a record has
 // alignment 1, no padding, and the same bytes on any host: a record pointer may point
@@ -14,29 +14,13 @@
 #include <cstdint>
 #include <cstring>
 
+#include "base/byte_order.h"
+
 namespace lnd {
 
 // ---------------------------------------------------------------------------------------
 // Little-endian field types
 // ---------------------------------------------------------------------------------------
-
-inline std::uint16_t loadU16(const std::uint8_t* p) {
-    return static_cast<std::uint16_t>(p[0] | (p[1] << 8));
-}
-inline std::uint32_t loadU32(const std::uint8_t* p) {
-    return static_cast<std::uint32_t>(p[0]) | (static_cast<std::uint32_t>(p[1]) << 8) |
-           (static_cast<std::uint32_t>(p[2]) << 16) | (static_cast<std::uint32_t>(p[3]) << 24);
-}
-inline void storeU16(std::uint8_t* p, std::uint16_t v) {
-    p[0] = static_cast<std::uint8_t>(v);
-    p[1] = static_cast<std::uint8_t>(v >> 8);
-}
-inline void storeU32(std::uint8_t* p, std::uint32_t v) {
-    p[0] = static_cast<std::uint8_t>(v);
-    p[1] = static_cast<std::uint8_t>(v >> 8);
-    p[2] = static_cast<std::uint8_t>(v >> 16);
-    p[3] = static_cast<std::uint8_t>(v >> 24);
-}
 
 struct LeU16 {
     std::uint8_t b[2];
@@ -95,10 +79,8 @@ inline constexpr float kBlockSpan = 160.0f;
 // The DDS image of a low-resolution texture: the 4-byte slot of its magic holds DdsSize.
 inline constexpr std::size_t kDdsImageOffset = 16;       // within TLndLoResTex
 inline constexpr std::int32_t kDdsImageSize = 65664;     // DdsSize of every record
-inline constexpr std::size_t kDdsHeaderSize = 124;       // the DDS header after the magic
 inline constexpr std::size_t kLoResDataOffset = 144;     // DXT3 blocks within TLndLoResTex
 inline constexpr std::size_t kLoResDataSize = 65536;     // 64 x 64 blocks of 16 bytes
-inline constexpr std::uint8_t kDdsMagic[4] = {0x44, 0x44, 0x53, 0x20};  // "DDS "
 
 // CellFlags bits.
 inline constexpr std::uint16_t kCountryMask = 0x000F;
@@ -127,7 +109,7 @@ struct TLndHeader {
 struct TLndLoResTex {
     std::uint8_t Opaque[16];
     LeI32 DdsSize;                         // stands where the DDS magic would be
-    std::uint8_t DdsHeader[kDdsHeaderSize];
+    std::uint8_t DdsHeader[124];   // a DDS header after the magic
     std::uint8_t Data[kLoResDataSize];     // 64 rows of 64 DXT3 blocks
 };
 

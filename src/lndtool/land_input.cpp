@@ -1,6 +1,6 @@
 #include "lndtool/land_input.h"
 
-#include "land/file_io.h"
+#include "base/file_io.h"
 
 namespace lndtool {
 

@@ -2,12 +2,12 @@
 // with its terrain mesh and device textures, change it, and save it back.
 #include "lndtool/cli.h"
 
-#include "app/messages.h"
-#include "app/settings.h"
+#include "base/messages.h"
+#include "base/settings.h"
 #include "land/land.h"
 #include "tools/altitude_brush.h"
 #include "tools/block_deletion.h"
-#include "tools/land_attach.h"
+#include "view/terrain_land.h"
 #include "view/terrain_mesh.h"
 
 #include <cmath>

@@ -2,7 +2,7 @@
 #include "lndtool/cli.h"
 #include "lndtool/land_input.h"
 
-#include "land/file_io.h"
+#include "base/file_io.h"
 #include "land/lnd_report.h"
 
 #include <cstdio>

@@ -1,9 +1,11 @@
 // lndtool verb that shows what the editor would read from a settings file.
 #include "lndtool/cli.h"
 
-#include "app/messages.h"
-#include "app/settings.h"
-#include "app/settings_values.h"
+#include "base/messages.h"
+#include "base/settings.h"
+#include "codec/brush_bitmap.h"
+#include "land/land_settings.h"
+#include "view/view_settings.h"
 
 #include <cstdio>
 
@@ -19,7 +21,7 @@ int runSettings(const Args& args) {
     const std::string path =
         args.positional.empty() ? lnd::defaultSettingsPath() : args.positional[0];
     lnd::StreamMessages messages("lndtool");
-    lnd::CSettings settings(messages, path);
+    lnd::CSettings settings(messages, path, lnd::loadBrushBitmap);
     if (!settings.fileLoaded()) return kExitBadInput;
 
     if (args.has("get")) {

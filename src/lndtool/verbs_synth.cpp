@@ -2,16 +2,19 @@
 // import a noise map, and make a procedural sample land.
 #include "lndtool/cli.h"
 
-#include "app/messages.h"
-#include "app/settings.h"
-#include "app/settings_values.h"
-#include "land/file_io.h"
+#include "base/messages.h"
+#include "base/settings.h"
+#include "land/land_settings.h"
+#include "view/view_settings.h"
+#include "base/file_io.h"
 #include "land/land.h"
-#include "textures/bmp_writer.h"
+#include "codec/bmp_writer.h"
+#include "codec/png_writer.h"
 #include "textures/exports.h"
-#include "textures/sample_land.h"
+#include "tools/sample_land.h"
 #include "textures/synthesis.h"
-#include "tools/land_attach.h"
+#include "view/terrain_land.h"
+#include "codec/pixel_swizzle.h"
 
 #include <cctype>
 #include <cstdio>
@@ -71,11 +74,7 @@ int runSynth(const Args& args) {
         file = lnd::encodeBmp(texels, 256, 256, 1024, lnd::PixelOrder::Bgra, 32);
     } else {
         lnd::CImage32 picture(256, 256);
-        for (std::size_t k = 0; k < 256u * 256u; ++k) {
-            const std::uint8_t* s = texels + 4 * k;
-            std::uint8_t* d = picture.pixels() + 4 * k;
-            d[0] = s[3], d[1] = s[2], d[2] = s[1], d[3] = s[0];
-        }
+        lnd::reversePixelBytes(texels, picture.pixels(), 256u * 256u);
         file = lnd::encodePng(picture);
     }
     if (lnd::IoResult r = lnd::writeFileAtomic(out, file); !r) return inputError(r.message);

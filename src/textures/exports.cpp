@@ -1,12 +1,12 @@
 #include "textures/exports.h"
 
-#include "app/messages.h"
-#include "app/settings.h"
+#include "base/messages.h"
+#include "base/settings.h"
 #include "countries/countries_xml.h"
-#include "d3dframework/dds_image.h"
+#include "codec/dds.h"
 #include "d3dframework/texture.h"
 #include "land/land.h"
-#include "textures/image_readers.h"
+#include "codec/image_readers.h"
 #include "textures/synthesis.h"
 
 #include <filesystem>
@@ -28,7 +28,7 @@ template <typename Fill>
 void fillScratch(CLand& land, Fill texel) {
     land.m_scratchImage.assign(kBlockImageSize, 0);
     std::uint8_t* image = land.m_scratchImage.data();
-    writeDdsHeaderArgb(image, 256, 256);
+    writeDdsHeader(image, DdsKind::Bgra32, 256, 256);
     std::uint8_t* px = image + kBlockImageHeaderSize;
     for (std::size_t t = 0; t < 256u * 256u; ++t, px += 4) texel(t, px);
 }

@@ -1,7 +1,7 @@
 #include "textures/synthesis.h"
 
-#include "app/messages.h"
-#include "d3dframework/dds_image.h"
+#include "base/messages.h"
+#include "codec/dds.h"
 #include "d3dframework/texture.h"
 #include "land/land.h"
 #include "textures/exports.h"
@@ -226,7 +226,7 @@ void synthesizeBlockTexels(const TLndBlock& block, std::span<const TLndCountry> 
 void synthesizeBlockImage(BlockSynthesizer& synth, const TLndBlock& block, std::span<const TLndCountry> countries,
                           std::span<const TLndMaterial> materials, const TLndNoiseMap& noise, SeaAlphas sea,
                           std::uint8_t* image) {
-    writeDdsHeaderArgb(image, kBlockTextureSide, kBlockTextureSide);
+    writeDdsHeader(image, DdsKind::Bgra32, kBlockTextureSide, kBlockTextureSide);
     synth.synthesize(block, countries, materials, noise, sea, image + kBlockImageHeaderSize);
 }
 
@@ -258,13 +258,10 @@ void LoadLoResTextures(CLand& land) {
     // records' old tiles back over what the blocks show.
     land.m_blockTextures.releaseAll();
     const std::span<TLndLoResTex> records = land.loResTex();
-    std::vector<std::uint8_t> image(static_cast<std::size_t>(kDdsImageSize));
     for (std::uint32_t l = 0; l < count; ++l) {
-        // Records are a fixed 65680 bytes apart; DdsSize is never a stride. The image is
-        // copied with the magic in place of DdsSize, so the file image is not touched.
-        const std::uint8_t* record = reinterpret_cast<const std::uint8_t*>(&records[l]);
-        std::memcpy(image.data(), record + kDdsImageOffset, image.size());
-        std::memcpy(image.data(), kDdsMagic, 4);
+        // Records are a fixed 65680 bytes apart; DdsSize is never a stride. The image is a
+        // copy with the magic in place of DdsSize, so the file image is not touched.
+        const std::vector<std::uint8_t> image = loResRecordDds(records[l]);
         std::unique_ptr<DeviceTexture> texture;
         if (deviceFailed(createTextureFromMemory(image.data(), image.size(), texture))) continue;
         TextureHandle handle(std::move(texture));

@@ -11,7 +11,7 @@
 // outside the country or material tables (see resolve rules in synthesis.cpp).
 #pragma once
 
-#include "d3dframework/dds_image.h"
+#include "codec/dds.h"
 #include "land/lnd_format.h"
 
 #include <array>

@@ -1,6 +1,6 @@
 #include "tools/altitude_brush.h"
 
-#include "app/settings.h"
+#include "base/settings.h"
 
 #include <algorithm>
 #include <cmath>

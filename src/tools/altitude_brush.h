@@ -3,7 +3,7 @@
 // the changed cells, and the undo history of raise and lower steps.
 #pragma once
 
-#include "app/messages.h"
+#include "base/messages.h"
 #include "land/land.h"
 #include "view/camera.h"
 #include "view/terrain_mesh.h"

@@ -2,7 +2,7 @@
 // next save leaves it out (which compacts from then on).
 #pragma once
 
-#include "app/messages.h"
+#include "base/messages.h"
 #include "land/land.h"
 #include "view/terrain_mesh.h"
 

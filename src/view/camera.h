@@ -4,7 +4,7 @@
 #pragma once
 
 #include "d3dframework/device_math.h"
-#include "app/settings_values.h"
+#include "view/view_settings.h"
 #include "land/land.h"
 
 #include <glm/vec3.hpp>

@@ -16,6 +16,13 @@ void installTerrainHooks(CTerrainMesh& mesh, CLand& land) {
     land.m_hooks.loadLoResTextures = [&land] { LoadLoResTextures(land); };
     land.m_hooks.buildAllMeshes = [&mesh] { mesh.BuildAllMeshes(); };
     land.m_hooks.fullMesh = [&mesh](int b) { return mesh.mesh(b, MeshLevel::Full); };
+    land.m_hooks.synthesizeBlock = [&land](int b) { SynthesizeBlockTexture(land, b); };
+}
+
+int HeadlessLand::open(const std::string& path) {
+    if (land.Load(path) != 0) return -1;
+    land.recreateDeviceObjects();
+    return 0;
 }
 
 }  // namespace lnd

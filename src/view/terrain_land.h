@@ -6,6 +6,8 @@
 #include "land/land.h"
 #include "view/terrain_mesh.h"
 
+#include <string>
+
 namespace lnd {
 
 // BuildGeometry, LinkNeighbours and SyncEdgeFlags over the land's blocks, widening the land's
@@ -18,5 +20,20 @@ void buildTerrainGeometry(CTerrainMesh& mesh, CLand& land);
 // left to whoever keeps state about blocks (the view). `mesh` must outlive the land's use of
 // the hooks.
 void installTerrainHooks(CTerrainMesh& mesh, CLand& land);
+
+// A land held as the editor holds it, without a window (the command-line verbs, tests): the
+// mesh attached before the first load, and opening as the shell opens (Load, then the device
+// objects made again).
+struct HeadlessLand {
+    CTerrainMesh mesh;
+    CLand land;
+
+    HeadlessLand() { installTerrainHooks(mesh, land); }
+    HeadlessLand(const HeadlessLand&) = delete;   // the hooks hold the addresses of both
+    HeadlessLand& operator=(const HeadlessLand&) = delete;
+
+    // 0, or -1 with the failure reported through the land's messages and no land held.
+    int open(const std::string& path);
+};
 
 }  // namespace lnd

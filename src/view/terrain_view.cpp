@@ -1,6 +1,6 @@
 #include "view/terrain_view.h"
 
-#include "app/settings_values.h"
+#include "view/view_settings.h"
 #include "textures/synthesis.h"
 #include "view/terrain_land.h"
 

@@ -4,7 +4,7 @@
 // anything itself.
 #pragma once
 
-#include "app/settings.h"
+#include "base/settings.h"
 #include "d3dframework/device_math.h"
 #include "land/land.h"
 #include "view/camera.h"

@@ -1,10 +1,10 @@
-#include "d3dframework/dds_image.h"
+#include "codec/dds.h"
 #include "d3dframework/texture.h"
 
 #include "land/lnd_file.h"
 #include "support/land_builder.h"
-#include "textures/dxt3.h"
-#include "textures/image_readers.h"
+#include "codec/dxt3.h"
+#include "codec/image_readers.h"
 
 #include <gtest/gtest.h>
 
@@ -23,7 +23,7 @@ std::array<std::uint8_t, 4> pattern(int x, int y) {
 
 std::vector<std::uint8_t> argbImage(std::uint32_t w, std::uint32_t h) {
     std::vector<std::uint8_t> img(kDdsFileHeaderBytes + std::size_t(w) * h * 4);
-    writeDdsHeaderArgb(img.data(), w, h);
+    writeDdsHeader(img.data(), DdsKind::Bgra32, w, h);
     for (std::uint32_t y = 0; y < h; ++y)
         for (std::uint32_t x = 0; x < w; ++x) {
             const auto t = pattern(int(x), int(y));
@@ -179,7 +179,7 @@ TEST(DeviceTextureLocks, Dxt3LocksHandOutWholeBlocks) {
 TEST(DeviceTextureCopy, PointSampledScaleIntoARectangle) {
     auto src = fromImage(argbImage(256, 256));
     std::vector<std::uint8_t> blank(kDdsFileHeaderBytes + 256 * 256 * 4, 0x11);
-    writeDdsHeaderArgb(blank.data(), 256, 256);
+    writeDdsHeader(blank.data(), DdsKind::Bgra32, 256, 256);
     auto dst = fromImage(blank);
     dst->clearDirty();
     const Rect tile{64, 128, 128, 192};
@@ -229,7 +229,7 @@ TEST(DeviceTextureCopy, Dxt3TileReencodesOnlyItsBlocks) {
     // Flat 16 x 16 squares of colours DXT3 holds exactly, so each 4 x 4 block of the tile
     // comes back without loss.
     std::vector<std::uint8_t> img(kDdsArgb256Bytes);
-    writeDdsHeaderArgb(img.data(), 256, 256);
+    writeDdsHeader(img.data(), DdsKind::Bgra32, 256, 256);
     const auto colourOf = [](int x, int y) {
         const int s = (x / 16) + (y / 16);
         return std::array<std::uint8_t, 4>{std::uint8_t(s & 1 ? 0xFF : 0), std::uint8_t(s & 2 ? 0xFF : 0),
@@ -273,7 +273,7 @@ TEST(DeviceTextureCopy, PartlyCoveredDxt3BlocksKeepTheirOtherTexels) {
     // A flat DXT3 texture of a representable colour: overwriting one texel of a block keeps
     // its 15 neighbours exactly.
     std::vector<std::uint8_t> img(kDdsFileHeaderBytes + 16 * 16);
-    writeDdsHeaderDxt3(img.data(), 16, 16);
+    writeDdsHeader(img.data(), DdsKind::Dxt3, 16, 16);
     std::uint8_t flat[64], enc[16];
     for (int k = 0; k < 16; ++k) std::memcpy(flat + 4 * k, "\xFF\x00\xFF\x00", 4);   // opaque green
     encodeDxt3Block(flat, enc);
@@ -297,7 +297,7 @@ TEST(DeviceTextureCopy, PartlyCoveredDxt3BlocksKeepTheirOtherTexels) {
 
 TEST(DeviceTextureFilter, BoxFilteredLevels) {
     std::vector<std::uint8_t> img(kDdsFileHeaderBytes + 4 * 2 * 4);
-    writeDdsHeaderArgb(img.data(), 4, 2);
+    writeDdsHeader(img.data(), DdsKind::Bgra32, 4, 2);
     const std::uint8_t blues[8] = {0, 10, 20, 30, 40, 50, 61, 70};
     for (int k = 0; k < 8; ++k) img[kDdsFileHeaderBytes + 4 * k] = blues[k];
     auto t = fromImage(img);
@@ -328,7 +328,7 @@ TEST(DeviceTextureFilter, BoxFilteredLevels) {
 
 TEST(DeviceTextureFilter, Dxt3LevelsKeepAFlatColour) {
     std::vector<std::uint8_t> dds(kDdsFileHeaderBytes + 64 * 64);
-    writeDdsHeaderDxt3(dds.data(), 64, 64);
+    writeDdsHeader(dds.data(), DdsKind::Dxt3, 64, 64);
     std::uint8_t px[64], enc[16];
     for (int k = 0; k < 16; ++k) std::memcpy(px + 4 * k, "\x88\xFF\x00\xFF", 4);
     encodeDxt3Block(px, enc);
@@ -380,7 +380,7 @@ TEST(DeviceTextureFilter, RemakingAfterATileEqualsRemakingEverything) {
     ASSERT_EQ(filterTexture(*lo), kDeviceOk);
 
     std::vector<std::uint8_t> img(kDdsFileHeaderBytes + kLoResDataSize);
-    writeDdsHeaderDxt3(img.data(), 256, 256);
+    writeDdsHeader(img.data(), DdsKind::Dxt3, 256, 256);
     std::memcpy(img.data() + kDdsFileHeaderBytes, lo->levelBytes(0), kLoResDataSize);
     auto fresh = fromImage(img);
     for (std::uint32_t l = 1; l < lo->levelCount(); ++l)

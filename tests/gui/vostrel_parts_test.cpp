@@ -1,6 +1,6 @@
 // The window-side pieces of Vostrel that run without a display: the key-state table the
 // view polls and the tile range of low-resolution sampling.
-#include "app/vostrel/key_state.h"
+#include "vostrel/key_state.h"
 #include "d3dframework/host/gl_renderer.h"
 #include "view/camera.h"
 

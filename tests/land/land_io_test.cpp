@@ -1,13 +1,13 @@
 #include "land/land.h"
 
-#include "app/messages.h"
-#include "app/settings.h"
+#include "base/messages.h"
+#include "base/settings.h"
 #include "d3dframework/texture.h"
 #include "support/land_builder.h"
 #include "textures/synthesis.h"
-#include "textures/texture_compressor.h"
+#include "codec/texture_compressor.h"
 #include "tools/block_deletion.h"
-#include "tools/land_attach.h"
+#include "view/terrain_land.h"
 #include "view/terrain_mesh.h"
 
 #include <gtest/gtest.h>
@@ -58,7 +58,7 @@ struct Session {
 
     Session() {
         land.m_messages = &messages;
-        attachTerrain(mesh, land);
+        installTerrainHooks(mesh, land);
     }
     int open(const std::string& path) {
         const int r = land.Load(path);

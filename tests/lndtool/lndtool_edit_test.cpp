@@ -2,7 +2,7 @@
 #include "support/land_builder.h"
 #include "support/run_program.h"
 #include "textures/synthesis.h"
-#include "tools/land_attach.h"
+#include "view/terrain_land.h"
 
 #include <gtest/gtest.h>
 

@@ -1,9 +1,9 @@
-#include "app/messages.h"
-#include "app/settings.h"
+#include "base/messages.h"
+#include "base/settings.h"
 #include "d3dframework/texture.h"
 #include "land/land.h"
 #include "support/land_builder.h"
-#include "textures/bmp_writer.h"
+#include "codec/bmp_writer.h"
 #include "textures/exports.h"
 #include "textures/synthesis.h"
 

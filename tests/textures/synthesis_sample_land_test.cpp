@@ -1,6 +1,6 @@
 #include "land/lnd_file.h"
-#include "textures/dxt3.h"
-#include "textures/sample_land.h"
+#include "codec/dxt3.h"
+#include "tools/sample_land.h"
 #include "textures/synthesis.h"
 
 #include <gtest/gtest.h>

@@ -2,14 +2,14 @@
 // saved quick or full, and read back.
 #include "land/land.h"
 
-#include "app/messages.h"
+#include "base/messages.h"
 #include "land/lnd_file.h"
 #include "support/land_builder.h"
-#include "textures/sample_land.h"
+#include "tools/sample_land.h"
 #include "textures/synthesis.h"
 #include "tools/altitude_brush.h"
 #include "tools/block_deletion.h"
-#include "tools/land_attach.h"
+#include "view/terrain_land.h"
 #include "tools/texture_edit.h"
 #include "tools_fixture.h"
 #include "view/terrain_view.h"

@@ -1,11 +1,11 @@
 // A land held in memory with its terrain mesh built, as the editor holds it after opening.
 #pragma once
 
-#include "app/messages.h"
-#include "app/settings.h"
+#include "base/messages.h"
+#include "base/settings.h"
 #include "land/land.h"
 #include "support/land_builder.h"
-#include "tools/land_attach.h"
+#include "view/terrain_land.h"
 #include "view/terrain_land.h"
 #include "view/terrain_mesh.h"
 
@@ -20,7 +20,7 @@ struct HeldLand {
 
     explicit HeldLand(const lndtest::LandBuilder& builder) {
         land.m_messages = &messages;
-        lnd::attachTerrain(mesh, land);
+        lnd::installTerrainHooks(mesh, land);
         if (!land.adoptImage(builder.build())) throw std::runtime_error("test land refused");
         lnd::buildTerrainGeometry(mesh, land);
         mesh.BuildAllMeshes();

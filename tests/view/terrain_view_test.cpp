@@ -1,6 +1,6 @@
 #include "view/terrain_view.h"
 
-#include "app/messages.h"
+#include "base/messages.h"
 #include "d3dframework/texture.h"
 #include "support/land_builder.h"
 

@@ -1,6 +1,6 @@
 #include "d3dframework/host/gl_renderer.h"
 
-#include "textures/dxt3.h"
+#include "codec/dxt3.h"
 
 #include <QOpenGLContext>
 

@@ -1,0 +1,39 @@
+#include "view/view_settings.h"
+
+namespace lnd {
+
+const std::array<const char*, kKeyActionCount> kKeyPaths = {
+    "//settings/keys/backward",    "//settings/keys/forward",    "//settings/keys/left",
+    "//settings/keys/right",       "//settings/keys/rotateRight", "//settings/keys/rotateLeft",
+    "//settings/keys/up",          "//settings/keys/down",       "//settings/keys/brushadd",
+    "//settings/keys/brushsub",
+};
+
+int readLodTestSetting(CSettings& settings) {
+    const std::string text = settings.GetValue("lodTest");
+    if (text == "1") return 1;
+    if (text == "2") return 2;
+    if (text == "3") return 3;
+    return 0;
+}
+
+double readAspectRatioSetting(CSettings& settings) {
+    const double ratio = textToDouble(settings.GetValue("aspectRatio"));
+    return ratio == 0.0 ? 1.35 : ratio;
+}
+
+double readCursorScaleSetting(CSettings& settings) {
+    const std::string text = settings.GetValue("cursorScale");
+    return text.empty() ? 6.0 : textToDouble(text);
+}
+
+std::array<std::optional<char>, kKeyActionCount> readKeyBindings(CSettings& settings) {
+    std::array<std::optional<char>, kKeyActionCount> keys;
+    for (int k = 0; k < kKeyActionCount; ++k) {
+        const std::string text = settings.GetValue(kKeyPaths[std::size_t(k)]);
+        if (!text.empty()) keys[std::size_t(k)] = text[0];
+    }
+    return keys;
+}
+
+}  // namespace lnd

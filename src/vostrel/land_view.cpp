@@ -1,0 +1,373 @@
+#include "vostrel/land_view.h"
+
+#include "base/messages.h"
+#include "base/settings.h"
+#include "land/land.h"
+#include "textures/synthesis.h"
+#include "tools/altitude_brush.h"
+
+#include <QApplication>
+#include <QKeyEvent>
+#include <QMouseEvent>
+#include <QOpenGLContext>
+
+#include <cmath>
+
+namespace lnd {
+
+CRFrame::CRFrame(CLand& land, CSettings& settings, UserMessages& messages, QWidget* parent)
+    : CD3DHostWidget(parent), m_land(land), m_settings(settings), m_messages(messages) {
+    m_windowTitle = kViewWindowTitle;
+    m_useDepthBuffer = true;
+    m_view.readKeyTable(settings);
+    // The view's own attach also forgets remembered synthesis failures of edited blocks.
+    m_view.attach(land);
+
+    // Whatever the land releases, the renderer's copies go with it before the next draw, so
+    // a new object at a reused address is never taken for the old one.
+    auto forgetMirrors = [this] {
+        if (context() != nullptr && QOpenGLContext::currentContext() != context()) makeCurrent();
+        renderer().forgetAll();
+    };
+    land.m_hooks.releaseMeshes = [this, forgetMirrors, release = land.m_hooks.releaseMeshes] {
+        forgetMirrors();
+        if (release) release();
+    };
+    land.m_hooks.loadLoResTextures = [this, forgetMirrors] {
+        LoadLoResTextures(m_land);
+        forgetMirrors();
+    };
+
+    // Nothing is polled while a menu or dialog is open.
+    m_input.keyDown = [this](int vk) { return !m_inputBlocked && m_keys.isDown(vk); };
+    m_view.m_navigator.setClientRect(0, 0, width(), height());
+}
+
+CRFrame::~CRFrame() { shutdownHost(); }
+
+bool CRFrame::openLand(const std::string& path) {
+    if (context() != nullptr) makeCurrent();
+    const int loaded = m_land.Load(path);
+    if (context() != nullptr) renderer().forgetAll();   // the load released every device object
+    if (loaded != 0) {
+        return false;
+    }
+    m_view.onLandOpened(m_land);
+    m_scriptPoseTaken = false;
+    if (deviceObjectsLive()) {
+        m_land.m_hooks.loadLoResTextures();
+        m_view.restoreDeviceObjects(m_land);
+    }
+    return true;
+}
+
+void CRFrame::setScript(const ScriptedView& script) {
+    m_script = script;
+    m_keys.clear();
+    for (const char c : script.heldKeys) {
+        // Qt numbers a letter key by its capital; other ASCII keys by their character.
+        const int qtKey = c >= 'a' && c <= 'z' ? c - 'a' + 'A' : static_cast<unsigned char>(c);
+        m_keys.press(qtKey, char32_t(static_cast<unsigned char>(c)));
+    }
+}
+
+void CRFrame::setEditMode(int mode) {
+    if (mode == 1 && m_editMode != 1) m_land.m_cursorBlock = -1;
+    m_editMode = mode;
+}
+
+void CRFrame::makeCursorModel() {
+    // Made again with every set of device objects; the previous one goes first.
+    m_cursor.destroy();
+    const std::string model = m_settings.GetValue("cursorModel");
+    if (!model.empty() && !hostFailed(m_cursor.create(model, m_settings.GetValue("mediaDir"))) &&
+        !hostFailed(m_cursor.setVertexFormat(VertexFormat::PositionNormalTex1)) &&
+        !hostFailed(m_cursor.restoreDeviceObjects())) {
+        return;
+    }
+    m_cursor.destroy();
+    if (!m_cursorMissingSaid) {
+        m_cursorMissingSaid = true;
+        m_messages.plain("The cursor model \"" + model + "\" could not be loaded; the view shows no cursor.");
+    }
+}
+
+HostResult CRFrame::restoreDeviceObjects() {
+    renderer().forgetAll();
+    if (m_land.m_loaded) m_land.m_hooks.loadLoResTextures();
+    m_view.restoreDeviceObjects(m_land);
+    m_drawnSphere = nullptr;
+    makeCursorModel();
+    const DeviceStates states = deviceStatesFor(m_land.m_bounds);
+    DirectionalLight light;
+    light.direction = states.lightDirection;
+    light.diffuse = states.lightDiffuse;
+    light.ambient = glm::vec3(float((states.ambient >> 16) & 0xFF) / 255.0f, float((states.ambient >> 8) & 0xFF) / 255.0f,
+                              float(states.ambient & 0xFF) / 255.0f);
+    renderer().setLight(light);
+    return kHostOk;
+}
+
+HostResult CRFrame::invalidateDeviceObjects() {
+    renderer().forgetAll();
+    m_cursor.invalidateDeviceObjects();
+    m_drawnSphere = nullptr;
+    return kHostOk;
+}
+
+HostResult CRFrame::deleteDeviceObjects() {
+    m_cursor.destroy();
+    return kHostOk;
+}
+
+HostResult CRFrame::finalCleanup() {
+    // The question comes before the view releases the meshes: the save folds their heights
+    // back into the cells, so it has to run while they still exist.
+    if (m_land.m_modified) {
+        m_land.m_modified = false;
+        m_land.m_closing = true;
+        if (m_messages.question(kSaveOnExitQuestion, {}, QuestionButtons::YesNo)) {
+            emit saveAsRequested();
+        }
+    }
+    m_view.finalCleanup(m_land);
+    renderer().forgetAll();
+    return kHostOk;
+}
+
+bool CRFrame::inputBlocked() const {
+    return QApplication::activePopupWidget() != nullptr || QApplication::activeModalWidget() != nullptr;
+}
+
+// ---- Input --------------------------------------------------------------------------------
+
+void CRFrame::resizeEvent(QResizeEvent* event) {
+    CD3DHostWidget::resizeEvent(event);
+    m_view.m_navigator.setClientRect(0, 0, width(), height());
+}
+
+void CRFrame::keyPressEvent(QKeyEvent* event) {
+    const QString text = event->text();
+    m_keys.press(event->key(), text.isEmpty() ? U'\0' : char32_t(text.at(0).unicode()));
+    QOpenGLWidget::keyPressEvent(event);
+}
+
+void CRFrame::keyReleaseEvent(QKeyEvent* event) {
+    if (!event->isAutoRepeat()) m_keys.release(event->key());
+    QOpenGLWidget::keyReleaseEvent(event);
+}
+
+void CRFrame::focusOutEvent(QFocusEvent* event) {
+    m_keys.clear();
+    QOpenGLWidget::focusOutEvent(event);
+}
+
+void CRFrame::showZoneCursor() {
+    static constexpr Qt::CursorShape kShapes[5] = {Qt::CrossCursor, Qt::SizeVerCursor, Qt::SizeVerCursor,
+                                                   Qt::SizeHorCursor, Qt::SizeHorCursor};
+    const int zone = m_view.m_navigator.m_zone;
+    setCursor(kShapes[zone >= 0 && zone < 5 ? zone : 0]);
+}
+
+void CRFrame::mousePressEvent(QMouseEvent* event) {
+    const QPoint p = event->position().toPoint();
+    if (event->button() == Qt::LeftButton) {
+        m_view.m_navigator.onLeftButtonDown(p.x(), p.y());
+        showZoneCursor();
+    }
+    QOpenGLWidget::mousePressEvent(event);
+}
+
+void CRFrame::mouseReleaseEvent(QMouseEvent* event) {
+    const QPoint p = event->position().toPoint();
+    if (event->button() == Qt::LeftButton) m_view.m_navigator.onLeftButtonUp(p.x(), p.y());
+    QOpenGLWidget::mouseReleaseEvent(event);
+}
+
+void CRFrame::mouseMoveEvent(QMouseEvent* event) {
+    const QPoint p = event->position().toPoint();
+    m_view.m_navigator.onMouseMove(p.x(), p.y());
+    showZoneCursor();
+    QOpenGLWidget::mouseMoveEvent(event);
+}
+
+// ---- Frame ------------------------------------------------------------------------------
+
+void CRFrame::takeScriptedPose() {
+    if (!m_script || !m_script->eye || m_scriptPoseTaken || !m_land.m_loaded) return;
+    m_scriptPoseTaken = true;
+    CCamera& cam = m_view.m_camera;
+    // The home view still sets the target distance; the pose replaces the rest.
+    cam.HomeView(m_land.m_bounds, [this](float x, float z) { return AltitudeAt(m_land, x, z); }, m_view.m_navigator);
+    cam.m_homePending = false;
+    cam.m_eye = *m_script->eye;
+    cam.m_heading = m_script->heading;
+    cam.m_sinHeading = std::sin(cam.m_heading);
+    cam.m_cosHeading = std::cos(cam.m_heading);
+    const float d = float(cam.m_targetDistance);
+    cam.m_target = cam.m_eye + glm::vec3(d * cam.m_sinHeading * std::cos(m_script->pitch), d * std::sin(m_script->pitch),
+                                         d * cam.m_cosHeading * std::cos(m_script->pitch));
+    m_view.m_mesh.m_lodDirty = true;
+}
+
+void CRFrame::prepareInput() {
+    const bool blocked = !m_script && inputBlocked();
+    m_inputBlocked = blocked;
+    m_input.backBufferWidth = backBufferWidth();
+    m_input.backBufferHeight = backBufferHeight();
+    m_input.editorMode = m_editMode == 1;
+    if (m_input.frameStats != frameStats()) m_input.frameStats = frameStats();
+    QPointF p;
+    bool inView = false;
+    if (m_script) {
+        inView = m_script->pointer.has_value();
+        if (inView) p = *m_script->pointer;
+    } else if (!blocked) {
+        p = QPointF(mapFromGlobal(QCursor::pos()));
+        inView = rect().contains(p.toPoint());
+    }
+    const qreal dpr = devicePixelRatio();
+    m_input.pointerInView = inView;
+    m_input.pointerX = float(p.x() * dpr);
+    m_input.pointerY = float(p.y() * dpr);
+}
+
+void CRFrame::applyBrushKeys(BrushKeys keys) {
+    if (!keys.add && !keys.sub) return;
+    // Only the land editor has a brush list, and so a selected brush; the list's first
+    // entry stands for its selection until the brush pane exists.
+    const CBrushDef* selected =
+        m_editMode == 1 && !m_settings.brushes().empty() ? &m_settings.brushes().front() : nullptr;
+    m_land.m_brush = selected;
+    if (selected == nullptr || m_land.m_cursorBlock == -1) return;
+
+    const int blocks = m_view.m_mesh.blockCount();
+    m_beforeBrush.resize(std::size_t(blocks) * 4);
+    for (int b = 0; b < blocks; ++b) {
+        const std::size_t k = std::size_t(b) * 4;
+        m_beforeBrush[k] = m_view.m_mesh.mesh(b, MeshLevel::Full);
+        m_beforeBrush[k + 1] = m_view.m_mesh.mesh(b, MeshLevel::Medium);
+        m_beforeBrush[k + 2] = m_view.m_mesh.mesh(b, MeshLevel::Low);
+        m_beforeBrush[k + 3] = m_land.m_blockTextures.at(std::size_t(b)).get();
+    }
+    auto step = [&](int mode) {
+        for (int b : ApplyBrush(m_land, m_view.m_mesh, mode)) {
+            if (b < 0 || b >= blocks) continue;
+            const std::size_t k = std::size_t(b) * 4;
+            for (int level = 0; level < 3; ++level) {
+                renderer().forget(static_cast<const DeviceMesh*>(m_beforeBrush[k + std::size_t(level)]));
+            }
+            renderer().forget(static_cast<const DeviceTexture*>(m_beforeBrush[k + 3]));
+            m_view.forgetTextureFailure(b);
+        }
+    };
+    if (keys.add) step(kBrushRaise);
+    if (keys.sub && m_land.m_cursorBlock != -1) step(kBrushLower);
+}
+
+void CRFrame::drawCursorModel(const Matrix& world) {
+    renderer().setWorld(world);
+    m_cursor.render(
+        [this](const DeviceMesh& mesh, const MeshMaterial* material, const DeviceTexture* texture) {
+            DrawState st;
+            st.sampler = SamplerKind::Linear;
+            st.texCoordSet = 0;
+            st.cullClockwise = false;
+            st.wireframe = false;   // the model is solid whatever the terrain's fill mode
+            // Textured subsets show their texture; plain ones their lit material colour, so
+            // the model keeps its shape instead of turning into a flat silhouette.
+            st.colourOp = texture != nullptr ? ColourOp::SelectTexture : ColourOp::Diffuse;
+            st.lighting = texture == nullptr;
+            if (material != nullptr) {
+                st.materialDiffuse = material->diffuse;
+                st.materialAmbient = material->ambient;
+                st.blend = material->diffuse.a < 1.0f;
+            }
+            renderer().drawMesh(mesh, const_cast<DeviceTexture*>(texture), st);
+        },
+        true, true);
+    renderer().setWorld(matrixIdentity());
+}
+
+void CRFrame::drawPlan(const FramePlan& plan) {
+    GlRenderer& gl = renderer();
+    gl.beginFrame(backBufferWidth(), backBufferHeight(), plan.clearColour, plan.clearDepth);
+    if (!plan.landShown) return;
+    gl.setTransforms(plan.world, plan.view, plan.projection);
+
+    DrawState st;
+    st.colourOp = plan.terrainStage.colourOp == StageColourOp::BlendTextureAlpha ? ColourOp::BlendTextureAlpha
+                                                                                 : ColourOp::SelectTexture;
+    st.sampler = SamplerKind::Terrain;
+    st.wireframe = plan.fill == FillMode::Wireframe;
+    DeviceTexture* bound = nullptr;   // a block without a texture of its own keeps the last one
+    for (const TerrainDrawItem& item : plan.terrain) {
+        if (item.mesh == nullptr) continue;
+        if (item.texture == TerrainTexture::Block) {
+            bound = m_land.m_blockTextures.at(std::size_t(item.block)).get();
+        } else if (item.texture == TerrainTexture::LoRes) {
+            bound = m_land.m_loResTextures.at(std::size_t(item.loResIndex)).get();
+        }
+        if (item.texCoordSet >= 0) st.texCoordSet = item.texCoordSet;
+        // A low-resolution texture holds the 64 x 64 tiles of many blocks; the block samples
+        // its own tile only, or the neighbouring tiles (often sea, transparent) would show as
+        // a line along its border.
+        st.clampTexCoords = st.texCoordSet == 0 && bound != nullptr;
+        if (st.clampTexCoords) {
+            const TLndBlock& record = m_land.blocks()[std::size_t(item.block)];
+            st.texClamp = tileTexClamp(std::int32_t(record.LoResX), std::int32_t(record.LoResY), 64, 64,
+                                       int(bound->width()), int(bound->height()));
+        }
+        gl.drawMesh(*item.mesh, bound, st);
+    }
+
+    if (plan.cursorModel.visible && m_cursor.loaded()) drawCursorModel(plan.cursorModel.world);
+
+    if (plan.brushSphere.visible && plan.brushSphereMesh != nullptr) {
+        // A new radius made a new sphere, possibly where the old one was.
+        const int radius = m_view.m_sphere.radius();
+        if (m_drawnSphere != nullptr && (m_drawnSphere != plan.brushSphereMesh || m_drawnSphereRadius != radius)) {
+            gl.forget(m_drawnSphere);
+        }
+        m_drawnSphere = plan.brushSphereMesh;
+        m_drawnSphereRadius = radius;
+        DrawState sphere;
+        sphere.colourOp = ColourOp::SelectTexture;
+        sphere.sampler = SamplerKind::Linear;
+        sphere.wireframe = true;
+        gl.setWorld(plan.brushSphere.world);
+        gl.drawMesh(*plan.brushSphereMesh, nullptr, sphere);
+        gl.setWorld(matrixIdentity());
+    }
+}
+
+HostResult CRFrame::render() {
+    prepareInput();
+    takeScriptedPose();
+    // The brush steps with the keys polled at the start of the frame, on the block picked in
+    // the previous one, and before the plan names any mesh the step replaces.
+    if (m_land.m_loaded) {
+        CViewNavigator keysOnly;
+        applyBrushKeys(pollKeys(m_view.m_keys, m_input.keyDown, keysOnly));
+    }
+    if (m_script) {
+        m_view.m_navigator.m_forward -= m_script->flyForward;
+        m_view.m_navigator.m_rotation += m_script->flyTurn;
+    }
+    m_view.frame(m_land, m_input, m_plan);
+    const FramePlan& plan = m_plan;
+    drawPlan(plan);
+
+    std::string status;
+    for (const StatusLine& line : plan.status) {
+        if (!status.empty()) status += "   ";
+        status += line.text;
+    }
+    if (status != m_status) {
+        m_status = std::move(status);
+        emit statusTextChanged(QString::fromStdString(m_status));
+    }
+    return kHostOk;
+}
+
+}  // namespace lnd
