@@ -162,6 +162,14 @@ TEST_F(CountryDialogs, BlockEditorPaintsOnMovesAndWritesOnOkOnly) {
     EXPECT_EQ(messages.entries().back().text, kApplyBlockQuestion);
     EXPECT_EQ(dialog.editor().block(), land.blockRecordAt(10, 11));
     mouse(centre, QEvent::MouseMove, {10, 10}, Qt::LeftButton);
+    // On the land's -x edge there is no block above: a double click keeps the block, and
+    // dropping the painting was the answer.
+    messages.scriptAnswers({false});
+    mouse(named<QWidget>(dialog, QStringLiteral("Above")), QEvent::MouseButtonDblClick, {5, 5}, Qt::LeftButton);
+    EXPECT_EQ(dialog.neighbour(0).block(), -1);
+    EXPECT_EQ(dialog.editor().block(), land.blockRecordAt(10, 11));
+    EXPECT_FALSE(dialog.editor().pending());
+    mouse(centre, QEvent::MouseMove, {10, 10}, Qt::LeftButton);
     named<QPushButton>(dialog, QStringLiteral("Cancel"))->click();
     EXPECT_EQ(dialog.result(), QDialog::Rejected);
     EXPECT_FALSE(land.m_modified);
