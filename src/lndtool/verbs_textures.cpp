@@ -9,6 +9,7 @@
 #include "codec/dxt3.h"
 #include "codec/image_readers.h"
 #include "codec/texture_compressor.h"
+#include "codec/pixel_swizzle.h"
 
 #include <cctype>
 #include <cstring>
@@ -63,14 +64,7 @@ int runDecompress(const Args& args) {
     if (dds.kind == lnd::DdsKind::Dxt3) {
         lnd::decodeDxt3Image(dds.data.data(), dds.width, dds.height, image.pixels(), image.pitch());
     } else {
-        for (std::size_t i = 0; i < dds.data.size(); i += 4) {
-            const std::uint8_t* t = &dds.data[i];
-            std::uint8_t* p = image.pixels() + i;
-            p[0] = t[3];
-            p[1] = t[2];
-            p[2] = t[1];
-            p[3] = t[0];
-        }
+        lnd::reversePixelBytes(dds.data.data(), image.pixels(), dds.data.size() / 4);
     }
     const std::vector<std::uint8_t> file = ext == ".png" ? lnd::encodePng(image) : lnd::encodeBmp(image, 32);
     if (file.empty()) return inputError(in + ": cannot encode the picture");
