@@ -4,6 +4,7 @@
 #include "vostrel/dialog_bar.h"
 #include "vostrel/left_view.h"
 #include "vostrel/main_window.h"
+#include "vostrel/shell_dialogs.h"
 #include "vostrel/shell_messages.h"
 #include "vostrel/shell_texts.h"
 #include "support/land_builder.h"
@@ -152,17 +153,17 @@ protected:
         frames(2);
         const QImage image = view->grabFramebuffer();
         const qreal dpr = view->devicePixelRatio();
-        auto land = [&](int x, int y) {
+        auto isLand = [&](int x, int y) {
             const QRgb p = image.pixel(int(x * dpr), int(y * dpr));
             return !(qRed(p) < 8 && qAbs(qGreen(p) - 0x80) < 8 && qBlue(p) > 0xF0);
         };
         QPoint local(-1, -1);
         for (int y = view->height() - 40; y > 40 && local.x() < 0; y -= 10)
             for (int x = view->width() / 2; x < view->width() - 40 && local.x() < 0; x += 10)
-                if (land(x, y) && land(x - 30, y) && land(x + 30, y) && land(x, y - 30) && land(x, y + 30)) local = QPoint(x, y);
+                if (isLand(x, y) && isLand(x - 30, y) && isLand(x + 30, y) && isLand(x, y - 30) && isLand(x, y + 30)) local = QPoint(x, y);
         EXPECT_GE(local.x(), 0) << "no land on screen";
         QCursor::setPos(view->mapToGlobal(local));
-        for (int i = 0; i < 100 && this->land->m_cursorBlock == -1; ++i) frames(1);
+        for (int i = 0; i < 100 && land->m_cursorBlock == -1; ++i) frames(1);
         return local;
     }
 
@@ -351,6 +352,22 @@ TEST_F(Shell, DialogBarResetsAndClampsTheLevel) {
     EXPECT_EQ(land->m_brushRadius, 80);
     EXPECT_EQ(bar->levelField()->text(), QStringLiteral("000"));
     EXPECT_EQ(land->m_levelValue, 255);
+
+    // Land statistics show the loaded land's counts.
+    CSta stats(*land, frame.get());
+    const QList<QLineEdit*> fields = stats.findChildren<QLineEdit*>();
+    ASSERT_EQ(fields.size(), 5);
+    EXPECT_EQ(fields[0]->text().toStdString(), landPath);
+    EXPECT_EQ(fields[1]->text(), QStringLiteral("9"));
+    for (QLineEdit* f : fields) EXPECT_TRUE(f->isReadOnly());
+    if (const char* shots = std::getenv("LND_SHOT_DIR")) {
+        CAboutDlg about(frame.get());
+        about.show();
+        stats.show();
+        QTest::qWait(100);
+        about.grab().save(QString::fromLatin1(shots) + QStringLiteral("/about.png"));
+        stats.grab().save(QString::fromLatin1(shots) + QStringLiteral("/stats.png"));
+    }
 }
 
 TEST_F(Shell, CopyCoordsAndHelpFailure) {
