@@ -18,6 +18,7 @@
 #include <QDesktopServices>
 #include <QDir>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QLabel>
 #include <QListWidget>
 #include <QMenu>
@@ -435,7 +436,13 @@ QString CMainFrame::runFileDialog(const QString& title, const QString& filter, b
     dialog.setAcceptMode(save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
     dialog.setFileMode(save ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
     m_view->pauseHost(true);
-    const bool chosen = dialog.exec() == QDialog::Accepted && !dialog.selectedFiles().isEmpty();
+    bool chosen = dialog.exec() == QDialog::Accepted && !dialog.selectedFiles().isEmpty();
+    // A save asks before it makes a new file as well as before it replaces one.
+    if (chosen && save && !QFileInfo::exists(dialog.selectedFiles().front())) {
+        const QString name = QDir::toNativeSeparators(dialog.selectedFiles().front());
+        chosen = m_messages.question((name + QStringLiteral("\nThis file does not exist.\nDo you want to create it?")).toStdString(),
+                                     title.toStdString(), QuestionButtons::YesNo);
+    }
     m_view->pauseHost(false);
     return chosen ? dialog.selectedFiles().front() : QString();
 }

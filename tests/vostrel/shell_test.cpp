@@ -242,9 +242,12 @@ TEST_F(Shell, EditSaveAndReopenThroughTheWindow) {
     const std::string saved = dir.file("saved.lnd");
     QString title;
     answerFileDialog(QString::fromStdString(saved), &title);
+    BoxSeen create;
+    answerBox(QMessageBox::Yes, &create);
     pointerAway();
     frame->action(ID_FILE_SAVEAS)->trigger();
     EXPECT_EQ(title, QStringLiteral("File Save"));
+    EXPECT_TRUE(create.text.endsWith(QStringLiteral("This file does not exist.\nDo you want to create it?")));
     ASSERT_TRUE(fs::exists(saved));
     EXPECT_EQ(frame->windowTitle().toStdString(), saved);
     EXPECT_FALSE(land->m_modified);
@@ -391,6 +394,9 @@ TEST_F(Shell, CopyCoordsAndHelpFailure) {
         EXPECT_EQ(box.icon, QMessageBox::NoIcon);
         EXPECT_EQ(box.title, QStringLiteral("Vostrel"));
     }
+    // The fixture destroys the window without a close event: a modified land asks nothing
+    // then (a box here would never be answered).
+    land->m_modified = true;
 }
 
 TEST_F(Shell, ClosingKeepsUnsavedEditsUnlessSavedOrDiscarded) {
@@ -440,6 +446,17 @@ TEST_F(Shell, ClosingKeepsUnsavedEditsUnlessSavedOrDiscarded) {
     EXPECT_FALSE(box.text.isEmpty());
     EXPECT_FALSE(land->m_modified);
     EXPECT_TRUE(std::equal(noise.begin(), noise.end(), &land->noiseMap()->Values[0][0]));
+
+    // A save that cannot be written says so; the land stays modified and the title stays.
+    land->m_modified = true;
+    const std::string goodPath = land->m_landPath;
+    land->m_landPath = dir.file("island.lnd/inside-a-file.lnd");
+    answerBox(QMessageBox::Ok, &box);
+    frame->action(ID_FILE_SAVE)->trigger();
+    EXPECT_TRUE(box.text.startsWith(QStringLiteral("Problems saving the file "))) << box.text.toStdString();
+    EXPECT_TRUE(land->m_modified);
+    EXPECT_EQ(frame->windowTitle(), title);
+    land->m_landPath = goodPath;
 
     // No at the closing question closes without saving.
     land->m_modified = true;
