@@ -80,9 +80,6 @@ public:
 
 signals:
     void statusTextChanged(const QString& text);
-    // The user wants the modified land saved before the end; handled before the land's
-    // meshes go, so the save can still fold their heights back.
-    void saveAsRequested();
     // The user asked for the context menu at this screen position.
     void contextMenuRequested(const QPoint& globalPos);
     // The land's cells or history changed (brush step, undo, deletion, level, import).

@@ -170,7 +170,13 @@ protected:
     // Opens the view's context menu at `local` and chooses the item with mnemonic `key`.
     void contextCommand(const QPoint& local, char key) {
         CRFrame* view = frame->renderView();
-        whenShown<QMenu>([key](QMenu* menu) { QTest::keyClick(menu, key); });
+        whenShown<QMenu>([key](QMenu* menu) {
+            if (const char* shots = std::getenv("LND_SHOT_DIR")) {
+                menu->grab().save(QString::fromLatin1(shots) + QStringLiteral("/context_") + QChar::fromLatin1(key) +
+                                  QStringLiteral(".png"));
+            }
+            QTest::keyClick(menu, key);
+        });
         QContextMenuEvent event(QContextMenuEvent::Mouse, local, view->mapToGlobal(local));
         QApplication::sendEvent(view, &event);
     }
