@@ -233,11 +233,18 @@ void CRFrame::paintGL() {
 
 void CRFrame::showHostMessage(const std::string& caption, const std::string& text, MessageIcon icon) {
     QPointer<QWidget> owner(isVisible() ? this : nullptr);
-    QTimer::singleShot(0, [owner, caption, text, icon] {
+    auto show = [owner, caption, text, icon] {
         QMessageBox box(icon == MessageIcon::Error ? QMessageBox::Critical : QMessageBox::Warning,
                         QString::fromStdString(caption), QString::fromStdString(text), QMessageBox::Ok, owner.data());
         box.exec();
-    });
+    };
+    // Outside a frame (start-up, the device dialog) the box is shown at once, since the
+    // program may end right after it.
+    if (ShellMessages::insideGlCallback()) {
+        QTimer::singleShot(0, show);
+    } else {
+        show();
+    }
 }
 
 // ---- Input --------------------------------------------------------------------------------
