@@ -379,7 +379,7 @@ TEST_F(Shell, DialogBarResetsAndClampsTheLevel) {
     }
 }
 
-TEST_F(Shell, CopyCoordsAndHelpFailure) {
+TEST_F(Shell, CopyCoordsHelpFailureAndPostedBoxes) {
     ASSERT_TRUE(frame->openLand(landPath));
     const QPoint at = pointAtLand();
     const glm::vec3 picked = frame->renderView()->pickedPoint();
@@ -400,6 +400,18 @@ TEST_F(Shell, CopyCoordsAndHelpFailure) {
         EXPECT_EQ(box.icon, QMessageBox::NoIcon);
         EXPECT_EQ(box.title, QStringLiteral("Vostrel"));
     }
+    // A box raised inside a frame waits for the event loop instead of running one there.
+    {
+        ShellMessages::GlCallbackScope insideFrame;
+        messages.plain("ERROR IN LOADING TEXTURE, error =test");
+        EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
+    }
+    BoxSeen posted;
+    answerBox(QMessageBox::Ok, &posted);
+    for (int i = 0; i < 100 && posted.text.isEmpty(); ++i) QTest::qWait(10);
+    EXPECT_EQ(posted.text, QStringLiteral("ERROR IN LOADING TEXTURE, error =test"));
+    EXPECT_EQ(posted.icon, QMessageBox::NoIcon);
+
     // The fixture destroys the window without a close event: a modified land asks nothing
     // then (a box here would never be answered).
     land->m_modified = true;
