@@ -22,6 +22,7 @@
 #include <QClipboard>
 #include <QContextMenuEvent>
 #include <QDir>
+#include <QLabel>
 #include <QFileDialog>
 #include <QLineEdit>
 #include <QListWidget>
@@ -33,6 +34,10 @@
 #include <QSplitter>
 #include <QTest>
 #include <QTimer>
+
+#if defined(LND_HAVE_XKB)
+#include <X11/XKBlib.h>
+#endif
 
 #include <filesystem>
 #include <functional>
@@ -324,6 +329,21 @@ TEST_F(Shell, CommandStatesFollowLandModeAndPick) {
         EXPECT_FALSE(frame->action(id)->isEnabled()) << id;
     frames(2);
     EXPECT_TRUE(frame->action(ID_COPYCOORDS)->isEnabled());
+
+#if defined(LND_HAVE_XKB)
+    // The lock indicators follow the keyboard's lights.
+    auto* x11 = qApp->nativeInterface<QNativeInterface::QX11Application>();
+    if (QGuiApplication::platformName() == QStringLiteral("xcb")) ASSERT_NE(x11, nullptr);
+    if (x11 != nullptr && x11->display() != nullptr) {
+        Display* display = x11->display();
+        for (bool on : {true, false}) {
+            XkbLockModifiers(display, XkbUseCoreKbd, LockMask, on ? LockMask : 0);
+            XSync(display, False);
+            QTest::keyRelease(frame->windowHandle(), Qt::Key_CapsLock);
+            EXPECT_EQ(frame->lockIndicator(0)->text(), on ? QStringLiteral("CAP") : QString());
+        }
+    }
+#endif
 
     // A size change keeps every device object.
     const int builds = frame->renderView()->deviceObjectBuilds();
