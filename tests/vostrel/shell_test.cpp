@@ -333,7 +333,9 @@ TEST_F(Shell, CommandStatesFollowLandModeAndPick) {
 #if defined(LND_HAVE_XKB)
     // The lock indicators follow the keyboard's lights.
     auto* x11 = qApp->nativeInterface<QNativeInterface::QX11Application>();
-    if (QGuiApplication::platformName() == QStringLiteral("xcb")) ASSERT_NE(x11, nullptr);
+    if (QGuiApplication::platformName() == QStringLiteral("xcb")) {
+        ASSERT_NE(x11, nullptr);
+    }
     if (x11 != nullptr && x11->display() != nullptr) {
         Display* display = x11->display();
         for (bool on : {true, false}) {
