@@ -213,6 +213,7 @@ void CMainFrame::buildMenus() {
         }
         p.drawLine(2, 14, 14, 2);
     }));
+    wire->setIconVisibleInMenu(false);   // the menu shows its check mark instead
     QAction* sphere = add(view, ID_VIEW_SPHERE, "Sphere", "Show the brush sphere", [this](bool on) {
         m_view->terrainView().m_showBrushSphere = on;
     });

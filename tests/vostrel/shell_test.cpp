@@ -279,6 +279,14 @@ TEST_F(Shell, EditSaveAndReopenThroughTheWindow) {
     if (const char* shots = std::getenv("LND_SHOT_DIR")) {
         frames(3);
         frame->grab().save(QString::fromLatin1(shots) + QStringLiteral("/vostrel_editor.png"));
+        for (QAction* top : frame->menuBar()->actions()) {
+            QMenu* menu = top->menu();
+            menu->popup(frame->mapToGlobal(QPoint(0, 0)));
+            QTest::qWait(50);
+            menu->grab().save(QString::fromLatin1(shots) + QStringLiteral("/menu_") + top->text().remove(QLatin1Char('&')) +
+                              QStringLiteral(".png"));
+            menu->hide();
+        }
     }
 }
 
