@@ -466,7 +466,20 @@ HostResult CRFrame::render() {
         m_view.m_navigator.m_forward -= m_script->flyForward;
         m_view.m_navigator.m_rotation += m_script->flyTurn;
     }
+    // While a menu or dialog is open the pick stays where it was, so a command confirmed
+    // in a box acts on the block the user chose it for.
+    const bool keepPick = m_inputBlocked;
+    const glm::vec3 hitPoint = m_view.m_picker.m_hitPoint;
+    const int pickedBlock = m_view.m_picker.m_cursorBlock;
+    const std::int32_t cursorBlock = m_land.m_cursorBlock;
+    const std::array<float, 3> brushCentre = m_land.m_brushCentre;
     m_view.frame(m_land, m_input, m_plan);
+    if (keepPick) {
+        m_view.m_picker.m_hitPoint = hitPoint;
+        m_view.m_picker.m_cursorBlock = pickedBlock;
+        m_land.m_cursorBlock = cursorBlock;
+        m_land.m_brushCentre = brushCentre;
+    }
     const FramePlan& plan = m_plan;
     drawPlan(plan);
 

@@ -506,10 +506,22 @@ TEST_F(Shell, ClosingKeepsUnsavedEditsUnlessSavedOrDiscarded) {
     EXPECT_EQ(frame->windowTitle(), title);
     land->m_landPath = goodPath;
 
-    // No at the closing question closes without saving.
-    land->m_modified = true;
-    answerBox(QMessageBox::No);
+    // Yes at the closing question saves through File Save and closes; the compacted file
+    // is not opened again on the way out.
+    const QPoint at = pointAtLand();
+    answerBox(QMessageBox::Ok);
+    contextCommand(at, 'D');
+    ASSERT_TRUE(land->m_blocksDeleted);
+    pointerAway();
+    const std::string saved = dir.file("closing.lnd");
+    answerBox(QMessageBox::Yes);
+    answerFileDialog(QString::fromStdString(saved));
+    whenShown<QMessageBox>([](QMessageBox* create) { create->button(QMessageBox::Yes)->click(); });
     EXPECT_TRUE(frame->close());
+    EXPECT_EQ(land->numBlocks(), 9) << "not reopened";
+    const std::vector<std::uint8_t> bytes = lndtest::readBytes(saved);
+    ASSERT_GE(bytes.size(), sizeof(TLndHeader));
+    EXPECT_EQ(std::int32_t(reinterpret_cast<const TLndHeader*>(bytes.data())->NumBlocks), 9) << "eight blocks, stored plus one";
     EXPECT_EQ(lndtest::readBytes(landPath), original);
 }
 
