@@ -400,6 +400,16 @@ TEST_F(Shell, DialogBarResetsAndClampsTheLevel) {
     EXPECT_EQ(bar->levelField()->text(), QStringLiteral("255"));
     EXPECT_EQ(land->m_levelValue, 255);
 
+    // Choosing the land editor again keeps the brush selection and resets the bar.
+    frame->leftView()->list()->setCurrentRow(2);
+    bar->timesSlider()->setValue(4);
+    frame->action(ID_MODE_LANDEDITOR)->trigger();
+    EXPECT_EQ(frame->leftView()->list()->currentRow(), 2);
+    EXPECT_EQ(bar->timesSlider()->value(), 1);
+    EXPECT_EQ(land->m_brushTimes, 1);
+    bar->timesSlider()->setValue(7);
+    bar->radiusSlider()->setValue(33);
+
     // Opening the Edit menu resets the bar; the level value stays.
     QMenu* edit = frame->menuBar()->actions().at(1)->menu();
     emit edit->aboutToShow();
