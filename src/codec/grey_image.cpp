@@ -1,12 +1,9 @@
-// PNG decoding through stb_image (PNG only, compiled privately into this file) and grey PNG
-// encoding through libpng.
+// PNG decoding through stb_image, PNG only, compiled privately into this file.
 #include "codec/grey_image.h"
 
 #include "base/byte_order.h"
 #include "base/file_io.h"
 #include "codec/image_readers.h"
-
-#include <png.h>
 
 #include <algorithm>
 #include <cctype>
@@ -51,31 +48,6 @@ void toGrey(const Sample* samples, int comp, GreyImage& out) {
         const Sample* p = samples + k * std::size_t(comp);
         out.values[k] = comp >= 3 ? std::uint16_t(luminance(p[0], p[1], p[2])) : std::uint16_t(p[0]);
     }
-}
-
-// What libpng reports goes into the writer's state instead of standard error.
-struct PngWriteState {
-    std::vector<std::uint8_t>* out = nullptr;
-};
-
-void pngWrite(png_structp png, png_bytep data, png_size_t length) {
-    auto* state = static_cast<PngWriteState*>(png_get_io_ptr(png));
-    state->out->insert(state->out->end(), data, data + length);
-}
-void pngFlush(png_structp) {}
-void pngError(png_structp png, png_const_charp) { png_longjmp(png, 1); }
-void pngWarning(png_structp, png_const_charp) {}
-
-// Kept apart so that nothing of the caller lives across the jump point.
-bool writeGreyRows(png_structp png, png_infop info, PngWriteState* state, const GreyImage& image, png_bytepp rows) {
-    if (setjmp(png_jmpbuf(png)) != 0) return false;
-    png_set_write_fn(png, state, pngWrite, pngFlush);
-    png_set_IHDR(png, info, png_uint_32(image.width), png_uint_32(image.height), image.bits, PNG_COLOR_TYPE_GRAY,
-                 PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
-    png_write_info(png, info);
-    png_write_image(png, rows);
-    png_write_end(png, nullptr);
-    return true;
 }
 
 bool readHead(const std::string& path, std::uint8_t* head, std::size_t n) {
@@ -152,35 +124,6 @@ bool decodePngGrey(std::span<const std::uint8_t> bytes, GreyImage& out, std::str
     }
     out = std::move(img);
     return true;
-}
-
-std::vector<std::uint8_t> encodePngGrey(const GreyImage& image) {
-    if (image.empty() || (image.bits != 8 && image.bits != 16) ||
-        image.values.size() != std::size_t(image.width) * std::size_t(image.height))
-        return {};
-    std::vector<std::uint8_t> out;
-    PngWriteState state{&out};
-    png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, pngError, pngWarning);
-    if (png == nullptr) return {};
-    png_infop info = png_create_info_struct(png);
-    const std::size_t rowBytes = std::size_t(image.width) * std::size_t(image.bits / 8);
-    std::vector<std::uint8_t> rows(rowBytes * std::size_t(image.height));
-    for (std::size_t k = 0; k < image.values.size(); ++k) {
-        const std::uint16_t v = image.values[k];
-        if (image.bits == 8) {
-            rows[k] = std::uint8_t(std::min<std::uint16_t>(v, 255));
-        } else {   // PNG samples are big-endian
-            rows[2 * k] = std::uint8_t(v >> 8);
-            rows[2 * k + 1] = std::uint8_t(v);
-        }
-    }
-    std::vector<png_bytep> rowPointers(std::size_t(image.height));
-    for (std::size_t y = 0; y < rowPointers.size(); ++y) rowPointers[y] = rows.data() + y * rowBytes;
-
-    const bool ok = info != nullptr && writeGreyRows(png, info, &state, image, rowPointers.data());
-    png_destroy_write_struct(&png, info != nullptr ? &info : nullptr);
-    if (!ok) out.clear();
-    return out;
 }
 
 bool readGreyImageFile(const std::string& path, GreyImage& out, std::string& error) {

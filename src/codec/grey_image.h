@@ -1,8 +1,6 @@
-// One-channel pictures of 8 or 16 bits (heightmaps): PNG in and out, and BMP or TGA in
-// through the project's readers, colour reduced to its luminance.
-//
-// PNG is decoded by stb_image and written by libpng (stb_image_write cannot write 16-bit
-// samples). Every reader checks the picture's sides from its header before it allocates.
+// One-channel pictures of 8 or 16 bits (heightmaps) read from PNG (through stb_image), BMP
+// or TGA (through the project's readers), colour reduced to its luminance. Every reader checks
+// the picture's sides from its header before it allocates. The writer is in png_writer.h.
 #pragma once
 
 #include "codec/image.h"
@@ -41,10 +39,6 @@ std::string greySizeProblem(long long width, long long height);
 // pictures of any bit depth (palettes are looked up, low bit depths scaled up to 8 bits);
 // 16-bit files keep their 16 bits. Alpha is ignored. False with `error` set on failure.
 bool decodePngGrey(std::span<const std::uint8_t> bytes, GreyImage& out, std::string& error);
-
-// A grey PNG of 8 or 16 bits, the whole file in memory; empty when the image is empty or
-// inconsistent.
-std::vector<std::uint8_t> encodePngGrey(const GreyImage& image);
 
 // Reads a PNG, BMP or TGA file (chosen by the extension, case ignored) into grey values.
 // BMP and TGA go through ReadImageFile; their palettes are looked up. False with `error`

@@ -5,7 +5,6 @@
 #include "base/file_io.h"
 #include "base/messages.h"
 #include "base/settings.h"
-#include "codec/grey_image.h"
 #include "codec/png_writer.h"
 #include "land/land.h"
 #include "land/land_settings.h"
@@ -177,7 +176,7 @@ int runRenderMap(const Args& args) {
     lnd::CImage32 picture;
     std::string error;
     if (!lnd::renderMapPicture(land, options, picture, error, progress)) return inputError(args.positional[0] + ": " + error);
-    const std::vector<std::uint8_t> png = lnd::encodePng(picture);
+    const std::vector<std::uint8_t> png = lnd::encodePngRgb(picture);
     if (png.empty()) return inputError("the PNG file could not be encoded");
     if (lnd::IoResult r = lnd::writeFileAtomic(args.get("o"), png); !r) return inputError(r.message);
     return kExitOk;
