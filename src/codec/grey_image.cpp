@@ -87,6 +87,19 @@ bool decodePngGrey(std::span<const std::uint8_t> bytes, GreyImage& out, std::str
         error = "the file is too large";
         return false;
     }
+    // The sides stand in the first chunk; read here so that an oversized picture is named as
+    // such (the decoder's own limit reports it as an unknown kind of file).
+    if (bytes.size() >= 24 && std::memcmp(bytes.data() + 12, "IHDR", 4) == 0) {
+        const auto side = [&](std::size_t at) {
+            return (std::uint32_t(bytes[at]) << 24) | (std::uint32_t(bytes[at + 1]) << 16) |
+                   (std::uint32_t(bytes[at + 2]) << 8) | std::uint32_t(bytes[at + 3]);
+        };
+        const std::uint32_t w = side(16), h = side(20);
+        if (std::string problem = greySizeProblem(w, h); !problem.empty()) {
+            error = problem;
+            return false;
+        }
+    }
     const auto* data = reinterpret_cast<const stbi_uc*>(bytes.data());
     const int length = int(bytes.size());
     int w = 0, h = 0, comp = 0;
