@@ -13,7 +13,6 @@
 #include "view/terrain_land.h"
 
 #include <cstdio>
-#include <filesystem>
 #include <memory>
 #include <unistd.h>
 
@@ -36,10 +35,6 @@ int openSettings(const Args& args, lnd::UserMessages& messages, std::unique_ptr<
     return kExitOk;
 }
 
-std::span<const std::uint8_t> textBytes(const std::string& text) {
-    return {reinterpret_cast<const std::uint8_t*>(text.data()), text.size()};
-}
-
 int runExport(const Verb& verb, const Args& args) {
     for (const char* name : {"fit", "exact", "min", "max", "settings"})
         if (args.has(name)) return usageError(verb, std::string("--") + name + " belongs to import");
@@ -54,17 +49,13 @@ int runExport(const Verb& verb, const Args& args) {
     lnd::CLand land;
     if (int rc = openLand(args.positional[1], land); rc != kExitOk) return rc;
     lnd::HeightmapPlacement placement;
-    const lnd::GreyImage picture = lnd::exportHeightmap(land, bits, &placement);
-    if (picture.empty()) return inputError(args.positional[1] + ": the land has no block on its grid");
-    const std::vector<std::uint8_t> png = lnd::encodePngGrey(picture);
-    if (png.empty()) return inputError("the PNG file could not be encoded");
+    std::string error;
     const std::string out = args.get("o");
-    if (lnd::IoResult r = lnd::writeFileAtomic(out, png); !r) return inputError(r.message);
+    if (!lnd::writeHeightmapFiles(land, out, bits, error, &placement))
+        return inputError(args.positional[1] + ": " + error);
     const std::string side = lnd::heightmapSidecarPath(out);
-    if (lnd::IoResult r = lnd::writeFileAtomic(side, textBytes(lnd::heightmapSidecarText(placement))); !r)
-        return inputError(r.message);
-    std::printf("%s: %d x %d pixels, %d bits, grid origin (%d, %d); placement in %s\n", out.c_str(), picture.width,
-                picture.height, bits, placement.gridX, placement.gridZ, side.c_str());
+    std::printf("%s: %d x %d pixels, %d bits, grid origin (%d, %d); placement in %s\n", out.c_str(), placement.columns,
+                placement.rows, bits, placement.gridX, placement.gridZ, side.c_str());
     return kExitOk;
 }
 
@@ -91,6 +82,7 @@ int runImport(const Verb& verb, const Args& args) {
     const std::string ext = lowerExtension(args.positional[2]);
     if (ext != ".png" && ext != ".bmp" && ext != ".tga") return usageError(verb, "the picture must be a .png, .bmp or .tga file");
 
+    const std::string picturePath = args.positional[2];
     lnd::StreamMessages messages("lndtool");
     std::unique_ptr<lnd::CSettings> settings;
     if (int rc = openSettings(args, messages, settings); rc != kExitOk) return rc;
@@ -99,22 +91,12 @@ int runImport(const Verb& verb, const Args& args) {
     if (int rc = openLand(args.positional[1], land); rc != kExitOk) return rc;
     if (settings) land.m_seaParms = lnd::readSeaParms(*settings);
 
-    const std::string picturePath = args.positional[2];
-    lnd::GreyImage picture;
-    std::string error;
-    if (!lnd::readGreyImageFile(picturePath, picture, error)) return inputError(picturePath + ": " + error);
     // The side file written by the export puts the picture back where it came from; fitting
     // ignores it.
-    const std::string side = lnd::heightmapSidecarPath(picturePath);
-    std::error_code ec;
-    if (options.fit != lnd::HeightmapFit::Fit && std::filesystem::is_regular_file(side, ec)) {
-        std::vector<std::uint8_t> bytes;
-        if (lnd::IoResult r = lnd::readWholeFile(side, bytes, 1 << 16); !r) return inputError(r.message);
-        lnd::HeightmapPlacement placement;
-        if (!lnd::parseHeightmapSidecar(std::string(bytes.begin(), bytes.end()), placement, error))
-            return inputError(side + ": " + error);
-        options.placement = placement;
-    }
+    lnd::GreyImage picture;
+    std::string error;
+    if (!lnd::readHeightmapFiles(picturePath, options.fit != lnd::HeightmapFit::Fit, picture, options.placement, error))
+        return inputError(picturePath + ": " + error);
 
     const lnd::HeightmapEdit edit = lnd::ApplyHeightmap(land, picture, options);
     if (!edit.ok) return inputError(picturePath + ": " + edit.error);

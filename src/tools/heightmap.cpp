@@ -1,11 +1,14 @@
 #include "tools/heightmap.h"
 
+#include "base/file_io.h"
+#include "codec/png_writer.h"
 #include "tools/altitude_brush.h"
 
 #include <algorithm>
 #include <cerrno>
 #include <cmath>
 #include <cstdlib>
+#include <filesystem>
 #include <sstream>
 
 namespace lnd {
@@ -215,6 +218,57 @@ GreyImage exportHeightmap(const CLand& land, int bits, HeightmapPlacement* place
                     std::uint16_t(cell->Altitude * scale);
     if (placement != nullptr) *placement = {grid.minX, grid.minZ, picture.height, picture.width};
     return picture;
+}
+
+bool writeHeightmapFiles(const CLand& land, const std::string& pngPath, int bits, std::string& error,
+                         HeightmapPlacement* placement) {
+    HeightmapPlacement at;
+    const GreyImage picture = exportHeightmap(land, bits, &at);
+    if (picture.empty()) {
+        error = bits != 8 && bits != 16 ? "a heightmap has 8 or 16 bits" : "the land has no block on its grid";
+        return false;
+    }
+    const std::vector<std::uint8_t> png = encodePngGrey(picture);
+    if (png.empty()) {
+        error = "the PNG file could not be encoded";
+        return false;
+    }
+    if (IoResult r = writeFileAtomic(pngPath, png); !r) {
+        error = r.message;
+        return false;
+    }
+    const std::string text = heightmapSidecarText(at);
+    if (IoResult r = writeFileAtomic(heightmapSidecarPath(pngPath),
+                                     {reinterpret_cast<const std::uint8_t*>(text.data()), text.size()});
+        !r) {
+        error = r.message;
+        return false;
+    }
+    if (placement != nullptr) *placement = at;
+    return true;
+}
+
+bool readHeightmapFiles(const std::string& picturePath, bool readSideFile, GreyImage& picture,
+                        std::optional<HeightmapPlacement>& placement, std::string& error) {
+    placement.reset();
+    if (!readGreyImageFile(picturePath, picture, error)) return false;
+    const std::string side = heightmapSidecarPath(picturePath);
+    std::error_code ec;
+    if (!readSideFile || !std::filesystem::is_regular_file(side, ec)) return true;
+    std::vector<std::uint8_t> bytes;
+    if (IoResult r = readWholeFile(side, bytes, 1 << 16); !r) {
+        error = r.message;
+        picture = GreyImage{};
+        return false;
+    }
+    HeightmapPlacement at;
+    if (!parseHeightmapSidecar(std::string(bytes.begin(), bytes.end()), at, error)) {
+        error = side + ": " + error;
+        picture = GreyImage{};
+        return false;
+    }
+    placement = at;
+    return true;
 }
 
 std::uint8_t heightmapAltitude(double value, std::uint32_t maxValue, int minAltitude, int maxAltitude) {

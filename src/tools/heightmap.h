@@ -38,6 +38,12 @@ bool parseHeightmapSidecar(const std::string& text, HeightmapPlacement& placemen
 // is neither 8 nor 16. `placement` (may be null) receives where the picture sits.
 GreyImage exportHeightmap(const CLand& land, int bits, HeightmapPlacement* placement = nullptr);
 
+// The export as the user asks for it: the picture written as a grey PNG and its side file
+// beside it, both atomically. False with `error` set (nothing half-written) when the land
+// holds no block on its grid or a file cannot be written.
+bool writeHeightmapFiles(const CLand& land, const std::string& pngPath, int bits, std::string& error,
+                         HeightmapPlacement* placement = nullptr);
+
 enum class HeightmapFit {
     Auto,    // one pixel per cell when the side file or the picture's size allows, else Fit
     Exact,   // one pixel per cell or refuse
@@ -60,6 +66,12 @@ struct HeightmapEdit {
     std::vector<int> changedBlocks;
     std::vector<BrushStroke::SavedCell> before;
 };
+
+// Reads a picture for import (PNG, BMP or TGA) and, unless `readSideFile` is false, the side
+// file beside it when there is one. False with `error` set on an unreadable picture or a
+// malformed side file.
+bool readHeightmapFiles(const std::string& picturePath, bool readSideFile, GreyImage& picture,
+                        std::optional<HeightmapPlacement>& placement, std::string& error);
 
 // The altitude a picture value gives: linear from 0..maxValue onto min..max, rounded to
 // nearest and limited to 0..255.
