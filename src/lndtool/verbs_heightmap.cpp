@@ -128,8 +128,8 @@ int runRenderMap(const Args& args) {
     lnd::MapPictureOptions options;
     if (args.has("size")) {
         long long v = 0;
-        if (!parseInt(args.get("size"), v) || v < 1 || v > lnd::kMaxImageSide)
-            return usageError(verb, "--size must be 1 to " + std::to_string(lnd::kMaxImageSide));
+        if (!parseInt(args.get("size"), v) || v < 1 || v > lnd::kMaxMapSide)
+            return usageError(verb, "--size must be 1 to " + std::to_string(lnd::kMaxMapSide));
         options.longerSide = int(v);
     }
     // Opened as the editor opens it, so the picture shows what the editor shows: edge flags

@@ -82,8 +82,8 @@ bool renderMapPicture(CLand& land, const MapPictureOptions& options, CImage32& o
         error = "the land has no block on its grid";
         return false;
     }
-    if (options.longerSide < 0 || options.longerSide > kMaxImageSide) {
-        error = "the picture size must be 1 to " + std::to_string(kMaxImageSide);
+    if (options.longerSide < 0 || options.longerSide > kMaxMapSide) {
+        error = "the picture size must be 1 to " + std::to_string(kMaxMapSide);
         return false;
     }
     int width = 0, height = 0;

@@ -27,6 +27,8 @@ struct OccupiedGrid {
 OccupiedGrid occupiedGrid(const CLand& land);
 
 inline constexpr int kDefaultMapSide = 4096;   // the default longer side's limit
+// The largest longer side asked for: one pixel per texel of a full 32 x 32 grid.
+inline constexpr int kMaxMapSide = 8192;
 
 struct MapPictureOptions {
     int longerSide = 0;   // pixels of the longer side; 0: one per texel, at most kDefaultMapSide
@@ -38,7 +40,7 @@ struct MapPictureOptions {
 // heightmap and the big-map dump lay them out, one 256 x 256 tile per occupied square at full
 // size. Box-filtered when scaled down, nearest texel when scaled up. `progress` (may be
 // empty) hears (blocks done, blocks in all) after every row of squares. False with `error`
-// set when the land holds no block on the grid or the size is not 1..kMaxImageSide.
+// set when the land holds no block on the grid or the size is not 1..kMaxMapSide.
 bool renderMapPicture(CLand& land, const MapPictureOptions& options, CImage32& out, std::string& error,
                       const std::function<void(int done, int total)>& progress = {});
 
