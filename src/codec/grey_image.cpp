@@ -50,12 +50,13 @@ void toGrey(const Sample* samples, int comp, GreyImage& out) {
     }
 }
 
-bool readHead(const std::string& path, std::uint8_t* head, std::size_t n) {
+// The first `n` bytes of a file: 0 read, 1 cannot open, 2 too short.
+int readHead(const std::string& path, std::uint8_t* head, std::size_t n) {
     std::FILE* f = std::fopen(path.c_str(), "rb");
-    if (f == nullptr) return false;
+    if (f == nullptr) return 1;
     const bool ok = std::fread(head, 1, n, f) == n;
     std::fclose(f);
-    return ok;
+    return ok ? 0 : 2;
 }
 
 std::string lowerExtensionOf(const std::string& path) {
@@ -157,10 +158,8 @@ bool readGreyImageFile(const std::string& path, GreyImage& out, std::string& err
     // The sides from the header first, so that an oversized picture is refused before the
     // reader allocates for it.
     std::uint8_t head[26] = {};
-    if (!readHead(path, head, ext == ".bmp" ? 26 : 18)) {
-        std::FILE* f = std::fopen(path.c_str(), "rb");
-        if (f != nullptr) std::fclose(f);
-        error = f == nullptr ? "cannot open the file" : "the file is too short to be a picture";
+    if (const int r = readHead(path, head, ext == ".bmp" ? 26 : 18); r != 0) {
+        error = r == 1 ? "cannot open the file" : "the file is too short to be a picture";
         return false;
     }
     long long w = 0, h = 0;

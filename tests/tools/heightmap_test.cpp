@@ -276,6 +276,11 @@ TEST(Heightmap, PicturesAreReadThroughTheirPalettesOrRefused) {
     greyBmp[54 + 4 + 0] = 0;   // palette entry 1 becomes pure red (blue, green, red, reserved)
     greyBmp[54 + 4 + 1] = 0;
     greyBmp[54 + 4 + 2] = 255;
+    // Uncompressed true-colour TGA, top row first: a grey and a pure green pixel.
+    std::vector<std::uint8_t> tga = {0, 0, 2, 0, 0, 0, 0, 0, 0, 0, 0, 0, 2, 0, 1, 0, 24, 0x20, 50, 50, 50, 0, 255, 0};
+    std::vector<std::uint8_t> hugeTga = tga;
+    hugeTga[12] = hugeTga[14] = 0x20;   // 20000 x 20000: 0x4E20
+    hugeTga[13] = hugeTga[15] = 0x4E;
     std::vector<std::uint8_t> oneBitBmp = greyBmp;
     oneBitBmp[28] = 1;   // bits per pixel
 
@@ -293,6 +298,9 @@ TEST(Heightmap, PicturesAreReadThroughTheirPalettesOrRefused) {
         {write("bit.png", libpngFile(8, 1, 1, PNG_COLOR_TYPE_GRAY, {0xA0})), true, {255, 0, 255, 0, 0, 0, 0, 0}, ""},
         {write("pal.bmp", greyBmp), true, {0, 76, 2, 3}, ""},
         {write("bit.bmp", oneBitBmp), false, {}, "unsupported BMP variant"},
+        {write("rgb.tga", tga), true, {50, 150}, ""},
+        {write("huge.tga", hugeTga), false, {}, "too large"},
+        {write("short.tga", {0, 0, 2}), false, {}, "too short"},
         {write("zero.png", withSides(0, 64)), false, {}, "no pixels"},
         {write("huge.png", withSides(100000, 100000)), false, {}, "too large"},
         {write("area.png", withSides(9000, 9000)), false, {}, "too large"},
