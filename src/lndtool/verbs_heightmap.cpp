@@ -166,9 +166,9 @@ int runRenderMap(const Args& args) {
 
 const VerbRegistrar kHeightmap(
     {"heightmap",
-     "heightmap export LAND -o HEIGHT.png [--bits 8|16] | heightmap import LAND PICTURE -o OUT.lnd [--fit|--exact] "
-     "[--min A --max B] [--settings FILE]",
-     "write the altitudes as a grey picture (one pixel per cell), or apply a PNG, BMP or TGA picture to them",
+     "heightmap export LAND -o HEIGHT.png [--bits 8|16]\n"
+     "       lndtool heightmap import LAND PICTURE -o OUT.lnd [--fit|--exact] [--min A --max B] [--settings FILE]",
+     "altitudes to a grey PNG, one pixel per cell; or a PNG, BMP or TGA picture onto them",
      {{"o", true}, {"bits", true}, {"fit", false}, {"exact", false}, {"min", true}, {"max", true}, {"settings", true}},
      2,
      3,
