@@ -80,6 +80,7 @@ int CLand::Load(const std::string& path) {
     m_seaParms = m_settings != nullptr ? readSeaParms(*m_settings) : SeaParms{};
     m_loaded = false;
     m_modified = false;
+    m_blocksDeleted = false;   // a new file has had nothing deleted yet
     m_strokes.clear();
     m_replaying = false;
     m_materialsExported = m_noiseExported = m_bumpExported = false;
