@@ -12,15 +12,20 @@
 #include "vostrel/country_view.h"
 #include "vostrel/edit_country_dialog.h"
 #include "vostrel/import_country_dialog.h"
+#include "vostrel/land_view.h"
+#include "vostrel/main_window.h"
+#include "base/settings.h"
 
 #include <gtest/gtest.h>
 
 #include <QApplication>
 #include <QLabel>
 #include <QListWidget>
+#include <QMenu>
 #include <QMouseEvent>
 #include <QPushButton>
 #include <QSlider>
+#include <QTimer>
 #include <QTreeWidget>
 
 #include <cstdlib>
@@ -279,4 +284,62 @@ TEST_F(CountryDialogs, ImportListsOtherLandsAndAppendsTheChosenCountry) {
     EXPECT_EQ(messages.entries().back().caption, kSetAllCaption);
     EXPECT_EQ(dialog.result(), QDialog::Accepted);
     for (const TLndBlock& b : land.blocks()) EXPECT_EQ(b.Cells[7][9].countryIndex(), 2);
+}
+
+// The editor window's context menu opens the dialog on the block the menu was opened over,
+// only in the land editor; OK and Cancel close it.
+TEST(CountryDialogsInWindow, ContextMenuOpensTheBlockDialog) {
+    if (std::getenv("DISPLAY") == nullptr) GTEST_SKIP() << "no display: run under xvfb-run";
+    application();
+    lndtest::TempDir dir;
+    lndtest::LandBuilder builder;
+    for (int gx = 0; gx < 2; ++gx) builder.block(10 + gx, 10);
+    const std::string path = builder.countries(2).materials(2).writeTo(dir.file("w.lnd"));
+    RecordingMessages messages;
+    CSettings settings(messages, dir.file("absent.settings.xml"));
+    CLand land;
+    land.m_messages = &messages;
+    land.m_settings = &settings;
+    CMainFrame frame(land, settings, messages);
+    frame.resize(800, 600);
+    frame.show();
+    ASSERT_TRUE(frame.openLand(path));
+    QAction* countries = frame.action(ID_BLOCKCOUNTRIES);
+    ASSERT_NE(countries, nullptr);
+    EXPECT_EQ(countries->text(), QStringLiteral("&Block countries..."));
+
+    const int block = land.blockRecordAt(11, 10);
+    land.m_cursorBlock = block;
+    frame.prepareContextMenu();
+    EXPECT_FALSE(countries->isEnabled());   // the viewer does not edit
+    frame.setEditMode(EditMode::LandEditor);
+    land.m_cursorBlock = block;
+    frame.prepareContextMenu();
+    ASSERT_TRUE(countries->isEnabled());
+    if (std::getenv("LND_SCREENSHOT_DIR") != nullptr) {
+        frame.contextMenu()->popup(frame.mapToGlobal(QPoint(400, 300)));
+        screenshot(*frame.contextMenu(), "context_menu");
+        frame.contextMenu()->hide();
+    }
+
+    for (const char* close : {"Cancel", "OK"}) {
+        SCOPED_TRACE(close);
+        int shownBlock = -2;
+        QString title;
+        QTimer::singleShot(0, [&] {
+            auto* dialog = qobject_cast<CBlockCountries*>(QApplication::activeModalWidget());
+            if (dialog == nullptr) return;
+            title = dialog->windowTitle();
+            shownBlock = dialog->editor().block();
+            if (std::string(close) == "OK") screenshot(*dialog, "block_countries_from_menu");
+            named<QPushButton>(*dialog, QString::fromLatin1(close))->click();
+        });
+        land.m_cursorBlock = -1;   // the pick may have moved; the menu's block counts
+        countries->trigger();
+        EXPECT_EQ(title, QStringLiteral("Block texture "));
+        EXPECT_EQ(shownBlock, block);
+        land.m_cursorBlock = block;
+        frame.prepareContextMenu();
+    }
+    EXPECT_FALSE(land.m_modified);
 }
