@@ -231,8 +231,11 @@ int runEdit(const Args& args) {
     }
     std::vector<EditCommand> commands;
     ScriptError bad;
-    if (!parseEditScript(text, commands, bad))
-        return inputError(source + ": line " + std::to_string(bad.line) + ": " + bad.message);
+    if (!parseEditScript(text, commands, bad)) {
+        const int rc = inputError(source + ": line " + std::to_string(bad.line) + ": " + bad.message);
+        std::fprintf(stderr, "commands, one a line:\n%s", editScriptSyntax());
+        return rc;
+    }
 
     EditSession s;
     if (int rc = s.open(args); rc != kExitOk) return rc;
