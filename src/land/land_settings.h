@@ -16,4 +16,8 @@ bool readDebugVideoSetting(CSettings& settings);
 // default when empty.
 SeaParms readSeaParms(CSettings& settings);
 
+// Everything a load takes from the settings: the sea parameters, "debug", "debugVideo" and
+// "exportRoot".
+LandSettings landSettingsFrom(CSettings& settings);
+
 }  // namespace lnd

@@ -104,7 +104,7 @@ void CTerrainView::buildDrawList(CLand& land, std::vector<TerrainDrawItem>& item
 
             if (lod == LodFull) {
                 land.m_textureError.clear();
-                const bool missing = !land.m_blockTextures.exists() || !land.m_blockTextures.has(std::size_t(n));
+                const bool missing = !land.textures().blocks().exists() || !land.textures().blocks().has(std::size_t(n));
                 if (missing && !m_textureFailed[std::size_t(n)] && m_synthesize) {
                     m_synthesize(land, n);
                     if (!land.m_textureError.empty()) {
@@ -114,7 +114,7 @@ void CTerrainView::buildDrawList(CLand& land, std::vector<TerrainDrawItem>& item
                         if (land.m_messages) land.m_messages->error(kTextureErrorText + land.m_textureError);
                     }
                 }
-                if (land.m_blockTextures.has(std::size_t(n))) {
+                if (land.textures().blocks().has(std::size_t(n))) {
                     item.texture = TerrainTexture::Block;
                     item.texCoordSet = 1;
                 }

@@ -61,8 +61,8 @@ DeviceStates deviceStatesFor(const LandBounds& bounds);
 
 // Which texture a terrain block is drawn with.
 enum class TerrainTexture {
-    Block,       // the block's synthesised texture (m_blockTextures), coordinate set 1
-    LoRes,       // low-resolution texture loResIndex (m_loResTextures), coordinate set 0
+    Block,       // the block's synthesised texture (the land's block textures), coordinate set 1
+    LoRes,       // low-resolution texture loResIndex (the land's low-resolution textures), coordinate set 0
     Unchanged,   // whatever the previous block left bound
 };
 

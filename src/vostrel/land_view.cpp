@@ -248,7 +248,7 @@ void CRFrame::applyBrushKeys(BrushKeys keys) {
         m_beforeBrush[k] = m_view.m_mesh.mesh(b, MeshLevel::Full);
         m_beforeBrush[k + 1] = m_view.m_mesh.mesh(b, MeshLevel::Medium);
         m_beforeBrush[k + 2] = m_view.m_mesh.mesh(b, MeshLevel::Low);
-        m_beforeBrush[k + 3] = m_land.m_blockTextures.at(std::size_t(b)).get();
+        m_beforeBrush[k + 3] = m_land.textures().blocks().at(std::size_t(b)).get();
     }
     auto step = [&](int mode) {
         for (int b : ApplyBrush(m_land, m_view.m_mesh, mode)) {
@@ -304,9 +304,9 @@ void CRFrame::drawPlan(const FramePlan& plan) {
     for (const TerrainDrawItem& item : plan.terrain) {
         if (item.mesh == nullptr) continue;
         if (item.texture == TerrainTexture::Block) {
-            bound = m_land.m_blockTextures.at(std::size_t(item.block)).get();
+            bound = m_land.textures().blocks().at(std::size_t(item.block)).get();
         } else if (item.texture == TerrainTexture::LoRes) {
-            bound = m_land.m_loResTextures.at(std::size_t(item.loResIndex)).get();
+            bound = m_land.textures().loRes().at(std::size_t(item.loResIndex)).get();
         }
         if (item.texCoordSet >= 0) st.texCoordSet = item.texCoordSet;
         // A low-resolution texture holds the 64 x 64 tiles of many blocks; the block samples

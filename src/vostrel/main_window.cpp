@@ -66,7 +66,7 @@ void CMainFrame::saveAs() {
                                                       QString::fromStdString(m_land.m_landPath),
                                                       QStringLiteral("B&W Land File (*.lnd)"));
     if (!path.isEmpty()) {
-        m_land.Save(path.toStdString(), 0);
+        m_land.Save(path.toStdString(), SaveKind::Full);
     }
 }
 

@@ -84,7 +84,7 @@ TEST(LandSave, UneditedLoadAndQuickSaveWritesTheSameBytes) {
     const std::string in = inLineLand().writeTo(dir.file("in.lnd"));
     Session s;
     ASSERT_EQ(s.open(in), 0);
-    ASSERT_EQ(s.land.Save(dir.file("out.lnd"), 1), 0);
+    ASSERT_EQ(s.land.Save(dir.file("out.lnd"), SaveKind::Quick), SaveKind::Full);
     EXPECT_EQ(readBytes(dir.file("out.lnd")), readBytes(in));
     EXPECT_TRUE(s.messages.entries().empty());
     EXPECT_FALSE(s.land.m_modified);
@@ -92,7 +92,7 @@ TEST(LandSave, UneditedLoadAndQuickSaveWritesTheSameBytes) {
     // And again from the saved file: saving is a fixed point.
     Session again;
     ASSERT_EQ(again.open(dir.file("out.lnd")), 0);
-    ASSERT_EQ(again.land.Save(dir.file("out2.lnd"), 1), 0);
+    ASSERT_EQ(again.land.Save(dir.file("out2.lnd"), SaveKind::Quick), SaveKind::Full);
     EXPECT_EQ(readBytes(dir.file("out2.lnd")), readBytes(in));
 }
 
@@ -120,7 +120,7 @@ TEST(LandSave, FoldsMeshHeightsAndDiagonalsBackIntoTheCells) {
     }
     ASSERT_GE(seen, 4);   // an inner vertex belongs to four to eight triangles
     s.land.m_modified = true;
-    ASSERT_EQ(s.land.Save(dir.file("out.lnd"), 1), 0);
+    ASSERT_EQ(s.land.Save(dir.file("out.lnd"), SaveKind::Quick), SaveKind::Full);
 
     Session back;
     ASSERT_EQ(back.open(dir.file("out.lnd")), 0);
@@ -148,7 +148,7 @@ TEST(LandSave, DiagonalComesFromTheTrianglesNotTheirOrder) {
     s.mesh.BuildAllMeshes();
     for (auto& row : b.Cells)   // cells back as loaded; only the mesh knows the change
         for (TLndCell& c : row) c.CellFlags = std::uint16_t(c.CellFlags ^ kSplit);
-    ASSERT_EQ(s.land.Save(dir.file("out.lnd"), 1), 0);
+    ASSERT_EQ(s.land.Save(dir.file("out.lnd"), SaveKind::Quick), SaveKind::Full);
 
     Session back;
     ASSERT_EQ(back.open(dir.file("out.lnd")), 0);
@@ -171,7 +171,7 @@ TEST(LandSave, ClampsEveryCountryIndexAndKeepsTheOtherBits) {
     s.land.blocks()[1].Cells[16][16].CellFlags = std::uint16_t(kWater | kSplit | 9);
     s.land.blocks()[2].Cells[0][0].CellFlags = std::uint16_t(kCoast | 15);
     s.mesh.ReleaseBlockMeshes(2);   // a block without meshes is clamped as well
-    ASSERT_EQ(s.land.Save(dir.file("out.lnd"), 1), 0);
+    ASSERT_EQ(s.land.Save(dir.file("out.lnd"), SaveKind::Quick), SaveKind::Full);
     LndView v;
     const std::vector<std::uint8_t> out = readBytes(dir.file("out.lnd"));
     ASSERT_TRUE(v.open(out));
@@ -188,7 +188,7 @@ TEST(LandSave, EditSurvivesSaveAndLoad) {
     const int changed[] = {0};
     s.mesh.RebuildBlocks(changed, s.land.blocks());
     s.land.m_modified = true;
-    ASSERT_EQ(s.land.Save(dir.file("in.lnd"), 1), 0);   // over the opened file
+    ASSERT_EQ(s.land.Save(dir.file("in.lnd"), SaveKind::Quick), SaveKind::Full);   // over the opened file
     Session back;
     ASSERT_EQ(back.open(in), 0);
     EXPECT_EQ(back.land.blocks()[0].Cells[5][6].Altitude, 201);
@@ -204,7 +204,7 @@ TEST(LandSave, CompactingSaveRenumbersInGridOrderAndLeavesTheLandAsHeld) {
     s.land.m_cursorBlock = 0;   // delete block number 1
     ASSERT_TRUE(DeleteCursorBlock(s.land, s.mesh));
     EXPECT_TRUE(s.land.m_blocksDeleted);
-    ASSERT_EQ(s.land.Save(dir.file("out.lnd"), 1), 0);
+    ASSERT_EQ(s.land.Save(dir.file("out.lnd"), SaveKind::Quick), SaveKind::Full);
 
     const std::vector<std::uint8_t> out = readBytes(dir.file("out.lnd"));
     LndView v;
@@ -233,8 +233,8 @@ TEST(LandSave, LowResolutionRecordsFollowTheirTexturesOrKeepTheirBytes) {
     const std::vector<std::uint8_t> original = readBytes(in);
     Session s;
     ASSERT_EQ(s.open(in), 0);
-    s.land.m_loResTextures.release(2);   // a texture the device could not make
-    ASSERT_EQ(s.land.Save(dir.file("out.lnd"), 0), 0);   // full save: both tiles refreshed
+    s.land.textures().loRes().release(2);   // a texture the device could not make
+    ASSERT_EQ(s.land.Save(dir.file("out.lnd"), SaveKind::Full), 0);   // full save: both tiles refreshed
     EXPECT_EQ(s.messages.texts(), std::vector<std::string>{"Fails to get surfaceLevel 0"});
 
     const std::vector<std::uint8_t> out = readBytes(dir.file("out.lnd"));
@@ -252,7 +252,7 @@ TEST(LandSave, LowResolutionRecordsFollowTheirTexturesOrKeepTheirBytes) {
         }
     EXPECT_TRUE(tilesChanged);
     // Synthesised tiles are on the device, so the next quick save writes them again.
-    ASSERT_EQ(s.land.Save(dir.file("out2.lnd"), 1), 0);
+    ASSERT_EQ(s.land.Save(dir.file("out2.lnd"), SaveKind::Quick), SaveKind::Full);
     EXPECT_EQ(readBytes(dir.file("out2.lnd")), out);
 }
 
@@ -274,9 +274,9 @@ TEST(LandSave, RecompressesA32BitTextureAndSkipsSurfacesOfAnotherSize) {
             p[0] = 255, p[1] = std::uint8_t(x ^ y), p[2] = std::uint8_t(y), p[3] = std::uint8_t(x);
         }
     ASSERT_EQ(DeviceTexture::create(128, 128, 1, TextureFormat::Dxt3, small), kDeviceOk);
-    s.land.m_loResTextures.set(0, TextureHandle(std::move(argb)));
-    s.land.m_loResTextures.set(1, TextureHandle(std::move(small)));
-    ASSERT_EQ(s.land.Save(dir.file("out.lnd"), 1), 0);
+    s.land.textures().loRes().set(0, TextureHandle(std::move(argb)));
+    s.land.textures().loRes().set(1, TextureHandle(std::move(small)));
+    ASSERT_EQ(s.land.Save(dir.file("out.lnd"), SaveKind::Quick), SaveKind::Full);
 
     CTextureCompressor compressor;
     ASSERT_EQ(compressor.Compress(expectedImage), 0);
@@ -293,8 +293,8 @@ TEST(LandSave, FailedSaveKeepsTheTargetAndTheModifiedFlag) {
     s.land.m_modified = true;
     std::filesystem::create_directory(dir.file("taken"));
     std::ofstream(dir.file("taken/keep")) << "x";
-    EXPECT_EQ(s.land.Save(dir.file("taken"), 1), -1);
-    EXPECT_EQ(s.land.Save(dir.file("missing/out.lnd"), 1), -1);
+    EXPECT_EQ(s.land.Save(dir.file("taken"), SaveKind::Quick), -1);
+    EXPECT_EQ(s.land.Save(dir.file("missing/out.lnd"), SaveKind::Quick), -1);
     EXPECT_EQ(s.messages.texts(), (std::vector<std::string>{"Problems saving the file ", "Problems saving the file "}));
     EXPECT_TRUE(s.land.m_modified);
     EXPECT_TRUE(std::filesystem::is_directory(dir.file("taken")));
@@ -308,8 +308,8 @@ TEST(LandSave, FailedSaveKeepsTheTargetAndTheModifiedFlag) {
 TEST(LandSave, WithoutALandWritesNothing) {
     TempDir dir;
     CLand land;
-    EXPECT_EQ(land.Save(dir.file("out.lnd"), 1), -1);
-    EXPECT_EQ(land.Save(dir.file("out.lnd"), 0), -1);
+    EXPECT_EQ(land.Save(dir.file("out.lnd"), SaveKind::Quick), -1);
+    EXPECT_EQ(land.Save(dir.file("out.lnd"), SaveKind::Full), -1);
     EXPECT_FALSE(std::filesystem::exists(dir.file("out.lnd")));
 }
 
@@ -339,18 +339,18 @@ TEST(LandLoad, RefusesBadFilesAndReleasesThePreviousLand) {
         Session s;
         ASSERT_EQ(s.open(dir.file("good.lnd")), 0);
         s.land.m_modified = true;
-        ASSERT_TRUE(s.land.m_loResTextures.exists());
+        ASSERT_TRUE(s.land.textures().loRes().exists());
         EXPECT_EQ(s.land.Load(path), -1);
         EXPECT_EQ(s.messages.texts(), std::vector<std::string>{"Error reading the file " + path});
         EXPECT_EQ(s.land.m_errorText, "Error reading the file " + path);
         EXPECT_FALSE(s.land.m_loaded);
         EXPECT_FALSE(s.land.m_modified);
         EXPECT_FALSE(s.land.hasImage());
-        EXPECT_FALSE(s.land.m_loResTextures.exists());
-        EXPECT_FALSE(s.land.m_blockTextures.exists());
+        EXPECT_FALSE(s.land.textures().loRes().exists());
+        EXPECT_FALSE(s.land.textures().blocks().exists());
         EXPECT_EQ(s.mesh.blockCount(), 0);
         EXPECT_EQ(s.mesh.mesh(0, MeshLevel::Full), nullptr);
-        EXPECT_EQ(s.land.Save(dir.file("after.lnd"), 1), -1);
+        EXPECT_EQ(s.land.Save(dir.file("after.lnd"), SaveKind::Quick), -1);
     }
     Session s;
     EXPECT_EQ(s.land.Load(dir.file("does-not-exist.lnd")), -1);
@@ -382,7 +382,7 @@ TEST(LandLoad, ReadsSeaParametersAndFlagsFromTheSettingsAndResetsState) {
     Session s;
     CSettings settings(s.messages, dir.file("settings.xml"), [](const std::string&) { return BrushBitmap{}; });
     s.land.m_settings = &settings;
-    s.land.m_strokes.push_front(BrushStroke{});
+    s.land.history().record(BrushStroke{});
     s.land.m_materialsExported = s.land.m_noiseExported = s.land.m_bumpExported = true;
     s.land.m_exportDir = "old/";
     const std::string path = inLineLand().writeTo(dir.file("in.lnd"));
@@ -397,7 +397,7 @@ TEST(LandLoad, ReadsSeaParametersAndFlagsFromTheSettingsAndResetsState) {
     EXPECT_EQ(s.land.m_exportRoot, "exp/");
     EXPECT_EQ(s.land.m_landPath, path);
     EXPECT_TRUE(s.land.m_exportDir.empty());
-    EXPECT_TRUE(s.land.m_strokes.empty());
+    EXPECT_TRUE(s.land.history().empty());
     EXPECT_FALSE(s.land.m_materialsExported || s.land.m_noiseExported || s.land.m_bumpExported);
     EXPECT_EQ(s.land.header()->NumBlocks, 4);
 }

@@ -98,7 +98,7 @@ TEST(AltitudeBrush, LevelSetsEveryVertexInsideAndIsNotRecorded) {
     EXPECT_EQ(h.block(0).Cells[8][9].CellFlags, kSplit);     // already 44: untouched
     EXPECT_EQ(h.block(0).Cells[10][8].Altitude, 44);
     EXPECT_EQ(h.block(0).Cells[11][8].Altitude, 100);
-    EXPECT_TRUE(h.land.m_strokes.empty());
+    EXPECT_TRUE(h.land.history().empty());
 
     RecordingMessages answers;
     answers.scriptAnswers({false});
@@ -143,18 +143,18 @@ TEST(AltitudeBrush, TouchesOnlyTheNineBlocksAndKeepsBordersWelded) {
 
 TEST(AltitudeBrush, DropsTheBlockTexturesOfChangedBlocksOnly) {
     HeldLand h(LandBuilder().block(5, 5).block(9, 9));
-    h.land.m_blockTextures.make(2);
+    h.land.textures().blocks().make(2);
     std::unique_ptr<DeviceTexture> a, b;
     ASSERT_EQ(DeviceTexture::create(4, 4, 1, TextureFormat::A8R8G8B8, a), kDeviceOk);
     ASSERT_EQ(DeviceTexture::create(4, 4, 1, TextureFormat::A8R8G8B8, b), kDeviceOk);
-    h.land.m_blockTextures.set(0, TextureHandle(std::move(a)));
-    h.land.m_blockTextures.set(1, TextureHandle(std::move(b)));
+    h.land.textures().blocks().set(0, TextureHandle(std::move(a)));
+    h.land.textures().blocks().set(1, TextureHandle(std::move(b)));
     const CBrushDef brush = ringBrush({1, 1, 1, 1, 1, 1, 1, 1, 1, 1});
     h.land.m_brush = &brush;
     aimAt(h, 0, 8, 8, 40);
     ApplyBrush(h.land, h.mesh, kBrushRaise);
-    EXPECT_FALSE(h.land.m_blockTextures.has(0));
-    EXPECT_TRUE(h.land.m_blockTextures.has(1));
+    EXPECT_FALSE(h.land.textures().blocks().has(0));
+    EXPECT_TRUE(h.land.textures().blocks().has(1));
 }
 
 TEST(AltitudeBrush, UndoGivesBackTheExactBytesAfterManySteps) {
@@ -169,7 +169,7 @@ TEST(AltitudeBrush, UndoGivesBackTheExactBytesAfterManySteps) {
         aimAt(h, int(rng() % 4), int(rng() % 17), int(rng() % 17), 10 + int(rng() % 150), 1 + int(rng() % 5));
         ApplyBrush(h.land, h.mesh, rng() % 2 ? kBrushRaise : kBrushLower);
     }
-    EXPECT_EQ(h.land.m_strokes.size(), 40u);
+    EXPECT_EQ(h.land.history().size(), 40u);
     EXPECT_NE(h.image(), start);
     for (int step = 0; step < 40; ++step) EXPECT_TRUE(UndoStroke(h.land, h.mesh));
     EXPECT_FALSE(UndoStroke(h.land, h.mesh));
@@ -185,15 +185,15 @@ TEST(AltitudeBrush, HeldKeysStepEveryFrameOnlyWithABrushAndABlock) {
     const CBrushDef brush = ringBrush({1, 1, 1, 1, 1, 1, 1, 1, 1, 1});
     aimAt(h, 0, 8, 8, 40);
     brushKeysFrame(h.land, h.mesh, {true, false}, nullptr);
-    EXPECT_TRUE(h.land.m_strokes.empty());
+    EXPECT_TRUE(h.land.history().empty());
     for (int frame = 0; frame < 10; ++frame) brushKeysFrame(h.land, h.mesh, {true, false}, &brush);
-    EXPECT_EQ(h.land.m_strokes.size(), 10u);
+    EXPECT_EQ(h.land.history().size(), 10u);
     EXPECT_EQ(h.block(0).Cells[8][8].Altitude, 110);
     EXPECT_EQ(h.land.m_brush, &brush);
     brushKeysFrame(h.land, h.mesh, {false, true}, &brush);
     EXPECT_EQ(h.block(0).Cells[8][8].Altitude, 109);
-    EXPECT_EQ(h.land.m_strokes.front().mode, kBrushLower);
+    EXPECT_EQ(h.land.history().newest().mode, kBrushLower);
     h.land.m_cursorBlock = -1;
     brushKeysFrame(h.land, h.mesh, {true, false}, &brush);
-    EXPECT_EQ(h.land.m_strokes.size(), 11u);
+    EXPECT_EQ(h.land.history().size(), 11u);
 }

@@ -92,8 +92,8 @@ TEST(Pipeline, OpeningBuildsGeometryOnceThenTheDeviceObjects) {
     EXPECT_EQ(calls, (std::vector<std::string>{"release", "geometry", "lores", "meshes"}));
     ASSERT_EQ(s.mesh.blockCount(), 64);
     for (int b = 0; b < 64; ++b) ASSERT_NE(s.mesh.mesh(b, MeshLevel::Full), nullptr) << b;
-    ASSERT_TRUE(s.land.m_loResTextures.exists());
-    for (std::size_t l = 0; l < s.land.numLoResTextures(); ++l) EXPECT_TRUE(s.land.m_loResTextures.has(l));
+    ASSERT_TRUE(s.land.textures().loRes().exists());
+    for (std::size_t l = 0; l < s.land.numLoResTextures(); ++l) EXPECT_TRUE(s.land.textures().loRes().has(l));
 
     // A second land: the bounds are its own, not widened from the first one's.
     calls.clear();
@@ -114,7 +114,7 @@ TEST(Pipeline, UneditedQuickSavesGiveTheFileBack) {
     const std::string sample = sampleLand(dir);
     {
         Opened s(sample);
-        ASSERT_EQ(s.land.Save(dir.file("quick.lnd"), 1), 0);
+        ASSERT_EQ(s.land.Save(dir.file("quick.lnd"), SaveKind::Quick), SaveKind::Full);
         EXPECT_EQ(readBytes(dir.file("quick.lnd")), readBytes(sample));
         EXPECT_TRUE(s.messages.entries().empty());
     }
@@ -126,11 +126,11 @@ TEST(Pipeline, UneditedQuickSavesGiveTheFileBack) {
     const std::string built = b.writeTo(dir.file("built.lnd"));
     {
         Opened s(built);
-        ASSERT_EQ(s.land.Save(dir.file("gen1.lnd"), 1), 0);
+        ASSERT_EQ(s.land.Save(dir.file("gen1.lnd"), SaveKind::Quick), SaveKind::Full);
     }
     {
         Opened s(dir.file("gen1.lnd"));
-        ASSERT_EQ(s.land.Save(dir.file("gen2.lnd"), 1), 0);
+        ASSERT_EQ(s.land.Save(dir.file("gen2.lnd"), SaveKind::Quick), SaveKind::Full);
     }
     EXPECT_EQ(readBytes(dir.file("gen2.lnd")), readBytes(dir.file("gen1.lnd")));
     // Nothing but the edge cells' flags changed in the first save.
@@ -175,7 +175,7 @@ TEST(Pipeline, BrushStepsFullSaveAndReload) {
     EXPECT_EQ(raised, std::min(255, before + 20));
     ASSERT_TRUE(s.land.m_modified);
 
-    ASSERT_EQ(s.land.Save(dir.file("edited.lnd"), 0), 0);
+    ASSERT_EQ(s.land.Save(dir.file("edited.lnd"), SaveKind::Full), 0);
     EXPECT_FALSE(s.land.m_modified);
     EXPECT_TRUE(errors(s.messages).empty());
     const std::vector<std::uint8_t> saved = readBytes(dir.file("edited.lnd"));
@@ -217,7 +217,7 @@ TEST(Pipeline, BrushStepsFullSaveAndReload) {
     quick.land.m_brushCentre = s.land.m_brushCentre;
     quick.land.m_brushRadius = 120;
     ApplyBrush(quick.land, quick.mesh, kBrushRaise);
-    ASSERT_EQ(quick.land.Save(dir.file("quick.lnd"), 1), 0);
+    ASSERT_EQ(quick.land.Save(dir.file("quick.lnd"), SaveKind::Quick), SaveKind::Full);
     const std::vector<std::uint8_t> quickBytes = readBytes(dir.file("quick.lnd"));
     for (std::size_t b = 0; b < std::size_t(v.blockCount()); ++b)
         EXPECT_EQ(tileBytes(quickBytes, v.block(b)), tileBytes(original, v.block(b))) << b;
@@ -231,11 +231,11 @@ TEST(Pipeline, InitializeMapRebuildsThroughTheHooksAndSaves) {
     ASSERT_EQ(s.land.InitializeMap(), 0);
     EXPECT_EQ(s.land.m_bounds.maxY, 21.0f);
     EXPECT_EQ(s.land.m_bounds.minY, 21.0f);
-    ASSERT_TRUE(s.land.m_loResTextures.exists());
-    for (std::size_t l = 0; l < s.land.numLoResTextures(); ++l) EXPECT_TRUE(s.land.m_loResTextures.has(l));
+    ASSERT_TRUE(s.land.textures().loRes().exists());
+    for (std::size_t l = 0; l < s.land.numLoResTextures(); ++l) EXPECT_TRUE(s.land.textures().loRes().has(l));
     for (int b = 0; b < s.land.numBlocks(); ++b) ASSERT_NE(s.mesh.mesh(b, MeshLevel::Full), nullptr);
 
-    ASSERT_EQ(s.land.Save(dir.file("flat.lnd"), 0), 0);
+    ASSERT_EQ(s.land.Save(dir.file("flat.lnd"), SaveKind::Full), 0);
     EXPECT_TRUE(errors(s.messages).empty()) << errors(s.messages).front();
     Opened again(dir.file("flat.lnd"));
     for (const TLndBlock& b : again.land.blocks())
@@ -267,7 +267,7 @@ TEST(Pipeline, DeletedBlockLeavesWithACompactingSave) {
     for (int b = 0; b < n; ++b)
         if (b != record) kept.push_back(s.land.blocks()[std::size_t(b)]);
 
-    ASSERT_EQ(s.land.Save(dir.file("compact.lnd"), 0), 0);
+    ASSERT_EQ(s.land.Save(dir.file("compact.lnd"), SaveKind::Full), 0);
     // The land in memory keeps its numbering until the reopen.
     EXPECT_EQ(s.land.numBlocks(), n);
     EXPECT_EQ(s.land.blockRecordAt(gx + 1, gz), nextRecord);
@@ -297,9 +297,9 @@ TEST(Pipeline, DeletedBlockLeavesWithACompactingSave) {
     }
     EXPECT_GT(waterFacingTheHole, 0);
     // From the reopened land on, saving and opening again changes nothing.
-    ASSERT_EQ(again.land.Save(dir.file("again.lnd"), 1), 0);
+    ASSERT_EQ(again.land.Save(dir.file("again.lnd"), SaveKind::Quick), SaveKind::Full);
     Opened third(dir.file("again.lnd"));
-    ASSERT_EQ(third.land.Save(dir.file("third.lnd"), 1), 0);
+    ASSERT_EQ(third.land.Save(dir.file("third.lnd"), SaveKind::Quick), SaveKind::Full);
     EXPECT_EQ(readBytes(dir.file("third.lnd")), readBytes(dir.file("again.lnd")));
 }
 
@@ -360,7 +360,7 @@ TEST(Pipeline, EditsMakeTheViewRetryAFailedSynthesis) {
     showAll();
     view.buildDrawList(land);
     EXPECT_EQ(attempts, 4);
-    EXPECT_TRUE(land.m_blockTextures.has(1));
+    EXPECT_TRUE(land.textures().blocks().has(1));
 }
 
 TEST(Pipeline, TheViewsAttachmentIsTheSameRoad) {
@@ -387,13 +387,13 @@ TEST(Pipeline, TheViewsAttachmentIsTheSameRoad) {
     const FramePlan plan = view.frame(land, input);
     EXPECT_EQ(geometryBuilds, 1);
     ASSERT_FALSE(plan.terrain.empty());
-    EXPECT_TRUE(land.m_blockTextures.exists());   // full-detail blocks were synthesised
+    EXPECT_TRUE(land.textures().blocks().exists());   // full-detail blocks were synthesised
     ASSERT_TRUE(land.m_hooks.fullMesh);
     EXPECT_EQ(land.m_hooks.fullMesh(0), view.m_mesh.mesh(0, MeshLevel::Full));
-    EXPECT_TRUE(land.m_loResTextures.has(0));
+    EXPECT_TRUE(land.textures().loRes().has(0));
 
     // Drawing synthesised the near blocks; a full save does the rest and gives the file back.
-    ASSERT_EQ(land.Save(dir.file("out.lnd"), 0), 0);
+    ASSERT_EQ(land.Save(dir.file("out.lnd"), SaveKind::Full), 0);
     EXPECT_EQ(readBytes(dir.file("out.lnd")), readBytes(path));
     EXPECT_TRUE(messages.entries().empty());
 }

@@ -36,8 +36,8 @@ TEST(TextureEdit, PictureComesFromTheSynthesisedTextureWithWaterShownBlue) {
     h.block(0).Cells[5][5].CellFlags = kWater;
     CTextureView view;
     view.LoadBlock(h.land, 0);
-    ASSERT_TRUE(h.land.m_blockTextures.has(0));
-    const DeviceTexture& t = *h.land.m_blockTextures.at(0);
+    ASSERT_TRUE(h.land.textures().blocks().has(0));
+    const DeviceTexture& t = *h.land.textures().blocks().at(0);
     bool sawWater = false;
     for (int y = 0; y < 256; y += 5)
         for (int x = 0; x < 256; x += 3) {
@@ -144,7 +144,7 @@ TEST(TextureEdit, ApplyWritesTheWorkingCopyAndCancelLeavesTheLand) {
     HeldLand h(LandBuilder().block(3, 3).countries(3));
     CTextureEdit edit;
     edit.LoadBlock(h.land, 0);
-    ASSERT_TRUE(h.land.m_blockTextures.has(0));
+    ASSERT_TRUE(h.land.textures().blocks().has(0));
     edit.setCountry(2);
     edit.MouseMove(true, 20, 20);
     const TLndBlock painted = edit.workingCopy();
@@ -153,13 +153,13 @@ TEST(TextureEdit, ApplyWritesTheWorkingCopyAndCancelLeavesTheLand) {
     edit.LoadBlock(h.land, 0);
     EXPECT_FALSE(edit.pending());
     EXPECT_NE(h.block(0).Cells[1][1].countryIndex(), 2);
-    EXPECT_TRUE(h.land.m_blockTextures.has(0));
+    EXPECT_TRUE(h.land.textures().blocks().has(0));
 
     edit.MouseMove(true, 20, 20);
     EXPECT_TRUE(edit.ApplyToBlock());
     EXPECT_FALSE(edit.pending());
     EXPECT_EQ(std::memcmp(&h.block(0), &painted, kBlockSize), 0);
-    EXPECT_FALSE(h.land.m_blockTextures.has(0));
+    EXPECT_FALSE(h.land.textures().blocks().has(0));
 
     CTextureEdit none;
     none.LoadBlock(h.land, -1);

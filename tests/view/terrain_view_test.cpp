@@ -44,10 +44,10 @@ struct ViewFixture : testing::Test {
                 l.m_textureError = "no materials";
                 return 0;
             }
-            if (!l.m_blockTextures.exists()) l.m_blockTextures.make(std::size_t(l.numBlocks()));
+            if (!l.textures().blocks().exists()) l.textures().blocks().make(std::size_t(l.numBlocks()));
             std::unique_ptr<DeviceTexture> tex;
             EXPECT_EQ(DeviceTexture::create(4, 4, 1, TextureFormat::A8R8G8B8, tex), kDeviceOk);
-            l.m_blockTextures.set(std::size_t(n), TextureHandle(std::move(tex)));
+            l.textures().blocks().set(std::size_t(n), TextureHandle(std::move(tex)));
             return 0;
         };
     }
@@ -138,7 +138,7 @@ TEST_F(ViewFixture, BlocksWithoutMeshesAreNeitherDrawnNorTexturedNorPicked) {
     ASSERT_GE(picked, 0);
     view.m_mesh.ReleaseBlockMeshes(picked);
     synthCalls.clear();
-    land.m_blockTextures.release(std::size_t(picked));
+    land.textures().blocks().release(std::size_t(picked));
     view.m_mesh.m_lodDirty = true;
     const FramePlan plan = view.frame(land, pointerAt(400, 300));
     for (const auto& it : plan.terrain) EXPECT_NE(it.block, picked);
@@ -220,7 +220,7 @@ TEST_F(ViewFixture, FinalCleanUpAsksOnlyForAModifiedLand) {
     EXPECT_FALSE(view.finalCleanup(land));
     EXPECT_EQ(messages.count(RecordingMessages::Kind::Question), 0u);
     EXPECT_FALSE(view.m_mesh.meshTablesExist());
-    EXPECT_FALSE(land.m_blockTextures.exists());
+    EXPECT_FALSE(land.textures().blocks().exists());
 
     land.m_modified = true;
     messages.scriptAnswers({true});
