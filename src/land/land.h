@@ -8,6 +8,7 @@
 // may keep record indices across a growth but never pointers or spans.
 #pragma once
 
+#include "base/file_io.h"
 #include "land/brush_history.h"
 #include "land/land_textures.h"
 #include "land/lnd_file.h"
@@ -222,6 +223,7 @@ private:
     // Load's failure path: drops the image and every resource and table made from it.
     void releaseLand();
     int loadFile(const std::string& path, const LandSettings& settings);
+    IoResult saveFile(const std::string& path, SaveKind kind);
     void foldMeshesBack();
     void copyLoResTexturesBack();
 

@@ -273,41 +273,12 @@ void CLand::copyLoResTexturesBack() {
 
 int CLand::Save(const std::string& path, SaveKind kind) {
     if (!m_loaded || !hasImage()) return -1;
-
-    foldMeshesBack();
-    if (kind == SaveKind::Full) {
-        for (int b = 0; b < numBlocks(); ++b)
-            if (!m_textures.blocks().has(std::size_t(b)) && m_hooks.synthesizeBlock) m_hooks.synthesizeBlock(b);
-    }
-    copyLoResTexturesBack();
-
     IoResult written;
     try {
-        if (m_blocksDeleted) {
-            // The compacting writer renumbers a copy; the image keeps the numbers every table
-            // and link of the loaded land is indexed by.
-            LndParts parts;
-            parts.header = *header();
-            parts.loRes = loResTex();
-            parts.blocks = blocks();
-            parts.countries = countries();
-            parts.materials = materials();
-            parts.noiseMap = noiseMap();
-            parts.bumpMap = bumpMap();
-            written = writeFileAtomic(path, writeCompacting(parts));
-        } else {
-            // The plain form is the image itself with the file's block count, written in
-            // place; the count goes back whatever happens.
-            struct CountBack {
-                CLand& land;
-                ~CountBack() { land.header()->NumBlocks = land.numBlocks(); }
-            } countBack{*this};
-            header()->NumBlocks = numBlocks() + 1;
-            written = writeFileAtomic(path, fileImage().first(std::size_t(m_layout.fileSize)));
-        }
+        written = saveFile(path, kind);
     } catch (const std::bad_alloc&) {
-        // No memory for the compacted copy: the file on disk was never touched.
-        written = IoResult{};
+        // No memory for a compacted copy or a texture: the file on disk was never touched.
+        written = IoResult{false, "out of memory"};
     }
     if (!written) {
         showError(m_messages, kSaveErrorText);
@@ -315,6 +286,37 @@ int CLand::Save(const std::string& path, SaveKind kind) {
     }
     m_modified = false;
     return 0;
+}
+
+IoResult CLand::saveFile(const std::string& path, SaveKind kind) {
+    foldMeshesBack();
+    if (kind == SaveKind::Full) {
+        for (int b = 0; b < numBlocks(); ++b)
+            if (!m_textures.blocks().has(std::size_t(b)) && m_hooks.synthesizeBlock) m_hooks.synthesizeBlock(b);
+    }
+    copyLoResTexturesBack();
+
+    if (m_blocksDeleted) {
+        // The compacting writer renumbers a copy; the image keeps the numbers every table
+        // and link of the loaded land is indexed by.
+        LndParts parts;
+        parts.header = *header();
+        parts.loRes = loResTex();
+        parts.blocks = blocks();
+        parts.countries = countries();
+        parts.materials = materials();
+        parts.noiseMap = noiseMap();
+        parts.bumpMap = bumpMap();
+        return writeFileAtomic(path, writeCompacting(parts));
+    }
+    // The plain form is the image itself with the file's block count, written in place; the
+    // count goes back whatever happens.
+    struct CountBack {
+        CLand& land;
+        ~CountBack() { land.header()->NumBlocks = land.numBlocks(); }
+    } countBack{*this};
+    header()->NumBlocks = numBlocks() + 1;
+    return writeFileAtomic(path, fileImage().first(std::size_t(m_layout.fileSize)));
 }
 
 }  // namespace lnd

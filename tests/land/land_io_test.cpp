@@ -18,6 +18,9 @@
 #include <fstream>
 #include <limits>
 
+#include <sys/resource.h>
+#include <unistd.h>
+
 using namespace lnd;
 using lndtest::LandBuilder;
 using lndtest::readBytes;
@@ -77,6 +80,17 @@ std::vector<std::uint8_t> dxt3Bytes(const std::vector<std::uint8_t>& file, std::
     return {file.begin() + std::ptrdiff_t(at), file.begin() + std::ptrdiff_t(at + kLoResDataSize)};
 }
 
+// Caps the address space at what the process maps now plus `headroom`, so a larger
+// allocation throws std::bad_alloc. For death-test children only.
+void capMemory(std::size_t headroom) {
+    std::ifstream statm("/proc/self/statm");
+    std::size_t pages = 0;
+    statm >> pages;
+    const rlim_t limit = rlim_t(pages) * rlim_t(::sysconf(_SC_PAGESIZE)) + headroom;
+    const rlimit cap{limit, limit};
+    ::setrlimit(RLIMIT_AS, &cap);
+}
+
 }  // namespace
 
 TEST(LandSave, UneditedLoadAndQuickSaveWritesTheSameBytes) {
@@ -84,7 +98,7 @@ TEST(LandSave, UneditedLoadAndQuickSaveWritesTheSameBytes) {
     const std::string in = inLineLand().writeTo(dir.file("in.lnd"));
     Session s;
     ASSERT_EQ(s.open(in), 0);
-    ASSERT_EQ(s.land.Save(dir.file("out.lnd"), SaveKind::Quick), SaveKind::Full);
+    ASSERT_EQ(s.land.Save(dir.file("out.lnd"), SaveKind::Quick), 0);
     EXPECT_EQ(readBytes(dir.file("out.lnd")), readBytes(in));
     EXPECT_TRUE(s.messages.entries().empty());
     EXPECT_FALSE(s.land.m_modified);
@@ -92,7 +106,7 @@ TEST(LandSave, UneditedLoadAndQuickSaveWritesTheSameBytes) {
     // And again from the saved file: saving is a fixed point.
     Session again;
     ASSERT_EQ(again.open(dir.file("out.lnd")), 0);
-    ASSERT_EQ(again.land.Save(dir.file("out2.lnd"), SaveKind::Quick), SaveKind::Full);
+    ASSERT_EQ(again.land.Save(dir.file("out2.lnd"), SaveKind::Quick), 0);
     EXPECT_EQ(readBytes(dir.file("out2.lnd")), readBytes(in));
 }
 
@@ -120,7 +134,7 @@ TEST(LandSave, FoldsMeshHeightsAndDiagonalsBackIntoTheCells) {
     }
     ASSERT_GE(seen, 4);   // an inner vertex belongs to four to eight triangles
     s.land.m_modified = true;
-    ASSERT_EQ(s.land.Save(dir.file("out.lnd"), SaveKind::Quick), SaveKind::Full);
+    ASSERT_EQ(s.land.Save(dir.file("out.lnd"), SaveKind::Quick), 0);
 
     Session back;
     ASSERT_EQ(back.open(dir.file("out.lnd")), 0);
@@ -148,7 +162,7 @@ TEST(LandSave, DiagonalComesFromTheTrianglesNotTheirOrder) {
     s.mesh.BuildAllMeshes();
     for (auto& row : b.Cells)   // cells back as loaded; only the mesh knows the change
         for (TLndCell& c : row) c.CellFlags = std::uint16_t(c.CellFlags ^ kSplit);
-    ASSERT_EQ(s.land.Save(dir.file("out.lnd"), SaveKind::Quick), SaveKind::Full);
+    ASSERT_EQ(s.land.Save(dir.file("out.lnd"), SaveKind::Quick), 0);
 
     Session back;
     ASSERT_EQ(back.open(dir.file("out.lnd")), 0);
@@ -171,7 +185,7 @@ TEST(LandSave, ClampsEveryCountryIndexAndKeepsTheOtherBits) {
     s.land.blocks()[1].Cells[16][16].CellFlags = std::uint16_t(kWater | kSplit | 9);
     s.land.blocks()[2].Cells[0][0].CellFlags = std::uint16_t(kCoast | 15);
     s.mesh.ReleaseBlockMeshes(2);   // a block without meshes is clamped as well
-    ASSERT_EQ(s.land.Save(dir.file("out.lnd"), SaveKind::Quick), SaveKind::Full);
+    ASSERT_EQ(s.land.Save(dir.file("out.lnd"), SaveKind::Quick), 0);
     LndView v;
     const std::vector<std::uint8_t> out = readBytes(dir.file("out.lnd"));
     ASSERT_TRUE(v.open(out));
@@ -188,7 +202,7 @@ TEST(LandSave, EditSurvivesSaveAndLoad) {
     const int changed[] = {0};
     s.mesh.RebuildBlocks(changed, s.land.blocks());
     s.land.m_modified = true;
-    ASSERT_EQ(s.land.Save(dir.file("in.lnd"), SaveKind::Quick), SaveKind::Full);   // over the opened file
+    ASSERT_EQ(s.land.Save(dir.file("in.lnd"), SaveKind::Quick), 0);   // over the opened file
     Session back;
     ASSERT_EQ(back.open(in), 0);
     EXPECT_EQ(back.land.blocks()[0].Cells[5][6].Altitude, 201);
@@ -204,7 +218,7 @@ TEST(LandSave, CompactingSaveRenumbersInGridOrderAndLeavesTheLandAsHeld) {
     s.land.m_cursorBlock = 0;   // delete block number 1
     ASSERT_TRUE(DeleteCursorBlock(s.land, s.mesh));
     EXPECT_TRUE(s.land.m_blocksDeleted);
-    ASSERT_EQ(s.land.Save(dir.file("out.lnd"), SaveKind::Quick), SaveKind::Full);
+    ASSERT_EQ(s.land.Save(dir.file("out.lnd"), SaveKind::Quick), 0);
 
     const std::vector<std::uint8_t> out = readBytes(dir.file("out.lnd"));
     LndView v;
@@ -252,17 +266,23 @@ TEST(LandSave, LowResolutionRecordsFollowTheirTexturesOrKeepTheirBytes) {
         }
     EXPECT_TRUE(tilesChanged);
     // Synthesised tiles are on the device, so the next quick save writes them again.
-    ASSERT_EQ(s.land.Save(dir.file("out2.lnd"), SaveKind::Quick), SaveKind::Full);
+    ASSERT_EQ(s.land.Save(dir.file("out2.lnd"), SaveKind::Quick), 0);
     EXPECT_EQ(readBytes(dir.file("out2.lnd")), out);
 }
 
 TEST(LandSave, RecompressesA32BitTextureAndSkipsSurfacesOfAnotherSize) {
     TempDir dir;
-    const std::string in = LandBuilder().block(0, 1).loResTextures(2).writeTo(dir.file("in.lnd"));
+    const std::string in = LandBuilder().block(0, 1).loResTextures(3).writeTo(dir.file("in.lnd"));
     const std::vector<std::uint8_t> original = readBytes(in);
     Session s;
     ASSERT_EQ(s.open(in), 0);
-    std::unique_ptr<DeviceTexture> argb, small;
+    std::unique_ptr<DeviceTexture> argb, small, locked;
+    // A 32-bit texture that cannot be locked: the record keeps its bytes and the user hears
+    // why.
+    ASSERT_EQ(DeviceTexture::create(256, 256, 1, TextureFormat::A8R8G8B8, locked), kDeviceOk);
+    LockedRect held;
+    ASSERT_EQ(locked->lockRect(0, held, nullptr, LockMode::ReadWrite), kDeviceOk);
+    s.land.textures().loRes().set(2, TextureHandle(std::move(locked)));
     ASSERT_EQ(DeviceTexture::create(256, 256, 1, TextureFormat::A8R8G8B8, argb), kDeviceOk);
     CImage32 expectedImage(256, 256);
     std::uint8_t* bits = argb->mutableLevelBytes(0);
@@ -276,13 +296,54 @@ TEST(LandSave, RecompressesA32BitTextureAndSkipsSurfacesOfAnotherSize) {
     ASSERT_EQ(DeviceTexture::create(128, 128, 1, TextureFormat::Dxt3, small), kDeviceOk);
     s.land.textures().loRes().set(0, TextureHandle(std::move(argb)));
     s.land.textures().loRes().set(1, TextureHandle(std::move(small)));
-    ASSERT_EQ(s.land.Save(dir.file("out.lnd"), SaveKind::Quick), SaveKind::Full);
+    ASSERT_EQ(s.land.Save(dir.file("out.lnd"), SaveKind::Quick), 0);
 
     CTextureCompressor compressor;
     ASSERT_EQ(compressor.Compress(expectedImage), 0);
     const std::vector<std::uint8_t> out = readBytes(dir.file("out.lnd"));
     EXPECT_EQ(dxt3Bytes(out, 0), std::vector<std::uint8_t>(compressor.data(), compressor.data() + compressor.size()));
     EXPECT_EQ(dxt3Bytes(out, 1), dxt3Bytes(original, 1));
+    EXPECT_EQ(dxt3Bytes(out, 2), dxt3Bytes(original, 2));
+    EXPECT_EQ(s.messages.texts(), std::vector<std::string>{"sorry your car does not support the saving of textures, "
+                                                           "you can do it in the computer of some friend"});
+}
+
+TEST(LandSave, DeviceRestoreKeepsBlockTexturesAndTheirTiles) {
+    TempDir dir;
+    const std::string in = LandBuilder().block(0, 1).block(1, 1).block(2, 1).loResTextures(1).writeTo(dir.file("in.lnd"));
+    // Block 1 edited and drawn again: its texture and tile are new, its record's tile old.
+    const auto editAndDraw = [](Session& s) {
+        for (auto& row : s.land.blocks()[1].Cells)
+            for (TLndCell& c : row) c.Altitude = 200;
+        const std::vector<int> changed{1};
+        s.mesh.RebuildBlocks(changed, s.land.blocks());
+        s.land.blocksEdited(changed);
+        for (int b = 0; b < 3; ++b) SynthesizeBlockTexture(s.land, b);
+    };
+    Session expected;
+    ASSERT_EQ(expected.open(in), 0);
+    editAndDraw(expected);
+    ASSERT_EQ(expected.land.Save(dir.file("expected.lnd"), SaveKind::Quick), 0);
+
+    Session s;
+    ASSERT_EQ(s.open(in), 0);
+    editAndDraw(s);
+    std::vector<const DeviceTexture*> made;
+    for (int b = 0; b < 3; ++b) made.push_back(s.land.textures().blocks().at(std::size_t(b)).get());
+    s.land.recreateDeviceObjects();   // a device restore
+    for (int b = 0; b < 3; ++b) EXPECT_EQ(s.land.textures().blocks().at(std::size_t(b)).get(), made[std::size_t(b)]) << b;
+    // The kept textures gave their tiles back to the remade low-resolution texture.
+    ASSERT_EQ(s.land.Save(dir.file("quick.lnd"), SaveKind::Quick), 0);
+    EXPECT_EQ(readBytes(dir.file("quick.lnd")), readBytes(dir.file("expected.lnd")));
+    EXPECT_NE(readBytes(dir.file("quick.lnd")), readBytes(in));
+    EXPECT_TRUE(s.messages.texts().empty());
+
+    // What drops them: the map initialisation and a load.
+    s.land.InitializeMap();
+    EXPECT_FALSE(s.land.textures().blocks().has(0));
+    SynthesizeBlockTexture(s.land, 0);
+    ASSERT_EQ(s.open(in), 0);
+    EXPECT_FALSE(s.land.textures().blocks().has(0));
 }
 
 TEST(LandSave, FailedSaveKeepsTheTargetAndTheModifiedFlag) {
@@ -357,6 +418,26 @@ TEST(LandLoad, RefusesBadFilesAndReleasesThePreviousLand) {
     EXPECT_EQ(s.messages.texts(), std::vector<std::string>{"Error reading the file " + dir.file("does-not-exist.lnd")});
 }
 
+TEST(LandLoad, OpensAnyDdsSizeAndWritesItBackUnchanged) {
+    TempDir dir;
+    for (const std::int32_t size : {-4, 0, 127, 65665, std::numeric_limits<std::int32_t>::max()}) {
+        SCOPED_TRACE(size);
+        std::vector<std::uint8_t> bytes = inLineLand().build();
+        LndLayout layout;
+        ASSERT_TRUE(checkImage(bytes, layout));
+        recordAt<TLndLoResTex>(bytes.data(), std::size_t(layout.loResOffset) + kLoResTexSize)->DdsSize = size;
+        EXPECT_EQ(checkImage(bytes, layout).status, LndStatus::BadDdsSize);   // a validator still complains
+        const std::string path = dir.file("odd.lnd");
+        lndtest::writeBytes(path, bytes);
+        Session s;
+        ASSERT_EQ(s.open(path), 0);
+        EXPECT_TRUE(s.messages.texts().empty());
+        EXPECT_TRUE(s.land.textures().loRes().has(1));
+        ASSERT_EQ(s.land.Save(dir.file("out.lnd"), SaveKind::Quick), 0);
+        EXPECT_EQ(readBytes(dir.file("out.lnd")), bytes);
+    }
+}
+
 TEST(LandLoad, OneBlockAtTheOriginLoadsTwoAreRefused) {
     TempDir dir;
     Session s;
@@ -401,3 +482,48 @@ TEST(LandLoad, ReadsSeaParametersAndFlagsFromTheSettingsAndResetsState) {
     EXPECT_FALSE(s.land.m_materialsExported || s.land.m_noiseExported || s.land.m_bumpExported);
     EXPECT_EQ(s.land.header()->NumBlocks, 4);
 }
+
+#if !defined(__SANITIZE_ADDRESS__) && !defined(__SANITIZE_THREAD__)
+TEST(LandMemory, ExhaustionIsReportedAndChangesNothing) {
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    TempDir dir;
+    const std::string good = inLineLand().writeTo(dir.file("good.lnd"));
+    const std::string huge = inLineLand().writeTo(dir.file("huge.lnd"));
+    std::filesystem::resize_file(huge, std::uintmax_t(1) << 30);   // sparse: costs no disk
+    // Reading a file larger than the memory left.
+    EXPECT_EXIT(
+        {
+            Session s;
+            const bool opened = s.open(good) == 0;
+            capMemory(std::size_t(64) << 20);
+            const bool refused = s.land.Load(huge) == -1;
+            const bool told = s.messages.texts() == std::vector<std::string>{"Error reading the file " + huge};
+            std::exit(opened && refused && told && !s.land.m_loaded && !s.land.hasImage() ? 0 : 1);
+        },
+        ::testing::ExitedWithCode(0), "");
+
+    // A compacting save whose copy does not fit: the land and the old file stay.
+    const std::string target = dir.file("target.lnd");
+    std::ofstream(target) << "old";
+    EXPECT_EXIT(
+        {
+            Session s;
+            LandBuilder big = inLineLand();
+            big.materials(1200);   // about 157 MB of material records
+            const bool adopted = static_cast<bool>(s.land.adoptImage(big.build()));
+            s.land.m_loaded = true;
+            s.land.m_modified = true;
+            s.land.m_blocksDeleted = true;
+            LoadLoResTextures(s.land);
+            const std::vector<std::uint8_t> before(s.land.fileImage().begin(), s.land.fileImage().end());
+            capMemory(std::size_t(64) << 20);
+            const bool refused = s.land.Save(target, SaveKind::Quick) == -1;
+            const bool told = s.messages.texts() == std::vector<std::string>{"Problems saving the file "};
+            const bool same = std::equal(before.begin(), before.end(), s.land.fileImage().begin(),
+                                         s.land.fileImage().end());
+            std::exit(adopted && refused && told && same && s.land.m_modified && readBytes(target).size() == 3 ? 0
+                                                                                                                 : 1);
+        },
+        ::testing::ExitedWithCode(0), "");
+}
+#endif

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <functional>
 #include <cstring>
 #include <limits>
 #include <random>
@@ -196,4 +197,61 @@ TEST(AltitudeBrush, HeldKeysStepEveryFrameOnlyWithABrushAndABlock) {
     h.land.m_cursorBlock = -1;
     brushKeysFrame(h.land, h.mesh, {true, false}, &brush);
     EXPECT_EQ(h.land.history().size(), 11u);
+}
+
+TEST(AltitudeBrush, UndoRevertsOnlyWhatTheStrokeLeft) {
+    struct Case {
+        const char* name;
+        std::uint8_t start;
+        int mode;
+        std::function<void(HeldLand&)> since;   // work done between the stroke and the undo
+        bool undone;                            // UndoStroke still finds the stroke
+        std::uint8_t centre;                    // cell (8, 8) after the undo
+        std::uint16_t centreFlags;
+        std::uint8_t inside;                    // cell (8, 11), inside the stroke, after the undo
+    };
+    constexpr std::uint16_t kStart = kSplit | 2;
+    const auto setFlags = [](std::uint16_t mask, std::uint16_t bits) {
+        return [=](HeldLand& h) {
+            TLndCell& c = h.block(0).Cells[8][8];
+            c.CellFlags = std::uint16_t((c.CellFlags & ~mask) | bits);
+        };
+    };
+    const Case cases[] = {
+        {"nothing since", 100, kBrushLower, [](HeldLand&) {}, true, 100, kStart, 100},
+        {"country painted", 100, kBrushLower, setFlags(kCountryMask, 5), true, 100, kSplit | 5, 100},
+        {"full water marked", 100, kBrushLower, setFlags(kFullWater, kFullWater), true, 100, kStart | kFullWater, 100},
+        {"levelled", 100, kBrushLower,
+         [](HeldLand& h) {
+             h.land.m_levelValue = 70;
+             aimAt(h, 0, 8, 8, 10);
+             ApplyBrush(h.land, h.mesh, kBrushLevel);
+         },
+         true, 70, kCoast | kEditMarks | 2, 100},
+        {"raised into 255", 250, kBrushRaise, [](HeldLand&) {}, true, 250, kStart, 250},
+        {"map initialised", 100, kBrushLower,
+         [](HeldLand& h) {
+             h.land.m_levelValue = 33;
+             h.land.InitializeMap();
+         },
+         false, 33, 0, 33},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        HeldLand h(LandBuilder().block(5, 5, flat(c.start, kStart)).countries(6));
+        h.land.m_seaParms.altitudeWater = 60;
+        h.land.m_seaParms.altitudeCoast = 90;
+        const CBrushDef brush = ringBrush({50, 50, 50, 50, 50, 50, 50, 50, 50, 50});
+        h.land.m_brush = &brush;
+        aimAt(h, 0, 8, 8, 40);
+        ApplyBrush(h.land, h.mesh, c.mode);
+        ASSERT_NE(h.block(0).Cells[8][8].Altitude, c.start);
+        c.since(h);
+        EXPECT_EQ(UndoStroke(h.land, h.mesh), c.undone);
+        EXPECT_EQ(h.block(0).Cells[8][8].Altitude, c.centre);
+        EXPECT_EQ(h.block(0).Cells[8][8].CellFlags, c.centreFlags);
+        EXPECT_EQ(h.block(0).Cells[8][11].Altitude, c.inside);
+        EXPECT_EQ(h.mesh.geometry(0).positions[std::size_t(8 * 17 + 8)].y, float(c.centre));
+        EXPECT_TRUE(h.land.history().empty());
+    }
 }
