@@ -47,7 +47,7 @@ public:
     void setScript(const ScriptedView& script);
 
     void setWireframe(bool on) { m_view.setWireframe(on); }
-    bool wireframe() const { return m_view.m_wireframe; }
+    bool wireframe() const { return m_view.wireframe(); }
     // 0 viewer, 1 land editor: the brush keys and the brush sphere work in the editor only.
     void setEditMode(int mode);
     int editMode() const { return m_editMode; }

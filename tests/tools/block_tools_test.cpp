@@ -1,5 +1,6 @@
 #include "tools/altitude_brush.h"
 #include "tools/block_deletion.h"
+#include "view/frustum.h"
 
 #include "tools_fixture.h"
 
@@ -11,7 +12,8 @@ using toolstest::HeldLand;
 
 TEST(BlockDeletion, UnmapsTheBlockUnderThePointerAndMarksTheLand) {
     HeldLand h(LandBuilder().block(2, 2).block(3, 2).block(2, 3));
-    h.mesh.m_lodDirty = false;
+    h.mesh.UpdateVisibility(h.land.header()->BlockIndex, Frustum{});
+    ASSERT_FALSE(h.mesh.lodDirty());
     h.land.m_cursorBlock = 1;
     RecordingMessages answers;
     answers.scriptAnswers({false});
@@ -26,7 +28,7 @@ TEST(BlockDeletion, UnmapsTheBlockUnderThePointerAndMarksTheLand) {
     EXPECT_TRUE(deleteBlockCommand(h.land, h.mesh, answers));
     EXPECT_EQ(h.land.header()->BlockIndex[3][2], 0);
     EXPECT_EQ(h.land.header()->BlockIndex[2][2], 1);
-    EXPECT_TRUE(h.land.m_blocksDeleted && h.land.m_modified && h.mesh.m_lodDirty);
+    EXPECT_TRUE(h.land.m_blocksDeleted && h.land.m_modified && h.mesh.lodDirty());
     EXPECT_EQ(h.land.m_cursorBlock, -1);
     EXPECT_EQ(h.land.numBlocks(), 3);   // the record stays until the save
 

@@ -312,14 +312,14 @@ TEST(Pipeline, EditsMakeTheViewRetryAFailedSynthesis) {
     CTerrainView view;
     int attempts = 0;
     bool fail = true;
-    view.m_synthesize = [&](CLand& l, int b) {
+    view.setSynthesizer([&](CLand& l, int b) {
         ++attempts;
         if (fail) {
             l.m_textureError = "no luck";
             return 0;
         }
         return SynthesizeBlockTexture(l, b);
-    };
+    });
     view.attach(land);
     ASSERT_EQ(land.Load(path), 0);
     land.recreateDeviceObjects();
@@ -327,8 +327,7 @@ TEST(Pipeline, EditsMakeTheViewRetryAFailedSynthesis) {
     auto showAll = [&] {
         for (int b = 0; b < 2; ++b) {
             const TLndBlock& blk = land.blocks()[std::size_t(b)];
-            view.m_mesh.m_visibleMap[blk.GridX][blk.GridZ] = std::uint8_t(b + 1);
-            view.m_mesh.m_lodMap[blk.GridX][blk.GridZ] = LodFull;
+            view.mesh().setSquare(blk.GridX, blk.GridZ, std::uint8_t(b + 1), LodFull);
         }
     };
     showAll();
@@ -344,8 +343,8 @@ TEST(Pipeline, EditsMakeTheViewRetryAFailedSynthesis) {
     land.m_brushCentre = {3 * 160.0f + 40.0f, 0.0f, 3 * 160.0f + 80.0f};
     land.m_brushRadius = 20;
     fail = false;
-    ASSERT_EQ(ApplyBrush(land, view.m_mesh, kBrushRaise), (std::vector<int>{0, -1}));
-    EXPECT_TRUE(view.m_mesh.m_lodDirty);
+    ASSERT_EQ(ApplyBrush(land, view.mesh(), kBrushRaise), (std::vector<int>{0, -1}));
+    EXPECT_TRUE(view.mesh().lodDirty());
     showAll();
     const std::vector<TerrainDrawItem> items = view.buildDrawList(land);
     EXPECT_EQ(attempts, 3);
@@ -371,7 +370,7 @@ TEST(Pipeline, TheViewsAttachmentIsTheSameRoad) {
     land.m_messages = &messages;
     CTerrainView view;
     view.attach(land);
-    ASSERT_TRUE(view.m_synthesize);
+    ASSERT_TRUE(view.synthesizer());
     int geometryBuilds = 0;
     const auto build = land.m_hooks.buildGeometry;
     land.m_hooks.buildGeometry = [&] { ++geometryBuilds; build(); };
@@ -389,7 +388,7 @@ TEST(Pipeline, TheViewsAttachmentIsTheSameRoad) {
     ASSERT_FALSE(plan.terrain.empty());
     EXPECT_TRUE(land.textures().blocks().exists());   // full-detail blocks were synthesised
     ASSERT_TRUE(land.m_hooks.fullMesh);
-    EXPECT_EQ(land.m_hooks.fullMesh(0), view.m_mesh.mesh(0, MeshLevel::Full));
+    EXPECT_EQ(land.m_hooks.fullMesh(0), view.mesh().mesh(0, MeshLevel::Full));
     EXPECT_TRUE(land.textures().loRes().has(0));
 
     // Drawing synthesised the near blocks; a full save does the rest and gives the file back.

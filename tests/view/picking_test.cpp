@@ -38,8 +38,8 @@ struct Scene {
         view = matrixLookAtLH(eye, target, {0, 1, 0});
         projection = matrixPerspectiveFovLH(0.7853982f, kW / kH, 15.0f, 6000.0f);
         frustum.UpdateFrustum(view, projection);
-        mesh.m_forcedLod = forcedLod;
-        mesh.m_cameraSquare = {int(eye.x / 160), int(eye.z / 160)};
+        mesh.setForcedLod(forcedLod);
+        mesh.setCameraSquare({int(eye.x / 160), int(eye.z / 160)});
         mesh.UpdateVisibility(land.header().BlockIndex, frustum);
     }
 
@@ -99,7 +99,7 @@ TEST(Picking, TheHillInFrontWinsOverAnEarlierSquareBehindIt) {
     EXPECT_NEAR(hit.point.y, 200.0f, 1e-3f);
 
     // With the plateau gone from the full-detail set, the ground behind it is picked.
-    s.mesh.m_lodMap[7][5] = LodMedium;
+    s.mesh.setSquare(7, 5, s.mesh.visibleMap()[7][5], LodMedium);
     const TerrainHit behind = s.pickAt({kW / 2, kH / 2});
     ASSERT_EQ(behind.block, land.header().BlockIndex[5][5] - 1);
     EXPECT_NEAR(behind.point.x, 900.0f, 0.05f);
@@ -118,8 +118,8 @@ TEST(Picking, OnlyFullDetailBlocksWithMeshesPickAndTheBrushCentreIsKept) {
     Matrix world;
     EXPECT_FALSE(cursorModelWorld(picker.m_hitPoint, 6.0f, world));
 
-    s.mesh.m_forcedLod = 3;
-    s.mesh.m_lodDirty = true;
+    s.mesh.setForcedLod(3);
+    s.mesh.markLodDirty();
     s.mesh.UpdateVisibility(land.header().BlockIndex, s.frustum);
     picker.PickTerrain(s.mesh);
     EXPECT_EQ(picker.m_cursorBlock, land.header().BlockIndex[6][5] - 1);

@@ -321,21 +321,21 @@ TEST(EdgeFlags, RecordOrderDoesNotMatterAndASecondSyncChangesNothing) {
 
 TEST(LevelOfDetail, DistanceThresholdsAndForcing) {
     CTerrainMesh mesh;
-    mesh.m_cameraSquare = {10, 10};
+    mesh.setCameraSquare({10, 10});
     EXPECT_EQ(mesh.lodFor(10, 10), LodFull);
     EXPECT_EQ(mesh.lodFor(12, 12), LodFull);     // 2.83
     EXPECT_EQ(mesh.lodFor(13, 10), LodMedium);   // exactly 3
     EXPECT_EQ(mesh.lodFor(10, 4), LodMedium);    // exactly 6
     EXPECT_EQ(mesh.lodFor(14, 14), LodMedium);   // 5.66
     EXPECT_EQ(mesh.lodFor(15, 14), LodLow);      // 6.40
-    mesh.m_cameraSquare = {-3, 40};              // a camera beyond the grid still measures
+    mesh.setCameraSquare({-3, 40});              // a camera beyond the grid still measures
     EXPECT_EQ(mesh.lodFor(0, 31), LodLow);
     EXPECT_EQ(mesh.lodFor(0, 37), LodMedium);
 
-    mesh.m_cameraSquare = {0, 0};
-    mesh.m_forcedLod = 2;
+    mesh.setCameraSquare({0, 0});
+    mesh.setForcedLod(2);
     EXPECT_EQ(mesh.lodFor(0, 0), LodMedium);
     EXPECT_EQ(mesh.lodFor(31, 31), LodMedium);
-    mesh.m_forcedLod = 1;
+    mesh.setForcedLod(1);
     EXPECT_EQ(mesh.lodFor(0, 0), LodLow);
 }
