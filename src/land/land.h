@@ -10,6 +10,7 @@
 
 #include "base/file_io.h"
 #include "land/brush_history.h"
+#include "land/land_settings.h"
 #include "land/land_textures.h"
 #include "land/lnd_file.h"
 #include "land/lnd_format.h"
@@ -31,24 +32,6 @@ class CSettings;
 class UserMessages;
 
 inline constexpr int kMaxCountries = 15;
-
-// Sea thresholds and water alphas, read from the settings at every load.
-struct SeaParms {
-    std::uint8_t alphaCoast = 128;
-    std::uint8_t alphaWater = 15;
-    std::uint8_t alphaFullWater = 0;
-    std::uint8_t altitudeWater = 0;
-    std::uint8_t altitudeCoast = 3;
-    std::uint8_t altitudeFullWater = 1;   // carried for the settings file; nothing uses it
-};
-
-// What a load takes from the settings (landSettingsFrom in land_settings.h fills it).
-struct LandSettings {
-    SeaParms sea;
-    bool debug = false;        // the status lines show the frame statistics
-    bool debugVideo = false;   // a save shows each low-resolution surface's description
-    std::string exportRoot;    // where the exports go; empty: no exports
-};
 
 // A full save synthesises every block texture still missing so the low-resolution tiles
 // show every block; a quick save writes the tiles as they are.

@@ -7,6 +7,7 @@
 #include "codec/image.h"
 
 #include "support/land_builder.h"
+#include "support/recording_messages.h"
 
 #include <gtest/gtest.h>
 

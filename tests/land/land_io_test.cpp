@@ -3,12 +3,14 @@
 #include "base/messages.h"
 #include "base/settings.h"
 #include "d3dframework/texture.h"
+#include "support/editor_land.h"
 #include "support/land_builder.h"
 #include "textures/synthesis.h"
 #include "codec/texture_compressor.h"
 #include "tools/block_deletion.h"
 #include "view/terrain_land.h"
 #include "view/terrain_mesh.h"
+#include "support/recording_messages.h"
 
 #include <gtest/gtest.h>
 
@@ -54,24 +56,7 @@ LandBuilder inLineLand() {
 }
 
 // A land on a mesh as the shell holds it after opening a file.
-struct Session {
-    RecordingMessages messages;
-    CTerrainMesh mesh;
-    CLand land;
-
-    Session() {
-        land.m_messages = &messages;
-        installTerrainHooks(mesh, land);
-    }
-    int open(const std::string& path) {
-        const int r = land.Load(path);
-        if (r == 0) {
-            LoadLoResTextures(land);
-            mesh.BuildAllMeshes();
-        }
-        return r;
-    }
-};
+using Session = lndtest::EditorLand;
 
 std::vector<std::uint8_t> dxt3Bytes(const std::vector<std::uint8_t>& file, std::size_t record) {
     LndLayout layout;

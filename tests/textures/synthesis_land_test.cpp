@@ -6,6 +6,7 @@
 #include "codec/bmp_writer.h"
 #include "textures/exports.h"
 #include "textures/synthesis.h"
+#include "support/recording_messages.h"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,8 @@
 #include "tools/altitude_brush.h"
 
 #include "d3dframework/texture.h"
-#include "tools_fixture.h"
+#include "support/editor_land.h"
+#include "support/recording_messages.h"
 
 #include <gtest/gtest.h>
 
@@ -13,14 +14,14 @@
 
 using namespace lnd;
 using lndtest::LandBuilder;
-using toolstest::flat;
-using toolstest::HeldLand;
-using toolstest::ringBrush;
+using lndtest::flat;
+using lndtest::EditorLand;
+using lndtest::ringBrush;
 
 namespace {
 
 // Puts the brush on vertex (i, j) of block b.
-void aimAt(HeldLand& h, int b, int i, int j, int radius, int times = 1) {
+void aimAt(EditorLand& h, int b, int i, int j, int radius, int times = 1) {
     const TLndBlock& blk = h.block(b);
     h.land.m_cursorBlock = b;
     h.land.m_brushCentre = {float(blk.MapX) + 10.0f * float(i), 0.0f, float(blk.MapZ) + 10.0f * float(j)};
@@ -31,7 +32,7 @@ void aimAt(HeldLand& h, int b, int i, int j, int radius, int times = 1) {
 }  // namespace
 
 TEST(AltitudeBrush, RingFactorsReachTheCellsAtTheirDistances) {
-    HeldLand h(LandBuilder().block(5, 5, flat(100)));
+    EditorLand h(LandBuilder().block(5, 5, flat(100)));
     const CBrushDef brush = ringBrush({1, 2, 3, 4, 5, 6, 7, 8, 9, 10});
     h.land.m_brush = &brush;
     aimAt(h, 0, 8, 8, 80);
@@ -65,7 +66,7 @@ TEST(AltitudeBrush, StepsClampAndSmallStepsTruncate) {
 }
 
 TEST(AltitudeBrush, ChangedCellsAreReclassifiedUnchangedOnesKeepTheirFlags) {
-    HeldLand h(LandBuilder().block(5, 5, flat(10, std::uint16_t(kSplit | kFullWater | 0x1000 | 3))).countries(4));
+    EditorLand h(LandBuilder().block(5, 5, flat(10, std::uint16_t(kSplit | kFullWater | 0x1000 | 3))).countries(4));
     h.land.m_seaParms.altitudeWater = 5;
     h.land.m_seaParms.altitudeCoast = 9;
     const CBrushDef brush = ringBrush({6, 6, 6, 6, 6, 6, 6, 6, 0, 0});
@@ -88,7 +89,7 @@ TEST(AltitudeBrush, ChangedCellsAreReclassifiedUnchangedOnesKeepTheirFlags) {
 }
 
 TEST(AltitudeBrush, LevelSetsEveryVertexInsideAndIsNotRecorded) {
-    HeldLand h(LandBuilder().block(5, 5, flat(100, kSplit)));
+    EditorLand h(LandBuilder().block(5, 5, flat(100, kSplit)));
     h.block(0).Cells[8][9].Altitude = 44;
     h.land.m_levelValue = 300;   // lowest byte 44
     h.land.m_brush = nullptr;    // the level needs no brush
@@ -116,7 +117,7 @@ TEST(AltitudeBrush, LevelSetsEveryVertexInsideAndIsNotRecorded) {
 
 TEST(AltitudeBrush, TouchesOnlyTheNineBlocksAndKeepsBordersWelded) {
     // A row of blocks along x: 0 at gx 4, 1 at gx 5, 2 at gx 6, 3 at gx 7, and one along z.
-    HeldLand h(LandBuilder().block(4, 5).block(5, 5).block(6, 5).block(7, 5).block(5, 6));
+    EditorLand h(LandBuilder().block(4, 5).block(5, 5).block(6, 5).block(7, 5).block(5, 6));
     const std::vector<std::uint8_t> before = h.image();
     const CBrushDef brush = ringBrush({5, 5, 5, 5, 5, 5, 5, 5, 5, 5});
     h.land.m_brush = &brush;
@@ -143,7 +144,7 @@ TEST(AltitudeBrush, TouchesOnlyTheNineBlocksAndKeepsBordersWelded) {
 }
 
 TEST(AltitudeBrush, DropsTheBlockTexturesOfChangedBlocksOnly) {
-    HeldLand h(LandBuilder().block(5, 5).block(9, 9));
+    EditorLand h(LandBuilder().block(5, 5).block(9, 9));
     h.land.textures().blocks().make(2);
     std::unique_ptr<DeviceTexture> a, b;
     ASSERT_EQ(DeviceTexture::create(4, 4, 1, TextureFormat::A8R8G8B8, a), kDeviceOk);
@@ -159,7 +160,7 @@ TEST(AltitudeBrush, DropsTheBlockTexturesOfChangedBlocksOnly) {
 }
 
 TEST(AltitudeBrush, UndoGivesBackTheExactBytesAfterManySteps) {
-    HeldLand h(LandBuilder().block(4, 4).block(5, 4).block(4, 5).block(5, 5, flat(250, kSplit | kFullWater)));
+    EditorLand h(LandBuilder().block(4, 4).block(5, 4).block(4, 5).block(5, 5, flat(250, kSplit | kFullWater)));
     h.land.m_seaParms.altitudeWater = 60;
     h.land.m_seaParms.altitudeCoast = 90;
     const std::vector<std::uint8_t> start = h.image();
@@ -182,7 +183,7 @@ TEST(AltitudeBrush, UndoGivesBackTheExactBytesAfterManySteps) {
 }
 
 TEST(AltitudeBrush, HeldKeysStepEveryFrameOnlyWithABrushAndABlock) {
-    HeldLand h(LandBuilder().block(5, 5, flat(100)));
+    EditorLand h(LandBuilder().block(5, 5, flat(100)));
     const CBrushDef brush = ringBrush({1, 1, 1, 1, 1, 1, 1, 1, 1, 1});
     aimAt(h, 0, 8, 8, 40);
     brushKeysFrame(h.land, h.mesh, {true, false}, nullptr);
@@ -204,7 +205,7 @@ TEST(AltitudeBrush, UndoRevertsOnlyWhatTheStrokeLeft) {
         const char* name;
         std::uint8_t start;
         int mode;
-        std::function<void(HeldLand&)> since;   // work done between the stroke and the undo
+        std::function<void(EditorLand&)> since;   // work done between the stroke and the undo
         bool undone;                            // UndoStroke still finds the stroke
         std::uint8_t centre;                    // cell (8, 8) after the undo
         std::uint16_t centreFlags;
@@ -212,25 +213,25 @@ TEST(AltitudeBrush, UndoRevertsOnlyWhatTheStrokeLeft) {
     };
     constexpr std::uint16_t kStart = kSplit | 2;
     const auto setFlags = [](std::uint16_t mask, std::uint16_t bits) {
-        return [=](HeldLand& h) {
+        return [=](EditorLand& h) {
             TLndCell& c = h.block(0).Cells[8][8];
             c.CellFlags = std::uint16_t((c.CellFlags & ~mask) | bits);
         };
     };
     const Case cases[] = {
-        {"nothing since", 100, kBrushLower, [](HeldLand&) {}, true, 100, kStart, 100},
+        {"nothing since", 100, kBrushLower, [](EditorLand&) {}, true, 100, kStart, 100},
         {"country painted", 100, kBrushLower, setFlags(kCountryMask, 5), true, 100, kSplit | 5, 100},
         {"full water marked", 100, kBrushLower, setFlags(kFullWater, kFullWater), true, 100, kStart | kFullWater, 100},
         {"levelled", 100, kBrushLower,
-         [](HeldLand& h) {
+         [](EditorLand& h) {
              h.land.m_levelValue = 70;
              aimAt(h, 0, 8, 8, 10);
              ApplyBrush(h.land, h.mesh, kBrushLevel);
          },
          true, 70, kCoast | kEditMarks | 2, 100},
-        {"raised into 255", 250, kBrushRaise, [](HeldLand&) {}, true, 250, kStart, 250},
+        {"raised into 255", 250, kBrushRaise, [](EditorLand&) {}, true, 250, kStart, 250},
         {"map initialised", 100, kBrushLower,
-         [](HeldLand& h) {
+         [](EditorLand& h) {
              h.land.m_levelValue = 33;
              h.land.InitializeMap();
          },
@@ -238,7 +239,7 @@ TEST(AltitudeBrush, UndoRevertsOnlyWhatTheStrokeLeft) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        HeldLand h(LandBuilder().block(5, 5, flat(c.start, kStart)).countries(6));
+        EditorLand h(LandBuilder().block(5, 5, flat(c.start, kStart)).countries(6));
         h.land.m_seaParms.altitudeWater = 60;
         h.land.m_seaParms.altitudeCoast = 90;
         const CBrushDef brush = ringBrush({50, 50, 50, 50, 50, 50, 50, 50, 50, 50});

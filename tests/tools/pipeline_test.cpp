@@ -11,8 +11,9 @@
 #include "tools/block_deletion.h"
 #include "view/terrain_land.h"
 #include "tools/texture_edit.h"
-#include "tools_fixture.h"
+#include "support/editor_land.h"
 #include "view/terrain_view.h"
+#include "support/recording_messages.h"
 
 #include <gtest/gtest.h>
 
@@ -28,17 +29,7 @@ using lndtest::TempDir;
 namespace {
 
 // A land as the shell holds it after File Open.
-struct Opened {
-    RecordingMessages messages;
-    HeadlessLand held;
-    CLand& land = held.land;
-    CTerrainMesh& mesh = held.mesh;
-
-    Opened() { land.m_messages = &messages; }
-    explicit Opened(const std::string& path) : Opened() {
-        if (held.open(path) != 0) throw std::runtime_error("land refused: " + path);
-    }
-};
+using Opened = lndtest::EditorLand;
 
 std::string sampleLand(const TempDir& dir, int size = 6, std::uint32_t seed = 3) {
     SampleLandOptions options;
@@ -88,7 +79,7 @@ TEST(Pipeline, OpeningBuildsGeometryOnceThenTheDeviceObjects) {
     s.land.m_hooks.loadLoResTextures = [&] { calls.push_back("lores"); inner.loadLoResTextures(); };
     s.land.m_hooks.buildAllMeshes = [&] { calls.push_back("meshes"); inner.buildAllMeshes(); };
 
-    ASSERT_EQ(s.held.open(big), 0);
+    ASSERT_EQ(s.open(big), 0);
     EXPECT_EQ(calls, (std::vector<std::string>{"release", "geometry", "lores", "meshes"}));
     ASSERT_EQ(s.mesh.blockCount(), 64);
     for (int b = 0; b < 64; ++b) ASSERT_NE(s.mesh.mesh(b, MeshLevel::Full), nullptr) << b;
@@ -97,7 +88,7 @@ TEST(Pipeline, OpeningBuildsGeometryOnceThenTheDeviceObjects) {
 
     // A second land: the bounds are its own, not widened from the first one's.
     calls.clear();
-    ASSERT_EQ(s.held.open(small), 0);
+    ASSERT_EQ(s.open(small), 0);
     EXPECT_EQ(std::count(calls.begin(), calls.end(), "geometry"), 1);
     Opened fresh(small);
     EXPECT_EQ(s.land.m_bounds.minX, fresh.land.m_bounds.minX);
@@ -159,7 +150,7 @@ TEST(Pipeline, BrushStepsFullSaveAndReload) {
     const int gx = (kGridSize - 6) / 2 + 3, gz = gx;
     const int record = s.land.blockRecordAt(gx, gz);
     ASSERT_GE(record, 0);
-    const CBrushDef brush = toolstest::ringBrush({5, 5, 4, 4, 3, 3, 2, 2, 1, 1});
+    const CBrushDef brush = lndtest::ringBrush({5, 5, 4, 4, 3, 3, 2, 2, 1, 1});
     s.land.m_brush = &brush;
     s.land.m_cursorBlock = record;
     s.land.m_brushCentre = {gx * 160.0f + 80.0f, 0.0f, gz * 160.0f + 80.0f};
@@ -337,7 +328,7 @@ TEST(Pipeline, EditsMakeTheViewRetryAFailedSynthesis) {
     EXPECT_EQ(messages.count(RecordingMessages::Kind::Error), 2u);
 
     // A brush step on block 0 (not reaching block 1) gives block 0 another try.
-    const CBrushDef brush = toolstest::ringBrush({3, 3, 3, 3, 3, 3, 3, 3, 3, 3});
+    const CBrushDef brush = lndtest::ringBrush({3, 3, 3, 3, 3, 3, 3, 3, 3, 3});
     land.m_brush = &brush;
     land.m_cursorBlock = 0;
     land.m_brushCentre = {3 * 160.0f + 40.0f, 0.0f, 3 * 160.0f + 80.0f};

@@ -1,10 +1,12 @@
 #include "view/frustum.h"
 
-#include "view_test_land.h"
+#include "support/editor_land.h"
 
 #include <gtest/gtest.h>
 
 using namespace lnd;
+using lndtest::EditorLand;
+constexpr auto kAsRead = EditorLand::State::AsRead;
 
 namespace {
 
@@ -63,7 +65,7 @@ TEST(Visibility, CullsSquaresBehindAndBesideTheCameraAndSkipsBlocksWithoutMeshes
     for (int x = 0; x < 8; ++x)
         for (int z = 0; z < 8; ++z) b.block(x, z);
     b.block(9, 9).block(12, 5);
-    viewtest::TestLand land(b);
+    EditorLand land(b, kAsRead);
     CTerrainMesh mesh;
     LandBounds bounds;
     mesh.BuildGeometry(land.blocks(), bounds);

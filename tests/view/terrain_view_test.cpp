@@ -3,6 +3,7 @@
 #include "base/messages.h"
 #include "d3dframework/texture.h"
 #include "support/land_builder.h"
+#include "support/recording_messages.h"
 
 #include <gtest/gtest.h>
 
