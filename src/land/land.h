@@ -1,6 +1,6 @@
 // The editor's land: one landscape file held whole in memory, typed views into it, the state
-// flags around it, the sea parameters, the land bounds, the device resources made from it and
-// the altitude brush's state and edit history.
+// flags around it, the sea parameters, the land bounds, the device textures made from it
+// (LandTextures) and the altitude brush's state and edit history (BrushHistory).
 //
 // The image is the file as read, with one difference: while a land is held, the header's
 // NumBlocks counts block records (the file stores one more). The views are recomputed from
@@ -150,7 +150,8 @@ public:
 
     // What the shell has the view do after a successful Load or a device reset: the
     // low-resolution textures made again from their records and every block's meshes built,
-    // through the hooks. Block textures follow on demand. Does nothing with no land loaded.
+    // through the hooks. Block textures still held are kept (a reset changes no cell); missing
+    // ones follow on demand. Does nothing with no land loaded.
     void recreateDeviceObjects();
 
     // After an edit of the listed blocks' cells whose meshes the editor already rebuilt:

@@ -198,8 +198,8 @@ TEST(Settings, ExactTextsSwitchDebugLodAndAspectRatio) {
         // The aspect text doubles as the cursor scale: a non-finite one falls back to 6.
         SettingsFile file(std::string("<settings><renderEngine><debug>") + c.debug +
                           "</debug><setLOD>" + c.lod + "</setLOD><aspectRatio>" + c.aspect +
-                          "</aspectRatio><cursorScale>" + c.aspect +
-                          "</cursorScale></renderEngine></settings>");
+                          "</aspectRatio><cursorModel scale=\"" + c.aspect +
+                          "\"/></renderEngine></settings>");
         RecordingMessages messages;
         CSettings settings(messages, file.path);
         EXPECT_EQ(readDebugSetting(settings), c.debugOn) << c.debug;

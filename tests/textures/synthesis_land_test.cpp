@@ -93,9 +93,12 @@ TEST(SynthesisLand, BlockTextureAndItsTile) {
         }
     EXPECT_GT(changedInside, 0);
 
-    // Remaking the low-resolution textures empties the block textures again.
+    // Remaking the low-resolution textures (a device reset) keeps the block texture and
+    // gives the remade texture the block's tile again.
+    const DeviceTexture* kept = f.land.textures().blocks().at(1).get();
     LoadLoResTextures(f.land);
-    EXPECT_FALSE(f.land.textures().blocks().has(1));
+    EXPECT_EQ(f.land.textures().blocks().at(1).get(), kept);
+    EXPECT_EQ(level0(f.land.textures().loRes().at(0)), after);
     EXPECT_EQ(SynthesizeBlockTexture(f.land, 2), -1);
     EXPECT_EQ(SynthesizeBlockTexture(f.land, -1), -1);
 }
