@@ -512,3 +512,26 @@ TEST(LandMemory, ExhaustionIsReportedAndChangesNothing) {
         ::testing::ExitedWithCode(0), "");
 }
 #endif
+
+TEST(LandLoad, TakesItsSettingsAsGivenAndSaveShowsTheSurfacesWhenAsked) {
+    TempDir dir;
+    const std::string path = inLineLand().writeTo(dir.file("in.lnd"));
+    for (const bool video : {false, true}) {
+        Session s;
+        LandSettings given;
+        given.sea.altitudeWater = 9;
+        given.debug = true;
+        given.debugVideo = video;
+        given.exportRoot = "root/";
+        ASSERT_EQ(s.land.Load(path, given), 0);
+        s.land.recreateDeviceObjects();
+        EXPECT_EQ(s.land.m_seaParms.altitudeWater, 9);
+        EXPECT_TRUE(s.land.m_debug);
+        EXPECT_EQ(s.land.m_exportRoot, "root/");
+        ASSERT_EQ(s.land.Save(dir.file("out.lnd"), SaveKind::Quick), 0);
+        // One description per low-resolution texture, only when asked.
+        EXPECT_EQ(s.messages.count(), video ? 2u : 0u);
+        for (const std::string& text : s.messages.texts())
+            EXPECT_EQ(text.rfind("Please post this message in the forum :", 0), 0u);
+    }
+}
