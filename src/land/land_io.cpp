@@ -85,6 +85,7 @@ int CLand::Load(const std::string& path, const LandSettings& settings) {
     m_seaParms = settings.sea;
     m_loaded = false;
     m_modified = false;
+    m_blocksDeleted = false;   // a new file has had nothing deleted yet
     m_history.clear();
     m_materialsExported = m_noiseExported = m_bumpExported = false;
     m_debug = settings.debug;

@@ -111,7 +111,7 @@ void CTerrainView::buildDrawList(CLand& land, std::vector<TerrainDrawItem>& item
                         // Reported once; the block keeps its low-resolution texture until an
                         // edit gives the synthesis a reason to succeed.
                         m_textureFailed[std::size_t(n)] = true;
-                        if (land.m_messages) land.m_messages->error(kTextureErrorText + land.m_textureError);
+                        if (land.m_messages) land.m_messages->plain(kTextureErrorText + land.m_textureError);
                     }
                 }
                 if (land.textures().blocks().has(std::size_t(n))) {

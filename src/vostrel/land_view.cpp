@@ -1,12 +1,19 @@
 #include "vostrel/land_view.h"
 
+#include "vostrel/shell_messages.h"
 #include "base/messages.h"
 #include "base/settings.h"
 #include "land/land.h"
+#include "textures/exports.h"
 #include "textures/synthesis.h"
 #include "tools/altitude_brush.h"
+#include "tools/block_deletion.h"
 
 #include <QApplication>
+#include <QContextMenuEvent>
+#include <QMessageBox>
+#include <QPointer>
+#include <QTimer>
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QOpenGLContext>
@@ -71,9 +78,72 @@ void CRFrame::setScript(const ScriptedView& script) {
     }
 }
 
-void CRFrame::setEditMode(int mode) {
-    if (mode == 1 && m_editMode != 1) m_land.m_cursorBlock = -1;
+void CRFrame::setEditMode(EditMode mode) {
+    if (mode == EditMode::LandEditor && m_editMode != EditMode::LandEditor) m_land.m_cursorBlock = -1;
     m_editMode = mode;
+}
+
+template <typename Edit>
+auto CRFrame::withContext(Edit edit) {
+    if (context() != nullptr) makeCurrent();
+    auto result = edit();
+    if (context() != nullptr) {
+        renderer().forgetAll();
+        doneCurrent();
+    }
+    m_drawnSphere = nullptr;
+    update();
+    emit landEdited();
+    return result;
+}
+
+std::vector<int> CRFrame::brushStep(int mode) {
+    return withContext([&] {
+        std::vector<int> changed = ApplyBrush(m_land, m_view.mesh(), mode);
+        for (int b : changed) m_view.forgetTextureFailure(b);
+        return changed;
+    });
+}
+
+bool CRFrame::undoStroke() {
+    return withContext([&] { return UndoStroke(m_land, m_view.mesh()); });
+}
+
+bool CRFrame::deleteBlock() {
+    return withContext([&] { return deleteBlockCommand(m_land, m_view.mesh(), m_messages); });
+}
+
+bool CRFrame::levelBrush() {
+    return withContext([&] { return levelCommand(m_land, m_view.mesh(), m_messages); });
+}
+
+void CRFrame::initializeMap() {
+    withContext([&] { return m_land.InitializeMap(); });
+}
+
+int CRFrame::importNoiseMap(const std::string& path) {
+    return withContext([&] { return ImportNoiseMap(m_land, path); });
+}
+
+int CRFrame::saveLand(const std::string& path, bool quick) {
+    if (context() != nullptr) makeCurrent();
+    const int result = m_land.Save(path, quick ? SaveKind::Quick : SaveKind::Full);
+    if (context() != nullptr) doneCurrent();
+    return result;
+}
+
+std::vector<int> CRFrame::blocksWithoutTexture() const {
+    std::vector<int> missing;
+    if (!m_land.m_loaded) return missing;
+    for (int b = 0; b < m_land.numBlocks(); ++b) {
+        if (!m_land.textures().blocks().has(std::size_t(b))) missing.push_back(b);
+    }
+    return missing;
+}
+
+void CRFrame::synthesizeBlock(int block) {
+    if (context() != nullptr) makeCurrent();
+    if (m_land.m_hooks.synthesizeBlock) m_land.m_hooks.synthesizeBlock(block);
 }
 
 void CRFrame::makeCursorModel() {
@@ -93,6 +163,11 @@ void CRFrame::makeCursorModel() {
 }
 
 HostResult CRFrame::restoreDeviceObjects() {
+    // A restore after a size change finds everything still made: GL keeps its objects
+    // across a resize, and the viewport and projection follow the back buffer every frame.
+    if (m_deviceObjectsBuilt) return kHostOk;
+    m_deviceObjectsBuilt = true;
+    ++m_deviceObjectBuilds;
     renderer().forgetAll();
     if (m_land.m_loaded) m_land.m_hooks.loadLoResTextures();
     m_view.restoreDeviceObjects(m_land);
@@ -109,28 +184,27 @@ HostResult CRFrame::restoreDeviceObjects() {
 }
 
 HostResult CRFrame::invalidateDeviceObjects() {
-    renderer().forgetAll();
-    m_cursor.invalidateDeviceObjects();
-    m_drawnSphere = nullptr;
+    // Nothing of ours depends on the back buffer's size; a device change deletes next.
     return kHostOk;
 }
 
 HostResult CRFrame::deleteDeviceObjects() {
+    renderer().forgetAll();
+    m_cursor.invalidateDeviceObjects();
     m_cursor.destroy();
+    m_drawnSphere = nullptr;
+    m_deviceObjectsBuilt = false;
     return kHostOk;
 }
 
 HostResult CRFrame::finalCleanup() {
-    // The question comes before the view releases the meshes: the save folds their heights
-    // back into the cells, so it has to run while they still exist.
-    if (m_land.m_modified) {
-        m_land.m_modified = false;
-        m_land.m_closing = true;
-        if (m_messages.question(kSaveOnExitQuestion, {}, QuestionButtons::YesNo)) {
-            emit saveAsRequested();
-        }
-    }
+    // The main window asked about unsaved edits when it was closed, while the meshes the
+    // save folds back still existed; here the land's objects only go.
+    const bool modified = m_land.m_modified;
+    m_land.m_modified = false;
+    m_land.m_closing = true;
     m_view.finalCleanup(m_land);
+    m_land.m_modified = modified;
     renderer().forgetAll();
     return kHostOk;
 }
@@ -139,7 +213,46 @@ bool CRFrame::inputBlocked() const {
     return QApplication::activePopupWidget() != nullptr || QApplication::activeModalWidget() != nullptr;
 }
 
+// ---- GL callbacks ---------------------------------------------------------------------
+// Boxes raised inside them wait for the event loop.
+
+void CRFrame::initializeGL() {
+    ShellMessages::GlCallbackScope scope;
+    CD3DHostWidget::initializeGL();
+}
+
+void CRFrame::resizeGL(int w, int h) {
+    ShellMessages::GlCallbackScope scope;
+    CD3DHostWidget::resizeGL(w, h);
+}
+
+void CRFrame::paintGL() {
+    ShellMessages::GlCallbackScope scope;
+    CD3DHostWidget::paintGL();
+}
+
+void CRFrame::showHostMessage(const std::string& caption, const std::string& text, MessageIcon icon) {
+    QPointer<QWidget> owner(isVisible() ? this : nullptr);
+    auto show = [owner, caption, text, icon] {
+        QMessageBox box(icon == MessageIcon::Error ? QMessageBox::Critical : QMessageBox::Warning,
+                        QString::fromStdString(caption), QString::fromStdString(text), QMessageBox::Ok, owner.data());
+        box.exec();
+    };
+    // Outside a frame (start-up, the device dialog) the box is shown at once, since the
+    // program may end right after it.
+    if (ShellMessages::insideGlCallback()) {
+        QTimer::singleShot(0, show);
+    } else {
+        show();
+    }
+}
+
 // ---- Input --------------------------------------------------------------------------------
+
+void CRFrame::contextMenuEvent(QContextMenuEvent* event) {
+    emit contextMenuRequested(event->globalPos());
+    event->accept();
+}
 
 void CRFrame::resizeEvent(QResizeEvent* event) {
     CD3DHostWidget::resizeEvent(event);
@@ -215,7 +328,7 @@ void CRFrame::prepareInput() {
     m_inputBlocked = blocked;
     m_input.backBufferWidth = backBufferWidth();
     m_input.backBufferHeight = backBufferHeight();
-    m_input.editorMode = m_editMode == 1;
+    m_input.editorMode = m_editMode == EditMode::LandEditor;
     if (m_input.frameStats != frameStats()) m_input.frameStats = frameStats();
     QPointF p;
     bool inView = false;
@@ -234,10 +347,8 @@ void CRFrame::prepareInput() {
 
 void CRFrame::applyBrushKeys(BrushKeys keys) {
     if (!keys.add && !keys.sub) return;
-    // Only the land editor has a brush list, and so a selected brush; the list's first
-    // entry stands for its selection until the brush pane exists.
-    const CBrushDef* selected =
-        m_editMode == 1 && !m_settings.brushes().empty() ? &m_settings.brushes().front() : nullptr;
+    // Only the land editor has a brush list, and so a selected brush.
+    const CBrushDef* selected = m_editMode == EditMode::LandEditor ? m_selectedBrush : nullptr;
     m_land.m_brush = selected;
     if (selected == nullptr || m_land.m_cursorBlock == -1) return;
 
@@ -263,6 +374,7 @@ void CRFrame::applyBrushKeys(BrushKeys keys) {
     };
     if (keys.add) step(kBrushRaise);
     if (keys.sub && m_land.m_cursorBlock != -1) step(kBrushLower);
+    emit landEdited();
 }
 
 void CRFrame::drawCursorModel(const Matrix& world) {
@@ -354,7 +466,20 @@ HostResult CRFrame::render() {
         m_view.navigator().m_forward -= m_script->flyForward;
         m_view.navigator().m_rotation += m_script->flyTurn;
     }
+    // While a menu or dialog is open the pick stays where it was, so a command confirmed
+    // in a box acts on the block the user chose it for.
+    const bool keepPick = m_inputBlocked;
+    const glm::vec3 hitPoint = m_view.picker().m_hitPoint;
+    const int pickedBlock = m_view.picker().m_cursorBlock;
+    const std::int32_t cursorBlock = m_land.m_cursorBlock;
+    const std::array<float, 3> brushCentre = m_land.m_brushCentre;
     m_view.frame(m_land, m_input, m_plan);
+    if (keepPick) {
+        m_view.picker().m_hitPoint = hitPoint;
+        m_view.picker().m_cursorBlock = pickedBlock;
+        m_land.m_cursorBlock = cursorBlock;
+        m_land.m_brushCentre = brushCentre;
+    }
     const FramePlan& plan = m_plan;
     drawPlan(plan);
 
@@ -362,6 +487,12 @@ HostResult CRFrame::render() {
     for (const StatusLine& line : plan.status) {
         if (!status.empty()) status += "   ";
         status += line.text;
+    }
+    const bool picked = m_view.picker().m_hitPoint.x != -1.0f;
+    if (picked != m_lastPicked || m_land.m_cursorBlock != m_lastPickedBlock) {
+        m_lastPicked = picked;
+        m_lastPickedBlock = m_land.m_cursorBlock;
+        emit pickChanged();
     }
     if (status != m_status) {
         m_status = std::move(status);

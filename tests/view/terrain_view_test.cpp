@@ -122,6 +122,7 @@ TEST_F(ViewFixture, FailedSynthesisIsReportedOnceAndFallsBackToTheLowResolutionT
     EXPECT_EQ(synthCalls[n], 1) << "not retried every frame";
     ASSERT_GE(messages.count(), 1u);
     EXPECT_EQ(messages.texts()[0], "ERROR IN LOADING TEXTURE, error =no materials");
+    EXPECT_EQ(messages.entries()[0].kind, lnd::RecordingMessages::Kind::Plain) << "a box without an icon";
     std::size_t reports = 0;
     for (const auto& t : messages.texts()) reports += t == "ERROR IN LOADING TEXTURE, error =no materials";
     EXPECT_EQ(reports, plan.terrain.size()) << "one report per block";
