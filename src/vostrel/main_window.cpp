@@ -215,7 +215,7 @@ void CMainFrame::buildMenus() {
     }));
     wire->setIconVisibleInMenu(false);   // the menu shows its check mark instead
     QAction* sphere = add(view, ID_VIEW_SPHERE, "Sphere", "Show the brush sphere", [this](bool on) {
-        m_view->terrainView().m_showBrushSphere = on;
+        m_view->terrainView().setShowBrushSphere(on);
     });
     for (QAction* a : {toolbar, status, wire, sphere}) a->setCheckable(true);
     add(view, ID_VIEW_LANDSTATISTICS, "&Land statistics", "Sizes of the loaded land", [this] { showStatistics(); });
@@ -387,7 +387,7 @@ void CMainFrame::updateCommandStates() {
     check(ID_VIEW_STATUS_BAR, !statusBar()->isHidden());
     check(ID_VIEW_WIREFRAME, m_view->wireframe());
     set(ID_VIEW_SPHERE, editor);
-    check(ID_VIEW_SPHERE, m_view->terrainView().m_showBrushSphere);
+    check(ID_VIEW_SPHERE, m_view->terrainView().showBrushSphere());
     set(ID_VIEW_LANDSTATISTICS, loaded);
 
     // While the context menu is open its items keep the state of the moment it opened.
