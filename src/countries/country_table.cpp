@@ -71,7 +71,7 @@ int steppedIndex(int current, int count, int step) {
 void allBlocksEdited(CLand& land) {
     std::vector<int> all(std::size_t(std::max(land.numBlocks(), 0)));
     for (std::size_t b = 0; b < all.size(); ++b) all[b] = int(b);
-    land.m_blockTextures.releaseAll();
+    land.textures().dropAllBlocks();
     land.blocksEdited(all);
 }
 
@@ -82,7 +82,7 @@ bool setCountryEverywhere(CLand& land, int k) {
             for (TLndCell& cell : row)
                 cell.CellFlags = std::uint16_t((cell.CellFlags & ~kCountryMask) | std::uint16_t(k));
     allBlocksEdited(land);
-    land.m_blockTextures.drop();
+    land.textures().blocks().drop();
     land.m_modified = true;
     return true;
 }

@@ -584,7 +584,7 @@ void CMainFrame::showStatistics() {
 
 void CMainFrame::blockCountries() {
     if (!blockCountriesEnabled(m_land, landEditor(), m_land.m_cursorBlock)) return;
-    CBlockCountries dialog(m_land, &m_view->terrainView().m_mesh, &m_settings, m_messages, this);
+    CBlockCountries dialog(m_land, &m_view->terrainView().mesh(), &m_settings, m_messages, this);
     m_view->pauseHost(true);
     dialog.exec();
     m_view->pauseHost(false);

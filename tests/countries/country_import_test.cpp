@@ -3,6 +3,7 @@
 #include "codec/bmp_writer.h"
 #include "land/land.h"
 #include "support/land_builder.h"
+#include "support/recording_messages.h"
 #include "tools/texture_edit.h"
 
 #include <gtest/gtest.h>
@@ -220,13 +221,13 @@ TEST(CountryTable, SetEverywhereKeepsOtherFlagBits) {
     for (TLndBlock& b : held.land.blocks())
         for (int i = 0; i < 17; ++i)
             for (int j = 0; j < 17; ++j) b.Cells[i][j].CellFlags = std::uint16_t((i * 977 + j * 131) & 0xFFFF);
-    held.land.m_blockTextures.make(3);
+    held.land.textures().blocks().make(3);
     std::vector<TLndBlock> before(held.land.blocks().begin(), held.land.blocks().end());
     EXPECT_FALSE(setCountryEverywhere(held.land, 3));
     EXPECT_FALSE(held.land.m_modified);
     ASSERT_TRUE(setCountryEverywhere(held.land, 2));
     EXPECT_TRUE(held.land.m_modified);
-    EXPECT_FALSE(held.land.m_blockTextures.exists());
+    EXPECT_FALSE(held.land.textures().blocks().exists());
     for (std::size_t b = 0; b < before.size(); ++b)
         for (int i = 0; i < 17; ++i)
             for (int j = 0; j < 17; ++j) {
@@ -252,7 +253,7 @@ TEST(CountryTable, PicturesStepsAndStoredTables) {
     edited.Coefs[255].mat1 = 1, edited.Coefs[255].coef = 255;  // top line: material 1
     edited.Coefs[128].mat1 = 9, edited.Coefs[128].mat2 = -4;   // outside the table: black
     edited.Index = 77;
-    held.land.m_blockTextures.make(2);
+    held.land.textures().blocks().make(2);
     const std::int32_t leading = held.land.countries()[1].Index;
     ASSERT_TRUE(storeCountry(held.land, 1, edited));
     EXPECT_EQ(std::int32_t(held.land.countries()[1].Index), leading);

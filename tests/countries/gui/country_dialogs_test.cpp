@@ -7,6 +7,7 @@
 #include "countries/country_import.h"
 #include "countries/countries_xml.h"
 #include "support/land_builder.h"
+#include "support/recording_messages.h"
 #include "view/terrain_land.h"
 #include "vostrel/block_countries_dialog.h"
 #include "vostrel/country_view.h"
@@ -95,7 +96,7 @@ protected:
                 TLndCoef& e = land.countries()[std::size_t(c)].Coefs[h];
                 e.mat1 = c, e.mat2 = 2, e.coef = h;
             }
-        land.m_blockTextures.drop();
+        land.textures().blocks().drop();
         land.m_cursorBlock = land.blockRecordAt(11, 11);
         land.m_modified = false;
     }
