@@ -117,7 +117,7 @@ bool parseIoFault(const std::string& text, IoStep& step, int& nth, int& err) {
 namespace {
 
 IoResult failure(const std::string& what, const std::string& path, int err) {
-    return {false, what + " " + path + ": " + std::strerror(err)};
+    return {false, what + " " + path + ": " + std::strerror(err), err, true};
 }
 
 std::string directoryOf(const std::string& path) {
@@ -265,7 +265,9 @@ IoResult writeFileAtomic(const std::string& path, std::span<const std::uint8_t> 
         const bool refused = err == EACCES || err == EPERM || err == EROFS || err == EDQUOT || err == ENOSPC;
         if (refused && exists && S_ISREG(st.st_mode) && ::access(target.c_str(), W_OK) == 0 && err != EROFS)
             return writeInPlace(target, path, data);
-        return failure("cannot create a temporary file for", path, err);
+        IoResult r = failure("cannot create a temporary file for", path, err);
+        r.created = false;
+        return r;
     }
     const std::string tmp(name.data());
 

@@ -11,6 +11,8 @@ namespace lnd {
 struct IoResult {
     bool ok = true;
     std::string message;   // empty on success; otherwise what failed, with the system's reason
+    int error = 0;         // the system's error number, when one caused the failure
+    bool created = true;   // false when the failure came before any new file existed
     explicit operator bool() const { return ok; }
 };
 
