@@ -248,7 +248,22 @@ IoResult writeInPlace(const std::string& target, const std::string& shownPath, s
 
 }  // namespace
 
+namespace {
+std::uint64_t g_failedSaves = 0;
+IoResult writeFileAtomicImpl(const std::string& path, std::span<const std::uint8_t> data);
+}  // namespace
+
+std::uint64_t failedSaveCount() { return g_failedSaves; }
+
 IoResult writeFileAtomic(const std::string& path, std::span<const std::uint8_t> data) {
+    IoResult r = writeFileAtomicImpl(path, data);
+    if (!r) ++g_failedSaves;
+    return r;
+}
+
+namespace {
+
+IoResult writeFileAtomicImpl(const std::string& path, std::span<const std::uint8_t> data) {
     readEnvironmentFault();
     const std::string target = finalTarget(path);
 
@@ -299,5 +314,7 @@ IoResult writeFileAtomic(const std::string& path, std::span<const std::uint8_t> 
     }
     return {};
 }
+
+}  // namespace
 
 }  // namespace lnd

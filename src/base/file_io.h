@@ -29,6 +29,10 @@ IoResult readWholeFile(const std::string& path, std::vector<std::uint8_t>& out,
 //   overwritten in place from `data`; should that fail, its previous bytes are written back.
 IoResult writeFileAtomic(const std::string& path, std::span<const std::uint8_t> data);
 
+// How many saves through writeFileAtomic have failed in this process: lets a caller whose
+// helpers stay silent about failures (the exports) still tell its user.
+std::uint64_t failedSaveCount();
+
 // Size of the pieces a save is written in (each is one write call that can fail).
 inline constexpr std::size_t kWriteChunkBytes = 256 * 1024;
 
