@@ -121,7 +121,12 @@ int main(int argc, char** argv) {
     // countries.xml as the export writes it, and a hand-written one with odd values.
     std::vector<lnd::TLndCountry> countries(2);
     for (int c = 0; c < 2; ++c)
-        for (int h = 0; h < 256; ++h) countries[std::size_t(c)].Coefs[h] = {c, 1 - c, h};
+        for (int h = 0; h < 256; ++h) {
+            lnd::TLndCoef& e = countries[std::size_t(c)].Coefs[h];
+            e.mat1 = c;
+            e.mat2 = 1 - c;
+            e.coef = h;
+        }
     putText("countries_xml", "exported.xml", lnd::countriesXmlText(countries));
     putText("countries_xml", "odd.xml",
             "<countries><country id=\"0\"><coef h=\"3\" mat1=\"x\" mat2=\"y\" coef=\"300\"/>"
