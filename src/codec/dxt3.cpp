@@ -2,7 +2,12 @@
 
 #include "codec/dxt3_fit.h"
 
+#include <algorithm>
+#include <atomic>
 #include <cstring>
+#include <system_error>
+#include <thread>
+#include <vector>
 
 namespace lnd {
 
@@ -25,6 +30,28 @@ BlockEncoder chooseEncoder() {
 BlockEncoder blockEncoder() {
     static const BlockEncoder encode = chooseEncoder();
     return encode;
+}
+
+bool encodable(const Dxt3Image& image) {
+    return image.pixels && image.out && image.width > 0 && image.height > 0 && image.width % 4 == 0 &&
+           image.height % 4 == 0;
+}
+
+void encodeRow(BlockEncoder encode, const Dxt3Image& image, int by) {
+    const std::uint8_t* src = image.pixels + std::size_t(4 * by) * image.pitch;
+    std::uint8_t* out = image.out + std::size_t(by) * std::size_t(image.width / 4) * kDxt3BlockBytes;
+    for (int bx = 0; bx < image.width / 4; ++bx, out += kDxt3BlockBytes) encode(src + 16 * std::size_t(bx), image.pitch, out);
+}
+
+// Below this many blocks per thread (about a quarter of a millisecond of work) starting a
+// thread costs more than it saves.
+constexpr std::size_t kMinBlocksPerThread = 256;
+
+int threadsFor(std::size_t blocks, int requested) {
+    if (requested > 0) return std::min(requested, kDxt3MaxThreads);
+    const int hardware = int(std::min<unsigned>(std::thread::hardware_concurrency(), kDxt3MaxThreads));
+    const std::size_t worthwhile = blocks / kMinBlocksPerThread;
+    return int(std::max<std::size_t>(1, std::min<std::size_t>(std::size_t(std::max(hardware, 1)), worthwhile)));
 }
 
 }  // namespace
@@ -61,14 +88,54 @@ void decodeDxt3Block(const std::uint8_t in[16], std::uint8_t pixels[64]) {
     }
 }
 
-void encodeDxt3Image(const std::uint8_t* pixels, int width, int height, std::size_t pitch, std::uint8_t* out) {
-    if (width <= 0 || height <= 0 || width % 4 != 0 || height % 4 != 0) return;
-    const BlockEncoder encode = blockEncoder();
-    for (int by = 0; by < height / 4; ++by)
-        for (int bx = 0; bx < width / 4; ++bx) {
-            encode(pixels + std::size_t(4 * by) * pitch + 16 * std::size_t(bx), pitch, out);
-            out += kDxt3BlockBytes;
+void encodeDxt3Image(const std::uint8_t* pixels, int width, int height, std::size_t pitch, std::uint8_t* out,
+                     int threads) {
+    const Dxt3Image image{pixels, width, height, pitch, out};
+    encodeDxt3Images(std::span(&image, 1), threads);
+}
+
+void encodeDxt3Images(std::span<const Dxt3Image> images, int threads) {
+    // Rows of blocks of all the images, numbered one image after the other.
+    std::vector<const Dxt3Image*> todo;
+    std::vector<int> firstRow{0};
+    std::size_t blocks = 0;
+    for (const Dxt3Image& image : images)
+        if (encodable(image)) {
+            todo.push_back(&image);
+            firstRow.push_back(firstRow.back() + image.height / 4);
+            blocks += std::size_t(image.width / 4) * std::size_t(image.height / 4);
         }
+    if (todo.empty()) return;
+    const BlockEncoder encode = blockEncoder();
+    const int rows = firstRow.back();
+    const int count = std::min(threadsFor(blocks, threads), rows);
+    if (count <= 1) {
+        for (const Dxt3Image* image : todo)
+            for (int by = 0; by < image->height / 4; ++by) encodeRow(encode, *image, by);
+        return;
+    }
+    // Rows are handed out one at a time as threads come free: blocks differ in cost, and a
+    // thread may be slowed by other work on the machine. Each row has its fixed place in the
+    // output, so the bytes do not depend on which thread encodes it.
+    std::atomic<int> next{0};
+    auto work = [&] {
+        std::size_t at = 0;
+        for (int row = next.fetch_add(1, std::memory_order_relaxed); row < rows;
+             row = next.fetch_add(1, std::memory_order_relaxed)) {
+            while (firstRow[at + 1] <= row) ++at;
+            encodeRow(encode, *todo[at], row - firstRow[at]);
+        }
+    };
+    {
+        std::vector<std::jthread> helpers;
+        helpers.reserve(std::size_t(count - 1));
+        try {
+            for (int t = 1; t < count; ++t) helpers.emplace_back(work);
+        } catch (const std::system_error&) {
+            // Fewer threads than asked for: the rows left over go to those running.
+        }
+        work();
+    }  // the helpers are joined here
 }
 
 void decodeDxt3Image(const std::uint8_t* in, int width, int height, std::uint8_t* pixels, std::size_t pitch) {

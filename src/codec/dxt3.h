@@ -10,6 +10,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <span>
 
 namespace lnd {
 
@@ -23,7 +24,28 @@ void decodeDxt3Block(const std::uint8_t in[16], std::uint8_t pixels[64]);
 
 // Whole images. Width and height must be multiples of 4; rows of the pixel image are `pitch`
 // bytes apart (at least 4 * width); the DXT3 side holds width * height bytes.
-void encodeDxt3Image(const std::uint8_t* pixels, int width, int height, std::size_t pitch, std::uint8_t* out);
+//
+// The encoders share rows of blocks among `threads` threads: 0 takes as many as the processor
+// has (at most kDxt3MaxThreads, and one alone when the work is too small to be worth a
+// thread), 1 keeps to the calling thread. Every thread count gives the same bytes; all threads
+// have finished when the call returns.
+inline constexpr int kDxt3MaxThreads = 16;
+void encodeDxt3Image(const std::uint8_t* pixels, int width, int height, std::size_t pitch, std::uint8_t* out,
+                     int threads = 0);
+
+// One image of a batch: the arguments of encodeDxt3Image.
+struct Dxt3Image {
+    const std::uint8_t* pixels = nullptr;
+    int width = 0;
+    int height = 0;
+    std::size_t pitch = 0;
+    std::uint8_t* out = nullptr;
+};
+
+// Several images at once, their rows of blocks shared among the threads, so that small
+// textures keep every thread busy too. Images whose sides are not positive multiples of 4
+// are skipped, as encodeDxt3Image skips them.
+void encodeDxt3Images(std::span<const Dxt3Image> images, int threads = 0);
 void decodeDxt3Image(const std::uint8_t* in, int width, int height, std::uint8_t* pixels, std::size_t pitch);
 
 }  // namespace lnd

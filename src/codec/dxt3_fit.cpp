@@ -106,13 +106,25 @@ struct LanesPortable {
         for (int k = 0; k < 16; ++k) s += int(a.v[k]) * int(w.v[k]);
         return s;
     }
-    static unsigned sumsBelow(const LanesPortable* a, LanesPortable w, int bound, int* sums) {
-        unsigned below = 0;
+    // For each batch position, the least weighted sum so far and the list index that first
+    // reached it.
+    struct Least {
+        int sum[kBatch];
+        int at[kBatch];
+    };
+    static Least leastOf(int sum, int at) {
+        Least l;
+        for (int k = 0; k < kBatch; ++k) l.sum[k] = sum, l.at[k] = at;
+        return l;
+    }
+    static void keepLeast(Least& l, const LanesPortable* a, LanesPortable w, int at) {
         for (int k = 0; k < kBatch; ++k) {
-            sums[k] = weightedSum(a[k], w);
-            if (sums[k] < bound) below |= 1u << k;
+            const int s = weightedSum(a[k], w);
+            if (s < l.sum[k]) l.sum[k] = s, l.at[k] = at + k;
         }
-        return below;
+    }
+    static void storeLeast(const Least& l, int* sums, int* ats) {
+        for (int k = 0; k < kBatch; ++k) sums[k] = l.sum[k], ats[k] = l.at[k];
     }
 };
 
@@ -179,13 +191,29 @@ struct LanesSse2 {
         const __m128i u1 = _mm_add_epi32(_mm_unpacklo_epi32(p[2], p[3]), _mm_unpackhi_epi32(p[2], p[3]));
         return _mm_add_epi32(_mm_unpacklo_epi64(u0, u1), _mm_unpackhi_epi64(u0, u1));
     }
-    static unsigned sumsBelow(const LanesSse2* a, LanesSse2 w, int bound, int* sums) {
-        const __m128i b = _mm_set1_epi32(bound);
-        const __m128i s0 = fourSums(a, w), s1 = fourSums(a + 4, w);
-        _mm_store_si128(reinterpret_cast<__m128i*>(sums), s0);
-        _mm_store_si128(reinterpret_cast<__m128i*>(sums + 4), s1);
-        return unsigned(_mm_movemask_ps(_mm_castsi128_ps(_mm_cmpgt_epi32(b, s0)))) |
-               unsigned(_mm_movemask_ps(_mm_castsi128_ps(_mm_cmpgt_epi32(b, s1)))) << 4;
+    struct Least {
+        __m128i sum[2], at[2];
+    };
+    static Least leastOf(int sum, int at) {
+        const __m128i s = _mm_set1_epi32(sum), a = _mm_set1_epi32(at);
+        return {{s, s}, {a, a}};
+    }
+    // Keeps, in each position, the strictly smaller sum and its index: SSE2 blends by masks.
+    static void keepLeast(Least& l, const LanesSse2* a, LanesSse2 w, int at) {
+        const __m128i s[2] = {fourSums(a, w), fourSums(a + 4, w)};
+        const __m128i base = _mm_set1_epi32(at);
+        const __m128i index[2] = {_mm_add_epi32(base, _mm_setr_epi32(0, 1, 2, 3)), _mm_add_epi32(base, _mm_setr_epi32(4, 5, 6, 7))};
+        for (int h = 0; h < 2; ++h) {
+            const __m128i less = _mm_cmpgt_epi32(l.sum[h], s[h]);
+            l.sum[h] = _mm_or_si128(_mm_and_si128(less, s[h]), _mm_andnot_si128(less, l.sum[h]));
+            l.at[h] = _mm_or_si128(_mm_and_si128(less, index[h]), _mm_andnot_si128(less, l.at[h]));
+        }
+    }
+    static void storeLeast(const Least& l, int* sums, int* ats) {
+        for (int h = 0; h < 2; ++h) {
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(sums + 4 * h), l.sum[h]);
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(ats + 4 * h), l.at[h]);
+        }
     }
 };
 #endif

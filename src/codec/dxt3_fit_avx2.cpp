@@ -53,15 +53,25 @@ struct LanesAvx2 {
         return std::uint32_t(_mm_movemask_epi8(_mm_packs_epi16(_mm256_castsi256_si128(a.v), _mm256_extracti128_si256(a.v, 1))));
     }
     static LanesAvx2 orBits(LanesAvx2 a, LanesAvx2 b) { return {_mm256_or_si256(a.v, b.v)}; }
-    // Eight weighted sums at once: a tree of pairwise horizontal additions.
-    static unsigned sumsBelow(const LanesAvx2* a, LanesAvx2 w, int bound, int* sums) {
+    struct Least {
+        __m256i sum, at;
+    };
+    static Least leastOf(int sum, int at) { return {_mm256_set1_epi32(sum), _mm256_set1_epi32(at)}; }
+    // Eight weighted sums at once (a tree of pairwise horizontal additions), each kept where
+    // it is strictly below the least so far in its position.
+    static void keepLeast(Least& l, const LanesAvx2* a, LanesAvx2 w, int at) {
         __m256i p[8];
         for (int k = 0; k < 8; ++k) p[k] = _mm256_madd_epi16(a[k].v, w.v);
         const __m256i q0 = _mm256_hadd_epi32(_mm256_hadd_epi32(p[0], p[1]), _mm256_hadd_epi32(p[2], p[3]));
         const __m256i q1 = _mm256_hadd_epi32(_mm256_hadd_epi32(p[4], p[5]), _mm256_hadd_epi32(p[6], p[7]));
         const __m256i s = _mm256_add_epi32(_mm256_permute2x128_si256(q0, q1, 0x20), _mm256_permute2x128_si256(q0, q1, 0x31));
-        _mm256_store_si256(reinterpret_cast<__m256i*>(sums), s);
-        return unsigned(_mm256_movemask_ps(_mm256_castsi256_ps(_mm256_cmpgt_epi32(_mm256_set1_epi32(bound), s))));
+        const __m256i less = _mm256_cmpgt_epi32(l.sum, s);
+        l.sum = _mm256_min_epi32(l.sum, s);
+        l.at = _mm256_blendv_epi8(l.at, _mm256_add_epi32(_mm256_set1_epi32(at), _mm256_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7)), less);
+    }
+    static void storeLeast(const Least& l, int* sums, int* ats) {
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(sums), l.sum);
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(ats), l.at);
     }
     static int weightedSum(LanesAvx2 a, LanesAvx2 w) {
         const __m256i p = _mm256_madd_epi16(a.v, w.v);

@@ -139,25 +139,36 @@ struct TrialLists {
 
 inline constexpr TrialLists kTrials{};
 
-// Scores one batch of nearest-entry lanes. Returns the batch position of the palette that
-// beats `best` (updating it), or -1. `trial(k, t)` builds the palette of position k, needed
-// only when a lane is too wide for the vector sum.
-template <class V, class Trial>
-inline int scoreBatch(const V* nearest, V seen, V weight, int& best, const Rgb* colours, const int* count, int n,
-                      Trial trial) {
-    int winner = -1;
-    if (!V::anyWide(seen)) {
-        alignas(32) int sums[kBatch];
-        if (V::sumsBelow(nearest, weight, best, sums) == 0) return -1;
-        // Some palette beats `best`, so the batch minimum does: the first palette with it
-        // wins. Found without branches, which would follow the data.
-        int least = sums[0];
-        for (int k = 1; k < kBatch; ++k) least = sums[k] < least ? sums[k] : least;
-        unsigned atLeast = 0;
-        for (int k = 0; k < kBatch; ++k) atLeast |= unsigned(sums[k] == least) << k;
-        best = least;
-        return __builtin_ctz(atLeast);
+// The least error of a search and the list index of the palette that first reached it
+// (-1 for the palette the search started from), from the running least of every batch
+// position: the smallest sum, and the earliest index among positions that share it.
+template <class V>
+inline void leastOfAll(const typename V::Least& least, int& best, int& at) {
+    alignas(32) int sums[kBatch], ats[kBatch];
+    V::storeLeast(least, sums, ats);
+    best = sums[0];
+    for (int k = 1; k < kBatch; ++k) best = sums[k] < best ? sums[k] : best;
+    at = 1 << 30;
+    for (int k = 0; k < kBatch; ++k) {
+        const int candidate = sums[k] == best ? ats[k] : 1 << 30;
+        at = candidate < at ? candidate : at;
     }
+}
+
+// Scores one batch of nearest-entry lanes, list indices `first` on, into the running least of
+// each batch position. The vector path takes no branch on the data, which would be
+// mispredicted often; the winner is found once the search ends. A batch with a lane too
+// wide for the vector sum is scored in order against the least so far; `trial(m, t)` builds
+// the palette of list index m for that.
+template <class V, class Trial>
+inline void scoreBatch(const V* nearest, V seen, V weight, typename V::Least& least, int first, const Rgb* colours,
+                       const int* count, int n, Trial trial) {
+    if (!V::anyWide(seen)) {
+        V::keepLeast(least, nearest, weight, first);
+        return;
+    }
+    int best, winner;
+    leastOfAll<V>(least, best, winner);
     for (int k = 0; k < kBatch; ++k) {
         int err;
         if (!V::anyWide(nearest[k])) {
@@ -166,15 +177,15 @@ inline int scoreBatch(const V* nearest, V seen, V weight, int& best, const Rgb* 
             continue;  // the palette misses some colour by at least `best`
         } else {
             Rgb t[4];
-            trial(k, t);
+            trial(first + k, t);
             err = exactError(colours, count, n, t, best);
         }
         if (err < best) {
             best = err;
-            winner = k;
+            winner = first + k;
         }
     }
-    return winner;
+    least = V::leastOf(best, winner);
 }
 
 // The exhaustive pair search (first pair with the smallest error wins) followed by the
@@ -217,6 +228,8 @@ void fitLanes(const std::uint16_t (&lanes)[4][16], int n, Rgb* pal) {
             t[2].c[c] = ((a.c[c] + 2 * b.c[c]) * 21760) >> 16;
         }
     };
+    auto pairTrial = [&](int m, Rgb* t) { pairPalette(pairs.rowI[m] >> 4, pairs.rowJ[m] >> 4, t); };
+    typename V::Least least = V::leastOf(best, -1);
     for (int p = 0; p < pairs.size; p += kBatch) {
         V nearest[kBatch];
         V seen = V::splat(0);
@@ -227,9 +240,11 @@ void fitLanes(const std::uint16_t (&lanes)[4][16], int n, Rgb* pal) {
                                          distanceTo(x, &nearJ[0][o], &nearJ[1][o], &nearJ[2][o])));
             seen = V::orBits(seen, nearest[k]);
         }
-        auto trial = [&](int k, Rgb* t) { pairPalette(pairs.rowI[p + k] >> 4, pairs.rowJ[p + k] >> 4, t); };
-        if (const int k = scoreBatch(nearest, seen, weight, best, colours, count, n, trial); k >= 0) trial(k, pal);
+        scoreBatch(nearest, seen, weight, least, p, colours, count, n, pairTrial);
     }
+    int winner;
+    leastOfAll<V>(least, best, winner);
+    if (winner >= 0) pairTrial(winner, pal);
 
     for (int c = 0; c < 3; ++c) {
         const int base0 = pal[0].c[c];
@@ -275,6 +290,7 @@ void fitLanes(const std::uint16_t (&lanes)[4][16], int n, Rgb* pal) {
             t[2].c[c] = (t0 + 2 * t1) / 3;
             t[3].c[c] = t1;
         };
+        least = V::leastOf(best, -1);
         for (int p = 0; p < kTrialCount; p += kBatch) {
             V nearest[kBatch];
             V seen = V::splat(0);
@@ -284,9 +300,10 @@ void fitLanes(const std::uint16_t (&lanes)[4][16], int n, Rgb* pal) {
                                      V::minU(V::load(entry + trials.inner1[p + k]), V::load(entry + trials.inner2[p + k])));
                 seen = V::orBits(seen, nearest[k]);
             }
-            auto trial = [&](int k, Rgb* t) { refined(p + k, t); };
-            if (const int k = scoreBatch(nearest, seen, weight, best, colours, count, n, trial); k >= 0) trial(k, pal);
+            scoreBatch(nearest, seen, weight, least, p, colours, count, n, refined);
         }
+        leastOfAll<V>(least, best, winner);
+        if (winner >= 0) refined(winner, pal);
     }
 }
 

@@ -1,6 +1,7 @@
 #include "d3dframework/texel_region.h"
 
 #include "codec/dxt3.h"
+#include "codec/pixel_swizzle.h"
 
 #include <algorithm>
 #include <cstring>
@@ -21,14 +22,7 @@ std::vector<std::uint8_t> readRegionArgb(const DeviceTexture& texture, std::uint
         // Surface bytes run blue, green, red, alpha: the reverse of ours.
         for (int y = r.top; y < r.bottom; ++y) {
             const std::uint8_t* row = base + std::size_t(y) * pitch;
-            std::uint8_t* o = &out[std::size_t(y - r.top) * w * 4];
-            for (int x = r.left; x < r.right; ++x, o += 4) {
-                const std::uint8_t* t = row + std::size_t(x) * 4;
-                o[0] = t[3];
-                o[1] = t[2];
-                o[2] = t[1];
-                o[3] = t[0];
-            }
+            reversePixelBytes(row + std::size_t(r.left) * 4, &out[std::size_t(y - r.top) * w * 4], w);
         }
         return out;
     }
@@ -57,14 +51,7 @@ void writeRegionArgb(DeviceTexture& texture, std::uint32_t level, const Rect& r,
     if (texture.format() == TextureFormat::A8R8G8B8) {
         for (int y = r.top; y < r.bottom; ++y) {
             std::uint8_t* row = base + std::size_t(y) * pitch;
-            const std::uint8_t* in = argb + std::size_t(y - r.top) * w * 4;
-            for (int x = r.left; x < r.right; ++x, in += 4) {
-                std::uint8_t* t = row + std::size_t(x) * 4;
-                t[0] = in[3];
-                t[1] = in[2];
-                t[2] = in[1];
-                t[3] = in[0];
-            }
+            reversePixelBytes(argb + std::size_t(y - r.top) * w * 4, row + std::size_t(r.left) * 4, w);
         }
         return;
     }

@@ -14,6 +14,7 @@
 #include "base/file_io.h"
 #include "codec/image.h"
 #include "codec/texture_compressor.h"
+#include "codec/pixel_swizzle.h"
 
 #include <algorithm>
 #include <array>
@@ -233,16 +234,8 @@ void CLand::copyLoResTexturesBack() {
                 continue;
             }
             CImage32 image(kLoResSide, kLoResSide);
-            for (int y = 0; y < kLoResSide; ++y) {
-                const std::uint8_t* src = locked.bits + std::ptrdiff_t(y) * locked.pitch;
-                for (int x = 0; x < kLoResSide; ++x, src += 4) {
-                    std::uint8_t* px = image.pixel(x, y);
-                    px[0] = src[3];
-                    px[1] = src[2];
-                    px[2] = src[1];
-                    px[3] = src[0];
-                }
-            }
+            for (int y = 0; y < kLoResSide; ++y)
+                reversePixelBytes(locked.bits + std::ptrdiff_t(y) * locked.pitch, image.pixel(0, y), kLoResSide);
             texture.unlockRect(0);
             CTextureCompressor compressor;
             if (compressor.Compress(image) == 0 && compressor.size() == kLoResDataSize)

@@ -14,6 +14,7 @@
 #include "tools/sample_land.h"
 #include "textures/synthesis.h"
 #include "view/terrain_land.h"
+#include "codec/pixel_swizzle.h"
 
 #include <cctype>
 #include <cstdio>
@@ -73,11 +74,7 @@ int runSynth(const Args& args) {
         file = lnd::encodeBmp(texels, 256, 256, 1024, lnd::PixelOrder::Bgra, 32);
     } else {
         lnd::CImage32 picture(256, 256);
-        for (std::size_t k = 0; k < 256u * 256u; ++k) {
-            const std::uint8_t* s = texels + 4 * k;
-            std::uint8_t* d = picture.pixels() + 4 * k;
-            d[0] = s[3], d[1] = s[2], d[2] = s[1], d[3] = s[0];
-        }
+        lnd::reversePixelBytes(texels, picture.pixels(), 256u * 256u);
         file = lnd::encodePng(picture);
     }
     if (lnd::IoResult r = lnd::writeFileAtomic(out, file); !r) return inputError(r.message);

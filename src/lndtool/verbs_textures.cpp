@@ -9,6 +9,7 @@
 #include "codec/dxt3.h"
 #include "codec/image_readers.h"
 #include "codec/texture_compressor.h"
+#include "codec/pixel_swizzle.h"
 
 #include <cctype>
 #include <cstring>
@@ -29,6 +30,10 @@ std::string readerMessage(const std::string& path, int code) {
 int runCompress(const Args& args) {
     const Verb& verb = verbNamed("compress");
     if (!args.has("o")) return usageError(verb, "missing -o OUT.dds");
+    long long threads = 0;  // as many as the processor has
+    if (args.has("threads") &&
+        (!parseInt(args.get("threads"), threads) || threads < 1 || threads > lnd::kDxt3MaxThreads))
+        return usageError(verb, "--threads must be a whole number from 1 to " + std::to_string(lnd::kDxt3MaxThreads));
     const std::string in = args.positional[0];
     std::unique_ptr<lnd::CImageBase> image;
     if (int rc = lnd::ReadImageFile(in, image); rc != lnd::kImageOk) return inputError(readerMessage(in, rc));
@@ -38,7 +43,7 @@ int runCompress(const Args& args) {
         return inputError(in + ": image sides must be multiples of 4 (it is " + std::to_string(flat.width()) + " x " +
                           std::to_string(flat.height()) + ")");
     lnd::CTextureCompressor compressor;
-    if (compressor.Compress(flat) != 0) return inputError(in + ": cannot compress this image");
+    if (compressor.Compress(flat, int(threads)) != 0) return inputError(in + ": cannot compress this image");
     lnd::DdsImage dds;
     dds.kind = lnd::DdsKind::Dxt3;
     dds.width = flat.width();
@@ -63,14 +68,7 @@ int runDecompress(const Args& args) {
     if (dds.kind == lnd::DdsKind::Dxt3) {
         lnd::decodeDxt3Image(dds.data.data(), dds.width, dds.height, image.pixels(), image.pitch());
     } else {
-        for (std::size_t i = 0; i < dds.data.size(); i += 4) {
-            const std::uint8_t* t = &dds.data[i];
-            std::uint8_t* p = image.pixels() + i;
-            p[0] = t[3];
-            p[1] = t[2];
-            p[2] = t[1];
-            p[3] = t[0];
-        }
+        lnd::reversePixelBytes(dds.data.data(), image.pixels(), dds.data.size() / 4);
     }
     const std::vector<std::uint8_t> file = ext == ".png" ? lnd::encodePng(image) : lnd::encodeBmp(image, 32);
     if (file.empty()) return inputError(in + ": cannot encode the picture");
@@ -78,9 +76,10 @@ int runDecompress(const Args& args) {
     return kExitOk;
 }
 
-const VerbRegistrar kCompress({"compress", "compress IN.(bmp|tga) -o OUT.dds",
-                               "compress a BMP or TGA picture into a DXT3 DDS image", {{"o", true}}, 1, 1,
-                               runCompress});
+const VerbRegistrar kCompress({"compress", "compress IN.(bmp|tga) -o OUT.dds [--threads N]",
+                               "compress a BMP or TGA picture into a DXT3 DDS image (on N threads, by "
+                               "default all the processor has)",
+                               {{"o", true}, {"threads", true}}, 1, 1, runCompress});
 const VerbRegistrar kDecompress({"decompress", "decompress IN.dds -o OUT.(bmp|png)",
                                  "decode a DXT3 or 32-bit DDS image into a BMP or PNG picture", {{"o", true}}, 1,
                                  1, runDecompress});

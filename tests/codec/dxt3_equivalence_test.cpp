@@ -5,6 +5,7 @@
 #include "dxt3_reference.h"
 #include "codec/dxt3.h"
 #include "codec/dxt3_fit.h"
+#include "codec/texture_compressor.h"
 
 #include <gtest/gtest.h>
 
@@ -289,4 +290,69 @@ TEST(Dxt3Equivalence, ImagesReadBlocksInPlaceAcrossPaddedRows) {
             }
 #endif
         }
+}
+
+TEST(Dxt3Equivalence, ThreadsGiveTheBytesOfOneThread) {
+    // Sizes whose rows of blocks do not divide evenly among the threads, narrow and tall ones,
+    // one too small to be shared, and padded rows; the content is natural texture tiled over
+    // spread blocks, so that rows differ in cost.
+    struct Case {
+        int width, height, pad;
+    };
+    static constexpr Case kCases[] = {{4, 4, 0},    {8, 12, 4},    {4, 260, 0},   {260, 4, 12},
+                                      {68, 52, 0},  {132, 76, 20}, {256, 256, 0}, {516, 36, 8}};
+    std::mt19937 rng(8080);
+    const std::vector<std::uint8_t> natural = naturalTexture(rng, 4.0f);
+    std::vector<std::vector<std::uint8_t>> pixels, single;
+    std::vector<lnd::Dxt3Image> batch;
+    for (const Case& c : kCases) {
+        const std::size_t pitch = std::size_t(4 * c.width + c.pad);
+        std::vector<std::uint8_t> image(pitch * std::size_t(c.height), 0x5A);
+        for (int by = 0; by < c.height / 4; ++by)
+            for (int bx = 0; bx < c.width / 4; ++bx) {
+                const Block spread = spreadBlock(rng);
+                for (int row = 0; row < 4; ++row) {
+                    const int y = 4 * by + row;
+                    const std::uint8_t* src = (bx + by) % 3 == 0 ? spread.data() + 16 * row
+                                                                 : &natural[(std::size_t(y % 64) * 64 + std::size_t(4 * bx % 64)) * 4];
+                    std::memcpy(&image[std::size_t(y) * pitch + 16 * std::size_t(bx)], src, 16);
+                }
+            }
+        std::vector<std::uint8_t> one(std::size_t(c.width) * std::size_t(c.height));
+        lnd::encodeDxt3Image(image.data(), c.width, c.height, pitch, one.data(), 1);
+        for (int threads : {0, 2, 3, 5, lnd::kDxt3MaxThreads}) {
+            std::vector<std::uint8_t> shared(one.size(), 0xEE);
+            lnd::encodeDxt3Image(image.data(), c.width, c.height, pitch, shared.data(), threads);
+            EXPECT_EQ(shared, one) << c.width << " x " << c.height << " on " << threads << " threads";
+        }
+        pixels.push_back(std::move(image));
+        single.push_back(std::move(one));
+    }
+    // All the images in one call, with an unencodable one among them that must be left alone.
+    std::vector<std::vector<std::uint8_t>> outs;
+    for (std::size_t k = 0; k < single.size(); ++k) outs.emplace_back(single[k].size(), 0xEE);
+    std::vector<std::uint8_t> untouched(16 * 16, 0x33);
+    for (std::size_t k = 0; k < std::size(kCases); ++k) {
+        const Case& c = kCases[k];
+        batch.push_back({pixels[k].data(), c.width, c.height, std::size_t(4 * c.width + c.pad), outs[k].data()});
+        if (k == 3) batch.push_back({pixels[k].data(), 6, 8, std::size_t(4 * c.width + c.pad), untouched.data()});
+    }
+    for (int threads : {1, 0, 3}) {
+        lnd::encodeDxt3Images(batch, threads);
+        for (std::size_t k = 0; k < single.size(); ++k)
+            EXPECT_EQ(outs[k], single[k]) << "image " << k << " of the batch on " << threads << " threads";
+        EXPECT_EQ(untouched, std::vector<std::uint8_t>(16 * 16, 0x33));
+        for (auto& o : outs) std::fill(o.begin(), o.end(), 0xEE);
+    }
+    // The compressor's batch: each compressor as if it had compressed its own image.
+    lnd::CImage32 square(256, 256), strip(260, 4), odd(6, 8);
+    std::memcpy(square.pixels(), pixels[6].data(), pixels[6].size());
+    for (int y = 0; y < 4; ++y) std::memcpy(strip.pixel(0, y), &pixels[3][std::size_t(y) * (4 * 260 + 12)], 4 * 260);
+    const lnd::CImage32* images[] = {&square, &odd, &strip};
+    std::vector<lnd::CTextureCompressor> compressors(3);
+    EXPECT_EQ(lnd::CTextureCompressor::CompressAll(images, compressors), -1);
+    EXPECT_EQ(std::vector<std::uint8_t>(compressors[0].data(), compressors[0].data() + compressors[0].size()), single[6]);
+    EXPECT_EQ(compressors[1].size(), 0u);
+    EXPECT_EQ(std::vector<std::uint8_t>(compressors[2].data(), compressors[2].data() + compressors[2].size()), single[3]);
+    EXPECT_EQ(compressors[2].width(), 260);
 }

@@ -1,0 +1,120 @@
+// Clayvane's window under a virtual display: a fixed-size picture of a generated land and a
+// sculpt driven by mouse events through the window's handlers. Without a display (or without
+// the GUI build) the tests skip.
+#include "sculpt_support.h"
+
+#include "support/run_program.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+
+#if defined(LND_SCULPT_WINDOW_TESTS)
+#include <QImage>
+#endif
+
+namespace {
+
+#if defined(LND_SCULPT_WINDOW_TESTS)
+
+class ClayvaneWindow : public ::testing::Test {
+protected:
+    lndtest::TempDir dir;
+    std::string land;
+
+    void SetUp() override {
+        if (std::getenv("DISPLAY") == nullptr) GTEST_SKIP() << "no display: run under xvfb-run";
+        if (!std::filesystem::exists(lndtest::programPath("bin/Clayvane"))) GTEST_SKIP() << "Clayvane not built";
+        // The program reads its data files from the directory it starts in.
+        std::filesystem::copy_file("Clayvane.dat", dir.file("Clayvane.dat"));
+        std::filesystem::copy_file("Brushes.txt", dir.file("Brushes.txt"));
+        lndtest::LandBuilder b;
+        // Round the square the start camera looks at (column 17, row 15).
+        for (int r = 13; r < 19; ++r)
+            for (int c = 14; c < 20; ++c) b.block(r, c, sculpttest::Flat(80));
+        auto image = b.countries(2).materials(2).build();
+        // Material 0 green, material 1 red; every entry all green.
+        sculpttest::PlainMaterials(image, {std::uint16_t(31 << 5), std::uint16_t(31 << 10)});
+        sculpttest::PlainCountries(image, 0, 1, 255);
+        land = dir.file("flat.lnd");
+        lndtest::writeBytes(land, image);
+    }
+
+    lndtest::ProgramResult Run(std::vector<std::string> args) {
+        args.push_back(land);
+        return lndtest::runProgram(lndtest::programPath("bin/Clayvane"), args, "", dir.path());
+    }
+};
+
+bool Near(QRgb a, int r, int g, int b, int tolerance) {
+    return std::abs(qRed(a) - r) <= tolerance && std::abs(qGreen(a) - g) <= tolerance && std::abs(qBlue(a) - b) <= tolerance;
+}
+
+TEST_F(ClayvaneWindow, ScreenshotShowsTheLandUnderTheClearColour) {
+    const auto r = Run({"--screenshot", dir.file("shot.png"), "--size", "640x480"});
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    const QImage image(QString::fromStdString(dir.file("shot.png")));
+    ASSERT_EQ(image.width(), 640);
+    ASSERT_EQ(image.height(), 480);
+    // Clear colour (0, 0.3, 0.6) above the land, the green island in the middle.
+    EXPECT_TRUE(Near(image.pixel(320, 3), 0, 77, 153, 3)) << std::hex << image.pixel(320, 3);
+    int green = 0, sky = 0;
+    for (int y = 0; y < 480; y += 4)
+        for (int x = 0; x < 640; x += 4) {
+            const QRgb p = image.pixel(x, y);
+            green += qGreen(p) > 120 && qRed(p) < 60 && qBlue(p) < 60;
+            sky += Near(p, 0, 77, 153, 3);
+        }
+    EXPECT_GT(green, 500) << "the green land is in the picture";
+    EXPECT_GT(sky, 500);
+    // The same run draws the same picture.
+    const auto again = Run({"--screenshot", dir.file("again.png"), "--size", "640x480"});
+    ASSERT_EQ(again.exitCode, 0) << again.err;
+    const QImage second(QString::fromStdString(dir.file("again.png")));
+    int differing = 0;
+    for (int y = 0; y < 480; ++y)
+        for (int x = 0; x < 640; ++x) differing += !Near(image.pixel(x, y), qRed(second.pixel(x, y)), qGreen(second.pixel(x, y)),
+                                                       qBlue(second.pixel(x, y)), 2);
+    EXPECT_LT(differing, 50);
+}
+
+TEST_F(ClayvaneWindow, HeldButtonRaisesTheLandThatIsSaved) {
+    // Find where the island is on screen from the picture, then press there.
+    const auto shot = Run({"--screenshot", dir.file("find.png")});
+    ASSERT_EQ(shot.exitCode, 0) << shot.err;
+    const QImage image(QString::fromStdString(dir.file("find.png")));
+    int px = -1, py = -1;
+    if (qGreen(image.pixel(320, 300)) > 120 && qRed(image.pixel(320, 300)) < 60) {
+        px = 320;
+        py = 300;
+    }
+    ASSERT_GE(px, 0) << "no land below the middle";
+    const auto r = Run({"--screenshot", dir.file("after.png"), "--press", std::to_string(px) + "," + std::to_string(py) + ",8",
+                        "--save", dir.file("out.lnd")});
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    const auto out = lndtest::readBytes(dir.file("out.lnd"));
+    clay::SLandLayout layout;
+    ASSERT_EQ(clay::CheckLandImage(out, layout), "");
+    int raised = 0, top = 0;
+    for (int b = 0; b < layout.blockRecords; ++b) {
+        const auto* blk = lnd::recordAt<lnd::TLndBlock>(out.data(), layout.blocksOffset + std::size_t(b) * lnd::kBlockSize);
+        for (const auto& row : blk->Cells)
+            for (const auto& c : row) {
+                raised += c.Altitude > 80;
+                top = std::max<int>(top, c.Altitude);
+            }
+    }
+    EXPECT_GT(raised, 10);
+    EXPECT_GE(top, 90);    // eight frames of brush 0 at strength 2
+    EXPECT_LE(top, 96);
+    // A broken land ends the scripted run with a message and status 1.
+    lndtest::writeBytes(land, {1, 2, 3});
+    const auto bad = Run({"--screenshot", dir.file("bad.png")});
+    EXPECT_EQ(bad.exitCode, 1);
+    EXPECT_NE(bad.err.find("too short"), std::string::npos) << bad.err;
+}
+
+#endif
+
+}  // namespace
