@@ -70,6 +70,7 @@ int main(int argc, char** argv) {
         put("lnd_reader", name, bytes);
         put("land_load", name, bytes);
         put("dumper_reading", name, bytes);
+        put("clay_land", name, bytes);
     }
 
     // BMP: 24-bit and 8-bit paletted (full and short palette), odd widths for row padding.
@@ -132,5 +133,17 @@ int main(int argc, char** argv) {
             "<countries><country id=\"0\"><coef h=\"3\" mat1=\"x\" mat2=\"y\" coef=\"300\"/>"
             "<coef h=\"-1\" mat1=\"x\"/></country><country><coef h=\"255\" mat2=\"z\" coef=\"-5\"/></country>"
             "</countries>");
+    // Clayvane's files: the shipped ones, a short brush list and a menu file cut short.
+    auto shipped = [&](const char* name) {
+        std::ifstream in(root / name, std::ios::binary);
+        return std::vector<std::uint8_t>((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    };
+    if (auto brushes = shipped("Brushes.txt"); !brushes.empty()) put("clay_brushes", "shipped.txt", brushes);
+    putText("clay_brushes", "two.txt", "Brushes 2\r\n# c\r\nBrush\r\n1 1 2 3 4 5 6 7 8 9 10 b\r\n0 5 x\r\n");
+    if (auto menu = shipped("Clayvane.dat"); !menu.empty()) {
+        put("clay_menu_data", "shipped.dat", menu);
+        menu.resize(3 * 65536 + 100);
+        put("clay_menu_data", "short.dat", menu);
+    }
     return 0;
 }
