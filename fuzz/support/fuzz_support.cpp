@@ -28,7 +28,12 @@ const std::string& scratchPath(const char* tag) {
     auto& paths = scratch().paths;
     auto it = paths.find(tag);
     if (it == paths.end()) {
-        const std::string path = (std::filesystem::temp_directory_path() /
+        // Memory-backed where there is such a folder: saves sync their files.
+        std::error_code ec;
+        const std::filesystem::path base = std::filesystem::is_directory("/dev/shm", ec)
+                                               ? std::filesystem::path("/dev/shm")
+                                               : std::filesystem::temp_directory_path();
+        const std::string path = (base /
                                   ("lnd-fuzz-" + std::to_string(::getpid()) + "-" + tag)).string();
         it = paths.emplace(tag, path).first;
     }
