@@ -55,7 +55,9 @@ for t in $list; do
   echo "== $t: ${seconds}s"
   log=build-fuzz/$t.log
   start=$(date +%s)
-  if build-fuzz/fuzz/bin/fuzz_"$t" "${opts[@]}" "${dirs[@]}" >"$log" 2>&1; then
+  timer=()
+  command -v /usr/bin/time >/dev/null && timer=(/usr/bin/time -f "cpu %U s user + %S s system" -o "$log.cpu")
+  if "${timer[@]}" build-fuzz/fuzz/bin/fuzz_"$t" "${opts[@]}" "${dirs[@]}" >"$log" 2>&1; then
     grep -E '^stat::number_of_executed_units|^stat::peak_rss_mb' "$log" | sed 's/^/   /' || true
   else
     status=1
@@ -73,6 +75,6 @@ for t in $list; do
       echo "fuzz.sh: $t crashed; reduced input kept as fuzz/regressions/$t/$name"
     done
   fi
-  echo "   wall ${t}: $(( $(date +%s) - start ))s"
+  echo "   wall ${t}: $(( $(date +%s) - start ))s; $(grep '^cpu' "$log.cpu" 2>/dev/null || echo 'cpu not measured')"
 done
 exit $status
