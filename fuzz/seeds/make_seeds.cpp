@@ -133,6 +133,32 @@ int main(int argc, char** argv) {
             "<countries><country id=\"0\"><coef h=\"3\" mat1=\"x\" mat2=\"y\" coef=\"300\"/>"
             "<coef h=\"-1\" mat1=\"x\"/></country><country><coef h=\"255\" mat2=\"z\" coef=\"-5\"/></country>"
             "</countries>");
+    // XML that tries the parsers: deep nesting, a huge attribute, entities that would expand.
+    for (const char* target : {"settings_file", "countries_xml"}) {
+        const bool settings = std::string(target) == "settings_file";
+        std::string deep = settings ? "<settings>" : "<countries>";
+        for (int k = 0; k < 100000; ++k) deep += "<a>";
+        for (int k = 0; k < 100000; ++k) deep += "</a>";
+        deep += settings ? "</settings>" : "</countries>";
+        putText(target, "deep.xml", deep);
+        const std::string big(4 << 20, 'x');
+        putText(target, "huge-attribute.xml",
+                settings ? "<settings><exports rootDirectory=\"" + big + "\"/></settings>"
+                         : "<countries><country id=\"" + big + "\"><coef h=\"1\" mat1=\"" + big + "\"/></country></countries>");
+        std::string laughs = "<?xml version=\"1.0\"?><!DOCTYPE lolz [<!ENTITY lol \"lol\">";
+        for (int k = 1; k < 10; ++k)
+            laughs += "<!ENTITY lol" + std::to_string(k) + " \"" + std::string(10 * 0, ' ') +
+                      [&] {
+                          std::string r;
+                          for (int j = 0; j < 10; ++j) r += "&lol" + (k > 1 ? std::to_string(k - 1) : std::string()) + ";";
+                          return r;
+                      }() + "\">";
+        laughs += "]>";
+        laughs += settings ? "<settings><exports rootDirectory=\"&lol9;\"/>&lol9;</settings>"
+                           : "<countries><country id=\"&lol9;\"><coef h=\"&#49;\" mat1=\"&lol9;\"/></country></countries>";
+        putText(target, "entities.xml", laughs);
+    }
+
     // Clayvane's files: the shipped ones, a short brush list and a menu file cut short.
     auto shipped = [&](const char* name) {
         std::ifstream in(root / name, std::ios::binary);
