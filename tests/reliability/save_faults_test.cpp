@@ -7,6 +7,8 @@
 #include "codec/bmp_writer.h"
 #include "codec/dds.h"
 #include "codec/image.h"
+#include "sculpt/render_target.h"
+#include "sculpt/sculpt_support.h"
 #include "support/land_builder.h"
 #include "support/run_program.h"
 #include "tools/block_deletion.h"
@@ -110,6 +112,41 @@ TEST(SaveFaults, LandSaveKeepsThePreviousFileAndTheLandModified) {
         EXPECT_EQ(lndtest::readBytes(target), expected) << form.name;
         EXPECT_FALSE(held.land.m_modified);
     }
+}
+
+// Clayvane's save through the same seam: its message, and the previous file kept.
+TEST(SaveFaults, ClayvaneSaveKeepsThePreviousFile) {
+    FaultGuard guard;
+    lndtest::TempDir dir;
+    clay::CNullTarget rt;
+    auto app = sculpttest::Started(smallLand(), rt);
+    ASSERT_TRUE(app);
+    sculpttest::CRecordingShell shell;
+    clearIoFaults();
+    ASSERT_TRUE(app->Save(dir.file("probe.lnd"), shell));
+    std::map<IoStep, int> calls;
+    for (IoStep s : kSteps) calls[s] = ioStepCalls(s);
+    fs::remove(dir.file("probe.lnd"));
+    const std::string target = dir.file("target.lnd");
+    lndtest::writeBytes(target, std::vector<std::uint8_t>(999, 0x99));
+    const auto before = snapshot(dir.path());
+    int runs = 0;
+    for (int err : kErrors) {
+        for (IoStep step : kSteps) {
+            for (int n = 1; n <= calls[step]; ++n, ++runs) {
+                SCOPED_TRACE(std::string(ioStepName(step)) + " #" + std::to_string(n) + " " + errorName(err));
+                shell.errors.clear();
+                clearIoFaults();
+                injectIoFault(step, n, err);
+                EXPECT_FALSE(app->Save(target, shell));
+                ASSERT_EQ(shell.errors.size(), 1u);
+                EXPECT_EQ(shell.errors[0].rfind("Clayvane could not save the land: ", 0), 0u) << shell.errors[0];
+                EXPECT_NE(shell.errors[0].find(std::strerror(err)), std::string::npos) << shell.errors[0];
+                EXPECT_EQ(snapshot(dir.path()), before);
+            }
+        }
+    }
+    EXPECT_GE(runs, 3 * 6);
 }
 
 // Every output of lndtool and Strakmill's raw image, as separate programs with the fault set
