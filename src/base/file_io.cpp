@@ -277,8 +277,8 @@ IoResult writeFileAtomicImpl(const std::string& path, std::span<const std::uint8
     const int fd = injected(IoStep::CreateTemp) ? -1 : ::mkstemp(name.data());
     if (fd < 0) {
         const int err = errno;
-        const bool refused = err == EACCES || err == EPERM || err == EROFS || err == EDQUOT || err == ENOSPC;
-        if (refused && exists && S_ISREG(st.st_mode) && ::access(target.c_str(), W_OK) == 0 && err != EROFS)
+        const bool refused = err == EACCES || err == EPERM || err == EDQUOT || err == ENOSPC;
+        if (refused && exists && S_ISREG(st.st_mode) && ::access(target.c_str(), W_OK) == 0)
             return writeInPlace(target, path, data);
         IoResult r = failure("cannot create a temporary file for", path, err);
         r.created = false;
@@ -292,8 +292,10 @@ IoResult writeFileAtomicImpl(const std::string& path, std::span<const std::uint8
         return failure(what, path, err);
     };
 
-    // Keep the permissions of the file we replace; a new file gets the usual 0666 & ~umask.
+    // Keep the owner (where we may) and permissions of the file we replace; a new file gets
+    // the usual 0666 & ~umask.
     if (exists) {
+        if (st.st_uid != ::geteuid() || st.st_gid != ::getegid()) (void)!::fchown(fd, st.st_uid, st.st_gid);
         ::fchmod(fd, st.st_mode & 07777);
     } else {
         const mode_t mask = ::umask(0);
