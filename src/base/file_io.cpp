@@ -250,14 +250,19 @@ IoResult writeInPlace(const std::string& target, const std::string& shownPath, s
 
 namespace {
 std::uint64_t g_failedSaves = 0;
+std::string g_lastFailure;
 IoResult writeFileAtomicImpl(const std::string& path, std::span<const std::uint8_t> data);
 }  // namespace
 
 std::uint64_t failedSaveCount() { return g_failedSaves; }
+std::string lastSaveFailure() { return g_lastFailure; }
 
 IoResult writeFileAtomic(const std::string& path, std::span<const std::uint8_t> data) {
     IoResult r = writeFileAtomicImpl(path, data);
-    if (!r) ++g_failedSaves;
+    if (!r) {
+        ++g_failedSaves;
+        g_lastFailure = r.message;
+    }
     return r;
 }
 

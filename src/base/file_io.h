@@ -32,6 +32,8 @@ IoResult writeFileAtomic(const std::string& path, std::span<const std::uint8_t> 
 // How many saves through writeFileAtomic have failed in this process: lets a caller whose
 // helpers stay silent about failures (the exports) still tell its user.
 std::uint64_t failedSaveCount();
+// The message of the last failed save in this process (empty when none failed).
+std::string lastSaveFailure();
 
 // Size of the pieces a save is written in (each is one write call that can fail).
 inline constexpr std::size_t kWriteChunkBytes = 256 * 1024;

@@ -2,6 +2,7 @@
 // with its terrain mesh and device textures, change it, and save it back.
 #include "lndtool/cli.h"
 
+#include "base/file_io.h"
 #include "base/messages.h"
 #include "base/settings.h"
 #include "land/land.h"
@@ -36,7 +37,9 @@ struct EditSession {
         return held.open(args.positional[0]) == 0 ? kExitOk : kExitBadInput;
     }
     int save(const std::string& path, bool quick) {
-        return land.Save(path, quick ? 1 : 0) == 0 ? kExitOk : kExitBadInput;
+        if (land.Save(path, quick ? 1 : 0) == 0) return kExitOk;
+        // The editor's message names no reason; a script's user gets the system's as well.
+        return inputError(lnd::lastSaveFailure().empty() ? "cannot save " + path : lnd::lastSaveFailure());
     }
 };
 

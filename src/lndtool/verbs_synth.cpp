@@ -170,7 +170,8 @@ int runExport(const Args& args) {
     // The low-resolution pictures come out as the editor's open makes their textures.
     land.recreateDeviceObjects();
     if (const std::uint64_t failed = lnd::failedSaveCount() - failedBefore; failed > 0)
-        return inputError(std::to_string(failed) + " export file(s) could not be written under " + root);
+        return inputError(std::to_string(failed) + " export file(s) could not be written under " + root + " (last: " +
+                          lnd::lastSaveFailure() + ")");
     std::printf("%s\n", land.m_exportDir.c_str());
     return kExitOk;
 }
