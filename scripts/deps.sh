@@ -6,8 +6,8 @@ set -euo pipefail
 packages=(
   build-essential cmake pkg-config
   libgtest-dev libgmock-dev libbenchmark-dev
-  libpugixml-dev libglm-dev libassimp-dev libstb-dev libsquish-dev
-  qt6-base-dev libqt6opengl6-dev libgl-dev libgl1-mesa-dri libglu1-mesa-dev libegl-dev
+  libpugixml-dev libglm-dev libassimp-dev libstb-dev libpng-dev libsquish-dev
+  qt6-base-dev libqt6opengl6-dev libx11-dev libgl-dev libgl1-mesa-dri libglu1-mesa-dev libegl-dev
   xvfb xauth
   clang-14 libclang-rt-14-dev time
 )

@@ -37,7 +37,7 @@ struct EditSession {
         return held.open(args.positional[0]) == 0 ? kExitOk : kExitBadInput;
     }
     int save(const std::string& path, bool quick) {
-        if (land.Save(path, quick ? 1 : 0) == 0) return kExitOk;
+        if (land.Save(path, quick ? lnd::SaveKind::Quick : lnd::SaveKind::Full) == 0) return kExitOk;
         // The editor's message names no reason; a script's user gets the system's as well.
         return inputError(lnd::lastSaveFailure().empty() ? "cannot save " + path : lnd::lastSaveFailure());
     }

@@ -1,12 +1,19 @@
 #include "vostrel/land_view.h"
 
+#include "vostrel/shell_messages.h"
 #include "base/messages.h"
 #include "base/settings.h"
 #include "land/land.h"
+#include "textures/exports.h"
 #include "textures/synthesis.h"
 #include "tools/altitude_brush.h"
+#include "tools/block_deletion.h"
 
 #include <QApplication>
+#include <QContextMenuEvent>
+#include <QMessageBox>
+#include <QPointer>
+#include <QTimer>
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QOpenGLContext>
@@ -40,7 +47,7 @@ CRFrame::CRFrame(CLand& land, CSettings& settings, UserMessages& messages, QWidg
 
     // Nothing is polled while a menu or dialog is open.
     m_input.keyDown = [this](int vk) { return !m_inputBlocked && m_keys.isDown(vk); };
-    m_view.m_navigator.setClientRect(0, 0, width(), height());
+    m_view.navigator().setClientRect(0, 0, width(), height());
 }
 
 CRFrame::~CRFrame() { shutdownHost(); }
@@ -71,9 +78,72 @@ void CRFrame::setScript(const ScriptedView& script) {
     }
 }
 
-void CRFrame::setEditMode(int mode) {
-    if (mode == 1 && m_editMode != 1) m_land.m_cursorBlock = -1;
+void CRFrame::setEditMode(EditMode mode) {
+    if (mode == EditMode::LandEditor && m_editMode != EditMode::LandEditor) m_land.m_cursorBlock = -1;
     m_editMode = mode;
+}
+
+template <typename Edit>
+auto CRFrame::withContext(Edit edit) {
+    if (context() != nullptr) makeCurrent();
+    auto result = edit();
+    if (context() != nullptr) {
+        renderer().forgetAll();
+        doneCurrent();
+    }
+    m_drawnSphere = nullptr;
+    update();
+    emit landEdited();
+    return result;
+}
+
+std::vector<int> CRFrame::brushStep(int mode) {
+    return withContext([&] {
+        std::vector<int> changed = ApplyBrush(m_land, m_view.mesh(), mode);
+        for (int b : changed) m_view.forgetTextureFailure(b);
+        return changed;
+    });
+}
+
+bool CRFrame::undoStroke() {
+    return withContext([&] { return UndoStroke(m_land, m_view.mesh()); });
+}
+
+bool CRFrame::deleteBlock() {
+    return withContext([&] { return deleteBlockCommand(m_land, m_view.mesh(), m_messages); });
+}
+
+bool CRFrame::levelBrush() {
+    return withContext([&] { return levelCommand(m_land, m_view.mesh(), m_messages); });
+}
+
+void CRFrame::initializeMap() {
+    withContext([&] { return m_land.InitializeMap(); });
+}
+
+int CRFrame::importNoiseMap(const std::string& path) {
+    return withContext([&] { return ImportNoiseMap(m_land, path); });
+}
+
+int CRFrame::saveLand(const std::string& path, bool quick) {
+    if (context() != nullptr) makeCurrent();
+    const int result = m_land.Save(path, quick ? SaveKind::Quick : SaveKind::Full);
+    if (context() != nullptr) doneCurrent();
+    return result;
+}
+
+std::vector<int> CRFrame::blocksWithoutTexture() const {
+    std::vector<int> missing;
+    if (!m_land.m_loaded) return missing;
+    for (int b = 0; b < m_land.numBlocks(); ++b) {
+        if (!m_land.textures().blocks().has(std::size_t(b))) missing.push_back(b);
+    }
+    return missing;
+}
+
+void CRFrame::synthesizeBlock(int block) {
+    if (context() != nullptr) makeCurrent();
+    if (m_land.m_hooks.synthesizeBlock) m_land.m_hooks.synthesizeBlock(block);
 }
 
 void CRFrame::makeCursorModel() {
@@ -93,6 +163,11 @@ void CRFrame::makeCursorModel() {
 }
 
 HostResult CRFrame::restoreDeviceObjects() {
+    // A restore after a size change finds everything still made: GL keeps its objects
+    // across a resize, and the viewport and projection follow the back buffer every frame.
+    if (m_deviceObjectsBuilt) return kHostOk;
+    m_deviceObjectsBuilt = true;
+    ++m_deviceObjectBuilds;
     renderer().forgetAll();
     if (m_land.m_loaded) m_land.m_hooks.loadLoResTextures();
     m_view.restoreDeviceObjects(m_land);
@@ -109,28 +184,27 @@ HostResult CRFrame::restoreDeviceObjects() {
 }
 
 HostResult CRFrame::invalidateDeviceObjects() {
-    renderer().forgetAll();
-    m_cursor.invalidateDeviceObjects();
-    m_drawnSphere = nullptr;
+    // Nothing of ours depends on the back buffer's size; a device change deletes next.
     return kHostOk;
 }
 
 HostResult CRFrame::deleteDeviceObjects() {
+    renderer().forgetAll();
+    m_cursor.invalidateDeviceObjects();
     m_cursor.destroy();
+    m_drawnSphere = nullptr;
+    m_deviceObjectsBuilt = false;
     return kHostOk;
 }
 
 HostResult CRFrame::finalCleanup() {
-    // The question comes before the view releases the meshes: the save folds their heights
-    // back into the cells, so it has to run while they still exist.
-    if (m_land.m_modified) {
-        m_land.m_modified = false;
-        m_land.m_closing = true;
-        if (m_messages.question(kSaveOnExitQuestion, {}, QuestionButtons::YesNo)) {
-            emit saveAsRequested();
-        }
-    }
+    // The main window asked about unsaved edits when it was closed, while the meshes the
+    // save folds back still existed; here the land's objects only go.
+    const bool modified = m_land.m_modified;
+    m_land.m_modified = false;
+    m_land.m_closing = true;
     m_view.finalCleanup(m_land);
+    m_land.m_modified = modified;
     renderer().forgetAll();
     return kHostOk;
 }
@@ -139,11 +213,50 @@ bool CRFrame::inputBlocked() const {
     return QApplication::activePopupWidget() != nullptr || QApplication::activeModalWidget() != nullptr;
 }
 
+// ---- GL callbacks ---------------------------------------------------------------------
+// Boxes raised inside them wait for the event loop.
+
+void CRFrame::initializeGL() {
+    ShellMessages::GlCallbackScope scope;
+    CD3DHostWidget::initializeGL();
+}
+
+void CRFrame::resizeGL(int w, int h) {
+    ShellMessages::GlCallbackScope scope;
+    CD3DHostWidget::resizeGL(w, h);
+}
+
+void CRFrame::paintGL() {
+    ShellMessages::GlCallbackScope scope;
+    CD3DHostWidget::paintGL();
+}
+
+void CRFrame::showHostMessage(const std::string& caption, const std::string& text, MessageIcon icon) {
+    QPointer<QWidget> owner(isVisible() ? this : nullptr);
+    auto show = [owner, caption, text, icon] {
+        QMessageBox box(icon == MessageIcon::Error ? QMessageBox::Critical : QMessageBox::Warning,
+                        QString::fromStdString(caption), QString::fromStdString(text), QMessageBox::Ok, owner.data());
+        box.exec();
+    };
+    // Outside a frame (start-up, the device dialog) the box is shown at once, since the
+    // program may end right after it.
+    if (ShellMessages::insideGlCallback()) {
+        QTimer::singleShot(0, show);
+    } else {
+        show();
+    }
+}
+
 // ---- Input --------------------------------------------------------------------------------
+
+void CRFrame::contextMenuEvent(QContextMenuEvent* event) {
+    emit contextMenuRequested(event->globalPos());
+    event->accept();
+}
 
 void CRFrame::resizeEvent(QResizeEvent* event) {
     CD3DHostWidget::resizeEvent(event);
-    m_view.m_navigator.setClientRect(0, 0, width(), height());
+    m_view.navigator().setClientRect(0, 0, width(), height());
 }
 
 void CRFrame::keyPressEvent(QKeyEvent* event) {
@@ -165,14 +278,14 @@ void CRFrame::focusOutEvent(QFocusEvent* event) {
 void CRFrame::showZoneCursor() {
     static constexpr Qt::CursorShape kShapes[5] = {Qt::CrossCursor, Qt::SizeVerCursor, Qt::SizeVerCursor,
                                                    Qt::SizeHorCursor, Qt::SizeHorCursor};
-    const int zone = m_view.m_navigator.m_zone;
+    const int zone = m_view.navigator().m_zone;
     setCursor(kShapes[zone >= 0 && zone < 5 ? zone : 0]);
 }
 
 void CRFrame::mousePressEvent(QMouseEvent* event) {
     const QPoint p = event->position().toPoint();
     if (event->button() == Qt::LeftButton) {
-        m_view.m_navigator.onLeftButtonDown(p.x(), p.y());
+        m_view.navigator().onLeftButtonDown(p.x(), p.y());
         showZoneCursor();
     }
     QOpenGLWidget::mousePressEvent(event);
@@ -180,13 +293,13 @@ void CRFrame::mousePressEvent(QMouseEvent* event) {
 
 void CRFrame::mouseReleaseEvent(QMouseEvent* event) {
     const QPoint p = event->position().toPoint();
-    if (event->button() == Qt::LeftButton) m_view.m_navigator.onLeftButtonUp(p.x(), p.y());
+    if (event->button() == Qt::LeftButton) m_view.navigator().onLeftButtonUp(p.x(), p.y());
     QOpenGLWidget::mouseReleaseEvent(event);
 }
 
 void CRFrame::mouseMoveEvent(QMouseEvent* event) {
     const QPoint p = event->position().toPoint();
-    m_view.m_navigator.onMouseMove(p.x(), p.y());
+    m_view.navigator().onMouseMove(p.x(), p.y());
     showZoneCursor();
     QOpenGLWidget::mouseMoveEvent(event);
 }
@@ -196,9 +309,9 @@ void CRFrame::mouseMoveEvent(QMouseEvent* event) {
 void CRFrame::takeScriptedPose() {
     if (!m_script || !m_script->eye || m_scriptPoseTaken || !m_land.m_loaded) return;
     m_scriptPoseTaken = true;
-    CCamera& cam = m_view.m_camera;
+    CCamera& cam = m_view.camera();
     // The home view still sets the target distance; the pose replaces the rest.
-    cam.HomeView(m_land.m_bounds, [this](float x, float z) { return AltitudeAt(m_land, x, z); }, m_view.m_navigator);
+    cam.HomeView(m_land.m_bounds, [this](float x, float z) { return AltitudeAt(m_land, x, z); }, m_view.navigator());
     cam.m_homePending = false;
     cam.m_eye = *m_script->eye;
     cam.m_heading = m_script->heading;
@@ -207,7 +320,7 @@ void CRFrame::takeScriptedPose() {
     const float d = float(cam.m_targetDistance);
     cam.m_target = cam.m_eye + glm::vec3(d * cam.m_sinHeading * std::cos(m_script->pitch), d * std::sin(m_script->pitch),
                                          d * cam.m_cosHeading * std::cos(m_script->pitch));
-    m_view.m_mesh.m_lodDirty = true;
+    m_view.mesh().markLodDirty();
 }
 
 void CRFrame::prepareInput() {
@@ -215,7 +328,7 @@ void CRFrame::prepareInput() {
     m_inputBlocked = blocked;
     m_input.backBufferWidth = backBufferWidth();
     m_input.backBufferHeight = backBufferHeight();
-    m_input.editorMode = m_editMode == 1;
+    m_input.editorMode = m_editMode == EditMode::LandEditor;
     if (m_input.frameStats != frameStats()) m_input.frameStats = frameStats();
     QPointF p;
     bool inView = false;
@@ -234,24 +347,22 @@ void CRFrame::prepareInput() {
 
 void CRFrame::applyBrushKeys(BrushKeys keys) {
     if (!keys.add && !keys.sub) return;
-    // Only the land editor has a brush list, and so a selected brush; the list's first
-    // entry stands for its selection until the brush pane exists.
-    const CBrushDef* selected =
-        m_editMode == 1 && !m_settings.brushes().empty() ? &m_settings.brushes().front() : nullptr;
+    // Only the land editor has a brush list, and so a selected brush.
+    const CBrushDef* selected = m_editMode == EditMode::LandEditor ? m_selectedBrush : nullptr;
     m_land.m_brush = selected;
     if (selected == nullptr || m_land.m_cursorBlock == -1) return;
 
-    const int blocks = m_view.m_mesh.blockCount();
+    const int blocks = m_view.mesh().blockCount();
     m_beforeBrush.resize(std::size_t(blocks) * 4);
     for (int b = 0; b < blocks; ++b) {
         const std::size_t k = std::size_t(b) * 4;
-        m_beforeBrush[k] = m_view.m_mesh.mesh(b, MeshLevel::Full);
-        m_beforeBrush[k + 1] = m_view.m_mesh.mesh(b, MeshLevel::Medium);
-        m_beforeBrush[k + 2] = m_view.m_mesh.mesh(b, MeshLevel::Low);
-        m_beforeBrush[k + 3] = m_land.m_blockTextures.at(std::size_t(b)).get();
+        m_beforeBrush[k] = m_view.mesh().mesh(b, MeshLevel::Full);
+        m_beforeBrush[k + 1] = m_view.mesh().mesh(b, MeshLevel::Medium);
+        m_beforeBrush[k + 2] = m_view.mesh().mesh(b, MeshLevel::Low);
+        m_beforeBrush[k + 3] = m_land.textures().blocks().at(std::size_t(b)).get();
     }
     auto step = [&](int mode) {
-        for (int b : ApplyBrush(m_land, m_view.m_mesh, mode)) {
+        for (int b : ApplyBrush(m_land, m_view.mesh(), mode)) {
             if (b < 0 || b >= blocks) continue;
             const std::size_t k = std::size_t(b) * 4;
             for (int level = 0; level < 3; ++level) {
@@ -263,6 +374,7 @@ void CRFrame::applyBrushKeys(BrushKeys keys) {
     };
     if (keys.add) step(kBrushRaise);
     if (keys.sub && m_land.m_cursorBlock != -1) step(kBrushLower);
+    emit landEdited();
 }
 
 void CRFrame::drawCursorModel(const Matrix& world) {
@@ -304,9 +416,9 @@ void CRFrame::drawPlan(const FramePlan& plan) {
     for (const TerrainDrawItem& item : plan.terrain) {
         if (item.mesh == nullptr) continue;
         if (item.texture == TerrainTexture::Block) {
-            bound = m_land.m_blockTextures.at(std::size_t(item.block)).get();
+            bound = m_land.textures().blocks().at(std::size_t(item.block)).get();
         } else if (item.texture == TerrainTexture::LoRes) {
-            bound = m_land.m_loResTextures.at(std::size_t(item.loResIndex)).get();
+            bound = m_land.textures().loRes().at(std::size_t(item.loResIndex)).get();
         }
         if (item.texCoordSet >= 0) st.texCoordSet = item.texCoordSet;
         // A low-resolution texture holds the 64 x 64 tiles of many blocks; the block samples
@@ -325,7 +437,7 @@ void CRFrame::drawPlan(const FramePlan& plan) {
 
     if (plan.brushSphere.visible && plan.brushSphereMesh != nullptr) {
         // A new radius made a new sphere, possibly where the old one was.
-        const int radius = m_view.m_sphere.radius();
+        const int radius = m_view.sphere().radius();
         if (m_drawnSphere != nullptr && (m_drawnSphere != plan.brushSphereMesh || m_drawnSphereRadius != radius)) {
             gl.forget(m_drawnSphere);
         }
@@ -348,13 +460,26 @@ HostResult CRFrame::render() {
     // the previous one, and before the plan names any mesh the step replaces.
     if (m_land.m_loaded) {
         CViewNavigator keysOnly;
-        applyBrushKeys(pollKeys(m_view.m_keys, m_input.keyDown, keysOnly));
+        applyBrushKeys(pollKeys(m_view.keys(), m_input.keyDown, keysOnly));
     }
     if (m_script) {
-        m_view.m_navigator.m_forward -= m_script->flyForward;
-        m_view.m_navigator.m_rotation += m_script->flyTurn;
+        m_view.navigator().m_forward -= m_script->flyForward;
+        m_view.navigator().m_rotation += m_script->flyTurn;
     }
+    // While a menu or dialog is open the pick stays where it was, so a command confirmed
+    // in a box acts on the block the user chose it for.
+    const bool keepPick = m_inputBlocked;
+    const glm::vec3 hitPoint = m_view.picker().m_hitPoint;
+    const int pickedBlock = m_view.picker().m_cursorBlock;
+    const std::int32_t cursorBlock = m_land.m_cursorBlock;
+    const std::array<float, 3> brushCentre = m_land.m_brushCentre;
     m_view.frame(m_land, m_input, m_plan);
+    if (keepPick) {
+        m_view.picker().m_hitPoint = hitPoint;
+        m_view.picker().m_cursorBlock = pickedBlock;
+        m_land.m_cursorBlock = cursorBlock;
+        m_land.m_brushCentre = brushCentre;
+    }
     const FramePlan& plan = m_plan;
     drawPlan(plan);
 
@@ -362,6 +487,12 @@ HostResult CRFrame::render() {
     for (const StatusLine& line : plan.status) {
         if (!status.empty()) status += "   ";
         status += line.text;
+    }
+    const bool picked = m_view.picker().m_hitPoint.x != -1.0f;
+    if (picked != m_lastPicked || m_land.m_cursorBlock != m_lastPickedBlock) {
+        m_lastPicked = picked;
+        m_lastPickedBlock = m_land.m_cursorBlock;
+        emit pickChanged();
     }
     if (status != m_status) {
         m_status = std::move(status);

@@ -21,6 +21,8 @@ class CSettings;
 class UserMessages;
 struct CBrushDef;
 
+enum class EditMode { Viewer, LandEditor, ScriptEditor };
+
 // A scripted run for screenshots and speed measurements: a fixed start pose, a pointer that
 // stays put, and a flight that adds the same movement to the navigator every frame.
 struct ScriptedView {
@@ -47,19 +49,43 @@ public:
     void setScript(const ScriptedView& script);
 
     void setWireframe(bool on) { m_view.setWireframe(on); }
-    bool wireframe() const { return m_view.m_wireframe; }
-    // 0 viewer, 1 land editor: the brush keys and the brush sphere work in the editor only.
-    void setEditMode(int mode);
-    int editMode() const { return m_editMode; }
+    bool wireframe() const { return m_view.wireframe(); }
+    // The brush keys and the brush sphere work in the land editor only.
+    void setEditMode(EditMode mode);
+    EditMode editMode() const { return m_editMode; }
+    // The brush the brush keys use (the brush pane's selection); null for none.
+    void setSelectedBrush(const CBrushDef* brush) { m_selectedBrush = brush; }
+
+    // Edits with the view's meshes; each has the renderer drop the copies they replaced and
+    // tells landEdited. A brush step with the land's brush at the picked point: the blocks
+    // it changed.
+    std::vector<int> brushStep(int mode);
+    bool undoStroke();
+    bool deleteBlock();     // asks first
+    bool levelBrush();      // asks first
+    void initializeMap();
+    int importNoiseMap(const std::string& path);
+    int saveLand(const std::string& path, bool quick);
+    // Block records without a synthesised texture (what a full save would synthesise).
+    std::vector<int> blocksWithoutTexture() const;
+    void synthesizeBlock(int block);
+
+    // The point under the pointer (x = -1 for none) and the block there (-1 for none).
+    glm::vec3 pickedPoint() const { return m_view.picker().m_hitPoint; }
+    // How many times the device objects were built from scratch (a size change builds none).
+    int deviceObjectBuilds() const { return m_deviceObjectBuilds; }
 
     CTerrainView& terrainView() { return m_view; }
     const std::string& statusText() const { return m_status; }
 
 signals:
     void statusTextChanged(const QString& text);
-    // The user wants the modified land saved before the end; handled before the land's
-    // meshes go, so the save can still fold their heights back.
-    void saveAsRequested();
+    // The user asked for the context menu at this screen position.
+    void contextMenuRequested(const QPoint& globalPos);
+    // The land's cells or history changed (brush step, undo, deletion, level, import).
+    void landEdited();
+    // The block under the pointer or whether a point is picked changed.
+    void pickChanged();
 
 protected:
     HostResult restoreDeviceObjects() override;
@@ -68,6 +94,11 @@ protected:
     HostResult deleteDeviceObjects() override;
     HostResult finalCleanup() override;
 
+    void initializeGL() override;
+    void resizeGL(int w, int h) override;
+    void paintGL() override;
+    void showHostMessage(const std::string& caption, const std::string& text, MessageIcon icon) override;
+    void contextMenuEvent(QContextMenuEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
     void keyReleaseEvent(QKeyEvent* event) override;
@@ -81,6 +112,10 @@ private:
     void takeScriptedPose();
     void prepareInput();
     void applyBrushKeys(BrushKeys keys);
+    // Runs an edit with the context current and the renderer's copies of the land's
+    // objects dropped afterwards.
+    template <typename Edit>
+    auto withContext(Edit edit);
     void drawPlan(const FramePlan& plan);
     void drawCursorModel(const Matrix& world);
     void makeCursorModel();
@@ -97,7 +132,13 @@ private:
     bool m_cursorMissingSaid = false;
     const DeviceMesh* m_drawnSphere = nullptr;   // the sphere mesh the renderer mirrors
     int m_drawnSphereRadius = 0;
-    int m_editMode = 0;
+    EditMode m_editMode = EditMode::Viewer;
+    const CBrushDef* m_selectedBrush = nullptr;
+    // Device objects made and not deleted since: a restore after a size change keeps them.
+    bool m_deviceObjectsBuilt = false;
+    int m_deviceObjectBuilds = 0;
+    int m_lastPickedBlock = -1;
+    bool m_lastPicked = false;
     std::optional<ScriptedView> m_script;
     bool m_scriptPoseTaken = false;
     bool m_inputBlocked = false;

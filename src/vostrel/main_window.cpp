@@ -1,77 +1,628 @@
 #include "vostrel/main_window.h"
 
-#include "vostrel/land_view.h"
+#include "vostrel/dialog_bar.h"
+#include "vostrel/key_locks.h"
+#include "vostrel/left_view.h"
+#include "vostrel/shell_dialogs.h"
+#include "vostrel/shell_texts.h"
+#include "base/messages.h"
+#include "base/settings.h"
 #include "land/land.h"
+#include "tools/altitude_brush.h"
 
 #include <QActionGroup>
+#include <QApplication>
+#include <QClipboard>
 #include <QCloseEvent>
+#include <QCursor>
+#include <QDesktopServices>
+#include <QDir>
 #include <QFileDialog>
+#include <QFileInfo>
+#include <QLabel>
+#include <QListWidget>
+#include <QMenu>
 #include <QMenuBar>
+#include <QPainter>
+#include <QProgressDialog>
+#include <QSplitter>
 #include <QStatusBar>
+#include <QStyle>
+#include <QToolBar>
+#include <QUrl>
+#include <QWindow>
 
 namespace lnd {
 
-CMainFrame::CMainFrame(CLand& land, CSettings& settings, UserMessages& messages) : m_land(land) {
+namespace {
+
+// Full saves that synthesise at least this many block textures show their progress.
+constexpr std::size_t kProgressBlocks = 16;
+
+class WaitCursor {
+public:
+    WaitCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
+    ~WaitCursor() { QApplication::restoreOverrideCursor(); }
+    WaitCursor(const WaitCursor&) = delete;
+    WaitCursor& operator=(const WaitCursor&) = delete;
+};
+
+// Puts the working directory back as it was when the command started.
+class WorkingDirectory {
+public:
+    WorkingDirectory() : m_saved(QDir::currentPath()) {}
+    ~WorkingDirectory() { restore(); }
+    WorkingDirectory(const WorkingDirectory&) = delete;
+    WorkingDirectory& operator=(const WorkingDirectory&) = delete;
+    void restore() const { QDir::setCurrent(m_saved); }
+
+private:
+    QString m_saved;
+};
+
+// A small drawn picture for tool bar buttons the style has none for.
+QIcon drawnIcon(const std::function<void(QPainter&)>& draw) {
+    QPixmap pixmap(16, 16);
+    pixmap.fill(Qt::transparent);
+    QPainter p(&pixmap);
+    p.setRenderHint(QPainter::Antialiasing);
+    draw(p);
+    return QIcon(pixmap);
+}
+
+QString caption(const QString& stored) {
+    // "&Save\tCtrl+S": the text before the tab; the shortcut is the action's.
+    return stored.section(QLatin1Char('\t'), 0, 0);
+}
+
+QString plainName(const QString& text) {
+    QString name = caption(text);
+    name.remove(QLatin1Char('&'));
+    return name;
+}
+
+}  // namespace
+
+CMainFrame::CMainFrame(CLand& land, CSettings& settings, UserMessages& messages)
+    : m_land(land), m_settings(settings), m_messages(messages) {
     setWindowTitle(QStringLiteral("Vostrel"));
-    m_view = new CRFrame(land, settings, messages, this);
-    setCentralWidget(m_view);
+    setAccessibleName(QStringLiteral("Vostrel"));
+
+    m_splitter = new QSplitter(Qt::Horizontal, this);
+    m_splitter->setAccessibleName(QStringLiteral("Panes"));
+    m_left = new CLeftView(m_splitter);
+    m_view = new CRFrame(land, settings, messages, m_splitter);
+    m_view->setAccessibleName(QStringLiteral("Land view"));
+    m_splitter->addWidget(m_left);
+    m_splitter->addWidget(m_view);
+    m_splitter->setStretchFactor(1, 1);
+    m_splitter->setChildrenCollapsible(false);
+    m_left->hide();
+    setCentralWidget(m_splitter);
+
+    m_dialogBar = new CDlgBar(land, this);
+    buildMenus();
+    buildToolBar();
+    buildContextMenu();
+
+    // Status bar: the message pane, then the lock indicators.
+    statusBar()->setAccessibleName(QStringLiteral("Status Bar"));
     statusBar()->showMessage(QStringLiteral("Ready"));
+    const char* lockNames[3] = {"CAP", "NUM", "SCRL"};
+    for (int i = 0; i < 3; ++i) {
+        m_locks[i] = new QLabel(this);
+        m_locks[i]->setAccessibleName(QString::fromLatin1(lockNames[i]));
+        m_locks[i]->setAlignment(Qt::AlignCenter);
+        m_locks[i]->setMinimumWidth(m_locks[i]->fontMetrics().horizontalAdvance(QStringLiteral("SCRL")) + 8);
+        statusBar()->addPermanentWidget(m_locks[i]);
+    }
+    updateKeyLocks();
+    qApp->installEventFilter(this);
+
     connect(m_view, &CRFrame::statusTextChanged, this, [this](const QString& text) {
         statusBar()->showMessage(text.isEmpty() ? QStringLiteral("Ready") : text);
     });
-    // Direct: the save has to finish before the view releases the land's meshes.
-    connect(m_view, &CRFrame::saveAsRequested, this, &CMainFrame::saveAs, Qt::DirectConnection);
+    connect(m_view, &CRFrame::contextMenuRequested, this, &CMainFrame::showContextMenu);
+    connect(m_view, &CRFrame::landEdited, this, &CMainFrame::updateCommandStates);
+    connect(m_view, &CRFrame::pickChanged, this, &CMainFrame::updateCommandStates);
+    connect(m_left, &CLeftView::selectionChanged, this, [this] {
+        m_view->setSelectedBrush(m_left->selectedBrush());
+        updateCommandStates();
+    });
+    updateCommandStates();
+}
 
+CMainFrame::~CMainFrame() {
+    // Without a close event the view still goes while this frame is whole.
+    qApp->removeEventFilter(this);
+    if (!m_shutDown) {
+        m_shutDown = true;
+        m_view->shutdownHost();
+    }
+}
+
+QAction* CMainFrame::makeAction(int id, const QString& text, QObject* parent) {
+    auto* a = new QAction(caption(text), parent);
+    const QString keys = text.section(QLatin1Char('\t'), 1);
+    if (!keys.isEmpty()) a->setShortcut(QKeySequence(keys));
+    a->setObjectName(QStringLiteral("command%1").arg(id));
+    a->setData(id);
+    m_actions.insert(id, a);
+    return a;
+}
+
+void CMainFrame::buildMenus() {
+    QMenu* file = menuBar()->addMenu(QStringLiteral("&File"));
     QMenu* edit = menuBar()->addMenu(QStringLiteral("&Edit"));
+    QMenu* view = menuBar()->addMenu(QStringLiteral("&View"));
+    QMenu* help = menuBar()->addMenu(QStringLiteral("&Help"));
+    for (QMenu* m : {file, edit, view, help}) m->setAccessibleName(plainName(m->title()));
+
+    auto add = [this](QMenu* menu, int id, const char* text, const char* tip, auto handler) {
+        QAction* a = makeAction(id, QString::fromLatin1(text), this);
+        a->setStatusTip(QString::fromLatin1(tip));
+        menu->addAction(a);
+        if constexpr (!std::is_same_v<decltype(handler), std::nullptr_t>) {
+            connect(a, &QAction::triggered, this, handler);
+        }
+        return a;
+    };
+    QAction* fileNew = add(file, ID_FILE_NEW, "&New\tCtrl+N", "Create a new land", nullptr);
+    fileNew->setIcon(style()->standardIcon(QStyle::SP_FileIcon));
+    add(file, ID_FILE_OPEN, "&Open...\tCtrl+O", "Open a land file", [this] { fileOpen(); })
+        ->setIcon(style()->standardIcon(QStyle::SP_DialogOpenButton));
+    add(file, ID_FILE_SAVE, "&Save\tCtrl+S", "Save the land to its file", [this] { fileSave(); })
+        ->setIcon(style()->standardIcon(QStyle::SP_DialogSaveButton));
+    add(file, ID_FILE_QUICKSAVE, "Quick save &As...", "Save the land under a new name without making missing block textures",
+        [this] { quickSaveAs(); });
+    add(file, ID_FILE_SAVEAS, "Save As...", "Save the land under a new name", [this] { saveAs(); });
+    file->addSeparator();
+    add(file, ID_APP_EXIT, "E&xit", "Quit the editor", [this] { close(); });
+
+    add(edit, ID_EDIT_UNDOBRUSH, "&Undo brush", "Undo the last raise or lower step", [this] {
+        m_view->undoStroke();
+        updateCommandStates();
+    });
+    edit->addSeparator();
     auto* modes = new QActionGroup(this);
-    QAction* viewer = edit->addAction(QStringLiteral("Mode viewer"));
-    QAction* editor = edit->addAction(QStringLiteral("Mode land editor"));
-    for (QAction* a : {viewer, editor}) {
+    QAction* viewer = add(edit, ID_MODE_VIEWER, "Mode viewer", "Look at the land", [this] { setEditMode(EditMode::Viewer); });
+    QAction* editor = add(edit, ID_MODE_LANDEDITOR, "Mode land editor", "Shape the land with brushes",
+                          [this] { setEditMode(EditMode::LandEditor); });
+    QAction* script = add(edit, ID_MODE_SCRIPTEDITOR, "Mode script editor", "Not available", nullptr);
+    for (QAction* a : {viewer, editor, script}) {
         a->setCheckable(true);
         modes->addAction(a);
     }
-    viewer->setChecked(true);
-    connect(viewer, &QAction::triggered, this, [this] { m_view->setEditMode(0); });
-    connect(editor, &QAction::triggered, this, [this] { m_view->setEditMode(1); });
+    // Opening the Edit menu resets the dialog bar, as the script-editor item's state does.
+    connect(edit, &QMenu::aboutToShow, this, [this] {
+        m_dialogBar->refresh(landEditor());
+        updateCommandStates();
+    });
 
-    QMenu* view = menuBar()->addMenu(QStringLiteral("&View"));
-    QAction* wire = view->addAction(QStringLiteral("&Wireframe"));
-    wire->setCheckable(true);
-    connect(wire, &QAction::toggled, this, [this](bool on) { m_view->setWireframe(on); });
-    // A new land starts solid.
-    connect(this, &CMainFrame::landOpened, wire, [wire] { wire->setChecked(false); });
+    QAction* toolbar = add(view, ID_VIEW_TOOLBAR, "&Toolbar", "Show or hide the tool bar",
+                           [this](bool on) { m_toolBar->setVisible(on); });
+    QAction* status = add(view, ID_VIEW_STATUS_BAR, "&Status Bar", "Show or hide the status bar",
+                          [this](bool on) { statusBar()->setVisible(on); });
+    QAction* wire = add(view, ID_VIEW_WIREFRAME, "&Wireframe", "Draw the land as lines",
+                        [this](bool on) { m_view->setWireframe(on); });
+    wire->setIcon(drawnIcon([](QPainter& p) {
+        p.setPen(QPen(QColor(40, 40, 40), 1));
+        for (int i = 2; i <= 14; i += 4) {
+            p.drawLine(i, 2, i, 14);
+            p.drawLine(2, i, 14, i);
+        }
+        p.drawLine(2, 14, 14, 2);
+    }));
+    wire->setIconVisibleInMenu(false);   // the menu shows its check mark instead
+    QAction* sphere = add(view, ID_VIEW_SPHERE, "Sphere", "Show the brush sphere", [this](bool on) {
+        m_view->terrainView().setShowBrushSphere(on);
+    });
+    for (QAction* a : {toolbar, status, wire, sphere}) a->setCheckable(true);
+    add(view, ID_VIEW_LANDSTATISTICS, "&Land statistics", "Sizes of the loaded land", [this] { showStatistics(); });
     view->addSeparator();
     for (QAction* a : m_view->hostActions()) {
+        a->setStatusTip(a->text());
         view->addAction(a);
     }
+
+    add(help, ID_HELP_HELP, "&Help...", "Open the help pages", [this] { openHelp(); });
+    add(help, ID_APP_ABOUT, "&About Vostrel", "Program version", [this] { showAbout(); })
+        ->setIcon(style()->standardIcon(QStyle::SP_TitleBarContextHelpButton));
+
+    // The platform's edit commands: their keys exist, nothing handles them.
+    QAction* copy = makeAction(ID_EDIT_COPY, QStringLiteral("&Copy"), this);
+    copy->setShortcuts({QKeySequence(QStringLiteral("Ctrl+C")), QKeySequence(QStringLiteral("Ctrl+Ins"))});
+    copy->setIcon(QIcon::fromTheme(QStringLiteral("edit-copy"), drawnIcon([](QPainter& p) {
+        p.setPen(QColor(40, 40, 40));
+        p.setBrush(Qt::white);
+        p.drawRect(2, 2, 8, 10);
+        p.drawRect(6, 5, 8, 10);
+    })));
+    QAction* paste = makeAction(ID_EDIT_PASTE, QStringLiteral("&Paste"), this);
+    paste->setShortcuts({QKeySequence(QStringLiteral("Ctrl+V")), QKeySequence(QStringLiteral("Shift+Ins"))});
+    paste->setIcon(QIcon::fromTheme(QStringLiteral("edit-paste"), drawnIcon([](QPainter& p) {
+        p.setPen(QColor(40, 40, 40));
+        p.setBrush(QColor(200, 160, 90));
+        p.drawRect(2, 3, 10, 12);
+        p.setBrush(Qt::white);
+        p.drawRect(6, 6, 8, 9);
+    })));
+    QAction* cut = makeAction(ID_EDIT_CUT, QStringLiteral("Cu&t"), this);
+    cut->setShortcuts({QKeySequence(QStringLiteral("Ctrl+X")), QKeySequence(QStringLiteral("Shift+Del"))});
+    QAction* undo = makeAction(ID_EDIT_UNDO, QStringLiteral("&Undo"), this);
+    undo->setShortcuts({QKeySequence(QStringLiteral("Ctrl+Z")), QKeySequence(QStringLiteral("Alt+Backspace"))});
+    for (QAction* a : {copy, paste, cut, undo}) {
+        a->setEnabled(false);
+        addAction(a);
+    }
+    // F6 and Shift+F6: next and previous pane.
+    auto* nextPane = new QAction(QStringLiteral("Next pane"), this);
+    nextPane->setShortcuts({QKeySequence(Qt::Key_F6), QKeySequence(Qt::SHIFT | Qt::Key_F6)});
+    connect(nextPane, &QAction::triggered, this, [this] {
+        if (m_left->isVisible() && m_view->hasFocus()) {
+            m_left->list()->setFocus();
+        } else {
+            m_view->setFocus();
+        }
+    });
+    addAction(nextPane);
+
     // Menus pause the frame clock while they are open, as modal dialogs do.
-    for (QMenu* menu : {edit, view}) {
+    for (QMenu* menu : {file, edit, view, help}) {
         connect(menu, &QMenu::aboutToShow, this, [this] { m_view->pauseHost(true); });
         connect(menu, &QMenu::aboutToHide, this, [this] { m_view->pauseHost(false); });
     }
 }
 
+void CMainFrame::buildToolBar() {
+    m_toolBar = addToolBar(QStringLiteral("Toolbar"));
+    m_toolBar->setObjectName(QStringLiteral("toolbar"));
+    m_toolBar->setAccessibleName(QStringLiteral("Toolbar"));
+    m_toolBar->setIconSize(QSize(16, 16));
+    const int buttons[] = {ID_FILE_NEW, ID_FILE_OPEN, ID_FILE_SAVE, 0, ID_VIEW_WIREFRAME, ID_EDIT_COPY, ID_EDIT_PASTE, 0,
+                           ID_APP_ABOUT};
+    for (int id : buttons) {
+        if (id == 0) {
+            m_toolBar->addSeparator();
+            continue;
+        }
+        QAction* a = m_actions.value(id);
+        a->setToolTip(plainName(a->text()).remove(QStringLiteral("...")));
+        m_toolBar->addAction(a);
+    }
+    for (QAction* a : m_toolBar->actions()) {
+        if (QWidget* w = m_toolBar->widgetForAction(a)) w->setAccessibleName(a->toolTip());
+    }
+    // The dialog bar sits in the same band, after the tool bar.
+    m_dialogBarHolder = addToolBar(QStringLiteral("Dialog bar"));
+    m_dialogBarHolder->setObjectName(QStringLiteral("dialogBar"));
+    m_dialogBarHolder->setAccessibleName(QStringLiteral("Dialog bar"));
+    QAction* holder = m_dialogBarHolder->addWidget(m_dialogBar);
+    connect(m_dialogBar, &CDlgBar::shownChanged, this, [this, holder](bool shown) {
+        holder->setVisible(shown);
+        m_dialogBarHolder->setVisible(shown);
+    });
+    m_dialogBar->refresh(false);
+}
+
+void CMainFrame::buildContextMenu() {
+    m_context = new QMenu(this);
+    m_context->setAccessibleName(QStringLiteral("Land view commands"));
+    auto add = [this](int id, const char* text, auto handler) {
+        QAction* a = makeAction(id, QString::fromLatin1(text), this);
+        m_context->addAction(a);
+        connect(a, &QAction::triggered, this, handler);
+        return a;
+    };
+    // The commands act where the menu was opened, whatever the view picked since.
+    auto atMenuPoint = [this] {
+        m_land.m_cursorBlock = m_menuBlock;
+        m_land.m_brushCentre = m_menuCentre;
+    };
+    add(ID_COPYCOORDS, "&Copy coords", [this] { copyCoords(); });
+    add(ID_ADDBRUSH, "&Add brush", [this, atMenuPoint] {
+        atMenuPoint();
+        m_view->brushStep(kBrushRaise);
+        QCursor::setPos(m_savedPointer);
+    });
+    add(ID_SUBBRUSH, "&Sub brush", [this, atMenuPoint] {
+        atMenuPoint();
+        m_view->brushStep(kBrushLower);
+        QCursor::setPos(m_savedPointer);
+    });
+    add(ID_LEVELBRUSH, "Level brush", [this, atMenuPoint] {
+        atMenuPoint();
+        m_view->levelBrush();
+    });
+    // The country dialogs are not part of this window yet.
+    QAction* countries = makeAction(ID_BLOCKCOUNTRIES, QStringLiteral("&Block countries..."), this);
+    m_context->addAction(countries);
+    add(ID_DELETEBLOCK, "&Delete block", [this, atMenuPoint] {
+        atMenuPoint();
+        m_view->deleteBlock();
+    });
+    add(ID_CHANGENOISEMAP, "Change &noise map", [this] { changeNoiseMap(); });
+    add(ID_LEVELMAP, "Level map", [this] {
+        if (m_messages.question(kLevelMapQuestion, {}, QuestionButtons::OkCancel)) m_view->initializeMap();
+    });
+    connect(m_context, &QMenu::aboutToShow, this, [this] { m_view->pauseHost(true); });
+    connect(m_context, &QMenu::aboutToHide, this, [this] { m_view->pauseHost(false); });
+}
+
+void CMainFrame::prepareContextMenu() {
+    m_savedPointer = QCursor::pos();
+    m_menuPoint = m_view->pickedPoint();
+    m_menuBlock = m_land.m_cursorBlock;
+    m_menuCentre = m_land.m_brushCentre;
+    // The brush pane's selection becomes the current brush.
+    m_land.m_brush = landEditor() ? m_left->selectedBrush() : nullptr;
+    m_contextOpen = true;
+    updateCommandStates();
+}
+
+void CMainFrame::showContextMenu(const QPoint& globalPos) {
+    prepareContextMenu();
+    m_context->exec(globalPos);
+    m_contextOpen = false;
+    updateCommandStates();
+}
+
+void CMainFrame::updateCommandStates() {
+    const bool loaded = m_land.m_loaded;
+    const bool editor = landEditor();
+    const auto set = [this](int id, bool enabled) {
+        if (QAction* a = m_actions.value(id)) a->setEnabled(enabled);
+    };
+    const auto check = [this](int id, bool checked) {
+        if (QAction* a = m_actions.value(id)) a->setChecked(checked);
+    };
+    set(ID_FILE_NEW, false);
+    for (int id : {ID_FILE_SAVE, ID_FILE_QUICKSAVE, ID_FILE_SAVEAS}) set(id, editor && loaded);
+    set(ID_EDIT_UNDOBRUSH, !m_land.history().empty());
+    check(ID_MODE_VIEWER, m_view->editMode() == EditMode::Viewer);
+    check(ID_MODE_LANDEDITOR, editor);
+    check(ID_MODE_SCRIPTEDITOR, m_view->editMode() == EditMode::ScriptEditor);
+    set(ID_MODE_SCRIPTEDITOR, false);
+    check(ID_VIEW_TOOLBAR, !m_toolBar || !m_toolBar->isHidden());
+    check(ID_VIEW_STATUS_BAR, !statusBar()->isHidden());
+    check(ID_VIEW_WIREFRAME, m_view->wireframe());
+    set(ID_VIEW_SPHERE, editor);
+    check(ID_VIEW_SPHERE, m_view->terrainView().showBrushSphere());
+    set(ID_VIEW_LANDSTATISTICS, loaded);
+
+    // While the context menu is open its items keep the state of the moment it opened.
+    const int block = m_contextOpen ? m_menuBlock : m_land.m_cursorBlock;
+    const glm::vec3 point = m_contextOpen ? m_menuPoint : m_view->pickedPoint();
+    const bool brush = m_left->selectedBrush() != nullptr;
+    set(ID_COPYCOORDS, loaded && point.x != -1.0f);
+    set(ID_ADDBRUSH, brush && editor && block != -1);
+    set(ID_SUBBRUSH, brush && editor && block != -1);
+    set(ID_LEVELBRUSH, editor && block != -1);
+    set(ID_BLOCKCOUNTRIES, false);
+    set(ID_DELETEBLOCK, editor && block != -1);
+    set(ID_CHANGENOISEMAP, editor && loaded);
+    set(ID_LEVELMAP, editor && loaded);
+}
+
+void CMainFrame::setEditMode(EditMode mode) {
+    if (mode == EditMode::LandEditor) {
+        if (m_view->editMode() != EditMode::LandEditor) {
+            m_view->setEditMode(EditMode::LandEditor);
+            m_left->fill(m_settings.brushes());
+            m_left->setMinimumWidth(120);
+            m_left->show();
+            const int total = std::max(m_splitter->width(), 260);
+            m_splitter->setSizes({140, total - 140});
+        }
+        m_dialogBar->refresh(true);
+    } else {
+        m_left->clear();
+        m_view->setEditMode(mode);
+        m_left->setMinimumWidth(0);
+        m_left->hide();
+        m_dialogBar->refresh(false);
+    }
+    m_view->setSelectedBrush(m_left->selectedBrush());
+    updateCommandStates();
+}
+
+// ---- Files ------------------------------------------------------------------------------
+
+QString CMainFrame::runFileDialog(const QString& title, const QString& filter, bool save) {
+    QFileDialog dialog(this, title, QDir::currentPath(), filter);
+    dialog.setObjectName(title);
+    dialog.setAccessibleName(title);
+    dialog.setOption(QFileDialog::DontUseNativeDialog);
+    dialog.setOption(QFileDialog::DontConfirmOverwrite, false);
+    dialog.setAcceptMode(save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
+    dialog.setFileMode(save ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
+    m_view->pauseHost(true);
+    bool chosen = dialog.exec() == QDialog::Accepted && !dialog.selectedFiles().isEmpty();
+    // A save asks before it makes a new file as well as before it replaces one.
+    if (chosen && save && !QFileInfo::exists(dialog.selectedFiles().front())) {
+        const QString name = QDir::toNativeSeparators(dialog.selectedFiles().front());
+        chosen = m_messages.question((name + QStringLiteral("\nThis file does not exist.\nDo you want to create it?")).toStdString(),
+                                     title.toStdString(), QuestionButtons::YesNo);
+    }
+    m_view->pauseHost(false);
+    return chosen ? dialog.selectedFiles().front() : QString();
+}
+
 bool CMainFrame::openLand(const std::string& path) {
+    WaitCursor wait;
+    {
+        // A trial load on a land of its own: a file that cannot be opened is reported and
+        // the land on screen stays.
+        CLand trial;
+        trial.m_settings = &m_settings;
+        trial.m_messages = &m_messages;
+        if (trial.Load(path) != 0) return false;
+    }
     if (!m_view->openLand(path)) {
-        setWindowTitle(QStringLiteral("Vostrel"));
+        updateCommandStates();
         return false;
     }
     setWindowTitle(QString::fromStdString(path));
     emit landOpened();
+    updateCommandStates();
     return true;
 }
 
-void CMainFrame::saveAs() {
-    const QString path = QFileDialog::getSaveFileName(this, QStringLiteral("Save As"),
-                                                      QString::fromStdString(m_land.m_landPath),
-                                                      QStringLiteral("B&W Land File (*.lnd)"));
-    if (!path.isEmpty()) {
-        m_land.Save(path.toStdString(), 0);
+bool CMainFrame::reopen(const std::string& path) {
+    WaitCursor wait;
+    if (!m_view->openLand(path)) {
+        updateCommandStates();
+        return false;
+    }
+    emit landOpened();
+    updateCommandStates();
+    return true;
+}
+
+bool CMainFrame::askToSaveBeforeOpen() {
+    if (!m_land.m_loaded || !m_land.m_modified) return true;
+    if (!m_messages.question(kSaveOnExitQuestion, {}, QuestionButtons::YesNo)) return true;
+    return fileSave();
+}
+
+void CMainFrame::fileOpen() {
+    WorkingDirectory cwd;
+    const QString path = runFileDialog(QStringLiteral("File Open"), QString::fromLatin1(kLandFilter), false);
+    cwd.restore();
+    if (path.isEmpty() || !askToSaveBeforeOpen()) return;
+    openLand(path.toStdString());
+}
+
+bool CMainFrame::saveTo(const QString& path, bool quick) {
+    if (!m_land.m_loaded) return false;
+    if (!quick) {
+        // A full save makes every missing block texture; many of them take a while.
+        const std::vector<int> missing = m_view->blocksWithoutTexture();
+        if (missing.size() >= kProgressBlocks) {
+            QProgressDialog progress(QStringLiteral("Making block textures..."), QString(), 0, int(missing.size()), this);
+            progress.setWindowTitle(QStringLiteral("Vostrel"));
+            progress.setAccessibleName(QStringLiteral("Making block textures"));
+            progress.setWindowModality(Qt::WindowModal);
+            progress.setMinimumDuration(300);
+            for (std::size_t i = 0; i < missing.size(); ++i) {
+                progress.setValue(int(i));
+                m_view->synthesizeBlock(missing[i]);
+            }
+            progress.setValue(int(missing.size()));
+        }
+    }
+    WaitCursor wait;
+    const bool saved = m_view->saveLand(path.toStdString(), quick) == 0;
+    updateCommandStates();
+    return saved;
+}
+
+void CMainFrame::afterSave(const QString& path, bool reopenIt) {
+    if (reopenIt) reopen(path.toStdString());
+    setWindowTitle(path);
+}
+
+bool CMainFrame::fileSave() {
+    const QString path = QString::fromStdString(m_land.m_landPath);
+    if (!saveTo(path, false)) return false;
+    afterSave(path, !m_land.m_closing && m_land.m_blocksDeleted);
+    return true;
+}
+
+bool CMainFrame::quickSaveAs() {
+    WorkingDirectory cwd;
+    const QString path = runFileDialog(QStringLiteral("Quick save"), QString::fromLatin1(kLandFilter), true);
+    if (path.isEmpty() || !saveTo(path, true)) return false;
+    cwd.restore();
+    afterSave(path, m_land.m_blocksDeleted);
+    return true;
+}
+
+bool CMainFrame::saveAs() {
+    WorkingDirectory cwd;
+    const QString path = runFileDialog(QStringLiteral("File Save"), QString::fromLatin1(kLandFilter), true);
+    if (path.isEmpty() || !saveTo(path, false)) return false;
+    cwd.restore();
+    afterSave(path, !m_land.m_closing && m_land.m_blocksDeleted);
+    return true;
+}
+
+void CMainFrame::changeNoiseMap() {
+    WorkingDirectory cwd;
+    const QString path = runFileDialog(QStringLiteral("Select a gray bmp to replace the current noise map"),
+                                       QString::fromLatin1(kNoiseFilter), false);
+    if (path.isEmpty()) return;
+    m_view->importNoiseMap(path.toStdString());
+    updateCommandStates();
+}
+
+// ---- Desktop ------------------------------------------------------------------------------
+
+void CMainFrame::copyCoords() {
+    const std::string text = coordsText(m_menuPoint.x, m_menuPoint.z);
+    QGuiApplication::clipboard()->setText(QString::fromLatin1(text.c_str()));
+    QCursor::setPos(m_savedPointer);
+}
+
+void CMainFrame::openHelp() {
+    const std::string cwd = QDir::currentPath().toStdString();
+    int code = helpFileState(cwd);
+    if (code == 0 && !QDesktopServices::openUrl(QUrl::fromLocalFile(QDir::current().absoluteFilePath(QString::fromLatin1(kHelpFile))))) {
+        code = kLaunchFailed;
+    }
+    if (code != 0) m_messages.plain(helpFailureText(cwd, code));
+}
+
+void CMainFrame::showStatistics() {
+    CSta dialog(m_land, this);
+    m_view->pauseHost(true);
+    dialog.exec();
+    m_view->pauseHost(false);
+}
+
+void CMainFrame::showAbout() {
+    CAboutDlg dialog(this);
+    m_view->pauseHost(true);
+    dialog.exec();
+    m_view->pauseHost(false);
+}
+
+// ---- Window ------------------------------------------------------------------------------
+
+void CMainFrame::updateKeyLocks() {
+    const std::optional<KeyLocks> locks = queryKeyLocks();
+    const bool on[3] = {locks && locks->caps, locks && locks->num, locks && locks->scroll};
+    const char* names[3] = {"CAP", "NUM", "SCRL"};
+    for (int i = 0; i < 3; ++i) {
+        // Lit like the platform's indicators: the name while the lock is on.
+        m_locks[i]->setText(on[i] ? QString::fromLatin1(names[i]) : QString());
+        m_locks[i]->setAccessibleDescription(on[i] ? QStringLiteral("on") : QStringLiteral("off"));
     }
 }
 
+bool CMainFrame::eventFilter(QObject* watched, QEvent* event) {
+    const QEvent::Type t = event->type();
+    if (t == QEvent::KeyRelease || t == QEvent::ApplicationActivate) {
+        if (t == QEvent::ApplicationActivate || watched == static_cast<QObject*>(windowHandle())) updateKeyLocks();
+    }
+    return QMainWindow::eventFilter(watched, event);
+}
+
 void CMainFrame::closeEvent(QCloseEvent* event) {
-    m_view->shutdownHost();
+    if (!m_shutDown && m_land.m_loaded && m_land.m_modified) {
+        // Asked while the meshes the save folds back still exist. Without a completed save
+        // the window stays open and the land modified.
+        m_land.m_closing = true;
+        if (m_messages.question(kSaveOnExitQuestion, {}, QuestionButtons::YesNo) && !saveAs()) {
+            m_land.m_closing = false;
+            event->ignore();
+            return;
+        }
+    }
+    if (!m_shutDown) {
+        m_shutDown = true;
+        m_view->shutdownHost();
+    }
     event->accept();
 }
 

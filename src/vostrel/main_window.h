@@ -1,38 +1,148 @@
-// Vostrel's main window: the land view in the middle and the status text at the bottom. The
-// menus, panes and dialog bar of the full editor grow around this frame.
+// Vostrel's main window: menus, tool bar, dialog bar, status bar with the key-lock
+// indicators, and a splitter of the brush pane and the land view. Every command of the
+// menus, the tool bar and the view's context menu is handled here; the enable and check
+// state of each action is kept current whenever what it depends on changes.
 #pragma once
 
+#include "vostrel/land_view.h"
+
+#include <QHash>
 #include <QMainWindow>
+#include <QPoint>
 
 #include <string>
 
+class QAction;
+class QActionGroup;
+class QFileDialog;
+class QLabel;
+class QMenu;
+class QSplitter;
+class QToolBar;
+
 namespace lnd {
 
+class CDlgBar;
 class CLand;
-class CRFrame;
+class CLeftView;
 class CSettings;
 class UserMessages;
+
+// Command numbers of the menus, tool bar and context menu.
+enum Command : int {
+    ID_FILE_NEW = 57600,
+    ID_FILE_OPEN = 57601,
+    ID_FILE_SAVE = 171,
+    ID_FILE_QUICKSAVE = 151,
+    ID_FILE_SAVEAS = 150,
+    ID_APP_EXIT = 57665,
+    ID_EDIT_UNDOBRUSH = 153,
+    ID_MODE_VIEWER = 143,
+    ID_MODE_LANDEDITOR = 144,
+    ID_MODE_SCRIPTEDITOR = 145,
+    ID_VIEW_TOOLBAR = 59392,
+    ID_VIEW_STATUS_BAR = 59393,
+    ID_VIEW_WIREFRAME = 1010,
+    ID_VIEW_SPHERE = 157,
+    ID_VIEW_LANDSTATISTICS = 1011,
+    ID_HELP_HELP = 154,
+    ID_APP_ABOUT = 57664,
+    ID_EDIT_COPY = 57634,
+    ID_EDIT_PASTE = 57637,
+    ID_EDIT_CUT = 57635,
+    ID_EDIT_UNDO = 57643,
+    ID_COPYCOORDS = 139,
+    ID_ADDBRUSH = 140,
+    ID_SUBBRUSH = 141,
+    ID_LEVELBRUSH = 170,
+    ID_BLOCKCOUNTRIES = 146,
+    ID_DELETEBLOCK = 152,
+    ID_CHANGENOISEMAP = 159,
+    ID_LEVELMAP = 162,
+};
+
+inline constexpr const char* kLevelMapQuestion = "Are you sure you like to initialize the map ?";
+inline constexpr const char* kLandFilter = "B&W Land File (*.LND *.lnd)";
+inline constexpr const char* kNoiseFilter = "Noise map(bmp) (*.bmp)";
 
 class CMainFrame : public QMainWindow {
     Q_OBJECT
 public:
     CMainFrame(CLand& land, CSettings& settings, UserMessages& messages);
+    ~CMainFrame() override;
 
     CRFrame* renderView() const { return m_view; }
+    CLeftView* leftView() const { return m_left; }
+    CDlgBar* dialogBar() const { return m_dialogBar; }
+    QSplitter* splitter() const { return m_splitter; }
+    QMenu* contextMenu() const { return m_context; }
+    QToolBar* toolBar() const { return m_toolBar; }
+    // The action of a command number, or null.
+    QAction* action(int command) const { return m_actions.value(command, nullptr); }
+    QLabel* lockIndicator(int which) const { return m_locks[which]; }
+
+    // Loads a land (a failed load keeps the previous one and the title) and titles the window.
     bool openLand(const std::string& path);
+    void setEditMode(EditMode mode);
+    // Every action's enable and check state from the current state.
+    void updateCommandStates();
+    // The context menu's state as for a menu opened at the current pointer position.
+    void prepareContextMenu();
+
+    // Commands (the menus call these; tests may too).
+    void fileOpen();
+    bool fileSave();
+    bool quickSaveAs();
+    bool saveAs();
+    void changeNoiseMap();
+    void copyCoords();
+    void openHelp();
+    void showStatistics();
+    void showAbout();
 
 signals:
     void landOpened();
 
 protected:
     void closeEvent(QCloseEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
-    // Asks for a file name and saves the land there.
-    void saveAs();
+    QAction* makeAction(int id, const QString& caption, QObject* parent);
+    void buildMenus();
+    void buildToolBar();
+    void buildContextMenu();
+    void showContextMenu(const QPoint& globalPos);
+    // A file dialog of the editor; an empty result when cancelled. The working directory is
+    // the same after as before.
+    QString runFileDialog(const QString& title, const QString& filter, bool save);
+    bool saveTo(const QString& path, bool quick);
+    void afterSave(const QString& path, bool reopen);
+    bool reopen(const std::string& path);
+    // Asks whether to save a modified land; false when the user's save did not happen.
+    bool askToSaveBeforeOpen();
+    void updateKeyLocks();
+    bool landEditor() const { return m_view->editMode() == EditMode::LandEditor; }
 
     CLand& m_land;
+    CSettings& m_settings;
+    UserMessages& m_messages;
     CRFrame* m_view = nullptr;
+    CLeftView* m_left = nullptr;
+    CDlgBar* m_dialogBar = nullptr;
+    QSplitter* m_splitter = nullptr;
+    QToolBar* m_toolBar = nullptr;
+    QToolBar* m_dialogBarHolder = nullptr;
+    QMenu* m_context = nullptr;
+    QLabel* m_locks[3] = {};
+    QHash<int, QAction*> m_actions;
+    QPoint m_savedPointer;
+    // The pick when the context menu opened: its commands act there.
+    glm::vec3 m_menuPoint{-1.0f, -1.0f, -1.0f};
+    std::int32_t m_menuBlock = -1;
+    std::array<float, 3> m_menuCentre{};
+    bool m_contextOpen = false;
+    bool m_shutDown = false;
 };
 
 }  // namespace lnd

@@ -196,8 +196,8 @@ TEST(Limits, LyingLandsAreRefusedOrCarriedSafely) {
             EXPECT_EQ(messages.texts().back(), "Error reading the file " + path);
             continue;
         }
-        for (int quick : {1, 0}) {
-            ASSERT_EQ(held.land.Save(dir.file("resaved.lnd"), quick), 0);
+        for (SaveKind kind : {SaveKind::Quick, SaveKind::Full}) {
+            ASSERT_EQ(held.land.Save(dir.file("resaved.lnd"), kind), 0);
             LndLayout again;
             EXPECT_TRUE(checkImage(lndtest::readBytes(dir.file("resaved.lnd")), again));
         }

@@ -63,10 +63,11 @@ TEST(SaveFaults, LandSaveKeepsThePreviousFileAndTheLandModified) {
 
     struct Form {
         const char* name;
-        int quick;
+        SaveKind kind;
         bool deleteBlock;
     };
-    for (const Form form : {Form{"quick", 1, false}, Form{"full", 0, false}, Form{"compacting", 1, true}}) {
+    for (const Form form : {Form{"quick", SaveKind::Quick, false}, Form{"full", SaveKind::Full, false},
+                           Form{"compacting", SaveKind::Quick, true}}) {
         RecordingMessages messages;
         HeadlessLand held;
         held.land.m_messages = &messages;
@@ -80,7 +81,7 @@ TEST(SaveFaults, LandSaveKeepsThePreviousFileAndTheLandModified) {
 
         // A clean save to learn how many calls of each step it makes and what it writes.
         clearIoFaults();
-        ASSERT_EQ(held.land.Save(dir.file("probe.lnd"), form.quick), 0);
+        ASSERT_EQ(held.land.Save(dir.file("probe.lnd"), form.kind), 0);
         std::map<IoStep, int> calls;
         for (IoStep s : kSteps) calls[s] = ioStepCalls(s);
         ASSERT_GE(calls[IoStep::Write], 3) << form.name;   // several pieces: every n matters
@@ -98,7 +99,7 @@ TEST(SaveFaults, LandSaveKeepsThePreviousFileAndTheLandModified) {
                     held.land.m_modified = true;
                     clearIoFaults();
                     injectIoFault(step, n, err);
-                    EXPECT_EQ(held.land.Save(target, form.quick), -1);
+                    EXPECT_EQ(held.land.Save(target, form.kind), -1);
                     const std::vector<std::string> texts = messages.texts();
                     EXPECT_NE(std::find(texts.begin(), texts.end(), "Problems saving the file "), texts.end());
                     EXPECT_TRUE(held.land.m_modified);
@@ -108,7 +109,7 @@ TEST(SaveFaults, LandSaveKeepsThePreviousFileAndTheLandModified) {
         }
         // And with the disk well again the same land saves what the clean run saved.
         clearIoFaults();
-        ASSERT_EQ(held.land.Save(target, form.quick), 0);
+        ASSERT_EQ(held.land.Save(target, form.kind), 0);
         EXPECT_EQ(lndtest::readBytes(target), expected) << form.name;
         EXPECT_FALSE(held.land.m_modified);
     }

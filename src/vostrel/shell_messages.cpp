@@ -1,0 +1,43 @@
+#include "vostrel/shell_messages.h"
+
+#include <QMessageBox>
+#include <QTimer>
+
+namespace lnd {
+
+QString boxTitle(const std::string& caption) {
+    return caption.empty() ? QStringLiteral("Vostrel") : QString::fromStdString(caption);
+}
+
+void ShellMessages::show(int icon, const QString& text, const QString& caption) {
+    auto run = [owner = m_owner, icon, text, caption] {
+        QMessageBox box(static_cast<QMessageBox::Icon>(icon), caption, text, QMessageBox::Ok, owner.data());
+        box.setAccessibleName(caption);
+        box.exec();
+    };
+    if (insideGlCallback()) {
+        QTimer::singleShot(0, run);
+    } else {
+        run();
+    }
+}
+
+void ShellMessages::error(const std::string& text, const std::string& caption) {
+    show(QMessageBox::Critical, QString::fromStdString(text), boxTitle(caption));
+}
+
+void ShellMessages::plain(const std::string& text, const std::string& caption) {
+    show(QMessageBox::NoIcon, QString::fromStdString(text), boxTitle(caption));
+}
+
+bool ShellMessages::question(const std::string& text, const std::string& caption, QuestionButtons buttons) {
+    // A question needs its answer now; none is asked from inside a frame.
+    const bool yesNo = buttons == QuestionButtons::YesNo;
+    const auto yes = yesNo ? QMessageBox::Yes : QMessageBox::Ok;
+    const auto no = yesNo ? QMessageBox::No : QMessageBox::Cancel;
+    QMessageBox box(QMessageBox::Question, boxTitle(caption), QString::fromStdString(text), yes | no, m_owner.data());
+    box.setAccessibleName(boxTitle(caption));
+    return box.exec() == yes;
+}
+
+}  // namespace lnd

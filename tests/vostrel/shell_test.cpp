@@ -1,0 +1,556 @@
+// The editor window driven as a user drives it: File Open through the dialog's widgets, the
+// modes, the brush pane, the view's context menu at a known pointer position, confirmations,
+// Save As and the closing question. Needs a display; without one the tests skip.
+#include "vostrel/dialog_bar.h"
+#include "vostrel/left_view.h"
+#include "vostrel/main_window.h"
+#include "vostrel/shell_dialogs.h"
+#include "vostrel/shell_messages.h"
+#include "vostrel/shell_texts.h"
+#include "support/land_builder.h"
+#include "support/recording_messages.h"
+
+#include "base/settings.h"
+#include "codec/brush_bitmap.h"
+#include "land/land.h"
+#include "land/lnd_file.h"
+#include "tools/block_deletion.h"
+#include "view/terrain_land.h"
+
+#include <gtest/gtest.h>
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QClipboard>
+#include <QContextMenuEvent>
+#include <QDir>
+#include <QLabel>
+#include <QFileDialog>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QMenu>
+#include <QMenuBar>
+#include <QMessageBox>
+#include <QSignalSpy>
+#include <QSlider>
+#include <QSplitter>
+#include <QTest>
+#include <QTimer>
+
+#if defined(LND_HAVE_XKB)
+#include <X11/XKBlib.h>
+#endif
+
+#include <filesystem>
+#include <functional>
+#include <memory>
+
+namespace {
+
+namespace fs = std::filesystem;
+using namespace lnd;
+
+// What a box showed, for the checks after it was answered.
+struct BoxSeen {
+    QString text, title;
+    QMessageBox::Icon icon = QMessageBox::NoIcon;
+};
+
+// Runs `answer` on the next modal dialog of type T (or the next pop-up menu) once it shows.
+template <typename T>
+void whenShown(std::function<void(T*)> answer) {
+    auto* timer = new QTimer(qApp);
+    timer->setInterval(10);
+    QObject::connect(timer, &QTimer::timeout, [timer, answer] {
+        QWidget* w = QApplication::activePopupWidget();
+        if (w == nullptr) w = QApplication::activeModalWidget();
+        if (auto* t = qobject_cast<T*>(w); t != nullptr && t->isVisible()) {
+            timer->stop();
+            timer->deleteLater();
+            answer(t);
+        }
+    });
+    timer->start();
+}
+
+// Answers the next message box with `button` and records it.
+void answerBox(QMessageBox::StandardButton button, BoxSeen* seen = nullptr) {
+    whenShown<QMessageBox>([button, seen](QMessageBox* box) {
+        if (seen != nullptr) *seen = {box->text(), box->windowTitle(), box->icon()};
+        box->button(button)->click();
+    });
+}
+
+// Types `path` into the next file dialog and accepts it; an empty path cancels it.
+void answerFileDialog(const QString& path, QString* title = nullptr) {
+    whenShown<QFileDialog>([path, title](QFileDialog* dialog) {
+        if (title != nullptr) *title = dialog->windowTitle();
+        if (path.isEmpty()) {
+            dialog->reject();
+            return;
+        }
+        auto* name = dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
+        name->setText(path);
+        QTest::keyClick(name, Qt::Key_Return);
+    });
+}
+
+class Shell : public ::testing::Test {
+protected:
+    lndtest::TempDir dir;
+    QString startDir;
+    ShellMessages messages;
+    std::unique_ptr<CSettings> settings;
+    std::unique_ptr<CLand> land;
+    std::unique_ptr<CMainFrame> frame;
+    std::string landPath;
+    std::vector<std::uint8_t> original;
+
+    void SetUp() override {
+        if (qApp == nullptr) GTEST_SKIP() << "no display: run under xvfb-run";
+        // The window runs in a scratch directory with the shipped settings, brushes and
+        // cursor model, as a user's start directory.
+        fs::copy_file("Vostrel.settings.xml", dir.file("Vostrel.settings.xml"));
+        fs::copy("data", dir.file("data"), fs::copy_options::recursive);
+        startDir = QDir::currentPath();
+        QDir::setCurrent(QString::fromStdString(dir.path()));
+        lndtest::LandBuilder b;
+        for (int gx = 10; gx < 13; ++gx)
+            for (int gz = 10; gz < 13; ++gz) b.block(gx, gz);
+        landPath = b.loResTextures(2).writeTo(dir.file("island.lnd"));
+        original = lndtest::readBytes(landPath);
+
+        settings = std::make_unique<CSettings>(messages, loadBrushBitmap);
+        land = std::make_unique<CLand>();
+        land->m_messages = &messages;
+        land->m_settings = settings.get();
+        frame = std::make_unique<CMainFrame>(*land, *settings, messages);
+        messages.setOwner(frame.get());
+        frame->move(0, 0);
+        frame->resize(900, 640);
+        ASSERT_FALSE(hostFailed(frame->renderView()->startHost()));
+        pointerAway();
+        frame->show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(frame.get()));
+    }
+
+    void TearDown() override {
+        // Destroyed without a close event, as a program ending another way does.
+        frame.reset();
+        if (!startDir.isEmpty()) QDir::setCurrent(startDir);
+    }
+
+    static void pointerAway() { QCursor::setPos(1270, 790); }
+
+    void frames(int n) {
+        QSignalSpy spy(frame->renderView(), &QOpenGLWidget::frameSwapped);
+        for (int i = 0; i < n; ++i) spy.wait(2000);
+    }
+
+    void openThroughDialog(const std::string& path) {
+        QString title;
+        answerFileDialog(QString::fromStdString(path), &title);
+        frame->action(ID_FILE_OPEN)->trigger();
+        EXPECT_EQ(title, QStringLiteral("File Open"));
+    }
+
+    // The pointer over the land, well inside it, held until the view picks a block there.
+    QPoint pointAtLand() {
+        CRFrame* view = frame->renderView();
+        frames(2);
+        const QImage image = view->grabFramebuffer();
+        const qreal dpr = view->devicePixelRatio();
+        auto isLand = [&](int x, int y) {
+            const QRgb p = image.pixel(int(x * dpr), int(y * dpr));
+            return !(qRed(p) < 8 && qAbs(qGreen(p) - 0x80) < 8 && qBlue(p) > 0xF0);
+        };
+        QPoint local(-1, -1);
+        for (int y = view->height() - 40; y > 40 && local.x() < 0; y -= 10)
+            for (int x = view->width() / 2; x < view->width() - 40 && local.x() < 0; x += 10)
+                if (isLand(x, y) && isLand(x - 30, y) && isLand(x + 30, y) && isLand(x, y - 30) && isLand(x, y + 30)) local = QPoint(x, y);
+        EXPECT_GE(local.x(), 0) << "no land on screen";
+        QCursor::setPos(view->mapToGlobal(local));
+        for (int i = 0; i < 100 && land->m_cursorBlock == -1; ++i) frames(1);
+        return local;
+    }
+
+    // Opens the view's context menu at `local` and chooses the item with mnemonic `key`.
+    void contextCommand(const QPoint& local, char key) {
+        CRFrame* view = frame->renderView();
+        whenShown<QMenu>([key](QMenu* menu) {
+            if (const char* shots = std::getenv("LND_SHOT_DIR")) {
+                menu->grab().save(QString::fromLatin1(shots) + QStringLiteral("/context_") + QChar::fromLatin1(key) +
+                                  QStringLiteral(".png"));
+            }
+            QTest::keyClick(menu, key);
+        });
+        QContextMenuEvent event(QContextMenuEvent::Mouse, local, view->mapToGlobal(local));
+        QApplication::sendEvent(view, &event);
+    }
+
+    std::vector<std::uint8_t> cells() const {
+        std::vector<std::uint8_t> out;
+        for (const TLndBlock& b : land->blocks()) {
+            const auto* p = reinterpret_cast<const std::uint8_t*>(&b.Cells);
+            out.insert(out.end(), p, p + sizeof b.Cells);
+        }
+        return out;
+    }
+};
+
+TEST_F(Shell, EditSaveAndReopenThroughTheWindow) {
+    openThroughDialog(landPath);
+    ASSERT_TRUE(land->m_loaded);
+    EXPECT_EQ(frame->windowTitle().toStdString(), landPath);
+
+    frame->action(ID_MODE_LANDEDITOR)->trigger();
+    EXPECT_TRUE(frame->action(ID_MODE_LANDEDITOR)->isChecked());
+    EXPECT_FALSE(frame->action(ID_MODE_VIEWER)->isChecked());
+    QListWidget* brushes = frame->leftView()->list();
+    ASSERT_EQ(brushes->count(), int(settings->brushes().size()));
+    EXPECT_EQ(brushes->currentRow(), 0);
+    EXPECT_EQ(brushes->item(1)->toolTip().toStdString(), settings->brushes()[1].tip);
+    EXPECT_GE(frame->leftView()->width(), 120);
+    brushes->setCurrentRow(1);   // the second brush
+    ASSERT_EQ(frame->leftView()->selectedBrush(), &settings->brushes()[1]);
+
+    const QPoint at = pointAtLand();
+    ASSERT_NE(land->m_cursorBlock, -1);
+    const std::vector<std::uint8_t> before = cells();
+    EXPECT_FALSE(frame->action(ID_EDIT_UNDOBRUSH)->isEnabled());
+    const QPoint pointer = QCursor::pos();
+    contextCommand(at, 'A');
+    EXPECT_EQ(land->m_brush, &settings->brushes()[1]);
+    EXPECT_TRUE(land->m_modified);
+    EXPECT_NE(cells(), before) << "the brush raised the land";
+    EXPECT_EQ(QCursor::pos(), pointer) << "the pointer is back where the menu opened";
+    EXPECT_TRUE(frame->action(ID_EDIT_UNDOBRUSH)->isEnabled());
+    frame->action(ID_EDIT_UNDOBRUSH)->trigger();
+    EXPECT_EQ(cells(), before) << "undo gives back every byte";
+    EXPECT_FALSE(frame->action(ID_EDIT_UNDOBRUSH)->isEnabled());
+
+    // Delete the block under the pointer: cancelled first, then confirmed.
+    frames(2);
+    BoxSeen box;
+    answerBox(QMessageBox::Cancel, &box);
+    contextCommand(at, 'D');
+    EXPECT_EQ(box.text, QStringLiteral("Are you sure?"));
+    EXPECT_EQ(box.title, QStringLiteral("delete block"));
+    EXPECT_EQ(box.icon, QMessageBox::Question);
+    EXPECT_FALSE(land->m_blocksDeleted);
+    const std::vector<std::uint8_t> index(reinterpret_cast<const std::uint8_t*>(land->header()->BlockIndex),
+                                          reinterpret_cast<const std::uint8_t*>(land->header()->BlockIndex) +
+                                              sizeof land->header()->BlockIndex);
+    answerBox(QMessageBox::Ok);
+    contextCommand(at, 'D');
+    ASSERT_TRUE(land->m_blocksDeleted);
+    int deleted = -1;
+    for (int gx = 0; gx < kGridSize; ++gx)
+        for (int gz = 0; gz < kGridSize; ++gz)
+            if (land->header()->BlockIndex[gx][gz] == 0 && index[std::size_t(gx * kGridSize + gz)] != 0)
+                deleted = index[std::size_t(gx * kGridSize + gz)] - 1;
+    ASSERT_GE(deleted, 0);
+
+    // Save As reopens the compacted file; the title follows.
+    const std::string saved = dir.file("saved.lnd");
+    QString title;
+    answerFileDialog(QString::fromStdString(saved), &title);
+    BoxSeen create;
+    answerBox(QMessageBox::Yes, &create);
+    pointerAway();
+    frame->action(ID_FILE_SAVEAS)->trigger();
+    EXPECT_EQ(title, QStringLiteral("File Save"));
+    EXPECT_TRUE(create.text.endsWith(QStringLiteral("This file does not exist.\nDo you want to create it?")));
+    ASSERT_TRUE(fs::exists(saved));
+    EXPECT_EQ(frame->windowTitle().toStdString(), saved);
+    EXPECT_FALSE(land->m_modified);
+    EXPECT_FALSE(land->m_blocksDeleted) << "the saved file was opened again";
+    EXPECT_EQ(land->numBlocks(), 8);
+    EXPECT_EQ(QDir::currentPath().toStdString(), fs::canonical(dir.path()).string());
+
+    // The bytes are those of the same deletion made without the window.
+    HeadlessLand expected;
+    RecordingMessages quiet;
+    expected.land.m_messages = &quiet;
+    ASSERT_EQ(expected.open(landPath), 0);
+    expected.land.m_cursorBlock = deleted;
+    ASSERT_TRUE(DeleteCursorBlock(expected.land, expected.mesh));
+    ASSERT_EQ(expected.land.Save(dir.file("expected.lnd"), SaveKind::Full), 0);
+    EXPECT_EQ(lndtest::readBytes(saved), lndtest::readBytes(dir.file("expected.lnd")));
+
+    // Quick save As writes the same land under another name and titles the window with it.
+    const std::string quick = dir.file("quick.lnd");
+    answerFileDialog(QString::fromStdString(quick), &title);
+    answerBox(QMessageBox::Yes);
+    frame->action(ID_FILE_QUICKSAVE)->trigger();
+    EXPECT_EQ(title, QStringLiteral("Quick save"));
+    EXPECT_EQ(frame->windowTitle().toStdString(), quick);
+    // Reopening syncs the split flags of shared block edges, so only the blocks may differ.
+    const std::vector<std::uint8_t> quickBytes = lndtest::readBytes(quick), savedBytes = lndtest::readBytes(saved);
+    LndLayout layout;
+    ASSERT_EQ(quickBytes.size(), savedBytes.size());
+    ASSERT_TRUE(checkImage(savedBytes, layout));
+    EXPECT_TRUE(std::equal(quickBytes.begin(), quickBytes.begin() + std::ptrdiff_t(layout.blocksOffset), savedBytes.begin()));
+    EXPECT_TRUE(std::equal(quickBytes.begin() + std::ptrdiff_t(layout.countriesOffset), quickBytes.end(),
+                           savedBytes.begin() + std::ptrdiff_t(layout.countriesOffset)));
+
+    if (const char* shots = std::getenv("LND_SHOT_DIR")) {
+        frames(3);
+        frame->grab().save(QString::fromLatin1(shots) + QStringLiteral("/vostrel_editor.png"));
+        for (QAction* top : frame->menuBar()->actions()) {
+            QMenu* menu = top->menu();
+            menu->popup(frame->mapToGlobal(QPoint(0, 0)));
+            QTest::qWait(50);
+            menu->grab().save(QString::fromLatin1(shots) + QStringLiteral("/menu_") + top->text().remove(QLatin1Char('&')) +
+                              QStringLiteral(".png"));
+            menu->hide();
+        }
+    }
+}
+
+TEST_F(Shell, CommandStatesFollowLandModeAndPick) {
+    struct Row {
+        int id;
+        bool noLand, viewer, editor;
+    };
+    // The pointer is off the view: nothing is picked.
+    const Row rows[] = {
+        {ID_FILE_NEW, false, false, false},        {ID_FILE_OPEN, true, true, true},
+        {ID_FILE_SAVE, false, false, true},        {ID_FILE_QUICKSAVE, false, false, true},
+        {ID_FILE_SAVEAS, false, false, true},      {ID_APP_EXIT, true, true, true},
+        {ID_EDIT_UNDOBRUSH, false, false, false},  {ID_MODE_SCRIPTEDITOR, false, false, false},
+        {ID_VIEW_SPHERE, false, false, true},      {ID_VIEW_LANDSTATISTICS, false, true, true},
+        {ID_HELP_HELP, true, true, true},          {ID_EDIT_COPY, false, false, false},
+        {ID_EDIT_PASTE, false, false, false},      {ID_COPYCOORDS, false, false, false},
+        {ID_ADDBRUSH, false, false, false},        {ID_LEVELBRUSH, false, false, false},
+        {ID_BLOCKCOUNTRIES, false, false, false},  {ID_DELETEBLOCK, false, false, false},
+        {ID_CHANGENOISEMAP, false, false, true},   {ID_LEVELMAP, false, false, true},
+    };
+    auto check = [&](bool Row::*column, const char* state) {
+        for (const Row& r : rows) EXPECT_EQ(frame->action(r.id)->isEnabled(), r.*column) << state << " " << r.id;
+    };
+    check(&Row::noLand, "no land");
+    EXPECT_TRUE(frame->action(ID_MODE_VIEWER)->isChecked());
+    ASSERT_TRUE(frame->openLand(landPath));
+    check(&Row::viewer, "viewer");
+    frame->setEditMode(EditMode::LandEditor);
+    check(&Row::editor, "land editor");
+    EXPECT_TRUE(frame->action(ID_MODE_LANDEDITOR)->isChecked());
+    EXPECT_FALSE(frame->action(ID_MODE_VIEWER)->isChecked());
+    EXPECT_TRUE(frame->action(ID_VIEW_SPHERE)->isChecked());
+
+    // A pick enables the block commands without any menu being opened.
+    pointAtLand();
+    ASSERT_NE(land->m_cursorBlock, -1);
+    for (int id : {ID_COPYCOORDS, ID_ADDBRUSH, ID_SUBBRUSH, ID_LEVELBRUSH, ID_DELETEBLOCK})
+        EXPECT_TRUE(frame->action(id)->isEnabled()) << id;
+    EXPECT_FALSE(frame->action(ID_BLOCKCOUNTRIES)->isEnabled());
+    frame->leftView()->list()->clearSelection();
+    EXPECT_FALSE(frame->action(ID_ADDBRUSH)->isEnabled()) << "no brush selected";
+
+    // Back in the viewer only Copy coords stays.
+    frame->setEditMode(EditMode::Viewer);
+    EXPECT_FALSE(frame->leftView()->isVisible());
+    for (int id : {ID_ADDBRUSH, ID_SUBBRUSH, ID_LEVELBRUSH, ID_DELETEBLOCK, ID_CHANGENOISEMAP, ID_LEVELMAP, ID_VIEW_SPHERE})
+        EXPECT_FALSE(frame->action(id)->isEnabled()) << id;
+    frames(2);
+    EXPECT_TRUE(frame->action(ID_COPYCOORDS)->isEnabled());
+
+#if defined(LND_HAVE_XKB)
+    // The lock indicators follow the keyboard's lights.
+    auto* x11 = qApp->nativeInterface<QNativeInterface::QX11Application>();
+    if (QGuiApplication::platformName() == QStringLiteral("xcb")) {
+        ASSERT_NE(x11, nullptr);
+    }
+    if (x11 != nullptr && x11->display() != nullptr) {
+        Display* display = x11->display();
+        for (bool on : {true, false}) {
+            XkbLockModifiers(display, XkbUseCoreKbd, LockMask, on ? LockMask : 0);
+            XSync(display, False);
+            QTest::keyRelease(frame->windowHandle(), Qt::Key_CapsLock);
+            EXPECT_EQ(frame->lockIndicator(0)->text(), on ? QStringLiteral("CAP") : QString());
+        }
+    }
+#endif
+
+    // A size change keeps every device object.
+    const int builds = frame->renderView()->deviceObjectBuilds();
+    frame->resize(760, 560);
+    frames(3);
+    EXPECT_EQ(frame->renderView()->deviceObjectBuilds(), builds);
+}
+
+TEST_F(Shell, DialogBarResetsAndClampsTheLevel) {
+    ASSERT_TRUE(frame->openLand(landPath));
+    CDlgBar* bar = frame->dialogBar();
+    EXPECT_FALSE(bar->isVisible()) << "hidden in the viewer";
+    frame->setEditMode(EditMode::LandEditor);
+    EXPECT_TRUE(bar->isVisible());
+    EXPECT_EQ(bar->levelField()->text(), QStringLiteral("000"));
+    bar->timesSlider()->setValue(7);
+    bar->radiusSlider()->setValue(33);
+    EXPECT_EQ(land->m_brushTimes, 7);
+    EXPECT_EQ(land->m_brushRadius, 33);
+    EXPECT_EQ(bar->radiusValue()->text(), QStringLiteral("33"));
+
+    bar->levelField()->setFocus();
+    bar->levelField()->clear();
+    QTest::keyClicks(bar->levelField(), QStringLiteral("9999x"));
+    EXPECT_EQ(bar->levelField()->text(), QStringLiteral("999")) << "three digits at most";
+    QTest::keyClick(bar->levelField(), Qt::Key_Return);
+    EXPECT_EQ(bar->levelField()->text(), QStringLiteral("255"));
+    EXPECT_EQ(land->m_levelValue, 255);
+
+    // Choosing the land editor again keeps the brush selection and resets the bar.
+    frame->leftView()->list()->setCurrentRow(2);
+    bar->timesSlider()->setValue(4);
+    frame->action(ID_MODE_LANDEDITOR)->trigger();
+    EXPECT_EQ(frame->leftView()->list()->currentRow(), 2);
+    EXPECT_EQ(bar->timesSlider()->value(), 1);
+    EXPECT_EQ(land->m_brushTimes, 1);
+    bar->timesSlider()->setValue(7);
+    bar->radiusSlider()->setValue(33);
+
+    // Opening the Edit menu resets the bar; the level value stays.
+    QMenu* edit = frame->menuBar()->actions().at(1)->menu();
+    emit edit->aboutToShow();
+    EXPECT_EQ(bar->timesSlider()->value(), 1);
+    EXPECT_EQ(bar->radiusSlider()->value(), 80);
+    EXPECT_EQ(land->m_brushRadius, 80);
+    EXPECT_EQ(bar->levelField()->text(), QStringLiteral("000"));
+    EXPECT_EQ(land->m_levelValue, 255);
+
+    // Land statistics show the loaded land's counts.
+    CSta stats(*land, frame.get());
+    const QList<QLineEdit*> fields = stats.findChildren<QLineEdit*>();
+    ASSERT_EQ(fields.size(), 5);
+    EXPECT_EQ(fields[0]->text().toStdString(), landPath);
+    EXPECT_EQ(fields[1]->text(), QStringLiteral("9"));
+    for (QLineEdit* f : fields) EXPECT_TRUE(f->isReadOnly());
+    if (const char* shots = std::getenv("LND_SHOT_DIR")) {
+        CAboutDlg about(frame.get());
+        about.show();
+        stats.show();
+        QTest::qWait(100);
+        about.grab().save(QString::fromLatin1(shots) + QStringLiteral("/about.png"));
+        stats.grab().save(QString::fromLatin1(shots) + QStringLiteral("/stats.png"));
+    }
+}
+
+TEST_F(Shell, CopyCoordsHelpFailureAndPostedBoxes) {
+    ASSERT_TRUE(frame->openLand(landPath));
+    const QPoint at = pointAtLand();
+    const glm::vec3 picked = frame->renderView()->pickedPoint();
+    ASSERT_NE(picked.x, -1.0f);
+    QGuiApplication::clipboard()->clear();
+    contextCommand(at, 'C');
+    const QString text = QGuiApplication::clipboard()->text();
+    EXPECT_EQ(text.toStdString(), coordsText(picked.x, picked.z));
+    EXPECT_TRUE(text.contains(QRegularExpression(QStringLiteral("^[0-9]+\\.[0-9]{2},[0-9]+\\.[0-9]{2}$")))) << text.toStdString();
+
+    const std::string cwd = QDir::currentPath().toStdString();
+    for (int code : {kLaunchPathNotFound, kLaunchFileNotFound}) {
+        if (code == kLaunchFileNotFound) fs::create_directories(dir.file("helpfiles"));
+        BoxSeen box;
+        answerBox(QMessageBox::Ok, &box);
+        frame->action(ID_HELP_HELP)->trigger();
+        EXPECT_EQ(box.text.toStdString(), helpFailureText(cwd, code));
+        EXPECT_EQ(box.icon, QMessageBox::NoIcon);
+        EXPECT_EQ(box.title, QStringLiteral("Vostrel"));
+    }
+    // A box raised inside a frame waits for the event loop instead of running one there.
+    {
+        ShellMessages::GlCallbackScope insideFrame;
+        messages.plain("ERROR IN LOADING TEXTURE, error =test");
+        EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
+    }
+    BoxSeen posted;
+    answerBox(QMessageBox::Ok, &posted);
+    for (int i = 0; i < 100 && posted.text.isEmpty(); ++i) QTest::qWait(10);
+    EXPECT_EQ(posted.text, QStringLiteral("ERROR IN LOADING TEXTURE, error =test"));
+    EXPECT_EQ(posted.icon, QMessageBox::NoIcon);
+
+    // The fixture destroys the window without a close event: a modified land asks nothing
+    // then (a box here would never be answered).
+    land->m_modified = true;
+}
+
+TEST_F(Shell, ClosingKeepsUnsavedEditsUnlessSavedOrDiscarded) {
+    ASSERT_TRUE(frame->openLand(landPath));
+    frame->setEditMode(EditMode::LandEditor);
+    BoxSeen box;
+    answerBox(QMessageBox::Ok, &box);
+    frame->action(ID_LEVELMAP)->trigger();
+    EXPECT_EQ(box.text, QStringLiteral("Are you sure you like to initialize the map ?"));
+    ASSERT_TRUE(land->m_modified);
+
+    // Yes, then Cancel in File Save: the window stays, the edits too.
+    answerBox(QMessageBox::Yes, &box);
+    answerFileDialog(QString());
+    EXPECT_FALSE(frame->close());
+    EXPECT_EQ(box.text, QStringLiteral("Do you like to save the current file?"));
+    EXPECT_TRUE(frame->isVisible());
+    EXPECT_TRUE(land->m_modified);
+    EXPECT_FALSE(land->m_closing);
+
+    // A modified land asks before another is opened; No discards.
+    answerBox(QMessageBox::No, &box);
+    openThroughDialog(landPath);
+    EXPECT_EQ(box.text, QStringLiteral("Do you like to save the current file?"));
+    EXPECT_FALSE(land->m_modified);
+    EXPECT_EQ(lndtest::readBytes(landPath), original);
+
+    // Bad input: a broken land keeps the one open and the title; a noise bitmap that is
+    // not one changes nothing.
+    const QString title = frame->windowTitle();
+    lndtest::writeBytes(dir.file("broken.lnd"), {1, 2, 3});
+    answerBox(QMessageBox::Ok, &box);
+    openThroughDialog(dir.file("broken.lnd"));
+    EXPECT_EQ(box.icon, QMessageBox::Critical);
+    EXPECT_TRUE(land->m_loaded);
+    EXPECT_EQ(frame->windowTitle(), title);
+    EXPECT_EQ(land->numBlocks(), 9);
+
+    const auto* noiseBytes = &land->noiseMap()->Values[0][0];
+    const std::vector<std::uint8_t> noise(noiseBytes, noiseBytes + sizeof land->noiseMap()->Values);
+    lndtest::writeBytes(dir.file("noise.bmp"), {'B', 'M', 0, 0});
+    QString dialogTitle;
+    answerFileDialog(QString::fromStdString(dir.file("noise.bmp")), &dialogTitle);
+    answerBox(QMessageBox::Ok, &box);
+    frame->action(ID_CHANGENOISEMAP)->trigger();
+    EXPECT_EQ(dialogTitle, QStringLiteral("Select a gray bmp to replace the current noise map"));
+    EXPECT_FALSE(box.text.isEmpty());
+    EXPECT_FALSE(land->m_modified);
+    EXPECT_TRUE(std::equal(noise.begin(), noise.end(), &land->noiseMap()->Values[0][0]));
+
+    // A save that cannot be written says so; the land stays modified and the title stays.
+    land->m_modified = true;
+    const std::string goodPath = land->m_landPath;
+    land->m_landPath = dir.file("island.lnd/inside-a-file.lnd");
+    answerBox(QMessageBox::Ok, &box);
+    frame->action(ID_FILE_SAVE)->trigger();
+    EXPECT_TRUE(box.text.startsWith(QStringLiteral("Problems saving the file "))) << box.text.toStdString();
+    EXPECT_TRUE(land->m_modified);
+    EXPECT_EQ(frame->windowTitle(), title);
+    land->m_landPath = goodPath;
+
+    // Yes at the closing question saves through File Save and closes; the compacted file
+    // is not opened again on the way out.
+    const QPoint at = pointAtLand();
+    answerBox(QMessageBox::Ok);
+    contextCommand(at, 'D');
+    ASSERT_TRUE(land->m_blocksDeleted);
+    pointerAway();
+    const std::string saved = dir.file("closing.lnd");
+    answerBox(QMessageBox::Yes);
+    answerFileDialog(QString::fromStdString(saved));
+    whenShown<QMessageBox>([](QMessageBox* create) { create->button(QMessageBox::Yes)->click(); });
+    EXPECT_TRUE(frame->close());
+    EXPECT_EQ(land->numBlocks(), 9) << "not reopened";
+    const std::vector<std::uint8_t> bytes = lndtest::readBytes(saved);
+    ASSERT_GE(bytes.size(), sizeof(TLndHeader));
+    EXPECT_EQ(std::int32_t(reinterpret_cast<const TLndHeader*>(bytes.data())->NumBlocks), 9) << "eight blocks, stored plus one";
+    EXPECT_EQ(lndtest::readBytes(landPath), original);
+}
+
+}  // namespace
