@@ -8,7 +8,7 @@
 #include <cstdlib>
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    lnd::RecordingMessages messages;
+    lndfuzz::SilentMessages messages;
     lnd::HeadlessLand held;
     held.land.m_messages = &messages;
     const std::string& path = lndfuzz::writeScratch("land-load.lnd", data, size);

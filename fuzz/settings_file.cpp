@@ -5,7 +5,7 @@
 #include "support/fuzz_support.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    lnd::RecordingMessages messages;
+    lndfuzz::SilentMessages messages;
     const std::string& path = lndfuzz::writeScratch("Vostrel.settings.xml", data, size);
     lnd::CSettings settings(messages, path);
     for (const char* name : {"exportRoot", "debug", "lodTest", "debugVideo", "cursorModel",

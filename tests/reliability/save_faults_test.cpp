@@ -4,6 +4,7 @@
 #include "base/file_io.h"
 #include "base/file_io_faults.h"
 #include "base/messages.h"
+#include "support/recording_messages.h"
 #include "codec/bmp_writer.h"
 #include "codec/dds.h"
 #include "codec/image.h"
