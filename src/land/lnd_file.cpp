@@ -154,10 +154,10 @@ LndCheck checkImage(std::span<const std::uint8_t> image, LndLayout& layout, Imag
     return {};
 }
 
-LndCheck LndView::open(std::span<const std::uint8_t> image) {
+LndCheck LndView::open(std::span<const std::uint8_t> image, ImageCheck level) {
     m_image = {};
     LndLayout layout;
-    LndCheck check = checkImage(image, layout);
+    LndCheck check = checkImage(image, layout, level);
     if (check) {
         m_image = image;
         m_layout = layout;

@@ -73,7 +73,9 @@ class LndView {
 public:
     LndView() = default;
     // Checks the image; on failure the view stays empty and the result says why.
-    LndCheck open(std::span<const std::uint8_t> image);
+    // Structure by default: DdsSize is read by nothing, so a land with a wrong one opens (the
+    // consistency report names it).
+    LndCheck open(std::span<const std::uint8_t> image, ImageCheck level = ImageCheck::Structure);
 
     bool valid() const { return m_image.data() != nullptr; }
     const LndLayout& layout() const { return m_layout; }

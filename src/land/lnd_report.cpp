@@ -1,5 +1,7 @@
 #include "land/lnd_report.h"
 
+#include "codec/dds.h"
+
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
@@ -44,6 +46,14 @@ std::vector<std::string> consistencyWarnings(const LndView& view) {
     if (atOrigin > 1)
         warnings.push_back(std::to_string(atOrigin) +
                            " blocks lie at the origin (MapX = MapZ = 0); the editor refuses such a land");
+
+    for (std::uint32_t k = 0; k < l.numLoResTextures; ++k) {
+        const std::int32_t ddsSize = view.loRes(k).DdsSize;
+        if (ddsSize < std::int32_t(4 + kDdsHeaderSize) || ddsSize > kDdsImageSize)
+            warnings.push_back("low-resolution texture " + std::to_string(k) + " has DdsSize " +
+                               std::to_string(ddsSize) + " (expected " + std::to_string(kDdsImageSize) +
+                               "); nothing reads it and it is kept as it is");
+    }
 
     std::vector<int> references(std::size_t(l.numBlockRecords), 0);
     for (int gx = 0; gx < kGridSize; ++gx)

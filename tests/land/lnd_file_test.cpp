@@ -141,7 +141,7 @@ TEST_P(LndBrokenFiles, AreRefusedWithStatusAndOffset) {
     auto image = LandBuilder().loResTextures(2).countries(2).materials(2).block(0, 0).block(1, 2).build();
     GetParam().breakIt(image);
     LndView view;
-    LndCheck check = view.open(image);
+    LndCheck check = view.open(image, ImageCheck::Full);
     EXPECT_FALSE(check);
     EXPECT_FALSE(view.valid());
     EXPECT_EQ(check.status, GetParam().status) << check.message;
