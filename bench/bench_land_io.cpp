@@ -77,7 +77,7 @@ void BM_LandQuickSave(benchmark::State& state) {
     mesh.BuildAllMeshes();
     const std::string out = b.dir.file("saved.lnd");
     for (auto _ : state)
-        if (land.Save(out, 1) != 0) state.SkipWithError("save failed");
+        if (land.Save(out, SaveKind::Quick) != 0) state.SkipWithError("save failed");
     state.SetBytesProcessed(std::int64_t(state.iterations()) * std::int64_t(b.bytes));
 }
 

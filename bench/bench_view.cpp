@@ -49,8 +49,8 @@ struct Scene {
         land.m_hooks.buildGeometry();   // what the load does
         view.onLandOpened(land);
         view.restoreDeviceObjects(land);
-        land.m_blockTextures.make(std::size_t(land.numBlocks()));   // synthesis is not measured
-        view.m_synthesize = [](CLand&, int) { return 0; };
+        land.textures().blocks().make(std::size_t(land.numBlocks()));   // synthesis is not measured
+        view.setSynthesizer([](CLand&, int) { return 0; });
         input.pointerInView = true;
         input.pointerX = 400;
         input.pointerY = 330;
@@ -66,17 +66,23 @@ void runCulling(benchmark::State& state, bool fillEverySquare) {
     Scene s(fillEverySquare);
     const TLndHeader& header = *s.land.header();
     std::size_t drawn = 0, hits = 0;
+    CCamera& camera = s.view.camera();
+    CTerrainMesh& mesh = s.view.mesh();
+    CTerrainPicker& picker = s.view.picker();
+    Frustum frustum;
     for (auto _ : state) {
-        s.view.m_navigator.m_rotation = 0.004f;
-        s.view.m_camera.UpdateCamera(s.view.m_navigator, [&](float x, float z) { return AltitudeAt(s.land, x, z); });
-        s.view.m_frustum.UpdateFrustum(s.view.m_camera.m_view, s.view.m_camera.m_projection);
-        s.view.m_camera.cameraSquare(s.view.m_mesh.m_cameraSquare.row, s.view.m_mesh.m_cameraSquare.column);
-        s.view.m_mesh.m_lodDirty = true;
-        s.view.m_mesh.UpdateVisibility(header.BlockIndex, s.view.m_frustum);
-        s.view.m_picker.m_ray = computePickRay(s.view.m_camera.m_view, s.view.m_camera.m_projection, 400, 330, 800, 600);
-        s.view.m_picker.PickTerrain(s.view.m_mesh);
-        hits += s.view.m_picker.m_cursorBlock >= 0;
-        for (auto& row : s.view.m_mesh.m_visibleMap)
+        s.view.navigator().m_rotation = 0.004f;
+        camera.UpdateCamera(s.view.navigator(), [&](float x, float z) { return AltitudeAt(s.land, x, z); });
+        frustum.UpdateFrustum(camera.m_view, camera.m_projection);
+        CameraSquare square;
+        camera.cameraSquare(square.row, square.column);
+        mesh.setCameraSquare(square);
+        mesh.markLodDirty();
+        mesh.UpdateVisibility(header.BlockIndex, frustum);
+        picker.m_ray = computePickRay(camera.m_view, camera.m_projection, 400, 330, 800, 600);
+        picker.PickTerrain(mesh);
+        hits += picker.m_cursorBlock >= 0;
+        for (auto& row : mesh.visibleMap())
             for (auto v : row) drawn += v != 0;
     }
     state.counters["visible"] = benchmark::Counter(double(drawn), benchmark::Counter::kAvgIterations);
@@ -90,7 +96,7 @@ void BM_VisibilityLodPick_1024Squares(benchmark::State& state) { runCulling(stat
 void BM_WholeFrame_255Blocks(benchmark::State& state) {
     Scene s(false);
     for (auto _ : state) {
-        s.view.m_navigator.m_rotation = 0.004f;
+        s.view.navigator().m_rotation = 0.004f;
         FramePlan plan = s.view.frame(s.land, s.input);
         benchmark::DoNotOptimize(plan.terrain.data());
     }
@@ -102,9 +108,9 @@ void BM_RebuildBlockAndNeighbours(benchmark::State& state) {
     Scene s(false);
     const int centre = s.land.header()->BlockIndex[15][15] - 1;
     std::vector<int> changed{centre};
-    for (std::int32_t n : s.view.m_mesh.geometry(centre).links.neighbours) changed.push_back(n);
+    for (std::int32_t n : s.view.mesh().geometry(centre).links.neighbours) changed.push_back(n);
     for (auto _ : state) {
-        benchmark::DoNotOptimize(s.view.m_mesh.RebuildBlocks(changed, s.land.blocks()));
+        benchmark::DoNotOptimize(s.view.mesh().RebuildBlocks(changed, s.land.blocks()));
     }
 }
 

@@ -16,14 +16,14 @@ void LandBounds::include(float x, float y, float z) {
     maxZ = std::max(maxZ, z);
 }
 
-CLand::CLand() : m_scratchImage(kScratchImageSize, 0) {}
+CLand::CLand() = default;
 
 CLand::~CLand() = default;
 
 LndCheck CLand::adoptImage(std::vector<std::uint8_t> image) {
     releaseImage();
     LndLayout layout;
-    LndCheck check = checkImage(image, layout);
+    LndCheck check = checkImage(image, layout, ImageCheck::Structure);
     if (!check) return check;
     m_fileImage = std::move(image);
     m_layout = layout;
@@ -151,10 +151,7 @@ bool CLand::growForCountryImport(int materialCount, CountryGrowth* result) {
     return true;
 }
 
-void CLand::releaseTextures() {
-    m_loResTextures.drop();
-    m_blockTextures.drop();
-}
+void CLand::releaseTextures() { m_textures.releaseAll(); }
 
 void CLand::recreateDeviceObjects() {
     if (!m_loaded || !hasImage()) return;
@@ -167,7 +164,7 @@ void CLand::blocksEdited(std::span<const int> changed) {
     edited.reserve(changed.size());
     for (int b : changed) {
         if (b < 0 || b >= numBlocks()) continue;
-        m_blockTextures.release(std::size_t(b));
+        m_textures.dropBlock(std::size_t(b));
         edited.push_back(b);
     }
     if (!edited.empty() && m_hooks.blocksEdited) m_hooks.blocksEdited(edited);
@@ -187,6 +184,8 @@ int CLand::InitializeMap() {
     }
 
     releaseTextures();
+    // Strokes recorded over the old cells would undo into the new ones.
+    m_history.clear();
     if (m_hooks.releaseMeshes) m_hooks.releaseMeshes();
 
     // Every vertex has a new height, so the extent is measured again rather than widened

@@ -1,6 +1,6 @@
 // The editor's land: one landscape file held whole in memory, typed views into it, the state
-// flags around it, the sea parameters, the land bounds, the device resources made from it and
-// the altitude brush's state and edit history.
+// flags around it, the sea parameters, the land bounds, the device textures made from it
+// (LandTextures) and the altitude brush's state and edit history (BrushHistory).
 //
 // The image is the file as read, with one difference: while a land is held, the header's
 // NumBlocks counts block records (the file stores one more). The views are recomputed from
@@ -8,14 +8,16 @@
 // may keep record indices across a growth but never pointers or spans.
 #pragma once
 
-#include "d3dframework/texture.h"
+#include "base/file_io.h"
+#include "land/brush_history.h"
+#include "land/land_settings.h"
+#include "land/land_textures.h"
 #include "land/lnd_file.h"
 #include "land/lnd_format.h"
 
 #include <array>
 #include <cstddef>
 #include <cstdint>
-#include <deque>
 #include <functional>
 #include <memory>
 #include <span>
@@ -30,18 +32,10 @@ class CSettings;
 class UserMessages;
 
 inline constexpr int kMaxCountries = 15;
-// A 128-byte DDS header followed by 256 x 256 texels of 4 bytes.
-inline constexpr std::size_t kScratchImageSize = 128 + 256 * 256 * 4;
 
-// Sea thresholds and water alphas, read from the settings at every load.
-struct SeaParms {
-    std::uint8_t alphaCoast = 128;
-    std::uint8_t alphaWater = 15;
-    std::uint8_t alphaFullWater = 0;
-    std::uint8_t altitudeWater = 0;
-    std::uint8_t altitudeCoast = 3;
-    std::uint8_t altitudeFullWater = 1;   // carried for the settings file; nothing uses it
-};
+// A full save synthesises every block texture still missing so the low-resolution tiles
+// show every block; a quick save writes the tiles as they are.
+enum class SaveKind { Full, Quick };
 
 // Extent of every block vertex, y taken as Altitude + 1.
 struct LandBounds {
@@ -54,78 +48,6 @@ struct LandBounds {
     void include(float x, float y, float z);
     bool empty() const { return minX > maxX; }
 };
-
-// One recorded raise or lower step of the altitude brush; undo replays it with the opposite
-// sign.
-struct BrushStroke {
-    std::int32_t mode = 0;        // +1 raise, -1 lower
-    float centreX = 0.0f, centreY = 0.0f, centreZ = 0.0f;
-    std::int32_t radius = 0;
-    std::int32_t times = 0;
-    std::int32_t block = -1;      // block record under the pointer
-    const CBrushDef* brush = nullptr;
-
-    // The cells the step changed as they were before it, so undo gives back the exact
-    // bytes even where the step hit 0 or 255 or cleared flags.
-    struct SavedCell {
-        std::int32_t block = 0;
-        std::uint16_t cell = 0;   // 17 * i + j
-        std::uint8_t altitude = 0;
-        std::uint16_t flags = 0;
-    };
-    std::vector<SavedCell> before;
-};
-
-// A table of device resources indexed by record or block number. The table itself may be
-// missing (never made, or dropped) and any entry may be empty; `Handle` owns its resource,
-// so emptying an entry releases it.
-template <typename Handle>
-class ResourceTable {
-public:
-    bool exists() const { return m_exists; }
-    std::size_t size() const { return m_entries.size(); }
-
-    // Makes the table with `n` empty entries, releasing whatever it held.
-    void make(std::size_t n) {
-        drop();
-        m_entries.resize(n);
-        m_exists = true;
-    }
-    // Releases every entry and removes the table.
-    void drop() {
-        releaseAll();
-        m_entries.clear();
-        m_exists = false;
-    }
-    // Releases every entry; the table stays.
-    void releaseAll() {
-        for (Handle& h : m_entries) h = Handle{};
-    }
-    // Releases one entry; out of range does nothing.
-    void release(std::size_t i) {
-        if (i < m_entries.size()) m_entries[i] = Handle{};
-    }
-    // Stores a resource, releasing the previous one. False (and `h` released) when the table
-    // is missing or `i` is out of range.
-    bool set(std::size_t i, Handle h) {
-        if (i >= m_entries.size()) return false;
-        m_entries[i] = std::move(h);
-        return true;
-    }
-    bool has(std::size_t i) const { return i < m_entries.size() && static_cast<bool>(m_entries[i]); }
-    // The entry, or an empty handle when missing or out of range.
-    const Handle& at(std::size_t i) const {
-        static const Handle kNone{};
-        return i < m_entries.size() ? m_entries[i] : kNone;
-    }
-
-private:
-    std::vector<Handle> m_entries;
-    bool m_exists = false;
-};
-
-// Each texture has exactly one owner: the land's table entry.
-using TextureHandle = std::unique_ptr<DeviceTexture>;
 
 // Work that belongs to the terrain mesh and the texture synthesis but has to run when the
 // whole map is re-initialised. Those parts install these when they are set up; a hook that is
@@ -151,14 +73,17 @@ public:
 
     // ---- Load and save (land_io.cpp) ------------------------------------------------------
 
-    // Reads a landscape file and builds its derived data. 0, or -1 with the failure shown
-    // and no land held.
+    // Reads a landscape file and builds its derived data, with what it needs from the
+    // settings. 0, or -1 with the failure shown and no land held (a file too large for memory
+    // included).
+    int Load(const std::string& path, const LandSettings& settings);
+    // The same with the settings read from m_settings (defaults without one).
     int Load(const std::string& path);
     // Folds the mesh heights and diagonals back into the cells, synthesises missing block
-    // textures unless `quick`, copies the low-resolution textures back and writes the file
+    // textures for a full save, copies the low-resolution textures back and writes the file
     // atomically (compacting once a block was deleted). 0, or -1 with the failure shown and
     // the previous file untouched; -1 with nothing written when no land is loaded.
-    int Save(const std::string& path, int quick);
+    int Save(const std::string& path, SaveKind kind);
 
     // ---- File image ---------------------------------------------------------------------
 
@@ -214,9 +139,9 @@ public:
     // ---- Whole-map operations ----------------------------------------------------------------
 
     // Sets every cell to the lowest byte of m_levelValue with country 0 (Water as well when
-    // m_levelValue is 0, no other flag), releases the textures and has the hooks release and
-    // rebuild meshes, geometry and low-resolution textures; sets m_modified. Does nothing with
-    // no land held. Returns 0.
+    // m_levelValue is 0, no other flag), releases the textures, forgets the brush history and
+    // has the hooks release and rebuild meshes, geometry and low-resolution textures; sets
+    // m_modified. Does nothing with no land held. Returns 0.
     int InitializeMap();
 
     // Releases every low-resolution and block texture and drops both tables (what a new load
@@ -225,7 +150,8 @@ public:
 
     // What the shell has the view do after a successful Load or a device reset: the
     // low-resolution textures made again from their records and every block's meshes built,
-    // through the hooks. Block textures follow on demand. Does nothing with no land loaded.
+    // through the hooks. Block textures still held are kept (a reset changes no cell); missing
+    // ones follow on demand. Does nothing with no land loaded.
     void recreateDeviceObjects();
 
     // After an edit of the listed blocks' cells whose meshes the editor already rebuilt:
@@ -255,14 +181,14 @@ public:
     SeaParms m_seaParms;
     LandBounds m_bounds;
 
-    // ---- Device resources --------------------------------------------------------------
+    // ---- Device resources and the brush history -----------------------------------------
 
-    // The device layer makes textures without a device object, so none is held here.
-    ResourceTable<TextureHandle> m_loResTextures;  // one per low-resolution record
-    ResourceTable<TextureHandle> m_blockTextures;  // one per block, made on first synthesis
-    std::vector<std::uint8_t> m_scratchImage;      // kScratchImageSize bytes, reused by all
+    LandTextures& textures() { return m_textures; }
+    const LandTextures& textures() const { return m_textures; }
+    BrushHistory& history() { return m_history; }
+    const BrushHistory& history() const { return m_history; }
 
-    // ---- Altitude brush state and edit history --------------------------------------------
+    // ---- Altitude brush state ---------------------------------------------------------------
 
     std::array<float, 3> m_brushCentre{};
     std::int32_t m_cursorBlock = -1;
@@ -270,8 +196,6 @@ public:
     std::int32_t m_brushTimes = 1;
     std::int32_t m_levelValue = 0;
     const CBrushDef* m_brush = nullptr;
-    std::deque<BrushStroke> m_strokes;   // undo takes the front
-    bool m_replaying = false;
 
     // ---- Collaborators, set by the shell --------------------------------------------------
 
@@ -282,6 +206,8 @@ public:
 private:
     // Load's failure path: drops the image and every resource and table made from it.
     void releaseLand();
+    int loadFile(const std::string& path, const LandSettings& settings);
+    IoResult saveFile(const std::string& path, SaveKind kind);
     void foldMeshesBack();
     void copyLoResTexturesBack();
 
@@ -291,6 +217,9 @@ private:
 
     std::vector<std::uint8_t> m_fileImage;
     LndLayout m_layout;
+    LandTextures m_textures;
+    BrushHistory m_history;
+    bool m_debugVideo = false;   // from the settings of the last load
 };
 
 }  // namespace lnd

@@ -21,6 +21,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <new>
 
 namespace lnd {
 
@@ -77,16 +78,32 @@ void CLand::releaseLand() {
 }
 
 int CLand::Load(const std::string& path) {
-    m_seaParms = m_settings != nullptr ? readSeaParms(*m_settings) : SeaParms{};
+    return Load(path, m_settings != nullptr ? landSettingsFrom(*m_settings) : LandSettings{});
+}
+
+int CLand::Load(const std::string& path, const LandSettings& settings) {
+    m_seaParms = settings.sea;
     m_loaded = false;
     m_modified = false;
     m_blocksDeleted = false;   // a new file has had nothing deleted yet
-    m_strokes.clear();
-    m_replaying = false;
+    m_history.clear();
     m_materialsExported = m_noiseExported = m_bumpExported = false;
-    m_debug = m_settings != nullptr && readDebugSetting(*m_settings);
+    m_debug = settings.debug;
+    m_debugVideo = settings.debugVideo;
     m_exportDir.clear();
+    try {
+        return loadFile(path, settings);
+    } catch (const std::bad_alloc&) {
+        // A file too large for memory is a file that cannot be read, not the end of the
+        // program.
+        m_errorText = kReadErrorText + path;
+        releaseLand();
+        showError(m_messages, m_errorText);
+        return -1;
+    }
+}
 
+int CLand::loadFile(const std::string& path, const LandSettings& settings) {
     // Unreadable and malformed files are one failure: the format cannot tell them apart
     // from a file cut short, and nothing past the real end is ever read.
     std::vector<std::uint8_t> image;
@@ -98,7 +115,7 @@ int CLand::Load(const std::string& path) {
     }
 
     m_landPath = path;
-    m_exportRoot = m_settings != nullptr ? m_settings->GetValue("exportRoot") : std::string();
+    m_exportRoot = settings.exportRoot;
 
     int atOrigin = 0;
     for (const TLndBlock& b : blocks())
@@ -186,13 +203,13 @@ void CLand::foldMeshesBack() {
 
 void CLand::copyLoResTexturesBack() {
     const std::span<TLndLoResTex> records = loResTex();
-    const bool debugVideo = m_settings != nullptr && readDebugVideoSetting(*m_settings);
+    const bool debugVideo = m_debugVideo;
     for (std::size_t l = 0; l < records.size(); ++l) {
-        if (!m_loResTextures.has(l)) {
+        if (!m_textures.loRes().has(l)) {
             showError(m_messages, kNoSurfaceText);
             continue;
         }
-        DeviceTexture& texture = *m_loResTextures.at(l);
+        DeviceTexture& texture = *m_textures.loRes().at(l);
         SurfaceDesc desc;
         if (deviceFailed(texture.levelDesc(0, desc))) {
             showError(m_messages, kNoDescText);
@@ -231,7 +248,7 @@ void CLand::copyLoResTexturesBack() {
             if (!fits) continue;
             LockedRect locked;
             if (deviceFailed(texture.lockRect(0, locked, nullptr, LockMode::ReadOnly))) {
-                showError(m_messages, kLockFailedText);
+                showError(m_messages, kUnsupportedText);
                 continue;
             }
             CImage32 image(kLoResSide, kLoResSide);
@@ -248,17 +265,31 @@ void CLand::copyLoResTexturesBack() {
     }
 }
 
-int CLand::Save(const std::string& path, int quick) {
+int CLand::Save(const std::string& path, SaveKind kind) {
     if (!m_loaded || !hasImage()) return -1;
+    IoResult written;
+    try {
+        written = saveFile(path, kind);
+    } catch (const std::bad_alloc&) {
+        // No memory for a compacted copy or a texture: the file on disk was never touched.
+        written = IoResult{false, "out of memory"};
+    }
+    if (!written) {
+        showError(m_messages, kSaveErrorText);
+        return -1;
+    }
+    m_modified = false;
+    return 0;
+}
 
+IoResult CLand::saveFile(const std::string& path, SaveKind kind) {
     foldMeshesBack();
-    if (quick == 0) {
+    if (kind == SaveKind::Full) {
         for (int b = 0; b < numBlocks(); ++b)
-            if (!m_blockTextures.has(std::size_t(b)) && m_hooks.synthesizeBlock) m_hooks.synthesizeBlock(b);
+            if (!m_textures.blocks().has(std::size_t(b)) && m_hooks.synthesizeBlock) m_hooks.synthesizeBlock(b);
     }
     copyLoResTexturesBack();
 
-    IoResult written;
     if (m_blocksDeleted) {
         // The compacting writer renumbers a copy; the image keeps the numbers every table
         // and link of the loaded land is indexed by.
@@ -270,20 +301,16 @@ int CLand::Save(const std::string& path, int quick) {
         parts.materials = materials();
         parts.noiseMap = noiseMap();
         parts.bumpMap = bumpMap();
-        written = writeFileAtomic(path, writeCompacting(parts));
-    } else {
-        // The plain form is the image itself with the file's block count, written in place.
-        TLndHeader& h = *header();
-        h.NumBlocks = numBlocks() + 1;
-        written = writeFileAtomic(path, fileImage().first(m_layout.fileSize));
-        h.NumBlocks = numBlocks();
+        return writeFileAtomic(path, writeCompacting(parts));
     }
-    if (!written) {
-        showError(m_messages, kSaveErrorText);
-        return -1;
-    }
-    m_modified = false;
-    return 0;
+    // The plain form is the image itself with the file's block count, written in place; the
+    // count goes back whatever happens.
+    struct CountBack {
+        CLand& land;
+        ~CountBack() { land.header()->NumBlocks = land.numBlocks(); }
+    } countBack{*this};
+    header()->NumBlocks = numBlocks() + 1;
+    return writeFileAtomic(path, fileImage().first(std::size_t(m_layout.fileSize)));
 }
 
 }  // namespace lnd

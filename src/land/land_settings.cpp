@@ -33,4 +33,13 @@ SeaParms readSeaParms(CSettings& settings) {
     return p;
 }
 
+LandSettings landSettingsFrom(CSettings& settings) {
+    LandSettings s;
+    s.sea = readSeaParms(settings);
+    s.debug = readDebugSetting(settings);
+    s.debugVideo = readDebugVideoSetting(settings);
+    s.exportRoot = settings.GetValue("exportRoot");
+    return s;
+}
+
 }  // namespace lnd

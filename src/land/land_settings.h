@@ -3,9 +3,29 @@
 #pragma once
 
 #include "base/settings.h"
-#include "land/land.h"
+
+#include <cstdint>
+#include <string>
 
 namespace lnd {
+
+// Sea thresholds and water alphas, read from the settings at every load.
+struct SeaParms {
+    std::uint8_t alphaCoast = 128;
+    std::uint8_t alphaWater = 15;
+    std::uint8_t alphaFullWater = 0;
+    std::uint8_t altitudeWater = 0;
+    std::uint8_t altitudeCoast = 3;
+    std::uint8_t altitudeFullWater = 1;   // carried for the settings file; nothing uses it
+};
+
+// What a load takes from the settings (landSettingsFrom fills it).
+struct LandSettings {
+    SeaParms sea;
+    bool debug = false;        // the status lines show the frame statistics
+    bool debugVideo = false;   // a save shows each low-resolution surface's description
+    std::string exportRoot;    // where the exports go; empty: no exports
+};
 
 // "debug": on only for the exact text "yes".
 bool readDebugSetting(CSettings& settings);
@@ -15,5 +35,9 @@ bool readDebugVideoSetting(CSettings& settings);
 // The six sea parameters: each converted as an integer and cut to its lowest 8 bits, or its
 // default when empty.
 SeaParms readSeaParms(CSettings& settings);
+
+// Everything a load takes from the settings: the sea parameters, "debug", "debugVideo" and
+// "exportRoot".
+LandSettings landSettingsFrom(CSettings& settings);
 
 }  // namespace lnd

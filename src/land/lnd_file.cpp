@@ -18,7 +18,7 @@ LndCheck fail(LndStatus status, std::size_t offset, std::string message) {
     return check;
 }
 
-std::string bytesText(std::size_t n) { return std::to_string(n) + " bytes"; }
+std::string bytesText(std::uint64_t n) { return std::to_string(n) + " bytes"; }
 
 void appendBytes(std::vector<std::uint8_t>& out, const void* data, std::size_t size) {
     if (size == 0) return;
@@ -87,16 +87,16 @@ LndCheck computeLayout(const TLndHeader& header, LndLayout& layout) {
     layout.numCountries = numCountries;
     layout.numMaterials = numMaterials;
     layout.loResOffset = kHeaderSize;
-    layout.blocksOffset = layout.loResOffset + std::size_t(layout.numLoResTextures) * kLoResTexSize;
-    layout.countriesOffset = layout.blocksOffset + std::size_t(layout.numBlockRecords) * kBlockSize;
-    layout.materialsOffset = layout.countriesOffset + std::size_t(numCountries) * kCountrySize;
-    layout.noiseOffset = layout.materialsOffset + std::size_t(numMaterials) * kMaterialSize;
+    layout.blocksOffset = layout.loResOffset + std::uint64_t(layout.numLoResTextures) * kLoResTexSize;
+    layout.countriesOffset = layout.blocksOffset + std::uint64_t(layout.numBlockRecords) * kBlockSize;
+    layout.materialsOffset = layout.countriesOffset + std::uint64_t(numCountries) * kCountrySize;
+    layout.noiseOffset = layout.materialsOffset + std::uint64_t(numMaterials) * kMaterialSize;
     layout.bumpOffset = layout.noiseOffset + kNoiseMapSize;
     layout.fileSize = layout.bumpOffset + kBumpMapSize;
     return {};
 }
 
-LndCheck checkImage(std::span<const std::uint8_t> image, LndLayout& layout) {
+LndCheck checkImage(std::span<const std::uint8_t> image, LndLayout& layout, ImageCheck level) {
     if (image.size() < kHeaderSize)
         return fail(LndStatus::TooShortForHeader, image.size(),
                     "the file holds " + bytesText(image.size()) + ", fewer than the " +
@@ -107,8 +107,8 @@ LndCheck checkImage(std::span<const std::uint8_t> image, LndLayout& layout) {
 
     struct Section {
         const char* name;
-        std::size_t start;
-        std::size_t end;
+        std::uint64_t start;
+        std::uint64_t end;
     };
     const Section sections[] = {
         {"low-resolution textures", layout.loResOffset, layout.blocksOffset},
@@ -139,6 +139,7 @@ LndCheck checkImage(std::span<const std::uint8_t> image, LndLayout& layout) {
         }
     }
 
+    if (level == ImageCheck::Structure) return {};
     for (std::uint32_t k = 0; k < layout.numLoResTextures; ++k) {
         const std::size_t at = layout.loResOffset + std::size_t(k) * kLoResTexSize;
         const auto& tex = *recordAt<TLndLoResTex>(image.data(), at);

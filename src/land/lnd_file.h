@@ -27,20 +27,20 @@ enum class LndStatus {
 };
 
 // Where the sections of an image lie, computed from the header counts and the fixed record
-// sizes alone.
+// sizes alone. 64-bit whatever the build: a header's counts can describe more than 4 GiB.
 struct LndLayout {
     std::int32_t numBlockRecords = 0;   // the file's NumBlocks - 1
     std::uint32_t numLoResTextures = 0;
     std::int32_t numCountries = 0;
     std::int32_t numMaterials = 0;
-    std::size_t loResOffset = kHeaderSize;
-    std::size_t blocksOffset = 0;
-    std::size_t countriesOffset = 0;
-    std::size_t materialsOffset = 0;
-    std::size_t noiseOffset = 0;
-    std::size_t bumpOffset = 0;
-    std::size_t fileSize = 0;           // the length the header implies
-    std::size_t trailingBytes = 0;      // bytes after the bump map (kept out of the land)
+    std::uint64_t loResOffset = kHeaderSize;
+    std::uint64_t blocksOffset = 0;
+    std::uint64_t countriesOffset = 0;
+    std::uint64_t materialsOffset = 0;
+    std::uint64_t noiseOffset = 0;
+    std::uint64_t bumpOffset = 0;
+    std::uint64_t fileSize = 0;           // the length the header implies
+    std::uint64_t trailingBytes = 0;      // bytes after the bump map (kept out of the land)
 };
 
 struct LndCheck {
@@ -55,11 +55,18 @@ struct LndCheck {
 // Fails only on negative counts; does not look at any size.
 LndCheck computeLayout(const TLndHeader& header, LndLayout& layout);
 
+// How much checkImage asks of an image. The editor never reads DdsSize (records are a fixed
+// size apart), so it opens what only a validator complains about.
+enum class ImageCheck {
+    Full,        // everything, DdsSize included
+    Structure,   // what the land's readers rely on: counts, sections, BlockIndex
+};
+
 // Checks a whole file image: header present, counts sane, every section inside the image,
-// every BlockIndex entry naming an existing record, every DdsSize fitting its record.
-// On success `layout` describes the image. Extra bytes after the bump map are allowed and
-// counted in `trailingBytes`.
-LndCheck checkImage(std::span<const std::uint8_t> image, LndLayout& layout);
+// every BlockIndex entry naming an existing record and (Full) every DdsSize fitting its
+// record. On success `layout` describes the image. Extra bytes after the bump map are
+// allowed and counted in `trailingBytes`.
+LndCheck checkImage(std::span<const std::uint8_t> image, LndLayout& layout, ImageCheck level = ImageCheck::Full);
 
 // Read-only typed access to a checked image.
 class LndView {

@@ -36,7 +36,7 @@ struct EditSession {
         return held.open(args.positional[0]) == 0 ? kExitOk : kExitBadInput;
     }
     int save(const std::string& path, bool quick) {
-        return land.Save(path, quick ? 1 : 0) == 0 ? kExitOk : kExitBadInput;
+        return land.Save(path, quick ? lnd::SaveKind::Quick : lnd::SaveKind::Full) == 0 ? kExitOk : kExitBadInput;
     }
 };
 

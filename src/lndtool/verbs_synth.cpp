@@ -63,7 +63,7 @@ int runSynth(const Args& args) {
     land.m_textureError.clear();
     lnd::SynthesizeBlockTexture(land, int(number - 1));
     if (!land.m_textureError.empty()) return inputError("block " + args.get("block") + ": " + land.m_textureError);
-    const std::vector<std::uint8_t>& image = land.m_scratchImage;
+    const std::vector<std::uint8_t>& image = land.textures().scratch();
     if (image.size() < lnd::kBlockImageSize) return inputError("block " + args.get("block") + ": no texture made");
 
     std::vector<std::uint8_t> file;

@@ -26,8 +26,8 @@ void makeDirectory(const std::string& path) {
 // writing blue, green, red, alpha of texel t.
 template <typename Fill>
 void fillScratch(CLand& land, Fill texel) {
-    land.m_scratchImage.assign(kBlockImageSize, 0);
-    std::uint8_t* image = land.m_scratchImage.data();
+    land.textures().scratch().assign(kBlockImageSize, 0);
+    std::uint8_t* image = land.textures().scratch().data();
     writeDdsHeader(image, DdsKind::Bgra32, 256, 256);
     std::uint8_t* px = image + kBlockImageHeaderSize;
     for (std::size_t t = 0; t < 256u * 256u; ++t, px += 4) texel(t, px);
@@ -37,7 +37,7 @@ void fillScratch(CLand& land, Fill texel) {
 // skipped silently.
 void exportScratch(CLand& land, const std::string& subdir, const std::string& fileName) {
     std::unique_ptr<DeviceTexture> texture;
-    if (deviceFailed(createTextureFromMemory(land.m_scratchImage.data(), kBlockImageSize, texture))) return;
+    if (deviceFailed(createTextureFromMemory(land.textures().scratch().data(), kBlockImageSize, texture))) return;
     ExportTexture(land, land.m_exportRoot, subdir, fileName, *texture);
 }
 
@@ -142,7 +142,7 @@ int ImportNoiseMap(CLand& land, const std::string& path) {
             const std::uint8_t* p = pixels->pixel(c, r);   // alpha, red, green, blue
             noise.Values[r][c] = std::uint8_t((unsigned(p[1]) + p[2] + p[3]) / 3);
         }
-    land.m_blockTextures.releaseAll();
+    land.textures().dropAllBlocks();
     land.m_modified = true;
     return 0;
 }

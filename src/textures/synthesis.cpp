@@ -253,10 +253,8 @@ BlockSynthesizer& landSynthesizer() {
 void LoadLoResTextures(CLand& land) {
     const std::string exportLores = landSetting(land, "exportLores");
     const std::uint32_t count = land.hasImage() ? land.numLoResTextures() : 0;
-    land.m_loResTextures.make(count);
-    // Tiles made from now on must come from synthesis again, or a save would write the
-    // records' old tiles back over what the blocks show.
-    land.m_blockTextures.releaseAll();
+    ResourceTable<TextureHandle>& loRes = land.textures().loRes();
+    loRes.make(count);
     const std::span<TLndLoResTex> records = land.loResTex();
     for (std::uint32_t l = 0; l < count; ++l) {
         // Records are a fixed 65680 bytes apart; DdsSize is never a stride. The image is a
@@ -267,8 +265,14 @@ void LoadLoResTextures(CLand& land) {
         TextureHandle handle(std::move(texture));
         if (!land.m_exportRoot.empty() && !exportLores.empty())
             ExportTexture(land, land.m_exportRoot, exportLores, "LRTexture" + std::to_string(l) + ".bmp", *handle);
-        land.m_loResTextures.set(l, std::move(handle));
+        loRes.set(l, std::move(handle));
     }
+    // The records hold the tiles as last saved; block textures kept over a device reset
+    // still show their blocks, so their tiles come from them again, or the view and the
+    // next save would show the records' old tiles.
+    const ResourceTable<TextureHandle>& blockTextures = land.textures().blocks();
+    for (int b = 0; b < land.numBlocks(); ++b)
+        if (blockTextures.has(std::size_t(b))) refreshTileFrom(land, b, *blockTextures.at(std::size_t(b)));
 }
 
 int SynthesizeBlockTexture(CLand& land, int b) {
@@ -277,18 +281,18 @@ int SynthesizeBlockTexture(CLand& land, int b) {
     if (!land.m_noiseExported) ExportNoiseMap(land);
     if (!land.m_bumpExported) ExportBumpMap(land);
     try {
-        land.m_scratchImage.assign(kBlockImageSize, 0);
-        if (!land.m_blockTextures.exists()) land.m_blockTextures.make(std::size_t(land.numBlocks()));
+        land.textures().scratch().assign(kBlockImageSize, 0);
+        if (!land.textures().blocks().exists()) land.textures().blocks().make(std::size_t(land.numBlocks()));
         const SeaParms& sea = land.m_seaParms;
         synthesizeBlockImage(landSynthesizer(), land.blocks()[std::size_t(b)], land.countries(), land.materials(),
                              *land.noiseMap(), {sea.alphaCoast, sea.alphaWater, sea.alphaFullWater},
-                             land.m_scratchImage.data());
+                             land.textures().scratch().data());
         std::unique_ptr<DeviceTexture> texture;
-        if (deviceFailed(createTextureFromMemory(land.m_scratchImage.data(), kBlockImageSize, texture))) {
-            land.m_blockTextures.release(std::size_t(b));
+        if (deviceFailed(createTextureFromMemory(land.textures().scratch().data(), kBlockImageSize, texture))) {
+            land.textures().blocks().release(std::size_t(b));
             land.m_textureError += kCreateFailedText;
         } else
-            land.m_blockTextures.set(std::size_t(b), TextureHandle(std::move(texture)));
+            land.textures().blocks().set(std::size_t(b), TextureHandle(std::move(texture)));
         RefreshLoResTile(land, b);
     } catch (const std::exception&) {
         land.m_textureError = kExceptionText;
@@ -297,20 +301,27 @@ int SynthesizeBlockTexture(CLand& land, int b) {
 }
 
 void RefreshLoResTile(CLand& land, int b) {
-    if (!land.hasImage() || b < 0 || b >= land.numBlocks() || land.m_scratchImage.size() < kBlockImageSize) return;
+    const std::vector<std::uint8_t>& scratch = land.textures().scratch();
+    if (!land.hasImage() || b < 0 || b >= land.numBlocks() || scratch.size() < kBlockImageSize) return;
+    std::unique_ptr<DeviceTexture> temporary;
+    if (deviceFailed(createTextureFromMemory(scratch.data(), kBlockImageSize, temporary))) return;
+    refreshTileFrom(land, b, *temporary);
+}
+
+void refreshTileFrom(CLand& land, int b, const DeviceTexture& source) {
+    if (!land.hasImage() || b < 0 || b >= land.numBlocks()) return;
     const TLndBlock& block = land.blocks()[std::size_t(b)];
     const std::int32_t index = block.LoResTexture, x = block.LoResX, y = block.LoResY;
     // Values from the file: a bad texture index or a tile outside the 256 x 256 texture
     // leaves every texture as it was.
-    if (index < 0 || !land.m_loResTextures.has(std::size_t(index))) return;
+    const ResourceTable<TextureHandle>& loResTextures = land.textures().loRes();
+    if (index < 0 || !loResTextures.has(std::size_t(index))) return;
     if (x < 0 || x > 192 || y < 0 || y > 192) return;
-    std::unique_ptr<DeviceTexture> temporary;
-    if (deviceFailed(createTextureFromMemory(land.m_scratchImage.data(), kBlockImageSize, temporary))) return;
-    DeviceTexture& loRes = *land.m_loResTextures.at(std::size_t(index));
+    DeviceTexture& loRes = *loResTextures.at(std::size_t(index));
     if (loRes.width() != 256 || loRes.height() != 256) return;
     const Rect tile{x, y, x + 64, y + 64};
     loRes.addDirtyRect(&tile);
-    if (deviceFailed(loadSurfaceFromSurface(loRes, 0, &tile, *temporary, 0, nullptr, TextureFilter::Point)) &&
+    if (deviceFailed(loadSurfaceFromSurface(loRes, 0, &tile, source, 0, nullptr, TextureFilter::Point)) &&
         land.m_messages)
         land.m_messages->error(kScaleFailedText);
     filterTexture(loRes, 0);

@@ -87,11 +87,12 @@ void synthesizeBlockImage(BlockSynthesizer& synth, const TLndBlock& block, std::
 namespace lnd {
 
 class CLand;
+class DeviceTexture;
 
 // (Re)makes the land's low-resolution device textures from its records, one per record
-// (an entry stays empty when its record does not make a texture), exports them when the
-// settings ask for it, and empties every block texture so that synthesis refreshes the
-// tiles again.
+// (an entry stays empty when its record does not make a texture), and exports them when the
+// settings ask for it. Block textures are kept (a device reset does not change the land):
+// each kept one refreshes its block's tile instead.
 void LoadLoResTextures(CLand& land);
 
 // Synthesises the texture of block record `b` into the land's scratch image, makes its entry
@@ -104,5 +105,8 @@ int SynthesizeBlockTexture(CLand& land, int b);
 // texture. Skipped when the block names no texture, its tile does not lie inside the texture
 // or either texture cannot be had.
 void RefreshLoResTile(CLand& land, int b);
+
+// The same from a block texture already made (a 256 x 256 picture of block b).
+void refreshTileFrom(CLand& land, int b, const DeviceTexture& source);
 
 }  // namespace lnd

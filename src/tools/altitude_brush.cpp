@@ -107,7 +107,7 @@ std::vector<int> ApplyBrush(CLand& land, CTerrainMesh& mesh, int mode) {
 
     land.m_modified = true;
     BrushStroke* stroke = nullptr;
-    if (mode != kBrushLevel && !land.m_replaying) {
+    if (mode != kBrushLevel && !land.history().replaying()) {
         BrushStroke s;
         s.mode = mode;
         s.centreX = land.m_brushCentre[0];
@@ -117,8 +117,7 @@ std::vector<int> ApplyBrush(CLand& land, CTerrainMesh& mesh, int mode) {
         s.times = land.m_brushTimes;
         s.block = cursor;
         s.brush = land.m_brush;
-        land.m_strokes.push_front(std::move(s));
-        stroke = &land.m_strokes.front();
+        stroke = &land.history().record(std::move(s));
     }
 
     // The block under the pointer, then its neighbours in slot order. A record reached twice
@@ -167,10 +166,11 @@ std::vector<int> ApplyBrush(CLand& land, CTerrainMesh& mesh, int mode) {
                     next = brushAltitude(h, mode, land.m_brushTimes, land.m_brush->params[std::size_t(brushRing(d, radius))]);
                 }
                 if (next == h) continue;
-                if (stroke != nullptr)
-                    stroke->before.push_back({b, std::uint16_t(17 * i + j), h, std::uint16_t(cell.CellFlags)});
+                const std::uint16_t flags = cell.CellFlags;
                 cell.Altitude = next;
-                cell.CellFlags = reclassifiedFlags(cell.CellFlags, next, land.m_seaParms);
+                cell.CellFlags = reclassifiedFlags(flags, next, land.m_seaParms);
+                if (stroke != nullptr)
+                    stroke->cells.push_back({b, std::uint16_t(17 * i + j), h, next, flags, cell.CellFlags});
                 blockChanged = true;
             }
         }
@@ -181,21 +181,8 @@ std::vector<int> ApplyBrush(CLand& land, CTerrainMesh& mesh, int mode) {
 }
 
 bool UndoStroke(CLand& land, CTerrainMesh& mesh) {
-    if (land.m_strokes.empty()) return false;
-    BrushStroke stroke = std::move(land.m_strokes.front());
-    land.m_strokes.pop_front();
-    if (!land.hasImage()) return true;
-
-    const std::span<TLndBlock> records = land.blocks();
     std::vector<int> touched;
-    // Newest change last in the list, so walking it backwards ends on the oldest bytes.
-    for (auto it = stroke.before.rbegin(); it != stroke.before.rend(); ++it) {
-        if (it->block < 0 || std::size_t(it->block) >= records.size() || it->cell >= 17 * 17) continue;
-        TLndCell& cell = records[std::size_t(it->block)].Cells[it->cell / 17][it->cell % 17];
-        cell.Altitude = it->altitude;
-        cell.CellFlags = it->flags;
-        if (std::find(touched.begin(), touched.end(), it->block) == touched.end()) touched.push_back(it->block);
-    }
+    if (!land.history().undoNewest(land.blocks(), touched)) return false;
     if (!touched.empty()) {
         land.m_modified = true;
         refreshBlocks(land, mesh, touched);

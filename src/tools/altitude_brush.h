@@ -46,8 +46,9 @@ std::uint16_t reclassifiedFlags(std::uint16_t flags, std::uint8_t altitude, cons
 // visiting order: its record, or -1 when it did not change. Does nothing without a land, a block under the pointer or (raise/lower) a brush.
 std::vector<int> ApplyBrush(CLand& land, CTerrainMesh& mesh, int mode);
 
-// Takes the newest stroke off the history and gives its cells back their bytes from before
-// it, rebuilding those blocks. False when the history is empty.
+// Takes the newest stroke off the history and reverts it where its cells still hold what it
+// left (heights and the sea and split flags it changed; never countries), rebuilding the
+// blocks that changed. False when the history is empty.
 bool UndoStroke(CLand& land, CTerrainMesh& mesh);
 
 // Once per frame with the brush keys held and the brush selected in the brush list (null for

@@ -10,7 +10,7 @@ bool DeleteCursorBlock(CLand& land, CTerrainMesh& mesh) {
         for (int gz = 0; gz < kGridSize; ++gz) {
             if (header->BlockIndex[gx][gz] != number) continue;
             header->BlockIndex[gx][gz] = 0;
-            mesh.m_lodDirty = true;
+            mesh.markLodDirty();
             land.m_blocksDeleted = true;
             land.m_modified = true;
             land.m_cursorBlock = -1;

@@ -133,9 +133,11 @@ HeightmapEdit applyCells(CLand& land, const GreyImage& picture, const HeightmapI
                     const std::uint8_t next = heightmapAltitude(value, maxValue, options.minAltitude, options.maxAltitude);
                     TLndCell& cell = block.Cells[i][j];
                     if (cell.Altitude == next) continue;
-                    edit.before.push_back({b, std::uint16_t(17 * i + j), cell.Altitude, std::uint16_t(cell.CellFlags)});
+                    const std::uint8_t old = cell.Altitude;
+                    const std::uint16_t flags = cell.CellFlags;
                     cell.Altitude = next;
-                    cell.CellFlags = reclassifiedFlags(cell.CellFlags, next, land.m_seaParms);
+                    cell.CellFlags = reclassifiedFlags(flags, next, land.m_seaParms);
+                    edit.before.push_back({b, std::uint16_t(17 * i + j), old, next, flags, cell.CellFlags});
                     changed = true;
                 }
             }

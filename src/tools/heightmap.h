@@ -58,13 +58,14 @@ struct HeightmapImportOptions {
 };
 
 // What an import changed: the block records whose cells changed (each once, in record
-// order) and every changed cell's bytes from before, so the caller can undo it as one step.
+// order) and every changed cell's bytes before and after, so the caller can undo it as one
+// step by the brush history's rule.
 struct HeightmapEdit {
     bool ok = false;
     std::string error;              // why nothing was changed
     bool resampled = false;         // the picture was fitted rather than laid pixel for pixel
     std::vector<int> changedBlocks;
-    std::vector<BrushStroke::SavedCell> before;
+    std::vector<BrushStroke::CellChange> before;
 };
 
 // Reads a picture for import (PNG, BMP or TGA) and, unless `readSideFile` is false, the side

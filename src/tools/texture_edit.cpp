@@ -39,15 +39,15 @@ void CTextureView::LoadBlock(CLand& land, int n) {
         fill(kPictureBlue);
         return;
     }
-    if (!land.m_blockTextures.has(std::size_t(n))) SynthesizeBlockTexture(land, n);
-    if (!land.m_blockTextures.has(std::size_t(n))) {
+    if (!land.textures().blocks().has(std::size_t(n))) SynthesizeBlockTexture(land, n);
+    if (!land.textures().blocks().has(std::size_t(n))) {
         for (int y = 0; y < kPictureSide; ++y)
             for (int x = 0; x < kPictureSide; ++x)
                 m_picture[std::size_t(y) * kPictureSide + std::size_t(x)] =
                     pictureColour(255, std::uint8_t(x), std::uint8_t(y));
         return;
     }
-    DeviceTexture& texture = *land.m_blockTextures.at(std::size_t(n));
+    DeviceTexture& texture = *land.textures().blocks().at(std::size_t(n));
     const Rect whole{0, 0, kPictureSide, kPictureSide};
     LockedRect locked;
     if (texture.format() != TextureFormat::A8R8G8B8 || texture.width() < std::uint32_t(kPictureSide) ||

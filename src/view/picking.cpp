@@ -36,8 +36,8 @@ TerrainHit pickTerrain(const CTerrainMesh& mesh, const PickRay& ray) {
     if (!ray.valid()) return best;
     for (int r = 0; r < kGridSize; ++r) {
         for (int c = 0; c < kGridSize; ++c) {
-            if (mesh.m_lodMap[r][c] != LodFull || mesh.m_visibleMap[r][c] == 0) continue;
-            const int n = mesh.m_visibleMap[r][c] - 1;
+            if (mesh.lodMap()[r][c] != LodFull || mesh.visibleMap()[r][c] == 0) continue;
+            const int n = mesh.visibleMap()[r][c] - 1;
             const DeviceMesh* full = n < mesh.blockCount() ? mesh.mesh(n, MeshLevel::Full) : nullptr;
             if (full == nullptr) continue;
             RayHit hit;

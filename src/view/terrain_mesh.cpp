@@ -328,4 +328,10 @@ void CTerrainMesh::UpdateVisibility(const GridMap& blockIndex, const Frustum& fr
             m_lodMap[r][c] = m_visibleMap[r][c] != 0 ? lodFor(r, c) : 0;
 }
 
+void CTerrainMesh::setSquare(int row, int column, std::uint8_t blockNumber, std::uint8_t lod) {
+    if (row < 0 || column < 0 || row >= kGridSize || column >= kGridSize) return;
+    m_visibleMap[row][column] = blockNumber;
+    m_lodMap[row][column] = lod;
+}
+
 }  // namespace lnd

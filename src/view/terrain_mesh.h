@@ -130,13 +130,33 @@ public:
     // Level for a square at (row, column) seen from m_cameraSquare, honouring m_forcedLod.
     std::uint8_t lodFor(int row, int column) const;
 
+    // This frame's maps: the block number (record + 1) of each visible square, 0 elsewhere,
+    // and each visible square's level.
+    const GridMap& visibleMap() const { return m_visibleMap; }
+    const GridMap& lodMap() const { return m_lodMap; }
+    // Overrides one square of the maps until the next recomputation (for a caller that decides
+    // visibility itself, without a camera).
+    void setSquare(int row, int column, std::uint8_t blockNumber, std::uint8_t lod);
+
+    // The maps are recomputed on the next UpdateVisibility (the camera moved, meshes changed).
+    bool lodDirty() const { return m_lodDirty; }
+    void markLodDirty() { m_lodDirty = true; }
+
+    // "lodTest": 0 by distance, 1 low, 2 medium, 3 full.
+    int forcedLod() const { return m_forcedLod; }
+    void setForcedLod(int level) { m_forcedLod = level; }
+
+    // The grid square of the camera the levels are measured from.
+    CameraSquare cameraSquare() const { return m_cameraSquare; }
+    void setCameraSquare(CameraSquare square) { m_cameraSquare = square; }
+
+private:
     GridMap m_visibleMap{};
     GridMap m_lodMap{};
     bool m_lodDirty = true;
-    int m_forcedLod = 0;   // "lodTest": 0 by distance, 1 low, 2 medium, 3 full
+    int m_forcedLod = 0;
     CameraSquare m_cameraSquare;
 
-private:
     void ensureTables();
 
     std::vector<BlockGeometry> m_geometry;

@@ -19,7 +19,7 @@ void CTerrainView::attach(CLand& land) {
     installTerrainHooks(m_mesh, land);
     land.m_hooks.blocksEdited = [this](std::span<const int> blocks) {
         for (int b : blocks) forgetTextureFailure(b);
-        m_mesh.m_lodDirty = true;
+        m_mesh.markLodDirty();
     };
     if (!m_synthesize) m_synthesize = [](CLand& l, int b) { return SynthesizeBlockTexture(l, b); };
 }
@@ -27,15 +27,15 @@ void CTerrainView::attach(CLand& land) {
 void CTerrainView::onLandOpened(CLand& land) {
     if (land.m_settings != nullptr) {
         m_camera.m_aspectRatio = float(readAspectRatioSetting(*land.m_settings));
-        m_mesh.m_forcedLod = readLodTestSetting(*land.m_settings);
+        m_mesh.setForcedLod(readLodTestSetting(*land.m_settings));
         m_cursorScale = float(readCursorScaleSetting(*land.m_settings));
     } else {
         m_camera.m_aspectRatio = CCamera::kDefaultAspect;
-        m_mesh.m_forcedLod = 0;
+        m_mesh.setForcedLod(0);
         m_cursorScale = kDefaultCursorScale;
     }
     m_camera.m_homePending = true;
-    m_mesh.m_lodDirty = true;
+    m_mesh.markLodDirty();
     m_wireframe = false;
     m_picker.m_hitPoint = kNoHit;
     m_picker.m_cursorBlock = -1;
@@ -48,7 +48,7 @@ void CTerrainView::restoreDeviceObjects(CLand& land) {
         m_sphereMade = true;
         m_sphere.setRadius(land.m_brushRadius);
     }
-    m_mesh.m_lodDirty = true;
+    m_mesh.markLodDirty();
 }
 
 bool CTerrainView::finalCleanup(CLand& land) {
@@ -65,7 +65,7 @@ bool CTerrainView::finalCleanup(CLand& land) {
 
 void CTerrainView::setWireframe(bool on) {
     m_wireframe = on;
-    m_mesh.m_lodDirty = true;
+    m_mesh.markLodDirty();
 }
 
 void CTerrainView::forgetTextureFailure(int b) {
@@ -87,10 +87,10 @@ void CTerrainView::buildDrawList(CLand& land, std::vector<TerrainDrawItem>& item
 
     for (int r = 0; r < kGridSize; ++r) {
         for (int c = 0; c < kGridSize; ++c) {
-            const int v = m_mesh.m_visibleMap[r][c];
+            const int v = m_mesh.visibleMap()[r][c];
             if (v == 0 || v > blocks) continue;
             const int n = v - 1;
-            const std::uint8_t lod = m_mesh.m_lodMap[r][c];
+            const std::uint8_t lod = m_mesh.lodMap()[r][c];
             if (lod != LodFull && lod != LodMedium && lod != LodLow) continue;
             const MeshLevel level = lod == LodFull ? MeshLevel::Full : lod == LodMedium ? MeshLevel::Medium : MeshLevel::Low;
             TerrainDrawItem item;
@@ -104,7 +104,7 @@ void CTerrainView::buildDrawList(CLand& land, std::vector<TerrainDrawItem>& item
 
             if (lod == LodFull) {
                 land.m_textureError.clear();
-                const bool missing = !land.m_blockTextures.exists() || !land.m_blockTextures.has(std::size_t(n));
+                const bool missing = !land.textures().blocks().exists() || !land.textures().blocks().has(std::size_t(n));
                 if (missing && !m_textureFailed[std::size_t(n)] && m_synthesize) {
                     m_synthesize(land, n);
                     if (!land.m_textureError.empty()) {
@@ -114,7 +114,7 @@ void CTerrainView::buildDrawList(CLand& land, std::vector<TerrainDrawItem>& item
                         if (land.m_messages) land.m_messages->plain(kTextureErrorText + land.m_textureError);
                     }
                 }
-                if (land.m_blockTextures.has(std::size_t(n))) {
+                if (land.textures().blocks().has(std::size_t(n))) {
                     item.texture = TerrainTexture::Block;
                     item.texCoordSet = 1;
                 }
@@ -149,20 +149,22 @@ void CTerrainView::frame(CLand& land, const FrameInput& input, FramePlan& plan) 
     const AltitudeLookup altitude = [&land](float x, float z) { return AltitudeAt(land, x, z); };
     if (m_camera.m_homePending && land.m_loaded) {
         m_camera.HomeView(land.m_bounds, altitude, m_navigator);
-        m_mesh.m_lodDirty = true;
+        m_mesh.markLodDirty();
     }
 
     if (land.m_loaded) {
         plan.landShown = true;
-        if (m_camera.UpdateCamera(m_navigator, altitude)) m_mesh.m_lodDirty = true;
+        if (m_camera.UpdateCamera(m_navigator, altitude)) m_mesh.markLodDirty();
         plan.view = m_camera.m_view;
         plan.projection = m_camera.m_projection;
         m_picker.m_ray = input.pointerInView
                              ? computePickRay(m_camera.m_view, m_camera.m_projection, input.pointerX, input.pointerY,
                                               float(input.backBufferWidth), float(input.backBufferHeight))
                              : PickRay{};
-        if (m_mesh.m_lodDirty) m_frustum.UpdateFrustum(m_camera.m_view, m_camera.m_projection);
-        m_camera.cameraSquare(m_mesh.m_cameraSquare.row, m_mesh.m_cameraSquare.column);
+        if (m_mesh.lodDirty()) m_frustum.UpdateFrustum(m_camera.m_view, m_camera.m_projection);
+        CameraSquare square;
+        m_camera.cameraSquare(square.row, square.column);
+        m_mesh.setCameraSquare(square);
 
         if (const TLndHeader* header = land.header()) m_mesh.UpdateVisibility(header->BlockIndex, m_frustum);
 

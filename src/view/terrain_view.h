@@ -15,6 +15,7 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace lnd {
@@ -61,8 +62,8 @@ DeviceStates deviceStatesFor(const LandBounds& bounds);
 
 // Which texture a terrain block is drawn with.
 enum class TerrainTexture {
-    Block,       // the block's synthesised texture (m_blockTextures), coordinate set 1
-    LoRes,       // low-resolution texture loResIndex (m_loResTextures), coordinate set 0
+    Block,       // the block's synthesised texture (the land's block textures), coordinate set 1
+    LoRes,       // low-resolution texture loResIndex (the land's low-resolution textures), coordinate set 0
     Unchanged,   // whatever the previous block left bound
 };
 
@@ -126,7 +127,7 @@ public:
     void readKeyTable(CSettings& settings);
 
     // Once, when the view is set up: installs every hook of the land (installTerrainHooks on
-    // m_mesh), so the load builds geometry, links and edge flags once, the map
+    // the view's mesh), so the load builds geometry, links and edge flags once, the map
     // initialisation rebuilds through the same hooks and the save folds m_mesh back; edits
     // reported through the land make the view forget those blocks' texture failures. Sets
     // m_synthesize to SynthesizeBlockTexture unless one was given.
@@ -165,10 +166,35 @@ public:
     std::vector<TerrainDrawItem> buildDrawList(CLand& land);
     void buildDrawList(CLand& land, std::vector<TerrainDrawItem>& items);
 
+    // The parts of the view; each has its own interface.
+    CTerrainMesh& mesh() { return m_mesh; }
+    const CTerrainMesh& mesh() const { return m_mesh; }
+    CCamera& camera() { return m_camera; }
+    const CCamera& camera() const { return m_camera; }
+    CViewNavigator& navigator() { return m_navigator; }
+    CTerrainPicker& picker() { return m_picker; }
+    const CTerrainPicker& picker() const { return m_picker; }
+    const CBrushSphere& sphere() const { return m_sphere; }
+    const Frustum& frustum() const { return m_frustum; }
+    KeyTable& keys() { return m_keys; }
+    const KeyTable& keys() const { return m_keys; }
+
+    static constexpr float kDefaultCursorScale = 6.0f;
+    // Read from the settings at every land opened, not per frame.
+    float cursorScale() const { return m_cursorScale; }
+    bool wireframe() const { return m_wireframe; }
+    // Whether the editor mode draws the brush sphere (on by default).
+    bool showBrushSphere() const { return m_showBrushSphere; }
+    void setShowBrushSphere(bool on) { m_showBrushSphere = on; }
+    // What makes block b's texture; attach() installs SynthesizeBlockTexture unless one was
+    // set before.
+    using Synthesizer = std::function<int(CLand& land, int block)>;
+    const Synthesizer& synthesizer() const { return m_synthesize; }
+    void setSynthesizer(Synthesizer synthesize) { m_synthesize = std::move(synthesize); }
+
+private:
     CTerrainMesh m_mesh;
     CCamera m_camera;
-    // Read from the settings at every land opened, not per frame.
-    static constexpr float kDefaultCursorScale = 6.0f;
     float m_cursorScale = kDefaultCursorScale;
     CViewNavigator m_navigator;
     Frustum m_frustum;
@@ -177,9 +203,7 @@ public:
     KeyTable m_keys;
     bool m_wireframe = false;
     bool m_showBrushSphere = true;
-    std::function<int(CLand& land, int block)> m_synthesize;
-
-private:
+    Synthesizer m_synthesize;
     std::vector<bool> m_textureFailed;
     bool m_sphereMade = false;
 };

@@ -1,5 +1,7 @@
 #include "view/view_settings.h"
 
+#include <cmath>
+
 namespace lnd {
 
 const std::array<const char*, kKeyActionCount> kKeyPaths = {
@@ -17,14 +19,17 @@ int readLodTestSetting(CSettings& settings) {
     return 0;
 }
 
+// "nan" and "inf" parse as numbers but would poison the projection or the cursor matrix:
+// they count as missing.
 double readAspectRatioSetting(CSettings& settings) {
     const double ratio = textToDouble(settings.GetValue("aspectRatio"));
-    return ratio == 0.0 ? 1.35 : ratio;
+    return ratio == 0.0 || !std::isfinite(ratio) ? 1.35 : ratio;
 }
 
 double readCursorScaleSetting(CSettings& settings) {
     const std::string text = settings.GetValue("cursorScale");
-    return text.empty() ? 6.0 : textToDouble(text);
+    const double scale = text.empty() ? 6.0 : textToDouble(text);
+    return std::isfinite(scale) ? scale : 6.0;
 }
 
 std::array<std::optional<char>, kKeyActionCount> readKeyBindings(CSettings& settings) {

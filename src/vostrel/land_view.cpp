@@ -47,7 +47,7 @@ CRFrame::CRFrame(CLand& land, CSettings& settings, UserMessages& messages, QWidg
 
     // Nothing is polled while a menu or dialog is open.
     m_input.keyDown = [this](int vk) { return !m_inputBlocked && m_keys.isDown(vk); };
-    m_view.m_navigator.setClientRect(0, 0, width(), height());
+    m_view.navigator().setClientRect(0, 0, width(), height());
 }
 
 CRFrame::~CRFrame() { shutdownHost(); }
@@ -99,14 +99,14 @@ auto CRFrame::withContext(Edit edit) {
 
 std::vector<int> CRFrame::brushStep(int mode) {
     return withContext([&] {
-        std::vector<int> changed = ApplyBrush(m_land, m_view.m_mesh, mode);
+        std::vector<int> changed = ApplyBrush(m_land, m_view.mesh(), mode);
         for (int b : changed) m_view.forgetTextureFailure(b);
         return changed;
     });
 }
 
 bool CRFrame::undoStroke() {
-    return withContext([&] { return UndoStroke(m_land, m_view.m_mesh); });
+    return withContext([&] { return UndoStroke(m_land, m_view.mesh()); });
 }
 
 HeightmapEdit CRFrame::importHeightmap(const GreyImage& picture, const HeightmapImportOptions& options) {
@@ -123,11 +123,11 @@ HeightmapEdit CRFrame::importHeightmap(const GreyImage& picture, const Heightmap
 }
 
 bool CRFrame::deleteBlock() {
-    return withContext([&] { return deleteBlockCommand(m_land, m_view.m_mesh, m_messages); });
+    return withContext([&] { return deleteBlockCommand(m_land, m_view.mesh(), m_messages); });
 }
 
 bool CRFrame::levelBrush() {
-    return withContext([&] { return levelCommand(m_land, m_view.m_mesh, m_messages); });
+    return withContext([&] { return levelCommand(m_land, m_view.mesh(), m_messages); });
 }
 
 void CRFrame::initializeMap() {
@@ -140,7 +140,7 @@ int CRFrame::importNoiseMap(const std::string& path) {
 
 int CRFrame::saveLand(const std::string& path, bool quick) {
     if (context() != nullptr) makeCurrent();
-    const int result = m_land.Save(path, quick ? 1 : 0);
+    const int result = m_land.Save(path, quick ? SaveKind::Quick : SaveKind::Full);
     if (context() != nullptr) doneCurrent();
     return result;
 }
@@ -149,7 +149,7 @@ std::vector<int> CRFrame::blocksWithoutTexture() const {
     std::vector<int> missing;
     if (!m_land.m_loaded) return missing;
     for (int b = 0; b < m_land.numBlocks(); ++b) {
-        if (!m_land.m_blockTextures.has(std::size_t(b))) missing.push_back(b);
+        if (!m_land.textures().blocks().has(std::size_t(b))) missing.push_back(b);
     }
     return missing;
 }
@@ -269,7 +269,7 @@ void CRFrame::contextMenuEvent(QContextMenuEvent* event) {
 
 void CRFrame::resizeEvent(QResizeEvent* event) {
     CD3DHostWidget::resizeEvent(event);
-    m_view.m_navigator.setClientRect(0, 0, width(), height());
+    m_view.navigator().setClientRect(0, 0, width(), height());
 }
 
 void CRFrame::keyPressEvent(QKeyEvent* event) {
@@ -291,14 +291,14 @@ void CRFrame::focusOutEvent(QFocusEvent* event) {
 void CRFrame::showZoneCursor() {
     static constexpr Qt::CursorShape kShapes[5] = {Qt::CrossCursor, Qt::SizeVerCursor, Qt::SizeVerCursor,
                                                    Qt::SizeHorCursor, Qt::SizeHorCursor};
-    const int zone = m_view.m_navigator.m_zone;
+    const int zone = m_view.navigator().m_zone;
     setCursor(kShapes[zone >= 0 && zone < 5 ? zone : 0]);
 }
 
 void CRFrame::mousePressEvent(QMouseEvent* event) {
     const QPoint p = event->position().toPoint();
     if (event->button() == Qt::LeftButton) {
-        m_view.m_navigator.onLeftButtonDown(p.x(), p.y());
+        m_view.navigator().onLeftButtonDown(p.x(), p.y());
         showZoneCursor();
     }
     QOpenGLWidget::mousePressEvent(event);
@@ -306,13 +306,13 @@ void CRFrame::mousePressEvent(QMouseEvent* event) {
 
 void CRFrame::mouseReleaseEvent(QMouseEvent* event) {
     const QPoint p = event->position().toPoint();
-    if (event->button() == Qt::LeftButton) m_view.m_navigator.onLeftButtonUp(p.x(), p.y());
+    if (event->button() == Qt::LeftButton) m_view.navigator().onLeftButtonUp(p.x(), p.y());
     QOpenGLWidget::mouseReleaseEvent(event);
 }
 
 void CRFrame::mouseMoveEvent(QMouseEvent* event) {
     const QPoint p = event->position().toPoint();
-    m_view.m_navigator.onMouseMove(p.x(), p.y());
+    m_view.navigator().onMouseMove(p.x(), p.y());
     showZoneCursor();
     QOpenGLWidget::mouseMoveEvent(event);
 }
@@ -322,9 +322,9 @@ void CRFrame::mouseMoveEvent(QMouseEvent* event) {
 void CRFrame::takeScriptedPose() {
     if (!m_script || !m_script->eye || m_scriptPoseTaken || !m_land.m_loaded) return;
     m_scriptPoseTaken = true;
-    CCamera& cam = m_view.m_camera;
+    CCamera& cam = m_view.camera();
     // The home view still sets the target distance; the pose replaces the rest.
-    cam.HomeView(m_land.m_bounds, [this](float x, float z) { return AltitudeAt(m_land, x, z); }, m_view.m_navigator);
+    cam.HomeView(m_land.m_bounds, [this](float x, float z) { return AltitudeAt(m_land, x, z); }, m_view.navigator());
     cam.m_homePending = false;
     cam.m_eye = *m_script->eye;
     cam.m_heading = m_script->heading;
@@ -333,7 +333,7 @@ void CRFrame::takeScriptedPose() {
     const float d = float(cam.m_targetDistance);
     cam.m_target = cam.m_eye + glm::vec3(d * cam.m_sinHeading * std::cos(m_script->pitch), d * std::sin(m_script->pitch),
                                          d * cam.m_cosHeading * std::cos(m_script->pitch));
-    m_view.m_mesh.m_lodDirty = true;
+    m_view.mesh().markLodDirty();
 }
 
 void CRFrame::prepareInput() {
@@ -365,17 +365,17 @@ void CRFrame::applyBrushKeys(BrushKeys keys) {
     m_land.m_brush = selected;
     if (selected == nullptr || m_land.m_cursorBlock == -1) return;
 
-    const int blocks = m_view.m_mesh.blockCount();
+    const int blocks = m_view.mesh().blockCount();
     m_beforeBrush.resize(std::size_t(blocks) * 4);
     for (int b = 0; b < blocks; ++b) {
         const std::size_t k = std::size_t(b) * 4;
-        m_beforeBrush[k] = m_view.m_mesh.mesh(b, MeshLevel::Full);
-        m_beforeBrush[k + 1] = m_view.m_mesh.mesh(b, MeshLevel::Medium);
-        m_beforeBrush[k + 2] = m_view.m_mesh.mesh(b, MeshLevel::Low);
-        m_beforeBrush[k + 3] = m_land.m_blockTextures.at(std::size_t(b)).get();
+        m_beforeBrush[k] = m_view.mesh().mesh(b, MeshLevel::Full);
+        m_beforeBrush[k + 1] = m_view.mesh().mesh(b, MeshLevel::Medium);
+        m_beforeBrush[k + 2] = m_view.mesh().mesh(b, MeshLevel::Low);
+        m_beforeBrush[k + 3] = m_land.textures().blocks().at(std::size_t(b)).get();
     }
     auto step = [&](int mode) {
-        for (int b : ApplyBrush(m_land, m_view.m_mesh, mode)) {
+        for (int b : ApplyBrush(m_land, m_view.mesh(), mode)) {
             if (b < 0 || b >= blocks) continue;
             const std::size_t k = std::size_t(b) * 4;
             for (int level = 0; level < 3; ++level) {
@@ -430,9 +430,9 @@ void CRFrame::drawPlan(const FramePlan& plan) {
     for (const TerrainDrawItem& item : plan.terrain) {
         if (item.mesh == nullptr) continue;
         if (item.texture == TerrainTexture::Block) {
-            bound = m_land.m_blockTextures.at(std::size_t(item.block)).get();
+            bound = m_land.textures().blocks().at(std::size_t(item.block)).get();
         } else if (item.texture == TerrainTexture::LoRes) {
-            bound = m_land.m_loResTextures.at(std::size_t(item.loResIndex)).get();
+            bound = m_land.textures().loRes().at(std::size_t(item.loResIndex)).get();
         }
         if (item.texCoordSet >= 0) st.texCoordSet = item.texCoordSet;
         // A low-resolution texture holds the 64 x 64 tiles of many blocks; the block samples
@@ -451,7 +451,7 @@ void CRFrame::drawPlan(const FramePlan& plan) {
 
     if (plan.brushSphere.visible && plan.brushSphereMesh != nullptr) {
         // A new radius made a new sphere, possibly where the old one was.
-        const int radius = m_view.m_sphere.radius();
+        const int radius = m_view.sphere().radius();
         if (m_drawnSphere != nullptr && (m_drawnSphere != plan.brushSphereMesh || m_drawnSphereRadius != radius)) {
             gl.forget(m_drawnSphere);
         }
@@ -474,23 +474,23 @@ HostResult CRFrame::render() {
     // the previous one, and before the plan names any mesh the step replaces.
     if (m_land.m_loaded) {
         CViewNavigator keysOnly;
-        applyBrushKeys(pollKeys(m_view.m_keys, m_input.keyDown, keysOnly));
+        applyBrushKeys(pollKeys(m_view.keys(), m_input.keyDown, keysOnly));
     }
     if (m_script) {
-        m_view.m_navigator.m_forward -= m_script->flyForward;
-        m_view.m_navigator.m_rotation += m_script->flyTurn;
+        m_view.navigator().m_forward -= m_script->flyForward;
+        m_view.navigator().m_rotation += m_script->flyTurn;
     }
     // While a menu or dialog is open the pick stays where it was, so a command confirmed
     // in a box acts on the block the user chose it for.
     const bool keepPick = m_inputBlocked;
-    const glm::vec3 hitPoint = m_view.m_picker.m_hitPoint;
-    const int pickedBlock = m_view.m_picker.m_cursorBlock;
+    const glm::vec3 hitPoint = m_view.picker().m_hitPoint;
+    const int pickedBlock = m_view.picker().m_cursorBlock;
     const std::int32_t cursorBlock = m_land.m_cursorBlock;
     const std::array<float, 3> brushCentre = m_land.m_brushCentre;
     m_view.frame(m_land, m_input, m_plan);
     if (keepPick) {
-        m_view.m_picker.m_hitPoint = hitPoint;
-        m_view.m_picker.m_cursorBlock = pickedBlock;
+        m_view.picker().m_hitPoint = hitPoint;
+        m_view.picker().m_cursorBlock = pickedBlock;
         m_land.m_cursorBlock = cursorBlock;
         m_land.m_brushCentre = brushCentre;
     }
@@ -502,7 +502,7 @@ HostResult CRFrame::render() {
         if (!status.empty()) status += "   ";
         status += line.text;
     }
-    const bool picked = m_view.m_picker.m_hitPoint.x != -1.0f;
+    const bool picked = m_view.picker().m_hitPoint.x != -1.0f;
     if (picked != m_lastPicked || m_land.m_cursorBlock != m_lastPickedBlock) {
         m_lastPicked = picked;
         m_lastPickedBlock = m_land.m_cursorBlock;

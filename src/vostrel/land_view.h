@@ -50,7 +50,7 @@ public:
     void setScript(const ScriptedView& script);
 
     void setWireframe(bool on) { m_view.setWireframe(on); }
-    bool wireframe() const { return m_view.m_wireframe; }
+    bool wireframe() const { return m_view.wireframe(); }
     // The brush keys and the brush sphere work in the land editor only.
     void setEditMode(EditMode mode);
     EditMode editMode() const { return m_editMode; }
@@ -75,7 +75,7 @@ public:
     void synthesizeBlock(int block);
 
     // The point under the pointer (x = -1 for none) and the block there (-1 for none).
-    glm::vec3 pickedPoint() const { return m_view.m_picker.m_hitPoint; }
+    glm::vec3 pickedPoint() const { return m_view.picker().m_hitPoint; }
     // How many times the device objects were built from scratch (a size change builds none).
     int deviceObjectBuilds() const { return m_deviceObjectBuilds; }
 

@@ -221,7 +221,7 @@ void CMainFrame::buildMenus() {
     }));
     wire->setIconVisibleInMenu(false);   // the menu shows its check mark instead
     QAction* sphere = add(view, ID_VIEW_SPHERE, "Sphere", "Show the brush sphere", [this](bool on) {
-        m_view->terrainView().m_showBrushSphere = on;
+        m_view->terrainView().setShowBrushSphere(on);
     });
     for (QAction* a : {toolbar, status, wire, sphere}) a->setCheckable(true);
     add(view, ID_VIEW_LANDSTATISTICS, "&Land statistics", "Sizes of the loaded land", [this] { showStatistics(); });
@@ -389,7 +389,7 @@ void CMainFrame::updateCommandStates() {
     };
     set(ID_FILE_NEW, false);
     for (int id : {ID_FILE_SAVE, ID_FILE_QUICKSAVE, ID_FILE_SAVEAS}) set(id, editor && loaded);
-    set(ID_EDIT_UNDOBRUSH, !m_land.m_strokes.empty());
+    set(ID_EDIT_UNDOBRUSH, !m_land.history().empty());
     check(ID_MODE_VIEWER, m_view->editMode() == EditMode::Viewer);
     check(ID_MODE_LANDEDITOR, editor);
     check(ID_MODE_SCRIPTEDITOR, m_view->editMode() == EditMode::ScriptEditor);
@@ -398,7 +398,7 @@ void CMainFrame::updateCommandStates() {
     check(ID_VIEW_STATUS_BAR, !statusBar()->isHidden());
     check(ID_VIEW_WIREFRAME, m_view->wireframe());
     set(ID_VIEW_SPHERE, editor);
-    check(ID_VIEW_SPHERE, m_view->terrainView().m_showBrushSphere);
+    check(ID_VIEW_SPHERE, m_view->terrainView().showBrushSphere());
     set(ID_VIEW_LANDSTATISTICS, loaded);
     set(ID_FILE_EXPORTHEIGHTMAP, loaded);
     set(ID_FILE_IMPORTHEIGHTMAP, editor && loaded);

@@ -1,4 +1,5 @@
 #include "base/messages.h"
+#include "support/recording_messages.h"
 
 #include <gtest/gtest.h>
 

@@ -7,6 +7,7 @@
 #include "codec/image.h"
 
 #include "support/land_builder.h"
+#include "support/recording_messages.h"
 
 #include <gtest/gtest.h>
 
@@ -189,16 +190,21 @@ TEST(Settings, ExactTextsSwitchDebugLodAndAspectRatio) {
         bool debugOn;
         int lodValue;
         double ratio;
+        double scale;   // the aspect text read as the cursor scale
     };
-    for (const Case c : {Case{"Yes", "4", "0", false, 0, 1.35}, Case{"1", "3 ", "abc", false, 3, 1.35},
-                         Case{"yes", "1", " 2.5x", true, 1, 2.5}}) {
+    for (const Case c : {Case{"Yes", "4", "0", false, 0, 1.35, 0.0}, Case{"1", "3 ", "abc", false, 3, 1.35, 0.0},
+                         Case{"yes", "1", " 2.5x", true, 1, 2.5, 2.5}, Case{"no", "0", "nan", false, 0, 1.35, 6.0},
+                         Case{"no", "0", "-inf", false, 0, 1.35, 6.0}, Case{"no", "0", "INF", false, 0, 1.35, 6.0}}) {
+        // The aspect text doubles as the cursor scale: a non-finite one falls back to 6.
         SettingsFile file(std::string("<settings><renderEngine><debug>") + c.debug +
                           "</debug><setLOD>" + c.lod + "</setLOD><aspectRatio>" + c.aspect +
-                          "</aspectRatio></renderEngine></settings>");
+                          "</aspectRatio><cursorModel scale=\"" + c.aspect +
+                          "\"/></renderEngine></settings>");
         RecordingMessages messages;
         CSettings settings(messages, file.path);
         EXPECT_EQ(readDebugSetting(settings), c.debugOn) << c.debug;
         EXPECT_DOUBLE_EQ(readAspectRatioSetting(settings), c.ratio) << c.aspect;
+        EXPECT_DOUBLE_EQ(readCursorScaleSetting(settings), c.scale) << c.aspect;
         // "3 " is trimmed as element text, so it forces level 3.
         EXPECT_EQ(readLodTestSetting(settings), c.lodValue) << c.lod;
     }

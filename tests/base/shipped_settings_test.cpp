@@ -3,6 +3,7 @@
 #include "codec/brush_bitmap.h"
 #include "land/land_settings.h"
 #include "view/view_settings.h"
+#include "support/recording_messages.h"
 
 #include <gtest/gtest.h>
 

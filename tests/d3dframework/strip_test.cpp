@@ -1,6 +1,6 @@
 #include "d3dframework/mesh.h"
 
-#include "terrain_fixture.h"
+#include "support/terrain_grid.h"
 
 #include <gtest/gtest.h>
 

@@ -3,12 +3,14 @@
 #include "base/messages.h"
 #include "base/settings.h"
 #include "d3dframework/texture.h"
+#include "support/editor_land.h"
 #include "support/land_builder.h"
 #include "textures/synthesis.h"
 #include "codec/texture_compressor.h"
 #include "tools/block_deletion.h"
 #include "view/terrain_land.h"
 #include "view/terrain_mesh.h"
+#include "support/recording_messages.h"
 
 #include <gtest/gtest.h>
 
@@ -17,6 +19,9 @@
 #include <filesystem>
 #include <fstream>
 #include <limits>
+
+#include <sys/resource.h>
+#include <unistd.h>
 
 using namespace lnd;
 using lndtest::LandBuilder;
@@ -51,30 +56,24 @@ LandBuilder inLineLand() {
 }
 
 // A land on a mesh as the shell holds it after opening a file.
-struct Session {
-    RecordingMessages messages;
-    CTerrainMesh mesh;
-    CLand land;
-
-    Session() {
-        land.m_messages = &messages;
-        installTerrainHooks(mesh, land);
-    }
-    int open(const std::string& path) {
-        const int r = land.Load(path);
-        if (r == 0) {
-            LoadLoResTextures(land);
-            mesh.BuildAllMeshes();
-        }
-        return r;
-    }
-};
+using Session = lndtest::EditorLand;
 
 std::vector<std::uint8_t> dxt3Bytes(const std::vector<std::uint8_t>& file, std::size_t record) {
     LndLayout layout;
     EXPECT_TRUE(checkImage(file, layout));
     const std::size_t at = layout.loResOffset + record * kLoResTexSize + kLoResDataOffset;
     return {file.begin() + std::ptrdiff_t(at), file.begin() + std::ptrdiff_t(at + kLoResDataSize)};
+}
+
+// Caps the address space at what the process maps now plus `headroom`, so a larger
+// allocation throws std::bad_alloc. For death-test children only.
+void capMemory(std::size_t headroom) {
+    std::ifstream statm("/proc/self/statm");
+    std::size_t pages = 0;
+    statm >> pages;
+    const rlim_t limit = rlim_t(pages) * rlim_t(::sysconf(_SC_PAGESIZE)) + headroom;
+    const rlimit cap{limit, limit};
+    ::setrlimit(RLIMIT_AS, &cap);
 }
 
 }  // namespace
@@ -84,7 +83,7 @@ TEST(LandSave, UneditedLoadAndQuickSaveWritesTheSameBytes) {
     const std::string in = inLineLand().writeTo(dir.file("in.lnd"));
     Session s;
     ASSERT_EQ(s.open(in), 0);
-    ASSERT_EQ(s.land.Save(dir.file("out.lnd"), 1), 0);
+    ASSERT_EQ(s.land.Save(dir.file("out.lnd"), SaveKind::Quick), 0);
     EXPECT_EQ(readBytes(dir.file("out.lnd")), readBytes(in));
     EXPECT_TRUE(s.messages.entries().empty());
     EXPECT_FALSE(s.land.m_modified);
@@ -92,7 +91,7 @@ TEST(LandSave, UneditedLoadAndQuickSaveWritesTheSameBytes) {
     // And again from the saved file: saving is a fixed point.
     Session again;
     ASSERT_EQ(again.open(dir.file("out.lnd")), 0);
-    ASSERT_EQ(again.land.Save(dir.file("out2.lnd"), 1), 0);
+    ASSERT_EQ(again.land.Save(dir.file("out2.lnd"), SaveKind::Quick), 0);
     EXPECT_EQ(readBytes(dir.file("out2.lnd")), readBytes(in));
 }
 
@@ -120,7 +119,7 @@ TEST(LandSave, FoldsMeshHeightsAndDiagonalsBackIntoTheCells) {
     }
     ASSERT_GE(seen, 4);   // an inner vertex belongs to four to eight triangles
     s.land.m_modified = true;
-    ASSERT_EQ(s.land.Save(dir.file("out.lnd"), 1), 0);
+    ASSERT_EQ(s.land.Save(dir.file("out.lnd"), SaveKind::Quick), 0);
 
     Session back;
     ASSERT_EQ(back.open(dir.file("out.lnd")), 0);
@@ -148,7 +147,7 @@ TEST(LandSave, DiagonalComesFromTheTrianglesNotTheirOrder) {
     s.mesh.BuildAllMeshes();
     for (auto& row : b.Cells)   // cells back as loaded; only the mesh knows the change
         for (TLndCell& c : row) c.CellFlags = std::uint16_t(c.CellFlags ^ kSplit);
-    ASSERT_EQ(s.land.Save(dir.file("out.lnd"), 1), 0);
+    ASSERT_EQ(s.land.Save(dir.file("out.lnd"), SaveKind::Quick), 0);
 
     Session back;
     ASSERT_EQ(back.open(dir.file("out.lnd")), 0);
@@ -171,7 +170,7 @@ TEST(LandSave, ClampsEveryCountryIndexAndKeepsTheOtherBits) {
     s.land.blocks()[1].Cells[16][16].CellFlags = std::uint16_t(kWater | kSplit | 9);
     s.land.blocks()[2].Cells[0][0].CellFlags = std::uint16_t(kCoast | 15);
     s.mesh.ReleaseBlockMeshes(2);   // a block without meshes is clamped as well
-    ASSERT_EQ(s.land.Save(dir.file("out.lnd"), 1), 0);
+    ASSERT_EQ(s.land.Save(dir.file("out.lnd"), SaveKind::Quick), 0);
     LndView v;
     const std::vector<std::uint8_t> out = readBytes(dir.file("out.lnd"));
     ASSERT_TRUE(v.open(out));
@@ -188,7 +187,7 @@ TEST(LandSave, EditSurvivesSaveAndLoad) {
     const int changed[] = {0};
     s.mesh.RebuildBlocks(changed, s.land.blocks());
     s.land.m_modified = true;
-    ASSERT_EQ(s.land.Save(dir.file("in.lnd"), 1), 0);   // over the opened file
+    ASSERT_EQ(s.land.Save(dir.file("in.lnd"), SaveKind::Quick), 0);   // over the opened file
     Session back;
     ASSERT_EQ(back.open(in), 0);
     EXPECT_EQ(back.land.blocks()[0].Cells[5][6].Altitude, 201);
@@ -204,7 +203,7 @@ TEST(LandSave, CompactingSaveRenumbersInGridOrderAndLeavesTheLandAsHeld) {
     s.land.m_cursorBlock = 0;   // delete block number 1
     ASSERT_TRUE(DeleteCursorBlock(s.land, s.mesh));
     EXPECT_TRUE(s.land.m_blocksDeleted);
-    ASSERT_EQ(s.land.Save(dir.file("out.lnd"), 1), 0);
+    ASSERT_EQ(s.land.Save(dir.file("out.lnd"), SaveKind::Quick), 0);
 
     const std::vector<std::uint8_t> out = readBytes(dir.file("out.lnd"));
     LndView v;
@@ -233,8 +232,8 @@ TEST(LandSave, LowResolutionRecordsFollowTheirTexturesOrKeepTheirBytes) {
     const std::vector<std::uint8_t> original = readBytes(in);
     Session s;
     ASSERT_EQ(s.open(in), 0);
-    s.land.m_loResTextures.release(2);   // a texture the device could not make
-    ASSERT_EQ(s.land.Save(dir.file("out.lnd"), 0), 0);   // full save: both tiles refreshed
+    s.land.textures().loRes().release(2);   // a texture the device could not make
+    ASSERT_EQ(s.land.Save(dir.file("out.lnd"), SaveKind::Full), 0);   // full save: both tiles refreshed
     EXPECT_EQ(s.messages.texts(), std::vector<std::string>{"Fails to get surfaceLevel 0"});
 
     const std::vector<std::uint8_t> out = readBytes(dir.file("out.lnd"));
@@ -252,17 +251,23 @@ TEST(LandSave, LowResolutionRecordsFollowTheirTexturesOrKeepTheirBytes) {
         }
     EXPECT_TRUE(tilesChanged);
     // Synthesised tiles are on the device, so the next quick save writes them again.
-    ASSERT_EQ(s.land.Save(dir.file("out2.lnd"), 1), 0);
+    ASSERT_EQ(s.land.Save(dir.file("out2.lnd"), SaveKind::Quick), 0);
     EXPECT_EQ(readBytes(dir.file("out2.lnd")), out);
 }
 
 TEST(LandSave, RecompressesA32BitTextureAndSkipsSurfacesOfAnotherSize) {
     TempDir dir;
-    const std::string in = LandBuilder().block(0, 1).loResTextures(2).writeTo(dir.file("in.lnd"));
+    const std::string in = LandBuilder().block(0, 1).loResTextures(3).writeTo(dir.file("in.lnd"));
     const std::vector<std::uint8_t> original = readBytes(in);
     Session s;
     ASSERT_EQ(s.open(in), 0);
-    std::unique_ptr<DeviceTexture> argb, small;
+    std::unique_ptr<DeviceTexture> argb, small, locked;
+    // A 32-bit texture that cannot be locked: the record keeps its bytes and the user hears
+    // why.
+    ASSERT_EQ(DeviceTexture::create(256, 256, 1, TextureFormat::A8R8G8B8, locked), kDeviceOk);
+    LockedRect held;
+    ASSERT_EQ(locked->lockRect(0, held, nullptr, LockMode::ReadWrite), kDeviceOk);
+    s.land.textures().loRes().set(2, TextureHandle(std::move(locked)));
     ASSERT_EQ(DeviceTexture::create(256, 256, 1, TextureFormat::A8R8G8B8, argb), kDeviceOk);
     CImage32 expectedImage(256, 256);
     std::uint8_t* bits = argb->mutableLevelBytes(0);
@@ -274,15 +279,56 @@ TEST(LandSave, RecompressesA32BitTextureAndSkipsSurfacesOfAnotherSize) {
             p[0] = 255, p[1] = std::uint8_t(x ^ y), p[2] = std::uint8_t(y), p[3] = std::uint8_t(x);
         }
     ASSERT_EQ(DeviceTexture::create(128, 128, 1, TextureFormat::Dxt3, small), kDeviceOk);
-    s.land.m_loResTextures.set(0, TextureHandle(std::move(argb)));
-    s.land.m_loResTextures.set(1, TextureHandle(std::move(small)));
-    ASSERT_EQ(s.land.Save(dir.file("out.lnd"), 1), 0);
+    s.land.textures().loRes().set(0, TextureHandle(std::move(argb)));
+    s.land.textures().loRes().set(1, TextureHandle(std::move(small)));
+    ASSERT_EQ(s.land.Save(dir.file("out.lnd"), SaveKind::Quick), 0);
 
     CTextureCompressor compressor;
     ASSERT_EQ(compressor.Compress(expectedImage), 0);
     const std::vector<std::uint8_t> out = readBytes(dir.file("out.lnd"));
     EXPECT_EQ(dxt3Bytes(out, 0), std::vector<std::uint8_t>(compressor.data(), compressor.data() + compressor.size()));
     EXPECT_EQ(dxt3Bytes(out, 1), dxt3Bytes(original, 1));
+    EXPECT_EQ(dxt3Bytes(out, 2), dxt3Bytes(original, 2));
+    EXPECT_EQ(s.messages.texts(), std::vector<std::string>{"sorry your car does not support the saving of textures, "
+                                                           "you can do it in the computer of some friend"});
+}
+
+TEST(LandSave, DeviceRestoreKeepsBlockTexturesAndTheirTiles) {
+    TempDir dir;
+    const std::string in = LandBuilder().block(0, 1).block(1, 1).block(2, 1).loResTextures(1).writeTo(dir.file("in.lnd"));
+    // Block 1 edited and drawn again: its texture and tile are new, its record's tile old.
+    const auto editAndDraw = [](Session& s) {
+        for (auto& row : s.land.blocks()[1].Cells)
+            for (TLndCell& c : row) c.Altitude = 200;
+        const std::vector<int> changed{1};
+        s.mesh.RebuildBlocks(changed, s.land.blocks());
+        s.land.blocksEdited(changed);
+        for (int b = 0; b < 3; ++b) SynthesizeBlockTexture(s.land, b);
+    };
+    Session expected;
+    ASSERT_EQ(expected.open(in), 0);
+    editAndDraw(expected);
+    ASSERT_EQ(expected.land.Save(dir.file("expected.lnd"), SaveKind::Quick), 0);
+
+    Session s;
+    ASSERT_EQ(s.open(in), 0);
+    editAndDraw(s);
+    std::vector<const DeviceTexture*> made;
+    for (int b = 0; b < 3; ++b) made.push_back(s.land.textures().blocks().at(std::size_t(b)).get());
+    s.land.recreateDeviceObjects();   // a device restore
+    for (int b = 0; b < 3; ++b) EXPECT_EQ(s.land.textures().blocks().at(std::size_t(b)).get(), made[std::size_t(b)]) << b;
+    // The kept textures gave their tiles back to the remade low-resolution texture.
+    ASSERT_EQ(s.land.Save(dir.file("quick.lnd"), SaveKind::Quick), 0);
+    EXPECT_EQ(readBytes(dir.file("quick.lnd")), readBytes(dir.file("expected.lnd")));
+    EXPECT_NE(readBytes(dir.file("quick.lnd")), readBytes(in));
+    EXPECT_TRUE(s.messages.texts().empty());
+
+    // What drops them: the map initialisation and a load.
+    s.land.InitializeMap();
+    EXPECT_FALSE(s.land.textures().blocks().has(0));
+    SynthesizeBlockTexture(s.land, 0);
+    ASSERT_EQ(s.open(in), 0);
+    EXPECT_FALSE(s.land.textures().blocks().has(0));
 }
 
 TEST(LandSave, FailedSaveKeepsTheTargetAndTheModifiedFlag) {
@@ -293,8 +339,8 @@ TEST(LandSave, FailedSaveKeepsTheTargetAndTheModifiedFlag) {
     s.land.m_modified = true;
     std::filesystem::create_directory(dir.file("taken"));
     std::ofstream(dir.file("taken/keep")) << "x";
-    EXPECT_EQ(s.land.Save(dir.file("taken"), 1), -1);
-    EXPECT_EQ(s.land.Save(dir.file("missing/out.lnd"), 1), -1);
+    EXPECT_EQ(s.land.Save(dir.file("taken"), SaveKind::Quick), -1);
+    EXPECT_EQ(s.land.Save(dir.file("missing/out.lnd"), SaveKind::Quick), -1);
     EXPECT_EQ(s.messages.texts(), (std::vector<std::string>{"Problems saving the file ", "Problems saving the file "}));
     EXPECT_TRUE(s.land.m_modified);
     EXPECT_TRUE(std::filesystem::is_directory(dir.file("taken")));
@@ -308,8 +354,8 @@ TEST(LandSave, FailedSaveKeepsTheTargetAndTheModifiedFlag) {
 TEST(LandSave, WithoutALandWritesNothing) {
     TempDir dir;
     CLand land;
-    EXPECT_EQ(land.Save(dir.file("out.lnd"), 1), -1);
-    EXPECT_EQ(land.Save(dir.file("out.lnd"), 0), -1);
+    EXPECT_EQ(land.Save(dir.file("out.lnd"), SaveKind::Quick), -1);
+    EXPECT_EQ(land.Save(dir.file("out.lnd"), SaveKind::Full), -1);
     EXPECT_FALSE(std::filesystem::exists(dir.file("out.lnd")));
 }
 
@@ -339,22 +385,42 @@ TEST(LandLoad, RefusesBadFilesAndReleasesThePreviousLand) {
         Session s;
         ASSERT_EQ(s.open(dir.file("good.lnd")), 0);
         s.land.m_modified = true;
-        ASSERT_TRUE(s.land.m_loResTextures.exists());
+        ASSERT_TRUE(s.land.textures().loRes().exists());
         EXPECT_EQ(s.land.Load(path), -1);
         EXPECT_EQ(s.messages.texts(), std::vector<std::string>{"Error reading the file " + path});
         EXPECT_EQ(s.land.m_errorText, "Error reading the file " + path);
         EXPECT_FALSE(s.land.m_loaded);
         EXPECT_FALSE(s.land.m_modified);
         EXPECT_FALSE(s.land.hasImage());
-        EXPECT_FALSE(s.land.m_loResTextures.exists());
-        EXPECT_FALSE(s.land.m_blockTextures.exists());
+        EXPECT_FALSE(s.land.textures().loRes().exists());
+        EXPECT_FALSE(s.land.textures().blocks().exists());
         EXPECT_EQ(s.mesh.blockCount(), 0);
         EXPECT_EQ(s.mesh.mesh(0, MeshLevel::Full), nullptr);
-        EXPECT_EQ(s.land.Save(dir.file("after.lnd"), 1), -1);
+        EXPECT_EQ(s.land.Save(dir.file("after.lnd"), SaveKind::Quick), -1);
     }
     Session s;
     EXPECT_EQ(s.land.Load(dir.file("does-not-exist.lnd")), -1);
     EXPECT_EQ(s.messages.texts(), std::vector<std::string>{"Error reading the file " + dir.file("does-not-exist.lnd")});
+}
+
+TEST(LandLoad, OpensAnyDdsSizeAndWritesItBackUnchanged) {
+    TempDir dir;
+    for (const std::int32_t size : {-4, 0, 127, 65665, std::numeric_limits<std::int32_t>::max()}) {
+        SCOPED_TRACE(size);
+        std::vector<std::uint8_t> bytes = inLineLand().build();
+        LndLayout layout;
+        ASSERT_TRUE(checkImage(bytes, layout));
+        recordAt<TLndLoResTex>(bytes.data(), std::size_t(layout.loResOffset) + kLoResTexSize)->DdsSize = size;
+        EXPECT_EQ(checkImage(bytes, layout).status, LndStatus::BadDdsSize);   // a validator still complains
+        const std::string path = dir.file("odd.lnd");
+        lndtest::writeBytes(path, bytes);
+        Session s;
+        ASSERT_EQ(s.open(path), 0);
+        EXPECT_TRUE(s.messages.texts().empty());
+        EXPECT_TRUE(s.land.textures().loRes().has(1));
+        ASSERT_EQ(s.land.Save(dir.file("out.lnd"), SaveKind::Quick), 0);
+        EXPECT_EQ(readBytes(dir.file("out.lnd")), bytes);
+    }
 }
 
 TEST(LandLoad, OneBlockAtTheOriginLoadsTwoAreRefused) {
@@ -382,7 +448,7 @@ TEST(LandLoad, ReadsSeaParametersAndFlagsFromTheSettingsAndResetsState) {
     Session s;
     CSettings settings(s.messages, dir.file("settings.xml"), [](const std::string&) { return BrushBitmap{}; });
     s.land.m_settings = &settings;
-    s.land.m_strokes.push_front(BrushStroke{});
+    s.land.history().record(BrushStroke{});
     s.land.m_materialsExported = s.land.m_noiseExported = s.land.m_bumpExported = true;
     s.land.m_exportDir = "old/";
     const std::string path = inLineLand().writeTo(dir.file("in.lnd"));
@@ -397,7 +463,75 @@ TEST(LandLoad, ReadsSeaParametersAndFlagsFromTheSettingsAndResetsState) {
     EXPECT_EQ(s.land.m_exportRoot, "exp/");
     EXPECT_EQ(s.land.m_landPath, path);
     EXPECT_TRUE(s.land.m_exportDir.empty());
-    EXPECT_TRUE(s.land.m_strokes.empty());
+    EXPECT_TRUE(s.land.history().empty());
     EXPECT_FALSE(s.land.m_materialsExported || s.land.m_noiseExported || s.land.m_bumpExported);
     EXPECT_EQ(s.land.header()->NumBlocks, 4);
+}
+
+#if !defined(__SANITIZE_ADDRESS__) && !defined(__SANITIZE_THREAD__)
+TEST(LandMemory, ExhaustionIsReportedAndChangesNothing) {
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    TempDir dir;
+    const std::string good = inLineLand().writeTo(dir.file("good.lnd"));
+    const std::string huge = inLineLand().writeTo(dir.file("huge.lnd"));
+    std::filesystem::resize_file(huge, std::uintmax_t(1) << 30);   // sparse: costs no disk
+    // Reading a file larger than the memory left.
+    EXPECT_EXIT(
+        {
+            Session s;
+            const bool opened = s.open(good) == 0;
+            capMemory(std::size_t(64) << 20);
+            const bool refused = s.land.Load(huge) == -1;
+            const bool told = s.messages.texts() == std::vector<std::string>{"Error reading the file " + huge};
+            std::exit(opened && refused && told && !s.land.m_loaded && !s.land.hasImage() ? 0 : 1);
+        },
+        ::testing::ExitedWithCode(0), "");
+
+    // A compacting save whose copy does not fit: the land and the old file stay.
+    const std::string target = dir.file("target.lnd");
+    std::ofstream(target) << "old";
+    EXPECT_EXIT(
+        {
+            Session s;
+            LandBuilder big = inLineLand();
+            big.materials(1200);   // about 157 MB of material records
+            const bool adopted = static_cast<bool>(s.land.adoptImage(big.build()));
+            s.land.m_loaded = true;
+            s.land.m_modified = true;
+            s.land.m_blocksDeleted = true;
+            LoadLoResTextures(s.land);
+            const std::vector<std::uint8_t> before(s.land.fileImage().begin(), s.land.fileImage().end());
+            capMemory(std::size_t(64) << 20);
+            const bool refused = s.land.Save(target, SaveKind::Quick) == -1;
+            const bool told = s.messages.texts() == std::vector<std::string>{"Problems saving the file "};
+            const bool same = std::equal(before.begin(), before.end(), s.land.fileImage().begin(),
+                                         s.land.fileImage().end());
+            std::exit(adopted && refused && told && same && s.land.m_modified && readBytes(target).size() == 3 ? 0
+                                                                                                                 : 1);
+        },
+        ::testing::ExitedWithCode(0), "");
+}
+#endif
+
+TEST(LandLoad, TakesItsSettingsAsGivenAndSaveShowsTheSurfacesWhenAsked) {
+    TempDir dir;
+    const std::string path = inLineLand().writeTo(dir.file("in.lnd"));
+    for (const bool video : {false, true}) {
+        Session s;
+        LandSettings given;
+        given.sea.altitudeWater = 9;
+        given.debug = true;
+        given.debugVideo = video;
+        given.exportRoot = "root/";
+        ASSERT_EQ(s.land.Load(path, given), 0);
+        s.land.recreateDeviceObjects();
+        EXPECT_EQ(s.land.m_seaParms.altitudeWater, 9);
+        EXPECT_TRUE(s.land.m_debug);
+        EXPECT_EQ(s.land.m_exportRoot, "root/");
+        ASSERT_EQ(s.land.Save(dir.file("out.lnd"), SaveKind::Quick), 0);
+        // One description per low-resolution texture, only when asked.
+        EXPECT_EQ(s.messages.count(), video ? 2u : 0u);
+        for (const std::string& text : s.messages.texts())
+            EXPECT_EQ(text.rfind("Please post this message in the forum :", 0), 0u);
+    }
 }

@@ -197,14 +197,14 @@ TEST(LandModel, InitializeMapSetsEveryCellFromTheLevelValue) {
 TEST(LandModel, InitializeMapReleasesTexturesThenRunsTheRebuildHooksInOrder) {
     CLand land;
     ASSERT_TRUE(land.adoptImage(threeBlockLand()));
-    land.m_loResTextures.make(2);
-    land.m_blockTextures.make(3);
+    land.textures().loRes().make(2);
+    land.textures().blocks().make(3);
     land.m_bounds.include(1.0f, 200.0f, 3.0f);
 
     std::vector<std::string> calls;
     land.m_hooks.releaseMeshes = [&] {
-        EXPECT_FALSE(land.m_loResTextures.exists());
-        EXPECT_FALSE(land.m_blockTextures.exists());
+        EXPECT_FALSE(land.textures().loRes().exists());
+        EXPECT_FALSE(land.textures().blocks().exists());
         calls.push_back("releaseMeshes");
     };
     land.m_hooks.buildGeometry = [&] {
@@ -243,10 +243,10 @@ TEST(LandModel, ConstructionDefaults) {
     EXPECT_EQ(land.m_seaParms.altitudeWater, 0);
     EXPECT_EQ(land.m_seaParms.altitudeCoast, 3);
     EXPECT_EQ(land.m_seaParms.altitudeFullWater, 1);
-    EXPECT_FALSE(land.m_loResTextures.exists());
-    EXPECT_FALSE(land.m_blockTextures.exists());
-    EXPECT_EQ(land.m_scratchImage.size(), 262272u);
-    EXPECT_TRUE(land.m_strokes.empty());
+    EXPECT_FALSE(land.textures().loRes().exists());
+    EXPECT_FALSE(land.textures().blocks().exists());
+    EXPECT_EQ(land.textures().scratch().size(), 262272u);
+    EXPECT_TRUE(land.history().empty());
     EXPECT_EQ(land.m_cursorBlock, -1);
     EXPECT_TRUE(land.m_bounds.empty());
 }
@@ -307,15 +307,15 @@ TEST(ResourceTable, EntriesAreReleasedWhenEmptiedReplacedOrDropped) {
 TEST(LandModel, DeviceTexturesLiveInTheTablesUntilReleased) {
     CLand land;
     ASSERT_TRUE(land.adoptImage(threeBlockLand()));
-    land.m_blockTextures.make(std::size_t(land.numBlocks()));
+    land.textures().blocks().make(std::size_t(land.numBlocks()));
     TextureHandle texture;
     ASSERT_EQ(DeviceTexture::create(256, 256, 1, TextureFormat::A8R8G8B8, texture), kDeviceOk);
-    ASSERT_TRUE(land.m_blockTextures.set(1, std::move(texture)));
-    EXPECT_TRUE(land.m_blockTextures.has(1));
-    EXPECT_EQ(land.m_blockTextures.at(1)->width(), 256u);
-    EXPECT_FALSE(land.m_blockTextures.has(0));
+    ASSERT_TRUE(land.textures().blocks().set(1, std::move(texture)));
+    EXPECT_TRUE(land.textures().blocks().has(1));
+    EXPECT_EQ(land.textures().blocks().at(1)->width(), 256u);
+    EXPECT_FALSE(land.textures().blocks().has(0));
 
     land.releaseTextures();
-    EXPECT_FALSE(land.m_blockTextures.exists());
-    EXPECT_FALSE(land.m_blockTextures.has(1));
+    EXPECT_FALSE(land.textures().blocks().exists());
+    EXPECT_FALSE(land.textures().blocks().has(1));
 }

@@ -144,8 +144,8 @@ TEST(LndtoolPipeline, SynthWritesTheTextureTheEditorShows) {
     lnd::HeadlessLand held;
     ASSERT_EQ(held.open(in), 0);
     ASSERT_EQ(lnd::SynthesizeBlockTexture(held.land, 0), 0);
-    const std::vector<std::uint8_t> expected(held.land.m_scratchImage.begin(),
-                                             held.land.m_scratchImage.begin() + std::ptrdiff_t(lnd::kBlockImageSize));
+    const std::vector<std::uint8_t> expected(held.land.textures().scratch().begin(),
+                                             held.land.textures().scratch().begin() + std::ptrdiff_t(lnd::kBlockImageSize));
     EXPECT_EQ(readBytes(dir.file("b.dds")), expected);
 
     // The raw cells, without the open's edge sync, give a different last row.

@@ -6,6 +6,7 @@
 #include "codec/bmp_writer.h"
 #include "textures/exports.h"
 #include "textures/synthesis.h"
+#include "support/recording_messages.h"
 
 #include <gtest/gtest.h>
 
@@ -51,10 +52,10 @@ TEST(SynthesisLand, LowResRecordsAreAFixedStrideApart) {
     recordAt<TLndLoResTex>(image.data(), kHeaderSize)->DdsSize = 200;
     LandFixture f(image);
     LoadLoResTextures(f.land);
-    ASSERT_EQ(f.land.m_loResTextures.size(), 2u);
-    ASSERT_TRUE(f.land.m_loResTextures.has(1));
+    ASSERT_EQ(f.land.textures().loRes().size(), 2u);
+    ASSERT_TRUE(f.land.textures().loRes().has(1));
     const TLndLoResTex& second = f.land.loResTex()[1];
-    EXPECT_EQ(level0(f.land.m_loResTextures.at(1)), std::vector<std::uint8_t>(second.Data, second.Data + kLoResDataSize));
+    EXPECT_EQ(level0(f.land.textures().loRes().at(1)), std::vector<std::uint8_t>(second.Data, second.Data + kLoResDataSize));
     // the file image keeps its DdsSize
     EXPECT_EQ(f.land.loResTex()[0].DdsSize, 200);
 }
@@ -62,24 +63,24 @@ TEST(SynthesisLand, LowResRecordsAreAFixedStrideApart) {
 TEST(SynthesisLand, BlockTextureAndItsTile) {
     LandFixture f(LandBuilder().loResTextures(1).countries(2).materials(3).block(0, 0).block(1, 0).build());
     LoadLoResTextures(f.land);
-    const auto before = level0(f.land.m_loResTextures.at(0));
+    const auto before = level0(f.land.textures().loRes().at(0));
     ASSERT_EQ(SynthesizeBlockTexture(f.land, 1), 0);
     EXPECT_TRUE(f.land.m_textureError.empty());
-    ASSERT_TRUE(f.land.m_blockTextures.exists());
-    EXPECT_EQ(f.land.m_blockTextures.size(), 2u);
-    EXPECT_FALSE(f.land.m_blockTextures.has(0));
-    ASSERT_TRUE(f.land.m_blockTextures.has(1));
+    ASSERT_TRUE(f.land.textures().blocks().exists());
+    EXPECT_EQ(f.land.textures().blocks().size(), 2u);
+    EXPECT_FALSE(f.land.textures().blocks().has(0));
+    ASSERT_TRUE(f.land.textures().blocks().has(1));
 
     // The scratch image holds exactly what the kernel makes.
     std::vector<std::uint8_t> want(kBlockTexelBytes);
     const SeaParms& sea = f.land.m_seaParms;
     synthesizeBlockTexels(f.land.blocks()[1], f.land.countries(), f.land.materials(), *f.land.noiseMap(),
                           {sea.alphaCoast, sea.alphaWater, sea.alphaFullWater}, want.data());
-    EXPECT_TRUE(std::equal(want.begin(), want.end(), f.land.m_scratchImage.begin() + kBlockImageHeaderSize));
+    EXPECT_TRUE(std::equal(want.begin(), want.end(), f.land.textures().scratch().begin() + kBlockImageHeaderSize));
 
     // Only the DXT3 blocks of the block's 64 x 64 tile changed.
     const TLndBlock& blk = f.land.blocks()[1];
-    const auto after = level0(f.land.m_loResTextures.at(0));
+    const auto after = level0(f.land.textures().loRes().at(0));
     int changedInside = 0;
     for (int by = 0; by < 64; ++by)
         for (int bx = 0; bx < 64; ++bx) {
@@ -92,9 +93,12 @@ TEST(SynthesisLand, BlockTextureAndItsTile) {
         }
     EXPECT_GT(changedInside, 0);
 
-    // Remaking the low-resolution textures empties the block textures again.
+    // Remaking the low-resolution textures (a device reset) keeps the block texture and
+    // gives the remade texture the block's tile again.
+    const DeviceTexture* kept = f.land.textures().blocks().at(1).get();
     LoadLoResTextures(f.land);
-    EXPECT_FALSE(f.land.m_blockTextures.has(1));
+    EXPECT_EQ(f.land.textures().blocks().at(1).get(), kept);
+    EXPECT_EQ(level0(f.land.textures().loRes().at(0)), after);
     EXPECT_EQ(SynthesizeBlockTexture(f.land, 2), -1);
     EXPECT_EQ(SynthesizeBlockTexture(f.land, -1), -1);
 }
@@ -107,17 +111,17 @@ TEST(SynthesisLand, TilesFromCarelessFilesWriteNothing) {
                       .block(2, 0, [](TLndBlock& b) { b.LoResY = -64; })
                       .build());
     LoadLoResTextures(f.land);
-    const auto before = level0(f.land.m_loResTextures.at(0));
+    const auto before = level0(f.land.textures().loRes().at(0));
     for (int b = 0; b < 3; ++b) EXPECT_EQ(SynthesizeBlockTexture(f.land, b), 0);
-    EXPECT_EQ(level0(f.land.m_loResTextures.at(0)), before);
-    EXPECT_TRUE(f.land.m_blockTextures.has(2));   // the block texture itself is still made
+    EXPECT_EQ(level0(f.land.textures().loRes().at(0)), before);
+    EXPECT_TRUE(f.land.textures().blocks().has(2));   // the block texture itself is still made
     EXPECT_EQ(f.messages.count(), 0u);
 
     // No low-resolution textures at all.
     LandFixture none(LandBuilder().loResTextures(0).block(0, 0).build());
     LoadLoResTextures(none.land);
     EXPECT_EQ(SynthesizeBlockTexture(none.land, 0), 0);
-    EXPECT_TRUE(none.land.m_blockTextures.has(0));
+    EXPECT_TRUE(none.land.textures().blocks().has(0));
 }
 
 TEST(SynthesisExports, LandNames) {
@@ -169,7 +173,7 @@ TEST(SynthesisExports, FirstSynthesisWritesTheExportTree) {
 TEST(SynthesisExports, NoiseImport) {
     LandFixture f(LandBuilder().block(0, 0).build());
     SynthesizeBlockTexture(f.land, 0);
-    ASSERT_TRUE(f.land.m_blockTextures.has(0));
+    ASSERT_TRUE(f.land.textures().blocks().has(0));
     const std::vector<std::uint8_t> original(&f.land.noiseMap()->Values[0][0], &f.land.noiseMap()->Values[0][0] + 65536);
 
     // 256 x 128: refused, nothing changes
@@ -180,7 +184,7 @@ TEST(SynthesisExports, NoiseImport) {
     EXPECT_EQ(f.messages.entries()[0].kind, RecordingMessages::Kind::Plain);
     EXPECT_EQ(f.messages.entries()[0].text,
               "The bitmap " + f.dir.file("half.bmp") + " doesnt have the  correct format for this function");
-    EXPECT_TRUE(f.land.m_blockTextures.has(0));
+    EXPECT_TRUE(f.land.textures().blocks().has(0));
     EXPECT_FALSE(f.land.m_modified);
 
     // not an image at all
@@ -196,7 +200,7 @@ TEST(SynthesisExports, NoiseImport) {
     EXPECT_EQ(ImportNoiseMap(f.land, f.dir.file("white.bmp")), 0);
     EXPECT_EQ(f.land.noiseMap()->Values[0][0], 255);
     EXPECT_EQ(f.land.noiseMap()->Values[200][17], 255);
-    EXPECT_FALSE(f.land.m_blockTextures.has(0));
+    EXPECT_FALSE(f.land.textures().blocks().has(0));
     EXPECT_TRUE(f.land.m_modified);
 
     // a paletted grey picture goes through its palette; row 0 is the top row

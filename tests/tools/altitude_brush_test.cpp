@@ -1,25 +1,27 @@
 #include "tools/altitude_brush.h"
 
 #include "d3dframework/texture.h"
-#include "tools_fixture.h"
+#include "support/editor_land.h"
+#include "support/recording_messages.h"
 
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <functional>
 #include <cstring>
 #include <limits>
 #include <random>
 
 using namespace lnd;
 using lndtest::LandBuilder;
-using toolstest::flat;
-using toolstest::HeldLand;
-using toolstest::ringBrush;
+using lndtest::flat;
+using lndtest::EditorLand;
+using lndtest::ringBrush;
 
 namespace {
 
 // Puts the brush on vertex (i, j) of block b.
-void aimAt(HeldLand& h, int b, int i, int j, int radius, int times = 1) {
+void aimAt(EditorLand& h, int b, int i, int j, int radius, int times = 1) {
     const TLndBlock& blk = h.block(b);
     h.land.m_cursorBlock = b;
     h.land.m_brushCentre = {float(blk.MapX) + 10.0f * float(i), 0.0f, float(blk.MapZ) + 10.0f * float(j)};
@@ -30,7 +32,7 @@ void aimAt(HeldLand& h, int b, int i, int j, int radius, int times = 1) {
 }  // namespace
 
 TEST(AltitudeBrush, RingFactorsReachTheCellsAtTheirDistances) {
-    HeldLand h(LandBuilder().block(5, 5, flat(100)));
+    EditorLand h(LandBuilder().block(5, 5, flat(100)));
     const CBrushDef brush = ringBrush({1, 2, 3, 4, 5, 6, 7, 8, 9, 10});
     h.land.m_brush = &brush;
     aimAt(h, 0, 8, 8, 80);
@@ -64,7 +66,7 @@ TEST(AltitudeBrush, StepsClampAndSmallStepsTruncate) {
 }
 
 TEST(AltitudeBrush, ChangedCellsAreReclassifiedUnchangedOnesKeepTheirFlags) {
-    HeldLand h(LandBuilder().block(5, 5, flat(10, std::uint16_t(kSplit | kFullWater | 0x1000 | 3))).countries(4));
+    EditorLand h(LandBuilder().block(5, 5, flat(10, std::uint16_t(kSplit | kFullWater | 0x1000 | 3))).countries(4));
     h.land.m_seaParms.altitudeWater = 5;
     h.land.m_seaParms.altitudeCoast = 9;
     const CBrushDef brush = ringBrush({6, 6, 6, 6, 6, 6, 6, 6, 0, 0});
@@ -87,7 +89,7 @@ TEST(AltitudeBrush, ChangedCellsAreReclassifiedUnchangedOnesKeepTheirFlags) {
 }
 
 TEST(AltitudeBrush, LevelSetsEveryVertexInsideAndIsNotRecorded) {
-    HeldLand h(LandBuilder().block(5, 5, flat(100, kSplit)));
+    EditorLand h(LandBuilder().block(5, 5, flat(100, kSplit)));
     h.block(0).Cells[8][9].Altitude = 44;
     h.land.m_levelValue = 300;   // lowest byte 44
     h.land.m_brush = nullptr;    // the level needs no brush
@@ -98,7 +100,7 @@ TEST(AltitudeBrush, LevelSetsEveryVertexInsideAndIsNotRecorded) {
     EXPECT_EQ(h.block(0).Cells[8][9].CellFlags, kSplit);     // already 44: untouched
     EXPECT_EQ(h.block(0).Cells[10][8].Altitude, 44);
     EXPECT_EQ(h.block(0).Cells[11][8].Altitude, 100);
-    EXPECT_TRUE(h.land.m_strokes.empty());
+    EXPECT_TRUE(h.land.history().empty());
 
     RecordingMessages answers;
     answers.scriptAnswers({false});
@@ -115,7 +117,7 @@ TEST(AltitudeBrush, LevelSetsEveryVertexInsideAndIsNotRecorded) {
 
 TEST(AltitudeBrush, TouchesOnlyTheNineBlocksAndKeepsBordersWelded) {
     // A row of blocks along x: 0 at gx 4, 1 at gx 5, 2 at gx 6, 3 at gx 7, and one along z.
-    HeldLand h(LandBuilder().block(4, 5).block(5, 5).block(6, 5).block(7, 5).block(5, 6));
+    EditorLand h(LandBuilder().block(4, 5).block(5, 5).block(6, 5).block(7, 5).block(5, 6));
     const std::vector<std::uint8_t> before = h.image();
     const CBrushDef brush = ringBrush({5, 5, 5, 5, 5, 5, 5, 5, 5, 5});
     h.land.m_brush = &brush;
@@ -142,23 +144,23 @@ TEST(AltitudeBrush, TouchesOnlyTheNineBlocksAndKeepsBordersWelded) {
 }
 
 TEST(AltitudeBrush, DropsTheBlockTexturesOfChangedBlocksOnly) {
-    HeldLand h(LandBuilder().block(5, 5).block(9, 9));
-    h.land.m_blockTextures.make(2);
+    EditorLand h(LandBuilder().block(5, 5).block(9, 9));
+    h.land.textures().blocks().make(2);
     std::unique_ptr<DeviceTexture> a, b;
     ASSERT_EQ(DeviceTexture::create(4, 4, 1, TextureFormat::A8R8G8B8, a), kDeviceOk);
     ASSERT_EQ(DeviceTexture::create(4, 4, 1, TextureFormat::A8R8G8B8, b), kDeviceOk);
-    h.land.m_blockTextures.set(0, TextureHandle(std::move(a)));
-    h.land.m_blockTextures.set(1, TextureHandle(std::move(b)));
+    h.land.textures().blocks().set(0, TextureHandle(std::move(a)));
+    h.land.textures().blocks().set(1, TextureHandle(std::move(b)));
     const CBrushDef brush = ringBrush({1, 1, 1, 1, 1, 1, 1, 1, 1, 1});
     h.land.m_brush = &brush;
     aimAt(h, 0, 8, 8, 40);
     ApplyBrush(h.land, h.mesh, kBrushRaise);
-    EXPECT_FALSE(h.land.m_blockTextures.has(0));
-    EXPECT_TRUE(h.land.m_blockTextures.has(1));
+    EXPECT_FALSE(h.land.textures().blocks().has(0));
+    EXPECT_TRUE(h.land.textures().blocks().has(1));
 }
 
 TEST(AltitudeBrush, UndoGivesBackTheExactBytesAfterManySteps) {
-    HeldLand h(LandBuilder().block(4, 4).block(5, 4).block(4, 5).block(5, 5, flat(250, kSplit | kFullWater)));
+    EditorLand h(LandBuilder().block(4, 4).block(5, 4).block(4, 5).block(5, 5, flat(250, kSplit | kFullWater)));
     h.land.m_seaParms.altitudeWater = 60;
     h.land.m_seaParms.altitudeCoast = 90;
     const std::vector<std::uint8_t> start = h.image();
@@ -169,7 +171,7 @@ TEST(AltitudeBrush, UndoGivesBackTheExactBytesAfterManySteps) {
         aimAt(h, int(rng() % 4), int(rng() % 17), int(rng() % 17), 10 + int(rng() % 150), 1 + int(rng() % 5));
         ApplyBrush(h.land, h.mesh, rng() % 2 ? kBrushRaise : kBrushLower);
     }
-    EXPECT_EQ(h.land.m_strokes.size(), 40u);
+    EXPECT_EQ(h.land.history().size(), 40u);
     EXPECT_NE(h.image(), start);
     for (int step = 0; step < 40; ++step) EXPECT_TRUE(UndoStroke(h.land, h.mesh));
     EXPECT_FALSE(UndoStroke(h.land, h.mesh));
@@ -181,19 +183,76 @@ TEST(AltitudeBrush, UndoGivesBackTheExactBytesAfterManySteps) {
 }
 
 TEST(AltitudeBrush, HeldKeysStepEveryFrameOnlyWithABrushAndABlock) {
-    HeldLand h(LandBuilder().block(5, 5, flat(100)));
+    EditorLand h(LandBuilder().block(5, 5, flat(100)));
     const CBrushDef brush = ringBrush({1, 1, 1, 1, 1, 1, 1, 1, 1, 1});
     aimAt(h, 0, 8, 8, 40);
     brushKeysFrame(h.land, h.mesh, {true, false}, nullptr);
-    EXPECT_TRUE(h.land.m_strokes.empty());
+    EXPECT_TRUE(h.land.history().empty());
     for (int frame = 0; frame < 10; ++frame) brushKeysFrame(h.land, h.mesh, {true, false}, &brush);
-    EXPECT_EQ(h.land.m_strokes.size(), 10u);
+    EXPECT_EQ(h.land.history().size(), 10u);
     EXPECT_EQ(h.block(0).Cells[8][8].Altitude, 110);
     EXPECT_EQ(h.land.m_brush, &brush);
     brushKeysFrame(h.land, h.mesh, {false, true}, &brush);
     EXPECT_EQ(h.block(0).Cells[8][8].Altitude, 109);
-    EXPECT_EQ(h.land.m_strokes.front().mode, kBrushLower);
+    EXPECT_EQ(h.land.history().newest().mode, kBrushLower);
     h.land.m_cursorBlock = -1;
     brushKeysFrame(h.land, h.mesh, {true, false}, &brush);
-    EXPECT_EQ(h.land.m_strokes.size(), 11u);
+    EXPECT_EQ(h.land.history().size(), 11u);
+}
+
+TEST(AltitudeBrush, UndoRevertsOnlyWhatTheStrokeLeft) {
+    struct Case {
+        const char* name;
+        std::uint8_t start;
+        int mode;
+        std::function<void(EditorLand&)> since;   // work done between the stroke and the undo
+        bool undone;                            // UndoStroke still finds the stroke
+        std::uint8_t centre;                    // cell (8, 8) after the undo
+        std::uint16_t centreFlags;
+        std::uint8_t inside;                    // cell (8, 11), inside the stroke, after the undo
+    };
+    constexpr std::uint16_t kStart = kSplit | 2;
+    const auto setFlags = [](std::uint16_t mask, std::uint16_t bits) {
+        return [=](EditorLand& h) {
+            TLndCell& c = h.block(0).Cells[8][8];
+            c.CellFlags = std::uint16_t((c.CellFlags & ~mask) | bits);
+        };
+    };
+    const Case cases[] = {
+        {"nothing since", 100, kBrushLower, [](EditorLand&) {}, true, 100, kStart, 100},
+        {"country painted", 100, kBrushLower, setFlags(kCountryMask, 5), true, 100, kSplit | 5, 100},
+        {"full water marked", 100, kBrushLower, setFlags(kFullWater, kFullWater), true, 100, kStart | kFullWater, 100},
+        {"levelled", 100, kBrushLower,
+         [](EditorLand& h) {
+             h.land.m_levelValue = 70;
+             aimAt(h, 0, 8, 8, 10);
+             ApplyBrush(h.land, h.mesh, kBrushLevel);
+         },
+         true, 70, kCoast | kEditMarks | 2, 100},
+        {"raised into 255", 250, kBrushRaise, [](EditorLand&) {}, true, 250, kStart, 250},
+        {"map initialised", 100, kBrushLower,
+         [](EditorLand& h) {
+             h.land.m_levelValue = 33;
+             h.land.InitializeMap();
+         },
+         false, 33, 0, 33},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        EditorLand h(LandBuilder().block(5, 5, flat(c.start, kStart)).countries(6));
+        h.land.m_seaParms.altitudeWater = 60;
+        h.land.m_seaParms.altitudeCoast = 90;
+        const CBrushDef brush = ringBrush({50, 50, 50, 50, 50, 50, 50, 50, 50, 50});
+        h.land.m_brush = &brush;
+        aimAt(h, 0, 8, 8, 40);
+        ApplyBrush(h.land, h.mesh, c.mode);
+        ASSERT_NE(h.block(0).Cells[8][8].Altitude, c.start);
+        c.since(h);
+        EXPECT_EQ(UndoStroke(h.land, h.mesh), c.undone);
+        EXPECT_EQ(h.block(0).Cells[8][8].Altitude, c.centre);
+        EXPECT_EQ(h.block(0).Cells[8][8].CellFlags, c.centreFlags);
+        EXPECT_EQ(h.block(0).Cells[8][11].Altitude, c.inside);
+        EXPECT_EQ(h.mesh.geometry(0).positions[std::size_t(8 * 17 + 8)].y, float(c.centre));
+        EXPECT_TRUE(h.land.history().empty());
+    }
 }

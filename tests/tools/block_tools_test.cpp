@@ -1,17 +1,20 @@
 #include "tools/altitude_brush.h"
 #include "tools/block_deletion.h"
+#include "view/frustum.h"
 
-#include "tools_fixture.h"
+#include "support/editor_land.h"
+#include "support/recording_messages.h"
 
 #include <gtest/gtest.h>
 
 using namespace lnd;
 using lndtest::LandBuilder;
-using toolstest::HeldLand;
+using lndtest::EditorLand;
 
 TEST(BlockDeletion, UnmapsTheBlockUnderThePointerAndMarksTheLand) {
-    HeldLand h(LandBuilder().block(2, 2).block(3, 2).block(2, 3));
-    h.mesh.m_lodDirty = false;
+    EditorLand h(LandBuilder().block(2, 2).block(3, 2).block(2, 3));
+    h.mesh.UpdateVisibility(h.land.header()->BlockIndex, Frustum{});
+    ASSERT_FALSE(h.mesh.lodDirty());
     h.land.m_cursorBlock = 1;
     RecordingMessages answers;
     answers.scriptAnswers({false});
@@ -26,7 +29,7 @@ TEST(BlockDeletion, UnmapsTheBlockUnderThePointerAndMarksTheLand) {
     EXPECT_TRUE(deleteBlockCommand(h.land, h.mesh, answers));
     EXPECT_EQ(h.land.header()->BlockIndex[3][2], 0);
     EXPECT_EQ(h.land.header()->BlockIndex[2][2], 1);
-    EXPECT_TRUE(h.land.m_blocksDeleted && h.land.m_modified && h.mesh.m_lodDirty);
+    EXPECT_TRUE(h.land.m_blocksDeleted && h.land.m_modified && h.mesh.lodDirty());
     EXPECT_EQ(h.land.m_cursorBlock, -1);
     EXPECT_EQ(h.land.numBlocks(), 3);   // the record stays until the save
 
@@ -39,7 +42,7 @@ TEST(BlockDeletion, UnmapsTheBlockUnderThePointerAndMarksTheLand) {
 }
 
 TEST(BlockDeletion, OnlyTheFirstSquareInGridOrderIsCleared) {
-    HeldLand h(LandBuilder().block(4, 1).block(9, 9).header([](TLndHeader& hd) { hd.BlockIndex[2][7] = 1; }));
+    EditorLand h(LandBuilder().block(4, 1).block(9, 9).header([](TLndHeader& hd) { hd.BlockIndex[2][7] = 1; }));
     h.land.m_cursorBlock = 0;
     EXPECT_TRUE(DeleteCursorBlock(h.land, h.mesh));
     EXPECT_EQ(h.land.header()->BlockIndex[2][7], 0);
@@ -47,10 +50,10 @@ TEST(BlockDeletion, OnlyTheFirstSquareInGridOrderIsCleared) {
 }
 
 TEST(BlockDeletion, ABrushNextToADeletedBlockStillReachesIt) {
-    HeldLand h(LandBuilder().block(2, 2, toolstest::flat(50)).block(3, 2, toolstest::flat(50)));
+    EditorLand h(LandBuilder().block(2, 2, lndtest::flat(50)).block(3, 2, lndtest::flat(50)));
     h.land.m_cursorBlock = 1;
     ASSERT_TRUE(DeleteCursorBlock(h.land, h.mesh));
-    const CBrushDef brush = toolstest::ringBrush({4, 4, 4, 4, 4, 4, 4, 4, 4, 4});
+    const CBrushDef brush = lndtest::ringBrush({4, 4, 4, 4, 4, 4, 4, 4, 4, 4});
     h.land.m_brush = &brush;
     h.land.m_cursorBlock = 0;
     h.land.m_brushCentre = {480.0f, 0.0f, 400.0f};

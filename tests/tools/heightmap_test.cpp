@@ -5,7 +5,7 @@
 #include "codec/png_writer.h"
 #include "textures/map_picture.h"
 #include "textures/synthesis.h"
-#include "tools_fixture.h"
+#include "support/editor_land.h"
 
 #include <gtest/gtest.h>
 #include <png.h>
@@ -16,8 +16,8 @@
 
 using namespace lnd;
 using lndtest::LandBuilder;
-using toolstest::flat;
-using toolstest::HeldLand;
+using lndtest::flat;
+using lndtest::EditorLand;
 
 namespace {
 
@@ -80,7 +80,7 @@ std::vector<std::uint8_t> libpngFile(int w, int h, int depth, int colourType, co
 }  // namespace
 
 TEST(Heightmap, ExportLaysCellsOutLikeTheDumpAndRoundTripsAtBothDepths) {
-    HeldLand source(threeBlocks([] { return welded(); }));
+    EditorLand source(threeBlocks([] { return welded(); }));
     for (int bits : {8, 16}) {
         SCOPED_TRACE(bits);
         HeightmapPlacement at;
@@ -111,7 +111,7 @@ TEST(Heightmap, ExportLaysCellsOutLikeTheDumpAndRoundTripsAtBothDepths) {
         ASSERT_TRUE(decodePngGrey(png, decoded, error)) << error;
         EXPECT_EQ(decoded.bits, bits);
         EXPECT_EQ(decoded.values, picture.values);
-        HeldLand target(threeBlocks([] { return flat(90); }));
+        EditorLand target(threeBlocks([] { return flat(90); }));
         const HeightmapEdit edit = ApplyHeightmap(target.land, target.mesh, decoded, {});
         ASSERT_TRUE(edit.ok) << edit.error;
         EXPECT_FALSE(edit.resampled);
@@ -128,7 +128,7 @@ TEST(Heightmap, ExportLaysCellsOutLikeTheDumpAndRoundTripsAtBothDepths) {
         EXPECT_TRUE(target.land.m_modified);
     }
     // No block on the grid, or a depth we do not write: no picture.
-    HeldLand orphan(LandBuilder().orphanBlock());
+    EditorLand orphan(LandBuilder().orphanBlock());
     EXPECT_TRUE(exportHeightmap(orphan.land, 8).empty());
     EXPECT_TRUE(exportHeightmap(source.land, 12).empty());
 }
@@ -148,7 +148,7 @@ TEST(Heightmap, PlacementResamplingAndValueMapping) {
 
     // A 17 x 17 picture placed by its side file on square (5,5) changes that block only.
     {
-        HeldLand h(threeBlocks([] { return flat(40); }));
+        EditorLand h(threeBlocks([] { return flat(40); }));
         const std::vector<std::uint8_t> before = h.image();
         HeightmapImportOptions options;
         options.placement = HeightmapPlacement{5, 5, 17, 17};
@@ -160,15 +160,15 @@ TEST(Heightmap, PlacementResamplingAndValueMapping) {
         // Undo from the reported bytes gives the image back exactly.
         for (const auto& s : edit.before) {
             TLndCell& c = h.block(s.block).Cells[s.cell / 17][s.cell % 17];
-            c.Altitude = s.altitude;
-            c.CellFlags = s.flags;
+            c.Altitude = s.altitudeBefore;
+            c.CellFlags = s.flagsBefore;
         }
         EXPECT_EQ(h.image(), before);
     }
 
     // A size that fits nothing: refused when exact (land untouched), else fitted.
     {
-        HeldLand h(threeBlocks([] { return flat(40); }));
+        EditorLand h(threeBlocks([] { return flat(40); }));
         const std::vector<std::uint8_t> before = h.image();
         HeightmapImportOptions exact;
         exact.fit = HeightmapFit::Exact;
@@ -188,7 +188,7 @@ TEST(Heightmap, PlacementResamplingAndValueMapping) {
 
     // Fitting a 2 x 2 picture corner to corner: corners exact, the middle interpolated.
     {
-        HeldLand h(LandBuilder().block(2, 2, flat(40)));
+        EditorLand h(LandBuilder().block(2, 2, flat(40)));
         HeightmapImportOptions fit;
         fit.fit = HeightmapFit::Fit;
         const HeightmapEdit edit = ApplyHeightmap(h.land, picture8(2, 2, {0, 255, 255, 0}), fit);
@@ -206,7 +206,7 @@ TEST(Heightmap, PlacementResamplingAndValueMapping) {
 
     // Fitting a noisy picture over blocks side by side welds their shared edges.
     {
-        HeldLand h(LandBuilder().block(2, 2, flat(40)).block(2, 3, flat(40)).block(3, 2, flat(40)));
+        EditorLand h(LandBuilder().block(2, 2, flat(40)).block(2, 3, flat(40)).block(3, 2, flat(40)));
         std::mt19937 rng(3);
         GreyImage noisy = picture8(101, 77, {});
         for (int k = 0; k < 101 * 77; ++k) noisy.values.push_back(std::uint16_t(rng() % 256));
@@ -222,7 +222,7 @@ TEST(Heightmap, PlacementResamplingAndValueMapping) {
 
 TEST(Heightmap, ImportReclassifiesChangedCellsAndDropsTheirTextures) {
     const std::uint16_t old = std::uint16_t(kSplit | kFullWater | 0x1000 | 3);
-    HeldLand h(LandBuilder().block(1, 1, flat(50, old)).block(1, 2, flat(50, old)).countries(4));
+    EditorLand h(LandBuilder().block(1, 1, flat(50, old)).block(1, 2, flat(50, old)).countries(4));
     h.land.m_seaParms.altitudeWater = 5;
     h.land.m_seaParms.altitudeCoast = 9;
     std::vector<int> told;
@@ -344,7 +344,7 @@ TEST(MapPicture, SizesTilesSeaAndScaling) {
     }
 
     // A land block, an empty square and a block all deep water (fully transparent).
-    HeldLand h(LandBuilder().block(2, 2).block(2, 4, flat(0, kFullWater)).countries(2).materials(3));
+    EditorLand h(LandBuilder().block(2, 2).block(2, 4, flat(0, kFullWater)).countries(2).materials(3));
     std::vector<std::uint8_t> texels(kBlockTexelBytes);
     const SeaAlphas alphas{h.land.m_seaParms.alphaCoast, h.land.m_seaParms.alphaWater, h.land.m_seaParms.alphaFullWater};
     synthesizeBlockTexels(h.block(0), h.land.countries(), h.land.materials(), *h.land.noiseMap(), alphas, texels.data());
@@ -390,7 +390,7 @@ TEST(MapPicture, SizesTilesSeaAndScaling) {
     EXPECT_EQ(twice.height(), 512);
     EXPECT_EQ(rgb(twice, 21, 9), (std::array<int, 3>{shown(4, 10, 0), shown(4, 10, 1), shown(4, 10, 2)}));
 
-    HeldLand none(LandBuilder().orphanBlock());
+    EditorLand none(LandBuilder().orphanBlock());
     EXPECT_FALSE(renderMapPicture(none.land, {}, half, error));
     EXPECT_NE(error.find("no block"), std::string::npos);
 }

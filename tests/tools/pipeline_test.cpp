@@ -11,8 +11,9 @@
 #include "tools/block_deletion.h"
 #include "view/terrain_land.h"
 #include "tools/texture_edit.h"
-#include "tools_fixture.h"
+#include "support/editor_land.h"
 #include "view/terrain_view.h"
+#include "support/recording_messages.h"
 
 #include <gtest/gtest.h>
 
@@ -28,17 +29,7 @@ using lndtest::TempDir;
 namespace {
 
 // A land as the shell holds it after File Open.
-struct Opened {
-    RecordingMessages messages;
-    HeadlessLand held;
-    CLand& land = held.land;
-    CTerrainMesh& mesh = held.mesh;
-
-    Opened() { land.m_messages = &messages; }
-    explicit Opened(const std::string& path) : Opened() {
-        if (held.open(path) != 0) throw std::runtime_error("land refused: " + path);
-    }
-};
+using Opened = lndtest::EditorLand;
 
 std::string sampleLand(const TempDir& dir, int size = 6, std::uint32_t seed = 3) {
     SampleLandOptions options;
@@ -88,16 +79,16 @@ TEST(Pipeline, OpeningBuildsGeometryOnceThenTheDeviceObjects) {
     s.land.m_hooks.loadLoResTextures = [&] { calls.push_back("lores"); inner.loadLoResTextures(); };
     s.land.m_hooks.buildAllMeshes = [&] { calls.push_back("meshes"); inner.buildAllMeshes(); };
 
-    ASSERT_EQ(s.held.open(big), 0);
+    ASSERT_EQ(s.open(big), 0);
     EXPECT_EQ(calls, (std::vector<std::string>{"release", "geometry", "lores", "meshes"}));
     ASSERT_EQ(s.mesh.blockCount(), 64);
     for (int b = 0; b < 64; ++b) ASSERT_NE(s.mesh.mesh(b, MeshLevel::Full), nullptr) << b;
-    ASSERT_TRUE(s.land.m_loResTextures.exists());
-    for (std::size_t l = 0; l < s.land.numLoResTextures(); ++l) EXPECT_TRUE(s.land.m_loResTextures.has(l));
+    ASSERT_TRUE(s.land.textures().loRes().exists());
+    for (std::size_t l = 0; l < s.land.numLoResTextures(); ++l) EXPECT_TRUE(s.land.textures().loRes().has(l));
 
     // A second land: the bounds are its own, not widened from the first one's.
     calls.clear();
-    ASSERT_EQ(s.held.open(small), 0);
+    ASSERT_EQ(s.open(small), 0);
     EXPECT_EQ(std::count(calls.begin(), calls.end(), "geometry"), 1);
     Opened fresh(small);
     EXPECT_EQ(s.land.m_bounds.minX, fresh.land.m_bounds.minX);
@@ -114,7 +105,7 @@ TEST(Pipeline, UneditedQuickSavesGiveTheFileBack) {
     const std::string sample = sampleLand(dir);
     {
         Opened s(sample);
-        ASSERT_EQ(s.land.Save(dir.file("quick.lnd"), 1), 0);
+        ASSERT_EQ(s.land.Save(dir.file("quick.lnd"), SaveKind::Quick), 0);
         EXPECT_EQ(readBytes(dir.file("quick.lnd")), readBytes(sample));
         EXPECT_TRUE(s.messages.entries().empty());
     }
@@ -126,11 +117,11 @@ TEST(Pipeline, UneditedQuickSavesGiveTheFileBack) {
     const std::string built = b.writeTo(dir.file("built.lnd"));
     {
         Opened s(built);
-        ASSERT_EQ(s.land.Save(dir.file("gen1.lnd"), 1), 0);
+        ASSERT_EQ(s.land.Save(dir.file("gen1.lnd"), SaveKind::Quick), 0);
     }
     {
         Opened s(dir.file("gen1.lnd"));
-        ASSERT_EQ(s.land.Save(dir.file("gen2.lnd"), 1), 0);
+        ASSERT_EQ(s.land.Save(dir.file("gen2.lnd"), SaveKind::Quick), 0);
     }
     EXPECT_EQ(readBytes(dir.file("gen2.lnd")), readBytes(dir.file("gen1.lnd")));
     // Nothing but the edge cells' flags changed in the first save.
@@ -159,7 +150,7 @@ TEST(Pipeline, BrushStepsFullSaveAndReload) {
     const int gx = (kGridSize - 6) / 2 + 3, gz = gx;
     const int record = s.land.blockRecordAt(gx, gz);
     ASSERT_GE(record, 0);
-    const CBrushDef brush = toolstest::ringBrush({5, 5, 4, 4, 3, 3, 2, 2, 1, 1});
+    const CBrushDef brush = lndtest::ringBrush({5, 5, 4, 4, 3, 3, 2, 2, 1, 1});
     s.land.m_brush = &brush;
     s.land.m_cursorBlock = record;
     s.land.m_brushCentre = {gx * 160.0f + 80.0f, 0.0f, gz * 160.0f + 80.0f};
@@ -175,7 +166,7 @@ TEST(Pipeline, BrushStepsFullSaveAndReload) {
     EXPECT_EQ(raised, std::min(255, before + 20));
     ASSERT_TRUE(s.land.m_modified);
 
-    ASSERT_EQ(s.land.Save(dir.file("edited.lnd"), 0), 0);
+    ASSERT_EQ(s.land.Save(dir.file("edited.lnd"), SaveKind::Full), 0);
     EXPECT_FALSE(s.land.m_modified);
     EXPECT_TRUE(errors(s.messages).empty());
     const std::vector<std::uint8_t> saved = readBytes(dir.file("edited.lnd"));
@@ -217,7 +208,7 @@ TEST(Pipeline, BrushStepsFullSaveAndReload) {
     quick.land.m_brushCentre = s.land.m_brushCentre;
     quick.land.m_brushRadius = 120;
     ApplyBrush(quick.land, quick.mesh, kBrushRaise);
-    ASSERT_EQ(quick.land.Save(dir.file("quick.lnd"), 1), 0);
+    ASSERT_EQ(quick.land.Save(dir.file("quick.lnd"), SaveKind::Quick), 0);
     const std::vector<std::uint8_t> quickBytes = readBytes(dir.file("quick.lnd"));
     for (std::size_t b = 0; b < std::size_t(v.blockCount()); ++b)
         EXPECT_EQ(tileBytes(quickBytes, v.block(b)), tileBytes(original, v.block(b))) << b;
@@ -231,11 +222,11 @@ TEST(Pipeline, InitializeMapRebuildsThroughTheHooksAndSaves) {
     ASSERT_EQ(s.land.InitializeMap(), 0);
     EXPECT_EQ(s.land.m_bounds.maxY, 21.0f);
     EXPECT_EQ(s.land.m_bounds.minY, 21.0f);
-    ASSERT_TRUE(s.land.m_loResTextures.exists());
-    for (std::size_t l = 0; l < s.land.numLoResTextures(); ++l) EXPECT_TRUE(s.land.m_loResTextures.has(l));
+    ASSERT_TRUE(s.land.textures().loRes().exists());
+    for (std::size_t l = 0; l < s.land.numLoResTextures(); ++l) EXPECT_TRUE(s.land.textures().loRes().has(l));
     for (int b = 0; b < s.land.numBlocks(); ++b) ASSERT_NE(s.mesh.mesh(b, MeshLevel::Full), nullptr);
 
-    ASSERT_EQ(s.land.Save(dir.file("flat.lnd"), 0), 0);
+    ASSERT_EQ(s.land.Save(dir.file("flat.lnd"), SaveKind::Full), 0);
     EXPECT_TRUE(errors(s.messages).empty()) << errors(s.messages).front();
     Opened again(dir.file("flat.lnd"));
     for (const TLndBlock& b : again.land.blocks())
@@ -267,7 +258,7 @@ TEST(Pipeline, DeletedBlockLeavesWithACompactingSave) {
     for (int b = 0; b < n; ++b)
         if (b != record) kept.push_back(s.land.blocks()[std::size_t(b)]);
 
-    ASSERT_EQ(s.land.Save(dir.file("compact.lnd"), 0), 0);
+    ASSERT_EQ(s.land.Save(dir.file("compact.lnd"), SaveKind::Full), 0);
     // The land in memory keeps its numbering until the reopen.
     EXPECT_EQ(s.land.numBlocks(), n);
     EXPECT_EQ(s.land.blockRecordAt(gx + 1, gz), nextRecord);
@@ -297,9 +288,9 @@ TEST(Pipeline, DeletedBlockLeavesWithACompactingSave) {
     }
     EXPECT_GT(waterFacingTheHole, 0);
     // From the reopened land on, saving and opening again changes nothing.
-    ASSERT_EQ(again.land.Save(dir.file("again.lnd"), 1), 0);
+    ASSERT_EQ(again.land.Save(dir.file("again.lnd"), SaveKind::Quick), 0);
     Opened third(dir.file("again.lnd"));
-    ASSERT_EQ(third.land.Save(dir.file("third.lnd"), 1), 0);
+    ASSERT_EQ(third.land.Save(dir.file("third.lnd"), SaveKind::Quick), 0);
     EXPECT_EQ(readBytes(dir.file("third.lnd")), readBytes(dir.file("again.lnd")));
 }
 
@@ -312,14 +303,14 @@ TEST(Pipeline, EditsMakeTheViewRetryAFailedSynthesis) {
     CTerrainView view;
     int attempts = 0;
     bool fail = true;
-    view.m_synthesize = [&](CLand& l, int b) {
+    view.setSynthesizer([&](CLand& l, int b) {
         ++attempts;
         if (fail) {
             l.m_textureError = "no luck";
             return 0;
         }
         return SynthesizeBlockTexture(l, b);
-    };
+    });
     view.attach(land);
     ASSERT_EQ(land.Load(path), 0);
     land.recreateDeviceObjects();
@@ -327,8 +318,7 @@ TEST(Pipeline, EditsMakeTheViewRetryAFailedSynthesis) {
     auto showAll = [&] {
         for (int b = 0; b < 2; ++b) {
             const TLndBlock& blk = land.blocks()[std::size_t(b)];
-            view.m_mesh.m_visibleMap[blk.GridX][blk.GridZ] = std::uint8_t(b + 1);
-            view.m_mesh.m_lodMap[blk.GridX][blk.GridZ] = LodFull;
+            view.mesh().setSquare(blk.GridX, blk.GridZ, std::uint8_t(b + 1), LodFull);
         }
     };
     showAll();
@@ -338,14 +328,14 @@ TEST(Pipeline, EditsMakeTheViewRetryAFailedSynthesis) {
     EXPECT_EQ(messages.count(RecordingMessages::Kind::Plain), 2u);   // a texture failure is a plain box
 
     // A brush step on block 0 (not reaching block 1) gives block 0 another try.
-    const CBrushDef brush = toolstest::ringBrush({3, 3, 3, 3, 3, 3, 3, 3, 3, 3});
+    const CBrushDef brush = lndtest::ringBrush({3, 3, 3, 3, 3, 3, 3, 3, 3, 3});
     land.m_brush = &brush;
     land.m_cursorBlock = 0;
     land.m_brushCentre = {3 * 160.0f + 40.0f, 0.0f, 3 * 160.0f + 80.0f};
     land.m_brushRadius = 20;
     fail = false;
-    ASSERT_EQ(ApplyBrush(land, view.m_mesh, kBrushRaise), (std::vector<int>{0, -1}));
-    EXPECT_TRUE(view.m_mesh.m_lodDirty);
+    ASSERT_EQ(ApplyBrush(land, view.mesh(), kBrushRaise), (std::vector<int>{0, -1}));
+    EXPECT_TRUE(view.mesh().lodDirty());
     showAll();
     const std::vector<TerrainDrawItem> items = view.buildDrawList(land);
     EXPECT_EQ(attempts, 3);
@@ -360,7 +350,7 @@ TEST(Pipeline, EditsMakeTheViewRetryAFailedSynthesis) {
     showAll();
     view.buildDrawList(land);
     EXPECT_EQ(attempts, 4);
-    EXPECT_TRUE(land.m_blockTextures.has(1));
+    EXPECT_TRUE(land.textures().blocks().has(1));
 }
 
 TEST(Pipeline, TheViewsAttachmentIsTheSameRoad) {
@@ -371,7 +361,7 @@ TEST(Pipeline, TheViewsAttachmentIsTheSameRoad) {
     land.m_messages = &messages;
     CTerrainView view;
     view.attach(land);
-    ASSERT_TRUE(view.m_synthesize);
+    ASSERT_TRUE(view.synthesizer());
     int geometryBuilds = 0;
     const auto build = land.m_hooks.buildGeometry;
     land.m_hooks.buildGeometry = [&] { ++geometryBuilds; build(); };
@@ -387,13 +377,13 @@ TEST(Pipeline, TheViewsAttachmentIsTheSameRoad) {
     const FramePlan plan = view.frame(land, input);
     EXPECT_EQ(geometryBuilds, 1);
     ASSERT_FALSE(plan.terrain.empty());
-    EXPECT_TRUE(land.m_blockTextures.exists());   // full-detail blocks were synthesised
+    EXPECT_TRUE(land.textures().blocks().exists());   // full-detail blocks were synthesised
     ASSERT_TRUE(land.m_hooks.fullMesh);
-    EXPECT_EQ(land.m_hooks.fullMesh(0), view.m_mesh.mesh(0, MeshLevel::Full));
-    EXPECT_TRUE(land.m_loResTextures.has(0));
+    EXPECT_EQ(land.m_hooks.fullMesh(0), view.mesh().mesh(0, MeshLevel::Full));
+    EXPECT_TRUE(land.textures().loRes().has(0));
 
     // Drawing synthesised the near blocks; a full save does the rest and gives the file back.
-    ASSERT_EQ(land.Save(dir.file("out.lnd"), 0), 0);
+    ASSERT_EQ(land.Save(dir.file("out.lnd"), SaveKind::Full), 0);
     EXPECT_EQ(readBytes(dir.file("out.lnd")), readBytes(path));
     EXPECT_TRUE(messages.entries().empty());
 }

@@ -1,13 +1,13 @@
 #include "tools/texture_edit.h"
 
 #include "d3dframework/texture.h"
-#include "tools_fixture.h"
+#include "support/editor_land.h"
 
 #include <gtest/gtest.h>
 
 using namespace lnd;
 using lndtest::LandBuilder;
-using toolstest::HeldLand;
+using lndtest::EditorLand;
 
 namespace {
 
@@ -32,12 +32,12 @@ void setSquareFlags(TLndBlock& b, int i, int j, std::uint16_t flags) {
 }  // namespace
 
 TEST(TextureEdit, PictureComesFromTheSynthesisedTextureWithWaterShownBlue) {
-    HeldLand h(LandBuilder().block(3, 3).block(4, 3).countries(2).materials(2));
+    EditorLand h(LandBuilder().block(3, 3).block(4, 3).countries(2).materials(2));
     h.block(0).Cells[5][5].CellFlags = kWater;
     CTextureView view;
     view.LoadBlock(h.land, 0);
-    ASSERT_TRUE(h.land.m_blockTextures.has(0));
-    const DeviceTexture& t = *h.land.m_blockTextures.at(0);
+    ASSERT_TRUE(h.land.textures().blocks().has(0));
+    const DeviceTexture& t = *h.land.textures().blocks().at(0);
     bool sawWater = false;
     for (int y = 0; y < 256; y += 5)
         for (int x = 0; x < 256; x += 3) {
@@ -57,7 +57,7 @@ TEST(TextureEdit, PictureComesFromTheSynthesisedTextureWithWaterShownBlue) {
 }
 
 TEST(TextureEdit, PreviewTexelsFollowTheCornerCellsFlags) {
-    HeldLand h(LandBuilder().block(3, 3, toolstest::flat(40)));
+    EditorLand h(LandBuilder().block(3, 3, lndtest::flat(40)));
     whiteLand(h.land);
     TLndBlock& b = h.block(0);
     setSquareFlags(b, 2, 2, 0);
@@ -79,7 +79,7 @@ TEST(TextureEdit, PreviewTexelsFollowTheCornerCellsFlags) {
 }
 
 TEST(TextureEdit, LargeBrushAtTheCornerPaintsRowsAndColumns15And16Only) {
-    HeldLand h(LandBuilder().block(3, 3).countries(4));
+    EditorLand h(LandBuilder().block(3, 3).countries(4));
     CTextureEdit edit;
     edit.LoadBlock(h.land, 0);
     const std::vector<std::uint32_t> before = edit.picture();
@@ -104,7 +104,7 @@ TEST(TextureEdit, LargeBrushAtTheCornerPaintsRowsAndColumns15And16Only) {
 }
 
 TEST(TextureEdit, SmallBrushPaintsOneCellAndRedrawsOnlyItsSquare) {
-    HeldLand h(LandBuilder().block(3, 3, toolstest::flat(40)).countries(2).materials(2));
+    EditorLand h(LandBuilder().block(3, 3, lndtest::flat(40)).countries(2).materials(2));
     whiteLand(h.land);   // country 0 white; country 1 keeps the builder's blend
     CTextureEdit edit;
     edit.LoadBlock(h.land, 0);
@@ -141,10 +141,10 @@ TEST(TextureEdit, SmallBrushPaintsOneCellAndRedrawsOnlyItsSquare) {
 }
 
 TEST(TextureEdit, ApplyWritesTheWorkingCopyAndCancelLeavesTheLand) {
-    HeldLand h(LandBuilder().block(3, 3).countries(3));
+    EditorLand h(LandBuilder().block(3, 3).countries(3));
     CTextureEdit edit;
     edit.LoadBlock(h.land, 0);
-    ASSERT_TRUE(h.land.m_blockTextures.has(0));
+    ASSERT_TRUE(h.land.textures().blocks().has(0));
     edit.setCountry(2);
     edit.MouseMove(true, 20, 20);
     const TLndBlock painted = edit.workingCopy();
@@ -153,13 +153,13 @@ TEST(TextureEdit, ApplyWritesTheWorkingCopyAndCancelLeavesTheLand) {
     edit.LoadBlock(h.land, 0);
     EXPECT_FALSE(edit.pending());
     EXPECT_NE(h.block(0).Cells[1][1].countryIndex(), 2);
-    EXPECT_TRUE(h.land.m_blockTextures.has(0));
+    EXPECT_TRUE(h.land.textures().blocks().has(0));
 
     edit.MouseMove(true, 20, 20);
     EXPECT_TRUE(edit.ApplyToBlock());
     EXPECT_FALSE(edit.pending());
     EXPECT_EQ(std::memcmp(&h.block(0), &painted, kBlockSize), 0);
-    EXPECT_FALSE(h.land.m_blockTextures.has(0));
+    EXPECT_FALSE(h.land.textures().blocks().has(0));
 
     CTextureEdit none;
     none.LoadBlock(h.land, -1);

@@ -1,6 +1,6 @@
 #include "view/camera.h"
 
-#include "view_test_land.h"
+#include "support/editor_land.h"
 
 #include <gtest/gtest.h>
 
@@ -8,13 +8,14 @@
 #include <set>
 
 using namespace lnd;
-using viewtest::TestLand;
+using lndtest::EditorLand;
+constexpr auto kAsRead = EditorLand::State::AsRead;
 
 namespace {
 
 // A land of 3 x 3 blocks around square (5, 5); the centre block is a plateau at `height`,
 // the others sea level.
-TestLand hillLand(int height) {
+lndtest::LandBuilder hillLand(int height) {
     lndtest::LandBuilder b;
     for (int x = 4; x <= 6; ++x)
         for (int z = 4; z <= 6; ++z)
@@ -22,10 +23,10 @@ TestLand hillLand(int height) {
                 for (auto& row : blk.Cells)
                     for (auto& c : row) c.Altitude = std::uint8_t(x == 5 && z == 5 ? height : 0);
             });
-    return TestLand(b);
+    return b;
 }
 
-AltitudeLookup lookupOf(TestLand& land) {
+AltitudeLookup lookupOf(EditorLand& land) {
     return [&land](float x, float z) { return AltitudeAt(&land.header(), land.blocks(), x, z); };
 }
 
@@ -43,7 +44,7 @@ LandBounds boundsOf(float minX, float maxX, float minZ, float maxZ) {
 }  // namespace
 
 TEST(AltitudeLookup, CellsEmptySquaresAndPositionsOffTheGrid) {
-    TestLand land(lndtest::LandBuilder().block(0, 0).block(2, 3));
+    EditorLand land(lndtest::LandBuilder().block(0, 0).block(2, 3), kAsRead);
     const auto alt = lookupOf(land);
     // Cell (i, j) of the block on square (2, 3) spans x 320 + 10i .. +10, z 480 + 10j .. +10.
     EXPECT_EQ(alt(320.0f + 10 * 4 + 9.9f, 480.0f + 10 * 7 + 0.5f), float(lndtest::LandBuilder::altitudeAt(2, 3, 4, 7)));
@@ -61,7 +62,7 @@ TEST(AltitudeLookup, CellsEmptySquaresAndPositionsOffTheGrid) {
 }
 
 TEST(Camera, HomeViewOverSeaAndOverAHill) {
-    TestLand sea = hillLand(0);
+    EditorLand sea(hillLand(0), kAsRead);
     CCamera cam;
     CViewNavigator nav;
     nav.m_forward = 7.0f;
@@ -73,7 +74,7 @@ TEST(Camera, HomeViewOverSeaAndOverAHill) {
     EXPECT_NEAR(cam.m_target.z, 880.0f, 1e-3f);
     EXPECT_EQ(nav.m_forward + nav.m_rotation, 0.0f);
 
-    TestLand hill = hillLand(100);
+    EditorLand hill(hillLand(100), kAsRead);
     cam.HomeView(boundsOf(640, 1120, 640, 1120), lookupOf(hill), nav);
     EXPECT_EQ(cam.m_eye.y, 200.0f);
     EXPECT_EQ(cam.m_targetDistance, 600);
@@ -82,7 +83,7 @@ TEST(Camera, HomeViewOverSeaAndOverAHill) {
 }
 
 TEST(Camera, MovingKeepsClearanceAndTheTargetFollowsTheGroundByASeventh) {
-    TestLand hill = hillLand(200);
+    EditorLand hill(hillLand(200), kAsRead);
     const auto alt = lookupOf(hill);
     CCamera cam;
     CViewNavigator nav;
@@ -114,7 +115,7 @@ TEST(Camera, MovingKeepsClearanceAndTheTargetFollowsTheGroundByASeventh) {
 }
 
 TEST(Camera, HeadingWrapsAtAFullTurnAndMatricesFollowTheAspect) {
-    TestLand sea = hillLand(0);
+    EditorLand sea(hillLand(0), kAsRead);
     const auto alt = lookupOf(sea);
     CCamera cam;
     CViewNavigator nav;

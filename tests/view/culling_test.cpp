@@ -1,10 +1,12 @@
 #include "view/frustum.h"
 
-#include "view_test_land.h"
+#include "support/editor_land.h"
 
 #include <gtest/gtest.h>
 
 using namespace lnd;
+using lndtest::EditorLand;
+constexpr auto kAsRead = EditorLand::State::AsRead;
 
 namespace {
 
@@ -63,7 +65,7 @@ TEST(Visibility, CullsSquaresBehindAndBesideTheCameraAndSkipsBlocksWithoutMeshes
     for (int x = 0; x < 8; ++x)
         for (int z = 0; z < 8; ++z) b.block(x, z);
     b.block(9, 9).block(12, 5);
-    viewtest::TestLand land(b);
+    EditorLand land(b, kAsRead);
     CTerrainMesh mesh;
     LandBounds bounds;
     mesh.BuildGeometry(land.blocks(), bounds);
@@ -72,28 +74,28 @@ TEST(Visibility, CullsSquaresBehindAndBesideTheCameraAndSkipsBlocksWithoutMeshes
 
     // No meshes yet: nothing can be drawn or culled.
     mesh.UpdateVisibility(land.header().BlockIndex, f);
-    EXPECT_FALSE(mesh.m_lodDirty);
-    for (auto& row : mesh.m_visibleMap)
+    EXPECT_FALSE(mesh.lodDirty());
+    for (auto& row : mesh.visibleMap())
         for (auto v : row) EXPECT_EQ(v, 0);
 
     mesh.BuildAllMeshes();
-    mesh.m_cameraSquare = {4, 4};
+    mesh.setCameraSquare({4, 4});
     mesh.UpdateVisibility(land.header().BlockIndex, f);
-    EXPECT_EQ(mesh.m_visibleMap[4][4], 0) << "clear: m_lodDirty was cleared";
-    mesh.m_lodDirty = true;
+    EXPECT_EQ(mesh.visibleMap()[4][4], 0) << "clear: m_lodDirty was cleared";
+    mesh.markLodDirty();
     mesh.UpdateVisibility(land.header().BlockIndex, f);
     const auto& index = land.header().BlockIndex;
-    EXPECT_EQ(mesh.m_visibleMap[6][4], index[6][4]);      // ahead
-    EXPECT_EQ(mesh.m_lodMap[6][4], LodFull);
-    EXPECT_EQ(mesh.m_visibleMap[7][4], index[7][4]);
-    EXPECT_EQ(mesh.m_lodMap[7][4], LodMedium);            // exactly 3 squares
-    EXPECT_EQ(mesh.m_visibleMap[7][6], index[7][6]);
-    EXPECT_EQ(mesh.m_lodMap[7][6], LodMedium);
-    EXPECT_EQ(mesh.m_visibleMap[12][5], index[12][5]);
-    EXPECT_EQ(mesh.m_lodMap[12][5], LodLow);
-    EXPECT_EQ(mesh.m_visibleMap[9][9], 0);                // 45 degrees to the left
-    EXPECT_EQ(mesh.m_visibleMap[1][4], 0);                // behind
-    EXPECT_EQ(mesh.m_lodMap[1][4], 0);
-    EXPECT_EQ(mesh.m_visibleMap[6][0], 0);                // far to the left side
-    EXPECT_EQ(mesh.m_visibleMap[10][10], 0);              // empty square
+    EXPECT_EQ(mesh.visibleMap()[6][4], index[6][4]);      // ahead
+    EXPECT_EQ(mesh.lodMap()[6][4], LodFull);
+    EXPECT_EQ(mesh.visibleMap()[7][4], index[7][4]);
+    EXPECT_EQ(mesh.lodMap()[7][4], LodMedium);            // exactly 3 squares
+    EXPECT_EQ(mesh.visibleMap()[7][6], index[7][6]);
+    EXPECT_EQ(mesh.lodMap()[7][6], LodMedium);
+    EXPECT_EQ(mesh.visibleMap()[12][5], index[12][5]);
+    EXPECT_EQ(mesh.lodMap()[12][5], LodLow);
+    EXPECT_EQ(mesh.visibleMap()[9][9], 0);                // 45 degrees to the left
+    EXPECT_EQ(mesh.visibleMap()[1][4], 0);                // behind
+    EXPECT_EQ(mesh.lodMap()[1][4], 0);
+    EXPECT_EQ(mesh.visibleMap()[6][0], 0);                // far to the left side
+    EXPECT_EQ(mesh.visibleMap()[10][10], 0);              // empty square
 }

@@ -2,27 +2,28 @@
 
 #include "view/camera.h"
 #include "view/frustum.h"
-#include "view_test_land.h"
+#include "support/editor_land.h"
 
 #include <glm/geometric.hpp>
 #include <gtest/gtest.h>
 
 using namespace lnd;
-using viewtest::TestLand;
+using lndtest::EditorLand;
+constexpr auto kAsRead = EditorLand::State::AsRead;
 
 namespace {
 
 constexpr float kW = 800.0f, kH = 600.0f;
 
 // Blocks along x on column 5, rows 4..9, flat at `base` except row 7 at `hill`.
-TestLand rowOfBlocks(int base, int hill) {
+lndtest::LandBuilder rowOfBlocks(int base, int hill) {
     lndtest::LandBuilder b;
     for (int x = 4; x <= 9; ++x)
         b.block(x, 5, [=](TLndBlock& blk) {
             for (auto& row : blk.Cells)
                 for (auto& c : row) c.Altitude = std::uint8_t(x == 7 ? hill : base);
         });
-    return TestLand(b);
+    return b;
 }
 
 struct Scene {
@@ -30,7 +31,7 @@ struct Scene {
     Matrix view, projection;
     Frustum frustum;
 
-    Scene(TestLand& land, glm::vec3 eye, glm::vec3 target, int forcedLod) {
+    Scene(EditorLand& land, glm::vec3 eye, glm::vec3 target, int forcedLod) {
         LandBounds bounds;
         mesh.BuildGeometry(land.blocks(), bounds);
         mesh.LinkNeighbours();
@@ -38,8 +39,8 @@ struct Scene {
         view = matrixLookAtLH(eye, target, {0, 1, 0});
         projection = matrixPerspectiveFovLH(0.7853982f, kW / kH, 15.0f, 6000.0f);
         frustum.UpdateFrustum(view, projection);
-        mesh.m_forcedLod = forcedLod;
-        mesh.m_cameraSquare = {int(eye.x / 160), int(eye.z / 160)};
+        mesh.setForcedLod(forcedLod);
+        mesh.setCameraSquare({int(eye.x / 160), int(eye.z / 160)});
         mesh.UpdateVisibility(land.header().BlockIndex, frustum);
     }
 
@@ -66,7 +67,7 @@ TEST(PickRay, StartsOneUnitAheadOfTheEye) {
 }
 
 TEST(Picking, AKnownCellFromAKnownCameraAndPointer) {
-    TestLand land = rowOfBlocks(20, 20);
+    EditorLand land(rowOfBlocks(20, 20), kAsRead);
     Scene s(land, {880, 300, 880}, {1000, 20, 880}, 3);
     // Centre of the screen: the target, in cell (4, 8) of the block on square (6, 5).
     TerrainHit hit = s.pickAt({kW / 2, kH / 2});
@@ -91,7 +92,7 @@ TEST(Picking, AKnownCellFromAKnownCameraAndPointer) {
 TEST(Picking, TheHillInFrontWinsOverAnEarlierSquareBehindIt) {
     // Looking along -x: the ray meets the plateau on row 7, then (through it, hits are
     // two-sided) the ground of row 5, which comes first in grid order.
-    TestLand land = rowOfBlocks(0, 200);
+    EditorLand land(rowOfBlocks(0, 200), kAsRead);
     Scene s(land, {1500, 400, 880}, {1200, 200, 880}, 3);
     const TerrainHit hit = s.pickAt({kW / 2, kH / 2});
     ASSERT_EQ(hit.block, land.header().BlockIndex[7][5] - 1);
@@ -99,14 +100,14 @@ TEST(Picking, TheHillInFrontWinsOverAnEarlierSquareBehindIt) {
     EXPECT_NEAR(hit.point.y, 200.0f, 1e-3f);
 
     // With the plateau gone from the full-detail set, the ground behind it is picked.
-    s.mesh.m_lodMap[7][5] = LodMedium;
+    s.mesh.setSquare(7, 5, s.mesh.visibleMap()[7][5], LodMedium);
     const TerrainHit behind = s.pickAt({kW / 2, kH / 2});
     ASSERT_EQ(behind.block, land.header().BlockIndex[5][5] - 1);
     EXPECT_NEAR(behind.point.x, 900.0f, 0.05f);
 }
 
 TEST(Picking, OnlyFullDetailBlocksWithMeshesPickAndTheBrushCentreIsKept) {
-    TestLand land = rowOfBlocks(20, 20);
+    EditorLand land(rowOfBlocks(20, 20), kAsRead);
     Scene s(land, {880, 300, 880}, {1000, 20, 880}, 2);   // everything at medium detail
     CTerrainPicker picker;
     picker.m_brushCentre = {1, 2, 3};
@@ -118,8 +119,8 @@ TEST(Picking, OnlyFullDetailBlocksWithMeshesPickAndTheBrushCentreIsKept) {
     Matrix world;
     EXPECT_FALSE(cursorModelWorld(picker.m_hitPoint, 6.0f, world));
 
-    s.mesh.m_forcedLod = 3;
-    s.mesh.m_lodDirty = true;
+    s.mesh.setForcedLod(3);
+    s.mesh.markLodDirty();
     s.mesh.UpdateVisibility(land.header().BlockIndex, s.frustum);
     picker.PickTerrain(s.mesh);
     EXPECT_EQ(picker.m_cursorBlock, land.header().BlockIndex[6][5] - 1);
@@ -132,7 +133,7 @@ TEST(Picking, OnlyFullDetailBlocksWithMeshesPickAndTheBrushCentreIsKept) {
 }
 
 TEST(Picking, HitsFromBelowCount) {
-    TestLand land = rowOfBlocks(100, 100);
+    EditorLand land(rowOfBlocks(100, 100), kAsRead);
     Scene s(land, {700, 20, 880}, {1000, 100, 880}, 3);
     const TerrainHit hit = s.pickAt({kW / 2, kH / 2});
     EXPECT_GE(hit.block, 0);

@@ -1,6 +1,6 @@
 #include "view/terrain_mesh.h"
 
-#include "view_test_land.h"
+#include "support/editor_land.h"
 
 #include <glm/geometric.hpp>
 #include <gtest/gtest.h>
@@ -12,11 +12,12 @@
 #include <utility>
 
 using namespace lnd;
-using viewtest::TestLand;
+using lndtest::EditorLand;
+constexpr auto kAsRead = EditorLand::State::AsRead;
 
 namespace {
 
-CTerrainMesh built(TestLand& land, LandBounds* boundsOut = nullptr) {
+CTerrainMesh built(EditorLand& land, LandBounds* boundsOut = nullptr) {
     CTerrainMesh mesh;
     LandBounds bounds;
     mesh.BuildGeometry(land.blocks(), bounds);
@@ -52,11 +53,11 @@ std::set<std::pair<Point, Point>> edgeSegmentsOn(const std::vector<TerrainVertex
 }  // namespace
 
 TEST(TerrainGeometry, TrianglesFollowTheSplitFlagOfEveryCell) {
-    TestLand land(lndtest::LandBuilder().block(3, 4, [](TLndBlock& b) {
+    EditorLand land(lndtest::LandBuilder().block(3, 4, [](TLndBlock& b) {
         for (int i = 0; i < 17; ++i)
             for (int j = 0; j < 17; ++j)
                 b.Cells[i][j].CellFlags = ((i * 7 + j * 3) % 5 < 2) ? kSplit : 0;
-    }));
+    }), kAsRead);
     const CTerrainMesh mesh = built(land);
     const BlockGeometry& g = mesh.geometry(0);
     for (int i = 0; i < 16; ++i) {
@@ -75,7 +76,7 @@ TEST(TerrainGeometry, TrianglesFollowTheSplitFlagOfEveryCell) {
 }
 
 TEST(TerrainGeometry, VertexAttributesPositionsShadesAndTextureCoordinates) {
-    TestLand land(lndtest::LandBuilder().block(2, 5, [](TLndBlock& b) {
+    EditorLand land(lndtest::LandBuilder().block(2, 5, [](TLndBlock& b) {
         b.MapX = 320.75f;     // fractions never reach the mesh
         b.MapZ = 800.4f;
         b.LoResX = 192;
@@ -85,7 +86,7 @@ TEST(TerrainGeometry, VertexAttributesPositionsShadesAndTextureCoordinates) {
                 b.Cells[i][j].Shade = std::uint8_t(200 + i + j);
                 b.Cells[i][j].Altitude = std::uint8_t(i * 10 + j);
             }
-    }));
+    }), kAsRead);
     LandBounds bounds;
     const CTerrainMesh mesh = built(land, &bounds);
     const BlockGeometry& g = mesh.geometry(0);
@@ -150,7 +151,7 @@ TEST(TerrainGeometry, EveryLevelTilesTheBlockAndKeepsEachBorderSegment) {
 }
 
 TEST(TerrainGeometry, NeighboursOfDifferentLevelsShareEveryEdgeSegment) {
-    TestLand land(lndtest::LandBuilder().block(4, 4).block(5, 4).block(4, 5));
+    EditorLand land(lndtest::LandBuilder().block(4, 4).block(5, 4).block(4, 5), kAsRead);
     const CTerrainMesh mesh = built(land);
     const MeshLevel levels[] = {MeshLevel::Full, MeshLevel::Medium, MeshLevel::Low};
     for (MeshLevel la : levels) {
@@ -169,7 +170,7 @@ TEST(TerrainGeometry, NeighboursOfDifferentLevelsShareEveryEdgeSegment) {
 }
 
 TEST(TerrainMeshes, BuiltFromTheGeometryAndRebuiltAfterAnEdit) {
-    TestLand land(lndtest::LandBuilder().block(1, 1).block(1, 2));
+    EditorLand land(lndtest::LandBuilder().block(1, 1).block(1, 2), kAsRead);
     CTerrainMesh mesh = built(land);
     EXPECT_FALSE(mesh.meshTablesExist());
     mesh.BuildAllMeshes();
@@ -212,7 +213,7 @@ TEST(NeighbourLinks, AloneAtGridEdgesAndAroundAHole) {
     const std::pair<int, int> ring[] = {{9, 9}, {9, 10}, {9, 11}, {10, 9}, {10, 11}, {11, 9}, {11, 10}, {11, 11}};
     for (auto [x, z] : ring) b.block(x, z);
     b.block(0, 0).block(31, 31);
-    TestLand land(b);
+    EditorLand land(b, kAsRead);
     const CTerrainMesh mesh = built(land);
 
     auto slots = [&](int blk) { return mesh.geometry(blk).links.neighbours; };
@@ -230,10 +231,10 @@ TEST(NeighbourLinks, AloneAtGridEdgesAndAroundAHole) {
 }
 
 TEST(EdgeFlags, ABlockAloneEndsInWaterOnItsFarEdgesAndCorners) {
-    TestLand land(lndtest::LandBuilder().block(5, 5, [](TLndBlock& b) {
+    EditorLand land(lndtest::LandBuilder().block(5, 5, [](TLndBlock& b) {
         for (auto& row : b.Cells)
             for (auto& c : row) c.CellFlags = 0x0001;
-    }));
+    }), kAsRead);
     CTerrainMesh mesh = built(land);
     mesh.SyncEdgeFlags(land.blocks());
     const TLndBlock& b = land.blocks()[0];
@@ -250,7 +251,7 @@ TEST(EdgeFlags, ABlockAloneEndsInWaterOnItsFarEdgesAndCorners) {
 }
 
 TEST(EdgeFlags, SharedColumnCopiesTheNeighbourAndSharedRowKeepsItsCountry) {
-    TestLand land(lndtest::LandBuilder()
+    EditorLand land(lndtest::LandBuilder()
                       .block(5, 5, [](TLndBlock& b) {
                           for (auto& row : b.Cells)
                               for (auto& c : row) c.CellFlags = std::uint16_t(0x0001 | kSplit);
@@ -262,7 +263,7 @@ TEST(EdgeFlags, SharedColumnCopiesTheNeighbourAndSharedRowKeepsItsCountry) {
                       .block(6, 5, [](TLndBlock& b) {   // +x
                           for (auto& row : b.Cells)
                               for (auto& c : row) c.CellFlags = std::uint16_t(0x0002 | kCoast);
-                      }));
+                      }), kAsRead);
     CTerrainMesh mesh = built(land);
     mesh.SyncEdgeFlags(land.blocks());
     const TLndBlock& b = land.blocks()[0];
@@ -294,9 +295,9 @@ TEST(EdgeFlags, RecordOrderDoesNotMatterAndASecondSyncChangesNothing) {
                         blk.Cells[i][j].CellFlags = std::uint16_t(((gx * 3 + gz + i + 2 * j) % 4) | (((i * j + gx) % 3) << 12));
             });
         }
-        return TestLand(b);
+        return b;
     };
-    TestLand forward = landIn(false), backward = landIn(true);
+    EditorLand forward(landIn(false), kAsRead), backward(landIn(true), kAsRead);
     CTerrainMesh fm = built(forward), bm = built(backward);
     fm.SyncEdgeFlags(forward.blocks());
     bm.SyncEdgeFlags(backward.blocks());
@@ -321,21 +322,21 @@ TEST(EdgeFlags, RecordOrderDoesNotMatterAndASecondSyncChangesNothing) {
 
 TEST(LevelOfDetail, DistanceThresholdsAndForcing) {
     CTerrainMesh mesh;
-    mesh.m_cameraSquare = {10, 10};
+    mesh.setCameraSquare({10, 10});
     EXPECT_EQ(mesh.lodFor(10, 10), LodFull);
     EXPECT_EQ(mesh.lodFor(12, 12), LodFull);     // 2.83
     EXPECT_EQ(mesh.lodFor(13, 10), LodMedium);   // exactly 3
     EXPECT_EQ(mesh.lodFor(10, 4), LodMedium);    // exactly 6
     EXPECT_EQ(mesh.lodFor(14, 14), LodMedium);   // 5.66
     EXPECT_EQ(mesh.lodFor(15, 14), LodLow);      // 6.40
-    mesh.m_cameraSquare = {-3, 40};              // a camera beyond the grid still measures
+    mesh.setCameraSquare({-3, 40});              // a camera beyond the grid still measures
     EXPECT_EQ(mesh.lodFor(0, 31), LodLow);
     EXPECT_EQ(mesh.lodFor(0, 37), LodMedium);
 
-    mesh.m_cameraSquare = {0, 0};
-    mesh.m_forcedLod = 2;
+    mesh.setCameraSquare({0, 0});
+    mesh.setForcedLod(2);
     EXPECT_EQ(mesh.lodFor(0, 0), LodMedium);
     EXPECT_EQ(mesh.lodFor(31, 31), LodMedium);
-    mesh.m_forcedLod = 1;
+    mesh.setForcedLod(1);
     EXPECT_EQ(mesh.lodFor(0, 0), LodLow);
 }

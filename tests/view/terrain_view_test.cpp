@@ -3,6 +3,7 @@
 #include "base/messages.h"
 #include "d3dframework/texture.h"
 #include "support/land_builder.h"
+#include "support/recording_messages.h"
 
 #include <gtest/gtest.h>
 
@@ -38,18 +39,18 @@ struct ViewFixture : testing::Test {
         land.m_hooks.buildGeometry();   // what the load does
         view.onLandOpened(land);
         view.restoreDeviceObjects(land);
-        view.m_synthesize = [this](CLand& l, int n) {
+        view.setSynthesizer([this](CLand& l, int n) {
             ++synthCalls[n];
             if (failSynthesis) {
                 l.m_textureError = "no materials";
                 return 0;
             }
-            if (!l.m_blockTextures.exists()) l.m_blockTextures.make(std::size_t(l.numBlocks()));
+            if (!l.textures().blocks().exists()) l.textures().blocks().make(std::size_t(l.numBlocks()));
             std::unique_ptr<DeviceTexture> tex;
             EXPECT_EQ(DeviceTexture::create(4, 4, 1, TextureFormat::A8R8G8B8, tex), kDeviceOk);
-            l.m_blockTextures.set(std::size_t(n), TextureHandle(std::move(tex)));
+            l.textures().blocks().set(std::size_t(n), TextureHandle(std::move(tex)));
             return 0;
-        };
+        });
     }
 
     FrameInput pointerAt(float x, float y) const {
@@ -74,12 +75,12 @@ struct ViewFixture : testing::Test {
 
 TEST_F(ViewFixture, FirstFrameTakesTheHomeViewAndDrawsWhatIsInFront) {
     const FramePlan plan = view.frame(land, pointerAt(400, 300));
-    EXPECT_FALSE(view.m_camera.m_homePending);
+    EXPECT_FALSE(view.camera().m_homePending);
     EXPECT_TRUE(plan.landShown);
     // Home: eye above the centre (480, 480) looking along +x.
-    EXPECT_EQ(view.m_camera.m_eye, glm::vec3(480.0f, 150.0f, 480.0f));
-    EXPECT_EQ(view.m_mesh.m_cameraSquare.row, 3);
-    EXPECT_EQ(view.m_mesh.m_cameraSquare.column, 3);
+    EXPECT_EQ(view.camera().m_eye, glm::vec3(480.0f, 150.0f, 480.0f));
+    EXPECT_EQ(view.mesh().cameraSquare().row, 3);
+    EXPECT_EQ(view.mesh().cameraSquare().column, 3);
     ASSERT_FALSE(plan.terrain.empty());
     // Ahead at full detail with its synthesised texture; behind the eye nothing.
     const TerrainDrawItem* ahead = itemFor(plan, 4, 3);
@@ -93,18 +94,18 @@ TEST_F(ViewFixture, FirstFrameTakesTheHomeViewAndDrawsWhatIsInFront) {
     EXPECT_TRUE(plan.cursorModel.visible);
     EXPECT_FALSE(plan.brushSphere.visible) << "not in land-editor mode";
     EXPECT_EQ(land.m_brushCentre[1], 10.0f);
-    EXPECT_FALSE(view.m_mesh.m_lodDirty);
+    EXPECT_FALSE(view.mesh().lodDirty());
 
     FrameInput edit = pointerAt(400, 300);
     edit.editorMode = true;
     EXPECT_TRUE(view.frame(land, edit).brushSphere.visible);
-    view.m_showBrushSphere = false;
+    view.setShowBrushSphere(false);
     EXPECT_FALSE(view.frame(land, edit).brushSphere.visible);
 }
 
 TEST_F(ViewFixture, FailedSynthesisIsReportedOnceAndFallsBackToTheLowResolutionTexture) {
     failSynthesis = true;
-    view.m_mesh.m_forcedLod = 3;   // everything in view at full detail
+    view.mesh().setForcedLod(3);   // everything in view at full detail
     view.frame(land, pointerAt(400, 300));
     const FramePlan plan = view.frame(land, pointerAt(400, 300));
     const TerrainDrawItem* a = itemFor(plan, 5, 3);
@@ -128,7 +129,7 @@ TEST_F(ViewFixture, FailedSynthesisIsReportedOnceAndFallsBackToTheLowResolutionT
 
     failSynthesis = false;
     view.forgetTextureFailure(n);
-    view.m_mesh.m_lodDirty = true;
+    view.mesh().markLodDirty();
     EXPECT_EQ(itemFor(view.frame(land, pointerAt(400, 300)), 5, 3)->texture, TerrainTexture::Block);
     EXPECT_EQ(synthCalls[n], 2);
 }
@@ -137,10 +138,10 @@ TEST_F(ViewFixture, BlocksWithoutMeshesAreNeitherDrawnNorTexturedNorPicked) {
     view.frame(land, pointerAt(400, 300));
     const int picked = land.m_cursorBlock;
     ASSERT_GE(picked, 0);
-    view.m_mesh.ReleaseBlockMeshes(picked);
+    view.mesh().ReleaseBlockMeshes(picked);
     synthCalls.clear();
-    land.m_blockTextures.release(std::size_t(picked));
-    view.m_mesh.m_lodDirty = true;
+    land.textures().blocks().release(std::size_t(picked));
+    view.mesh().markLodDirty();
     const FramePlan plan = view.frame(land, pointerAt(400, 300));
     for (const auto& it : plan.terrain) EXPECT_NE(it.block, picked);
     EXPECT_EQ(synthCalls.count(picked), 0u);
@@ -149,15 +150,15 @@ TEST_F(ViewFixture, BlocksWithoutMeshesAreNeitherDrawnNorTexturedNorPicked) {
 
 TEST_F(ViewFixture, KeysMoveTheCameraAndWireframeRecomputesTheMaps) {
     view.frame(land, pointerAt(400, 300));
-    view.m_keys.codes[std::size_t(KeyAction::Forward)] = 0x57;
+    view.keys().codes[std::size_t(KeyAction::Forward)] = 0x57;
     FrameInput in = pointerAt(400, 300);
     in.keyDown = [](int code) { return code == 0x57; };
-    const float x = view.m_camera.m_eye.x;
+    const float x = view.camera().m_eye.x;
     view.frame(land, in);
-    EXPECT_NEAR(view.m_camera.m_eye.x, x + 1.0f, 1e-4f);
-    EXPECT_FALSE(view.m_mesh.m_lodDirty) << "consumed by the same frame";
+    EXPECT_NEAR(view.camera().m_eye.x, x + 1.0f, 1e-4f);
+    EXPECT_FALSE(view.mesh().lodDirty()) << "consumed by the same frame";
     view.setWireframe(true);
-    EXPECT_TRUE(view.m_mesh.m_lodDirty);
+    EXPECT_TRUE(view.mesh().lodDirty());
     EXPECT_EQ(view.frame(land, in).fill, FillMode::Wireframe);
 }
 
@@ -174,7 +175,7 @@ TEST_F(ViewFixture, StatusLinesAndNoLand) {
 
     land.m_debug = false;
     land.m_loaded = false;
-    view.m_picker.m_hitPoint = kNoHit;
+    view.picker().m_hitPoint = kNoHit;
     plan = view.frame(land, in);
     EXPECT_FALSE(plan.landShown);
     EXPECT_TRUE(plan.terrain.empty());
@@ -199,16 +200,16 @@ TEST_F(ViewFixture, SettingsGiveTheKeysTheAspectAndTheForcedLevel) {
     ASSERT_TRUE(settings.fileLoaded());
     land.m_settings = &settings;
     view.readKeyTable(settings);
-    EXPECT_EQ(view.m_keys.codes[std::size_t(KeyAction::Forward)], 0x57);
-    EXPECT_EQ(view.m_keys.codes[std::size_t(KeyAction::Down)], 0x146);
+    EXPECT_EQ(view.keys().codes[std::size_t(KeyAction::Forward)], 0x57);
+    EXPECT_EQ(view.keys().codes[std::size_t(KeyAction::Down)], 0x146);
     view.onLandOpened(land);
-    EXPECT_EQ(view.m_camera.m_aspectRatio, 2.0f);
+    EXPECT_EQ(view.camera().m_aspectRatio, 2.0f);
     const FramePlan plan = view.frame(land, pointerAt(400, 300));
     EXPECT_EQ(plan.projection, matrixPerspectiveFovLH(0.7853982f, 2.0f, 15.0f, 6000.0f));
     ASSERT_FALSE(plan.terrain.empty());
     for (const auto& it : plan.terrain) {
         EXPECT_EQ(it.lod, LodMedium);
-        EXPECT_EQ(it.mesh, view.m_mesh.mesh(it.block, MeshLevel::Medium));
+        EXPECT_EQ(it.mesh, view.mesh().mesh(it.block, MeshLevel::Medium));
     }
     // Nothing is at full detail, so nothing is picked and no cursor is drawn.
     EXPECT_EQ(land.m_cursorBlock, -1);
@@ -220,8 +221,8 @@ TEST_F(ViewFixture, FinalCleanUpAsksOnlyForAModifiedLand) {
     view.frame(land, pointerAt(400, 300));
     EXPECT_FALSE(view.finalCleanup(land));
     EXPECT_EQ(messages.count(RecordingMessages::Kind::Question), 0u);
-    EXPECT_FALSE(view.m_mesh.meshTablesExist());
-    EXPECT_FALSE(land.m_blockTextures.exists());
+    EXPECT_FALSE(view.mesh().meshTablesExist());
+    EXPECT_FALSE(land.textures().blocks().exists());
 
     land.m_modified = true;
     messages.scriptAnswers({true});

@@ -8,6 +8,7 @@
 #include "vostrel/shell_messages.h"
 #include "vostrel/shell_texts.h"
 #include "support/land_builder.h"
+#include "support/recording_messages.h"
 
 #include "base/settings.h"
 #include "codec/brush_bitmap.h"
@@ -274,7 +275,7 @@ TEST_F(Shell, EditSaveAndReopenThroughTheWindow) {
     ASSERT_EQ(expected.open(landPath), 0);
     expected.land.m_cursorBlock = deleted;
     ASSERT_TRUE(DeleteCursorBlock(expected.land, expected.mesh));
-    ASSERT_EQ(expected.land.Save(dir.file("expected.lnd"), 0), 0);
+    ASSERT_EQ(expected.land.Save(dir.file("expected.lnd"), SaveKind::Full), 0);
     EXPECT_EQ(lndtest::readBytes(saved), lndtest::readBytes(dir.file("expected.lnd")));
 
     // Quick save As writes the same land under another name and titles the window with it.

@@ -1,4 +1,4 @@
-#include "terrain_fixture.h"
+#include "support/terrain_grid.h"
 
 #include <array>
 #include <cstring>
