@@ -190,6 +190,16 @@ bool UndoStroke(CLand& land, CTerrainMesh& mesh) {
     return true;
 }
 
+bool RedoStroke(CLand& land, CTerrainMesh& mesh) {
+    std::vector<int> touched;
+    if (!land.history().redoNewest(land.blocks(), touched)) return false;
+    if (!touched.empty()) {
+        land.m_modified = true;
+        refreshBlocks(land, mesh, touched);
+    }
+    return true;
+}
+
 void brushKeysFrame(CLand& land, CTerrainMesh& mesh, BrushKeys held, const CBrushDef* selected) {
     if (held.add) {
         land.m_brush = selected;

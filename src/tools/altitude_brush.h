@@ -46,6 +46,10 @@ std::uint16_t reclassifiedFlags(std::uint16_t flags, std::uint8_t altitude, cons
 // visiting order: its record, or -1 when it did not change. Does nothing without a land, a block under the pointer or (raise/lower) a brush.
 std::vector<int> ApplyBrush(CLand& land, CTerrainMesh& mesh, int mode);
 
+// Reapplies the most recently undone step (cells edited since keep their bytes) and
+// rebuilds those blocks. False when nothing is left to redo.
+bool RedoStroke(CLand& land, CTerrainMesh& mesh);
+
 // Takes the newest stroke off the history and reverts it where its cells still hold what it
 // left (heights and the sea and split flags it changed; never countries), rebuilding the
 // blocks that changed. False when the history is empty.

@@ -109,14 +109,18 @@ bool CRFrame::undoStroke() {
     return withContext([&] { return UndoStroke(m_land, m_view.mesh()); });
 }
 
+bool CRFrame::redoStroke() {
+    return withContext([&] { return RedoStroke(m_land, m_view.mesh()); });
+}
+
 HeightmapEdit CRFrame::importHeightmap(const GreyImage& picture, const HeightmapImportOptions& options) {
     return withContext([&] {
-        HeightmapEdit edit = ApplyHeightmap(m_land, m_view.m_mesh, picture, options);
+        HeightmapEdit edit = ApplyHeightmap(m_land, m_view.mesh(), picture, options);
         if (edit.ok && !edit.changedBlocks.empty()) {
             for (int b : edit.changedBlocks) m_view.forgetTextureFailure(b);
             BrushStroke step;
-            step.before = edit.before;
-            m_land.m_strokes.push_front(std::move(step));
+            step.cells = edit.before;
+            m_land.history().record(std::move(step));
         }
         return edit;
     });

@@ -62,6 +62,7 @@ public:
     // it changed.
     std::vector<int> brushStep(int mode);
     bool undoStroke();
+    bool redoStroke();
     // Lays a picture onto the land's altitudes as one step of the brush history, so undo
     // takes the whole import back. On failure (edit.ok false) the land is untouched.
     HeightmapEdit importHeightmap(const GreyImage& picture, const HeightmapImportOptions& options);

@@ -185,10 +185,15 @@ void CMainFrame::buildMenus() {
     file->addSeparator();
     add(file, ID_APP_EXIT, "E&xit", "Quit the editor", [this] { close(); });
 
-    add(edit, ID_EDIT_UNDOBRUSH, "&Undo brush", "Undo the last raise or lower step", [this] {
+    add(edit, ID_EDIT_UNDOBRUSH, "&Undo brush", "Undo the last brush step", [this] {
         m_view->undoStroke();
         updateCommandStates();
     });
+    QAction* redo = add(edit, ID_EDIT_REDOBRUSH, "Redo brush\tCtrl+Y", "Redo the last undone brush step", [this] {
+        m_view->redoStroke();
+        updateCommandStates();
+    });
+    redo->setShortcuts({QKeySequence(QStringLiteral("Ctrl+Y")), QKeySequence(QStringLiteral("Ctrl+Shift+Z"))});
     edit->addSeparator();
     auto* modes = new QActionGroup(this);
     QAction* viewer = add(edit, ID_MODE_VIEWER, "Mode viewer", "Look at the land", [this] { setEditMode(EditMode::Viewer); });
@@ -390,6 +395,7 @@ void CMainFrame::updateCommandStates() {
     set(ID_FILE_NEW, false);
     for (int id : {ID_FILE_SAVE, ID_FILE_QUICKSAVE, ID_FILE_SAVEAS}) set(id, editor && loaded);
     set(ID_EDIT_UNDOBRUSH, !m_land.history().empty());
+    set(ID_EDIT_REDOBRUSH, m_land.history().canRedo());
     check(ID_MODE_VIEWER, m_view->editMode() == EditMode::Viewer);
     check(ID_MODE_LANDEDITOR, editor);
     check(ID_MODE_SCRIPTEDITOR, m_view->editMode() == EditMode::ScriptEditor);
