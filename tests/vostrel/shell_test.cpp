@@ -233,6 +233,8 @@ TEST_F(Shell, EditSaveAndReopenThroughTheWindow) {
     EXPECT_FALSE(frame->action(ID_EDIT_UNDOBRUSH)->isEnabled());
     // Redo, by both of its keys, and undo once more; a new step then leaves nothing to redo.
     ASSERT_TRUE(frame->action(ID_EDIT_REDOBRUSH)->isEnabled());
+    frame->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(frame.get()));
     QTest::keyClick(frame.get(), Qt::Key_Y, Qt::ControlModifier);
     EXPECT_EQ(cells(), raised) << "redo gives back the step";
     EXPECT_FALSE(frame->action(ID_EDIT_REDOBRUSH)->isEnabled());
