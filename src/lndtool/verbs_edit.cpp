@@ -1,16 +1,25 @@
 // lndtool verbs that edit a land the way the editor does: open it through the land model
 // with its terrain mesh and device textures, change it, and save it back.
 #include "lndtool/cli.h"
+#include "lndtool/edit_script.h"
 
 #include "base/messages.h"
+#include "base/file_io.h"
 #include "base/settings.h"
+#include "countries/country_import.h"
+#include "countries/country_table.h"
 #include "land/land.h"
 #include "tools/altitude_brush.h"
 #include "tools/block_deletion.h"
+#include "tools/texture_edit.h"
+#include "textures/exports.h"
 #include "view/terrain_land.h"
 #include "view/terrain_mesh.h"
 
 #include <cmath>
+#include <cstdio>
+#include <iostream>
+#include <iterator>
 #include <memory>
 
 namespace lndtool {
@@ -109,6 +118,143 @@ int runBrush(const Args& args) {
     return s.save(args.get("o"), true);
 }
 
+// Holds what the core would have shown in message boxes while one script line runs, so the
+// failure can be reported with its line.
+class LineMessages final : public lnd::UserMessages {
+public:
+    void error(const std::string& text, const std::string& = {}) override { add(text); }
+    bool question(const std::string&, const std::string& = {}, lnd::QuestionButtons = {}) override { return true; }
+    void plain(const std::string& text, const std::string& = {}) override { add(text); }
+    std::string take() {
+        std::string all;
+        all.swap(m_text);
+        return all;
+    }
+
+private:
+    void add(const std::string& text) { m_text += (m_text.empty() ? "" : "; ") + text; }
+    std::string m_text;
+};
+
+// One script command on the open land; the empty text on success, else what the user sees.
+std::string runCommand(EditSession& s, LineMessages& messages, const EditCommand& c) {
+    lnd::CLand& land = s.land;
+    using Kind = EditCommand::Kind;
+    switch (c.kind) {
+    case Kind::Brush: {
+        const lnd::CBrushDef* brush = nullptr;
+        if (s.settings)
+            for (const lnd::CBrushDef& b : s.settings->brushes())
+                if (b.name == c.brushName) brush = &b;
+        if (brush == nullptr && c.mode != lnd::kBrushLevel)
+            return s.settings ? "no brush named \"" + c.brushName + "\" in the settings file"
+                              : std::string("brushes come from the settings file: give --settings FILE");
+        const double gx = std::floor(c.x / 160.0), gz = std::floor(c.z / 160.0);
+        const int record = gx < 0 || gz < 0 || gx >= lnd::kGridSize || gz >= lnd::kGridSize
+                               ? -1
+                               : land.blockRecordAt(int(gx), int(gz));
+        if (record < 0) return "no block under the brush";
+        land.m_cursorBlock = record;
+        land.m_brushCentre = {float(c.x), 0.0f, float(c.z)};
+        land.m_brushRadius = c.radius;
+        land.m_brushTimes = c.times;
+        land.m_levelValue = c.level;
+        land.m_brush = brush;
+        lnd::ApplyBrush(land, s.mesh, c.mode);
+        return {};
+    }
+    case Kind::Undo:
+        return lnd::UndoStroke(land, s.mesh) ? std::string() : std::string("there is no brush step to undo");
+    case Kind::Paint: {
+        const int record = c.block - 1;
+        if (record >= land.numBlocks())
+            return "the land has no block " + std::to_string(c.block) + " (it has " + std::to_string(land.numBlocks()) +
+                   ")";
+        if (c.country >= land.numCountries())
+            return "the land has no country " + std::to_string(c.country) + " (it has " +
+                   std::to_string(land.numCountries()) + ")";
+        lnd::CTextureEdit editor;
+        editor.LoadBlock(land, record);
+        editor.setBrushSize(c.size);
+        editor.setCountry(c.country);
+        editor.PaintAt(c.pictureX, c.pictureY);
+        if (!editor.ApplyToBlock()) return "the block cannot be painted";
+        land.m_modified = true;
+        const int changed[] = {record};
+        land.blocksEdited(changed);
+        return {};
+    }
+    case Kind::SetCountry:
+        if (!lnd::setCountryEverywhere(land, c.country))
+            return "the land has no country " + std::to_string(c.country) + " (it has " +
+                   std::to_string(land.numCountries()) + ")";
+        return {};
+    case Kind::ImportCountry:
+        if (lnd::ImportCountryFromFile(land, c.path, c.id, &messages) != 0) {
+            const std::string shown = messages.take();
+            return shown.empty() ? std::string("the country was not imported") : shown;
+        }
+        return {};
+    case Kind::DeleteBlock: {
+        const int record = land.blockRecordAt(c.gx, c.gz);
+        if (record < 0) return "no block on square " + std::to_string(c.gx) + "," + std::to_string(c.gz);
+        land.m_cursorBlock = record;
+        if (!lnd::DeleteCursorBlock(land, s.mesh)) {
+            const std::string shown = messages.take();
+            return shown.empty() ? std::string("the block was not deleted") : shown;
+        }
+        return {};
+    }
+    case Kind::LevelMap:
+        if (c.levelValue >= 0) land.m_levelValue = c.levelValue;
+        land.InitializeMap();
+        return {};
+    case Kind::Noise:
+        if (lnd::ImportNoiseMap(land, c.path) != 0) {
+            const std::string shown = messages.take();
+            return shown.empty() ? std::string("the noise map was not imported") : shown;
+        }
+        return {};
+    }
+    return "unknown command";
+}
+
+int runEdit(const Args& args) {
+    const Verb& verb = verbNamed("edit");
+    if (!args.has("o")) return usageError(verb, "missing -o OUT.lnd");
+    std::string text;
+    std::string source = "standard input";
+    if (args.has("script")) {
+        source = args.get("script");
+        std::vector<std::uint8_t> bytes;
+        if (lnd::IoResult r = lnd::readWholeFile(source, bytes, std::size_t(16) << 20); !r)
+            return inputError(source + ": " + r.message);
+        text.assign(bytes.begin(), bytes.end());
+    } else {
+        text.assign(std::istreambuf_iterator<char>(std::cin), std::istreambuf_iterator<char>());
+    }
+    std::vector<EditCommand> commands;
+    ScriptError bad;
+    if (!parseEditScript(text, commands, bad)) {
+        const int rc = inputError(source + ": line " + std::to_string(bad.line) + ": " + bad.message);
+        std::fprintf(stderr, "commands, one a line:\n%s", editScriptSyntax());
+        return rc;
+    }
+
+    EditSession s;
+    if (int rc = s.open(args); rc != kExitOk) return rc;
+    LineMessages messages;
+    s.land.m_messages = &messages;
+    for (const EditCommand& c : commands) {
+        const std::string failure = runCommand(s, messages, c);
+        messages.take();   // notes of a command that succeeded are not failures
+        if (!failure.empty())
+            return inputError(source + ": line " + std::to_string(c.line) + ": " + failure + "; nothing was written");
+    }
+    s.land.m_messages = &s.messages;
+    return s.save(args.get("o"), args.has("quick"));
+}
+
 const VerbRegistrar kResave({"resave", "resave LAND -o OUT.lnd [--quick] [--settings FILE]",
                              "load and save through the editor's land model (a full save synthesises every "
                              "block texture and refreshes the low-resolution tiles)",
@@ -132,6 +278,10 @@ const VerbRegistrar kBrush({"brush",
                              {"settings", true},
                              {"o", true}},
                             1, 1, runBrush});
+const VerbRegistrar kEdit({"edit", "edit LAND -o OUT.lnd [--quick] [--settings FILE] [--script FILE]",
+                           "run editing commands, one a line, from the script or standard input and save once: "
+                           "brush, undo, paint, set-country, import-country, delete-block, level-map, noise",
+                           {{"o", true}, {"quick", false}, {"settings", true}, {"script", true}}, 1, 1, runEdit});
 
 }  // namespace
 

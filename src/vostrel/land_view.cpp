@@ -134,6 +134,10 @@ bool CRFrame::levelBrush() {
     return withContext([&] { return levelCommand(m_land, m_view.mesh(), m_messages); });
 }
 
+void CRFrame::landChangedOutside() {
+    withContext([] { return 0; });
+}
+
 void CRFrame::initializeMap() {
     withContext([&] { return m_land.InitializeMap(); });
 }

@@ -69,6 +69,9 @@ public:
     bool deleteBlock();     // asks first
     bool levelBrush();      // asks first
     void initializeMap();
+    // After a dialog changed cells, tables or block textures: the drawn copies are dropped
+    // and the window hears of the edit.
+    void landChangedOutside();
     int importNoiseMap(const std::string& path);
     int saveLand(const std::string& path, bool quick);
     // Block records without a synthesised texture (what a full save would synthesise).

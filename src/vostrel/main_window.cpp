@@ -1,5 +1,6 @@
 #include "vostrel/main_window.h"
 
+#include "vostrel/block_countries_dialog.h"
 #include "vostrel/dialog_bar.h"
 #include "vostrel/key_locks.h"
 #include "vostrel/left_view.h"
@@ -350,9 +351,10 @@ void CMainFrame::buildContextMenu() {
         atMenuPoint();
         m_view->levelBrush();
     });
-    // The country dialogs are not part of this window yet.
-    QAction* countries = makeAction(ID_BLOCKCOUNTRIES, QStringLiteral("&Block countries..."), this);
-    m_context->addAction(countries);
+    add(ID_BLOCKCOUNTRIES, "&Block countries...", [this, atMenuPoint] {
+        atMenuPoint();
+        blockCountries();
+    });
     add(ID_DELETEBLOCK, "&Delete block", [this, atMenuPoint] {
         atMenuPoint();
         m_view->deleteBlock();
@@ -418,7 +420,7 @@ void CMainFrame::updateCommandStates() {
     set(ID_SUBBRUSH, brush && editor && block != -1);
     set(ID_SMOOTHBRUSH, brush && editor && block != -1);
     set(ID_LEVELBRUSH, editor && block != -1);
-    set(ID_BLOCKCOUNTRIES, false);
+    set(ID_BLOCKCOUNTRIES, blockCountriesEnabled(m_land, editor, block));
     set(ID_DELETEBLOCK, editor && block != -1);
     set(ID_CHANGENOISEMAP, editor && loaded);
     set(ID_LEVELMAP, editor && loaded);
@@ -640,6 +642,15 @@ void CMainFrame::showStatistics() {
     m_view->pauseHost(true);
     dialog.exec();
     m_view->pauseHost(false);
+}
+
+void CMainFrame::blockCountries() {
+    if (!blockCountriesEnabled(m_land, landEditor(), m_land.m_cursorBlock)) return;
+    CBlockCountries dialog(m_land, &m_view->terrainView().mesh(), &m_settings, m_messages, this);
+    m_view->pauseHost(true);
+    dialog.exec();
+    m_view->pauseHost(false);
+    m_view->landChangedOutside();
 }
 
 void CMainFrame::showAbout() {

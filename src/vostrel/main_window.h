@@ -112,6 +112,8 @@ public:
     void copyCoords();
     void openHelp();
     void showStatistics();
+    // "&Block countries..." on the block the context menu was opened over.
+    void blockCountries();
     void showAbout();
 
 signals:
