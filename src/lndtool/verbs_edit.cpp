@@ -165,6 +165,8 @@ std::string runCommand(EditSession& s, LineMessages& messages, const EditCommand
     }
     case Kind::Undo:
         return lnd::UndoStroke(land, s.mesh) ? std::string() : std::string("there is no brush step to undo");
+    case Kind::Redo:
+        return lnd::RedoStroke(land, s.mesh) ? std::string() : std::string("there is no undone brush step to redo");
     case Kind::Paint: {
         const int record = c.block - 1;
         if (record >= land.numBlocks())
