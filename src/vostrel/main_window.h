@@ -69,7 +69,7 @@ inline constexpr const char* kLevelMapQuestion = "Are you sure you like to initi
 inline constexpr const char* kLandFilter = "B&W Land File (*.LND *.lnd)";
 inline constexpr const char* kNoiseFilter = "Noise map(bmp) (*.bmp)";
 inline constexpr const char* kHeightmapExportFilter = "8-bit PNG (*.png);;16-bit PNG (*.png)";
-inline constexpr const char* kHeightmapImportFilter = "Heightmap pictures (*.png *.bmp *.tga);;All files (*)";
+inline constexpr const char* kHeightmapImportFilter = "Heightmap pictures (*.png *.bmp *.tga *.PNG *.BMP *.TGA);;All files (*)";
 inline constexpr const char* kImportHeightmapQuestion =
     "Replace the land's altitudes with this heightmap?\nUndo brush takes the import back.";
 
