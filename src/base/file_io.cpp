@@ -1,7 +1,11 @@
 #include "base/file_io.h"
+#include "base/file_io_faults.h"
 
+#include <algorithm>
+#include <array>
 #include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -9,10 +13,111 @@
 
 namespace lnd {
 
+// ---- Fault injection --------------------------------------------------------------------
+
+namespace {
+
+struct Fault {
+    IoStep step;
+    int nth;
+    int err;
+};
+
+struct FaultState {
+    bool environmentRead = false;
+    std::vector<Fault> armed;
+    std::array<int, kIoStepCount> calls{};
+};
+
+FaultState& faults() {
+    static FaultState state;
+    return state;
+}
+
+void readEnvironmentFault() {
+    FaultState& f = faults();
+    if (f.environmentRead) return;
+    f.environmentRead = true;
+    const char* text = std::getenv("LND_TEST_IO_FAULT");
+    IoStep step;
+    int nth = 0, err = 0;
+    if (text != nullptr && parseIoFault(text, step, nth, err)) f.armed.push_back({step, nth, err});
+}
+
+// Counts a call of `step`; true (with errno set) when this call is the one to fail.
+bool injected(IoStep step) {
+    FaultState& f = faults();
+    const int n = ++f.calls[std::size_t(step)];
+    for (const Fault& fault : f.armed) {
+        if (fault.step == step && fault.nth == n) {
+            errno = fault.err;
+            return true;
+        }
+    }
+    return false;
+}
+
+}  // namespace
+
+const char* ioStepName(IoStep step) {
+    switch (step) {
+    case IoStep::CreateTemp: return "create";
+    case IoStep::Write: return "write";
+    case IoStep::Flush: return "flush";
+    case IoStep::Sync: return "sync";
+    case IoStep::Rename: return "rename";
+    }
+    return "unknown";
+}
+
+void injectIoFault(IoStep step, int nth, int err) {
+    FaultState& f = faults();
+    f.environmentRead = true;
+    f.armed.push_back({step, nth, err});
+}
+
+void clearIoFaults() {
+    FaultState& f = faults();
+    f = FaultState{};
+    f.environmentRead = true;
+}
+
+int ioStepCalls(IoStep step) { return faults().calls[std::size_t(step)]; }
+
+bool parseIoFault(const std::string& text, IoStep& step, int& nth, int& err) {
+    const auto c1 = text.find(':');
+    const auto c2 = c1 == std::string::npos ? c1 : text.find(':', c1 + 1);
+    if (c2 == std::string::npos) return false;
+    const std::string name = text.substr(0, c1), count = text.substr(c1 + 1, c2 - c1 - 1),
+                      code = text.substr(c2 + 1);
+    bool found = false;
+    for (int s = 0; s < kIoStepCount; ++s) {
+        if (name == ioStepName(IoStep(s))) {
+            step = IoStep(s);
+            found = true;
+        }
+    }
+    if (!found || count.empty() || count.find_first_not_of("0123456789") != std::string::npos ||
+        count.size() > 9)
+        return false;
+    nth = std::atoi(count.c_str());
+    if (code == "ENOSPC") err = ENOSPC;
+    else if (code == "EIO") err = EIO;
+    else if (code == "EACCES") err = EACCES;
+    else if (code == "EROFS") err = EROFS;
+    else if (!code.empty() && code.size() < 5 && code.find_first_not_of("0123456789") == std::string::npos)
+        err = std::atoi(code.c_str());
+    else
+        return false;
+    return nth > 0 && err > 0;
+}
+
+// ---- Reading ----------------------------------------------------------------------------
+
 namespace {
 
 IoResult failure(const std::string& what, const std::string& path, int err) {
-    return {false, what + " " + path + ": " + std::strerror(err)};
+    return {false, what + " " + path + ": " + std::strerror(err), err, true};
 }
 
 std::string directoryOf(const std::string& path) {
@@ -61,48 +166,162 @@ IoResult readWholeFile(const std::string& path, std::vector<std::uint8_t>& out, 
     return {};
 }
 
+// ---- Writing ----------------------------------------------------------------------------
+
+namespace {
+
+// The file a save really replaces: symbolic links followed to their last target, so the
+// link itself survives the rename. A path that is no link comes back unchanged.
+std::string finalTarget(const std::string& path) {
+    std::string current = path;
+    for (int hops = 0; hops < 40; ++hops) {
+        struct stat st {};
+        if (::lstat(current.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) return current;
+        std::vector<char> buf(std::size_t(st.st_size > 0 ? st.st_size : 255) + 1);
+        const ssize_t n = ::readlink(current.c_str(), buf.data(), buf.size() - 1);
+        if (n < 0) return current;
+        const std::string link(buf.data(), std::size_t(n));
+        current = !link.empty() && link[0] == '/' ? link : directoryOf(current) + "/" + link;
+    }
+    return current;   // a loop: let the open fail on it
+}
+
+// Writes all of `data` at the file's position in pieces of kWriteChunkBytes. 0 or an errno.
+int writeAll(int fd, std::span<const std::uint8_t> data, bool countFaults) {
+    std::size_t done = 0;
+    while (done < data.size()) {
+        const std::size_t piece = std::min(kWriteChunkBytes, data.size() - done);
+        if (countFaults && injected(IoStep::Write)) return errno;
+        const ssize_t n = ::write(fd, data.data() + done, piece);
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) return errno;
+        if (n == 0) return EIO;
+        done += std::size_t(n);
+    }
+    return 0;
+}
+
+int syncFile(int fd) {
+    if (injected(IoStep::Sync)) return errno;
+    return ::fsync(fd) == 0 ? 0 : errno;
+}
+
+int closeFile(int fd) {
+    if (injected(IoStep::Flush)) {
+        const int err = errno;
+        ::close(fd);
+        return err;
+    }
+    return ::close(fd) == 0 ? 0 : errno;
+}
+
+// Overwrites an existing file whose directory takes no new files. Its previous bytes are kept
+// in memory and written back should any step fail, so the file is either old or new.
+IoResult writeInPlace(const std::string& target, const std::string& shownPath, std::span<const std::uint8_t> data) {
+    std::vector<std::uint8_t> previous;
+    if (IoResult r = readWholeFile(target, previous); !r)
+        return {false, "cannot keep the previous contents of " + shownPath + ": " + r.message};
+    const int fd = ::open(target.c_str(), O_WRONLY | O_CLOEXEC);
+    if (fd < 0) return failure("cannot open for writing", shownPath, errno);
+
+    int err = writeAll(fd, data, true);
+    if (err == 0 && ::ftruncate(fd, off_t(data.size())) != 0) err = errno;
+    if (err == 0) err = syncFile(fd);
+    if (err == 0) {
+        err = closeFile(fd);
+        if (err == 0) return {};
+        // A failed close may have lost data: reopen to put the old bytes back.
+        const int again = ::open(target.c_str(), O_WRONLY | O_CLOEXEC);
+        if (again < 0) return failure("cannot write (and cannot restore)", shownPath, err);
+        if (::lseek(again, 0, SEEK_SET) == 0 && writeAll(again, previous, false) == 0)
+            (void)::ftruncate(again, off_t(previous.size()));
+        ::fsync(again);
+        ::close(again);
+        return failure("cannot write", shownPath, err);
+    }
+    if (::lseek(fd, 0, SEEK_SET) == 0 && writeAll(fd, previous, false) == 0)
+        (void)::ftruncate(fd, off_t(previous.size()));
+    ::fsync(fd);
+    ::close(fd);
+    return failure("cannot write", shownPath, err);
+}
+
+}  // namespace
+
+namespace {
+std::uint64_t g_failedSaves = 0;
+std::string g_lastFailure;
+IoResult writeFileAtomicImpl(const std::string& path, std::span<const std::uint8_t> data);
+}  // namespace
+
+std::uint64_t failedSaveCount() { return g_failedSaves; }
+std::string lastSaveFailure() { return g_lastFailure; }
+
 IoResult writeFileAtomic(const std::string& path, std::span<const std::uint8_t> data) {
-    std::string tmpl = directoryOf(path) + "/.lnd-save-XXXXXX";
+    IoResult r = writeFileAtomicImpl(path, data);
+    if (!r) {
+        ++g_failedSaves;
+        g_lastFailure = r.message;
+    }
+    return r;
+}
+
+namespace {
+
+IoResult writeFileAtomicImpl(const std::string& path, std::span<const std::uint8_t> data) {
+    readEnvironmentFault();
+    const std::string target = finalTarget(path);
+
+    struct stat st {};
+    const bool exists = ::stat(target.c_str(), &st) == 0;
+    if (exists && S_ISDIR(st.st_mode)) return {false, "cannot replace " + path + ": it is a directory"};
+
+    std::string tmpl = directoryOf(target) + "/.lnd-save-XXXXXX";
     std::vector<char> name(tmpl.begin(), tmpl.end());
     name.push_back('\0');
-    const int fd = ::mkstemp(name.data());
-    if (fd < 0) return failure("cannot create a temporary file for", path, errno);
+    const int fd = injected(IoStep::CreateTemp) ? -1 : ::mkstemp(name.data());
+    if (fd < 0) {
+        const int err = errno;
+        const bool refused = err == EACCES || err == EPERM || err == EDQUOT || err == ENOSPC;
+        if (refused && exists && S_ISREG(st.st_mode) && ::access(target.c_str(), W_OK) == 0)
+            return writeInPlace(target, path, data);
+        IoResult r = failure("cannot create a temporary file for", path, err);
+        r.created = false;
+        return r;
+    }
     const std::string tmp(name.data());
 
-    auto abandon = [&](const char* what, int err) {
-        ::close(fd);
+    auto abandon = [&](const char* what, int err, bool open) {
+        if (open) ::close(fd);
         ::unlink(tmp.c_str());
         return failure(what, path, err);
     };
 
-    std::size_t done = 0;
-    while (done < data.size()) {
-        const ssize_t n = ::write(fd, data.data() + done, data.size() - done);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) return abandon("cannot write", n < 0 ? errno : EIO);
-        done += std::size_t(n);
-    }
-    // Keep the permissions of the file we replace; a new file gets the usual 0666 & ~umask.
-    struct stat st {};
-    if (::stat(path.c_str(), &st) == 0) {
+    // Keep the owner (where we may) and permissions of the file we replace; a new file gets
+    // the usual 0666 & ~umask.
+    if (exists) {
+        if (st.st_uid != ::geteuid() || st.st_gid != ::getegid()) (void)!::fchown(fd, st.st_uid, st.st_gid);
         ::fchmod(fd, st.st_mode & 07777);
     } else {
         const mode_t mask = ::umask(0);
         ::umask(mask);
         ::fchmod(fd, 0666 & ~mask);
     }
-    if (::fsync(fd) != 0) return abandon("cannot flush", errno);
-    if (::close(fd) != 0) {
-        const int err = errno;
-        ::unlink(tmp.c_str());
-        return failure("cannot close", path, err);
-    }
-    if (::rename(tmp.c_str(), path.c_str()) != 0) {
-        const int err = errno;
-        ::unlink(tmp.c_str());
-        return failure("cannot replace", path, err);
+    if (int err = writeAll(fd, data, true); err != 0) return abandon("cannot write", err, true);
+    if (int err = syncFile(fd); err != 0) return abandon("cannot flush", err, true);
+    if (int err = closeFile(fd); err != 0) return abandon("cannot close", err, false);
+    if (injected(IoStep::Rename) || ::rename(tmp.c_str(), target.c_str()) != 0)
+        return abandon("cannot replace", errno, false);
+
+    // The rename itself reaches the disk with the directory.
+    const int dir = ::open(directoryOf(target).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (dir >= 0) {
+        ::fsync(dir);
+        ::close(dir);
     }
     return {};
 }
+
+}  // namespace
 
 }  // namespace lnd

@@ -1,4 +1,4 @@
-// Whole-file reading and atomic writing.
+// Whole-file reading and safe writing.
 #pragma once
 
 #include <cstdint>
@@ -11,6 +11,8 @@ namespace lnd {
 struct IoResult {
     bool ok = true;
     std::string message;   // empty on success; otherwise what failed, with the system's reason
+    int error = 0;         // the system's error number, when one caused the failure
+    bool created = true;   // false when the failure came before any new file existed
     explicit operator bool() const { return ok; }
 };
 
@@ -18,8 +20,22 @@ struct IoResult {
 IoResult readWholeFile(const std::string& path, std::vector<std::uint8_t>& out,
                        std::uint64_t maxBytes = std::uint64_t(1) << 32);
 
-// Writes `data` to a temporary file beside `path`, flushes it to disk and renames it over
-// `path`. On any failure the temporary file is removed and `path` is left as it was.
+// Saves `data` as the file at `path` without ever leaving a half-written file:
+// - the bytes go to a temporary file beside the target, are synced and renamed over it; on any
+//   failure the temporary is removed and the target is left as it was;
+// - a symbolic link is followed: its final target is replaced and the link stays a link;
+// - the file keeps its permission bits (a new file gets 0666 less the umask);
+// - where the directory refuses a temporary file but the file itself is writable, the file is
+//   overwritten in place from `data`; should that fail, its previous bytes are written back.
 IoResult writeFileAtomic(const std::string& path, std::span<const std::uint8_t> data);
+
+// How many saves through writeFileAtomic have failed in this process: lets a caller whose
+// helpers stay silent about failures (the exports) still tell its user.
+std::uint64_t failedSaveCount();
+// The message of the last failed save in this process (empty when none failed).
+std::string lastSaveFailure();
+
+// Size of the pieces a save is written in (each is one write call that can fail).
+inline constexpr std::size_t kWriteChunkBytes = 256 * 1024;
 
 }  // namespace lnd

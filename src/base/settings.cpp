@@ -55,12 +55,21 @@ std::string trimmed(const std::string& s) {
     return s.substr(b, e - b);
 }
 
-void appendText(const pugi::xml_node& node, std::string& out) {
-    for (pugi::xml_node child = node.first_child(); child; child = child.next_sibling()) {
-        if (child.type() == pugi::node_pcdata || child.type() == pugi::node_cdata)
-            out += child.value();
-        else if (child.type() == pugi::node_element)
-            appendText(child, out);
+// The texts under `root` in document order. A walk, not a recursion: a file may nest
+// elements deeper than any stack.
+void appendText(const pugi::xml_node& root, std::string& out) {
+    pugi::xml_node node = root.first_child();
+    while (node) {
+        if (node.type() == pugi::node_pcdata || node.type() == pugi::node_cdata) out += node.value();
+        if (node.type() == pugi::node_element && node.first_child()) {
+            node = node.first_child();
+            continue;
+        }
+        while (!node.next_sibling()) {
+            node = node.parent();
+            if (!node || node == root) return;
+        }
+        node = node.next_sibling();
     }
 }
 

@@ -3,6 +3,8 @@
 //
 // Memory does not depend on the file: blocks are read one at a time into one buffer.
 
+#include "base/file_io.h"
+#include "dumper/dump_reading.h"
 #include "land/lnd_format.h"
 
 #include <cerrno>
@@ -21,6 +23,7 @@
 namespace {
 
 using namespace lnd;
+using namespace strakmill;
 
 constexpr int kInvalidNumericFormat = 106;
 
@@ -33,64 +36,6 @@ bool readLine(std::string& line) {
 
 void prompt(const char* text) {
     std::cout << text << std::flush;
-}
-
-class InputFile {
-public:
-    ~InputFile() { close(); }
-    bool open(const std::string& path) {
-        m_fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-        return m_fd >= 0;
-    }
-    void close() {
-        if (m_fd >= 0) ::close(m_fd);
-        m_fd = -1;
-    }
-    // Reads exactly n bytes; returns the number read (short at the end of the file), -1 on error.
-    long readFully(void* buf, std::size_t n) {
-        std::size_t done = 0;
-        while (done < n) {
-            const ssize_t r = ::read(m_fd, static_cast<char*>(buf) + done, n - done);
-            if (r < 0 && errno == EINTR) continue;
-            if (r < 0) return -1;
-            if (r == 0) break;
-            done += std::size_t(r);
-        }
-        return long(done);
-    }
-    bool seek(off_t pos) { return ::lseek(m_fd, pos, SEEK_SET) == pos; }
-    off_t tell() const { return ::lseek(m_fd, 0, SEEK_CUR); }
-
-private:
-    int m_fd = -1;
-};
-
-void printHeader(const TLndHeader& h) {
-    std::printf("Header info:\n");
-    std::printf("%-18s%d\n", " NumBlocks", std::int32_t(h.NumBlocks));
-    std::printf("%-18s%d\n", " NumMaterials", std::int32_t(h.NumMaterials));
-    std::printf("%-18s%d\n", " NumCountries", std::int32_t(h.NumCountries));
-    std::printf("%-18s%d\n", " BlockSize", std::int32_t(h.BlockSize));
-    std::printf("%-18s%d\n", " MaterialSize", std::int32_t(h.MaterialSize));
-    std::printf("%-18s%d\n", " CountrySize", std::int32_t(h.CountrySize));
-    std::printf("%-18s%u\n", " NumLoResTextures", std::uint32_t(h.NumLoResTextures));
-    std::printf("\n");
-    std::fflush(stdout);
-}
-
-// Skips the low-resolution textures. Records are always 65680 bytes apart, whatever a
-// record's DdsSize says, so a bad DdsSize cannot make us read textures as blocks.
-bool skipLoResTextures(InputFile& file, std::uint32_t count, off_t& firstBlock) {
-    for (std::uint32_t k = 0; k < count; ++k) {
-        const off_t start = off_t(kHeaderSize) + off_t(k) * off_t(kLoResTexSize);
-        std::uint8_t head[20];
-        if (!file.seek(start) || file.readFully(head, sizeof head) != long(sizeof head)) {
-            std::printf("Error reading low-resolution texture %u: the file ends early!\n", k);
-            return false;
-        }
-    }
-    firstBlock = off_t(kHeaderSize) + off_t(count) * off_t(kLoResTexSize);
-    return file.seek(firstBlock);
 }
 
 enum class MenuReply { Number, EndOfInput, NotANumber, Empty };
@@ -153,55 +98,10 @@ bool askContinue() {
     return answer != "n" && answer != "N";
 }
 
-// Reads every block record into the big map. Returns false (after saying why) when the file
-// ends inside a block; the caller then writes nothing.
-bool dumpBlocks(InputFile& file, off_t firstBlock, std::int32_t numBlocks, DumpChoice choice,
-                std::vector<std::uint8_t>& bigMap) {
-    std::fill(bigMap.begin(), bigMap.end(), std::uint8_t(0));
-    if (!file.seek(firstBlock)) {
-        std::printf("Error %d seeking to the first block!\n", errno);
-        return false;
-    }
-    TLndBlock block;
-    for (std::int64_t n = 2; n <= numBlocks; ++n) {
-        const long got = file.readFully(&block, sizeof block);
-        if (got != long(sizeof block)) {
-            if (got < 0)
-                std::printf("Error %d reading block record %lld!\n", errno, (long long)(n - 1));
-            else
-                std::printf("Error reading block record %lld: the file ends early!\n", (long long)(n - 1));
-            return false;
-        }
-        std::printf("Dumping block #%d\n", std::int32_t(block.BlockNumber));
-        dumpBlockIntoBigMap(block, choice, bigMap.data());
-    }
-    std::fflush(stdout);
-    return true;
-}
-
-// Writes the image in one write. A failed write removes the partial file.
+// Writes the image as one save: the previous file of that name stays whole should it fail.
 void writeBigMap(const std::string& path, const std::vector<std::uint8_t>& bigMap) {
-    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
-    if (fd < 0) {
-        std::printf("Error %d creating %s!\n", errno, path.c_str());
-        return;
-    }
-    std::size_t done = 0;
-    int err = 0;
-    while (done < bigMap.size()) {
-        const ssize_t w = ::write(fd, bigMap.data() + done, bigMap.size() - done);
-        if (w < 0 && errno == EINTR) continue;
-        if (w <= 0) {
-            err = w < 0 ? errno : EIO;
-            break;
-        }
-        done += std::size_t(w);
-    }
-    if (::close(fd) != 0 && err == 0) err = errno;
-    if (err != 0) {
-        ::unlink(path.c_str());
-        std::printf("Error %d writing %s!\n", err, path.c_str());
-    }
+    const lnd::IoResult r = lnd::writeFileAtomic(path, bigMap);
+    if (!r) std::printf("Error %d %s %s!\n", r.error, r.created ? "writing" : "creating", path.c_str());
 }
 
 }  // namespace
@@ -214,21 +114,13 @@ int main() {
 
     std::printf("Loading %s...\n", path.c_str());
     std::fflush(stdout);
-    InputFile file;
+    FileSource file;
     if (!file.open(path)) {
         std::printf("Error %d opening %s!\n", errno, path.c_str());
         return 0;
     }
     TLndHeader header;
-    const long got = file.readFully(&header, sizeof header);
-    if (got < 0) {
-        std::printf("Error %d reading LND header!\n", errno);
-        return 0;
-    }
-    if (got != long(sizeof header)) {
-        std::printf("Error reading LND header: the file holds only %ld bytes!\n", got);
-        return 0;
-    }
+    if (!readHeader(file, header)) return 0;
     printHeader(header);
 
     off_t firstBlock = 0;

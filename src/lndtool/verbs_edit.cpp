@@ -3,6 +3,7 @@
 #include "lndtool/cli.h"
 #include "lndtool/edit_script.h"
 
+#include "base/file_io.h"
 #include "base/messages.h"
 #include "base/file_io.h"
 #include "base/settings.h"
@@ -45,7 +46,9 @@ struct EditSession {
         return held.open(args.positional[0]) == 0 ? kExitOk : kExitBadInput;
     }
     int save(const std::string& path, bool quick) {
-        return land.Save(path, quick ? lnd::SaveKind::Quick : lnd::SaveKind::Full) == 0 ? kExitOk : kExitBadInput;
+        if (land.Save(path, quick ? lnd::SaveKind::Quick : lnd::SaveKind::Full) == 0) return kExitOk;
+        // The editor's message names no reason; a script's user gets the system's as well.
+        return inputError(lnd::lastSaveFailure().empty() ? "cannot save " + path : lnd::lastSaveFailure());
     }
 };
 

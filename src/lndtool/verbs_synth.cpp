@@ -116,17 +116,21 @@ public:
                                 "<noiseMap subdirectory=\"" + xmlEscaped(noise) + "\"/>" +
                                 "<bumpMap subdirectory=\"" + xmlEscaped(bump) + "\"/>" +
                                 "<loresTextures subdirectory=\"" + xmlEscaped(lores) + "\"/></exports></settings>\n";
-        m_ok = bool(lnd::writeFileAtomic(m_path, {reinterpret_cast<const std::uint8_t*>(xml.data()), xml.size()}));
+        const lnd::IoResult r = lnd::writeFileAtomic(m_path, {reinterpret_cast<const std::uint8_t*>(xml.data()), xml.size()});
+        m_ok = bool(r);
+        m_error = r.message;
     }
     ~ExportSettingsFile() {
         std::error_code ignored;
         std::filesystem::remove(m_path, ignored);
     }
     bool ok() const { return m_ok; }
+    const std::string& error() const { return m_error; }
     const std::string& path() const { return m_path; }
 
 private:
     std::string m_path;
+    std::string m_error;
     bool m_ok = false;
 };
 
@@ -144,7 +148,7 @@ int runExport(const Args& args) {
     if (root.back() != '/' && root.back() != '\\') root += '/';
     ExportSettingsFile file(root, name("exportMaterials", "materials"), name("exportNoisemap", "noise"),
                             name("exportBumpmap", "bump"), name("exportLores", "lores"));
-    if (!file.ok()) return inputError("cannot write a temporary settings file");
+    if (!file.ok()) return inputError("cannot write a temporary settings file: " + file.error());
     lnd::CSettings settings(messages, file.path());
 
     lnd::HeadlessLand held;
@@ -157,11 +161,17 @@ int runExport(const Args& args) {
         return inputError(land.m_landPath + ": no land name can be derived from this path");
     std::error_code ec;
     std::filesystem::create_directories(root, ec);
+    // The exports stay silent about files they cannot write, as in the editor; a script
+    // must still learn of them.
+    const std::uint64_t failedBefore = lnd::failedSaveCount();
     lnd::ExportMaterials(land);
     lnd::ExportNoiseMap(land);
     lnd::ExportBumpMap(land);
     // The low-resolution pictures come out as the editor's open makes their textures.
     land.recreateDeviceObjects();
+    if (const std::uint64_t failed = lnd::failedSaveCount() - failedBefore; failed > 0)
+        return inputError(std::to_string(failed) + " export file(s) could not be written under " + root + " (last: " +
+                          lnd::lastSaveFailure() + ")");
     std::printf("%s\n", land.m_exportDir.c_str());
     return kExitOk;
 }

@@ -374,3 +374,18 @@ TEST(BrushBitmapLoad, AnyReadableImageIsScaledAndAnythingElseIsEmpty) {
     EXPECT_TRUE(loadBrushBitmap(dir.file("missing.bmp")).empty());
     EXPECT_TRUE(loadBrushBitmap(dir.path()).empty());
 }
+
+// Found by fuzzing: the text of an element was gathered by recursion, and a file nesting
+// elements some hundred thousand deep overflowed the stack.
+TEST(Settings, DeeplyNestedElementsGiveTheirTextWithoutRecursion) {
+    std::string text = "<settings><deep>";
+    for (int k = 0; k < 300000; ++k) text += "<a>";
+    text += "x";
+    for (int k = 0; k < 300000; ++k) text += "</a>";
+    text += "y</deep></settings>";
+    SettingsFile file(text);
+    RecordingMessages messages;
+    CSettings settings(messages, file.path);
+    ASSERT_TRUE(settings.fileLoaded());
+    EXPECT_EQ(settings.GetValue("/settings/deep"), "xy");
+}
