@@ -205,4 +205,17 @@ int CLand::InitializeMap() {
     return 0;
 }
 
+LndParts CLand::parts() {
+    LndParts out;
+    if (!hasImage()) return out;
+    out.header = *header();
+    out.loRes = loResTex();
+    out.blocks = blocks();
+    out.countries = countries();
+    out.materials = materials();
+    out.noiseMap = noiseMap();
+    out.bumpMap = bumpMap();
+    return out;
+}
+
 }  // namespace lnd

@@ -119,6 +119,10 @@ public:
     TLndNoiseMap* noiseMap();
     TLndBumpMap* bumpMap();
 
+    // The sections of the image as the file writers take them (the header with the in-memory
+    // block count); empty spans with no image.
+    LndParts parts();
+
     // The block record on grid square (gx, gz): 0-based record index, or -1 for an empty
     // square, a square outside the grid, or an entry naming no record.
     int blockRecordAt(int gx, int gz) const;

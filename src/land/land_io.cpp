@@ -293,15 +293,7 @@ IoResult CLand::saveFile(const std::string& path, SaveKind kind) {
     if (m_blocksDeleted) {
         // The compacting writer renumbers a copy; the image keeps the numbers every table
         // and link of the loaded land is indexed by.
-        LndParts parts;
-        parts.header = *header();
-        parts.loRes = loResTex();
-        parts.blocks = blocks();
-        parts.countries = countries();
-        parts.materials = materials();
-        parts.noiseMap = noiseMap();
-        parts.bumpMap = bumpMap();
-        return writeFileAtomic(path, writeCompacting(parts));
+        return writeFileAtomic(path, writeCompacting(parts()));
     }
     // The plain form is the image itself with the file's block count, written in place; the
     // count goes back whatever happens.

@@ -100,15 +100,7 @@ int runImport(const Verb& verb, const Args& args) {
 
     const lnd::HeightmapEdit edit = lnd::ApplyHeightmap(land, picture, options);
     if (!edit.ok) return inputError(picturePath + ": " + edit.error);
-    lnd::LndParts parts;
-    parts.header = *land.header();
-    parts.loRes = land.loResTex();
-    parts.blocks = land.blocks();
-    parts.countries = land.countries();
-    parts.materials = land.materials();
-    parts.noiseMap = land.noiseMap();
-    parts.bumpMap = land.bumpMap();
-    if (lnd::IoResult r = lnd::writeFileAtomic(args.get("o"), lnd::writePlain(parts)); !r) return inputError(r.message);
+    if (lnd::IoResult r = lnd::writeFileAtomic(args.get("o"), lnd::writePlain(land.parts())); !r) return inputError(r.message);
     std::printf("%zu cells of %zu blocks changed (%s)\n", edit.before.size(), edit.changedBlocks.size(),
                 edit.resampled ? "picture resampled onto the occupied cells" : "one pixel per cell");
     return kExitOk;

@@ -184,15 +184,7 @@ int runImportNoise(const Args& args) {
     if (int rc = openLand(args.positional[0], land); rc != kExitOk) return rc;
     land.m_messages = &messages;
     if (lnd::ImportNoiseMap(land, args.positional[1]) != 0) return kExitBadInput;
-    lnd::LndParts parts;
-    parts.header = *land.header();
-    parts.loRes = land.loResTex();
-    parts.blocks = land.blocks();
-    parts.countries = land.countries();
-    parts.materials = land.materials();
-    parts.noiseMap = land.noiseMap();
-    parts.bumpMap = land.bumpMap();
-    if (lnd::IoResult r = lnd::writeFileAtomic(args.get("o"), lnd::writePlain(parts)); !r) return inputError(r.message);
+    if (lnd::IoResult r = lnd::writeFileAtomic(args.get("o"), lnd::writePlain(land.parts())); !r) return inputError(r.message);
     return kExitOk;
 }
 

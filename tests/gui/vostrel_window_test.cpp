@@ -15,15 +15,10 @@
 #include <cstdlib>
 #include <filesystem>
 
-#if defined(__SANITIZE_ADDRESS__)
-// The window system's libraries (session bus, GL driver) keep allocations alive to the end of
-// the process; the editor started by these tests runs without leak checking, while every
-// core suite keeps it.
 [[maybe_unused]] const bool kChildrenSkipLeakCheck = [] {
-    ::setenv("ASAN_OPTIONS", "detect_leaks=0:abort_on_error=1", 1);
+    lndtest::skipLeakCheckInChildren();
     return true;
 }();
-#endif
 
 namespace {
 

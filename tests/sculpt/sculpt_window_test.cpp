@@ -18,6 +18,11 @@ namespace {
 
 #if defined(LND_SCULPT_WINDOW_TESTS)
 
+[[maybe_unused]] const bool kChildrenSkipLeakCheck = [] {
+    lndtest::skipLeakCheckInChildren();
+    return true;
+}();
+
 class ClayvaneWindow : public ::testing::Test {
 protected:
     lndtest::TempDir dir;

@@ -66,4 +66,10 @@ ProgramResult runLndtool(const std::vector<std::string>& args, const std::string
     return runProgram(programPath("src/lndtool/lndtool"), args, input, workdir);
 }
 
+void skipLeakCheckInChildren() {
+#if defined(__SANITIZE_ADDRESS__)
+    ::setenv("ASAN_OPTIONS", "detect_leaks=0:abort_on_error=1", 1);
+#endif
+}
+
 }  // namespace lndtest
