@@ -1,9 +1,12 @@
-// The altitude brush's edit history: raise and lower steps, newest first, each with the
-// cells it changed as they were before and after it.
+// The altitude brush's edit history: raise, lower and smooth steps and heightmap imports,
+// newest first, each with the cells it changed as they were before and after it, and the
+// steps undone since the last new one, ready to be redone.
 //
 // Undo gives a cell back its 'before' only while it still holds the stroke's 'after', so work
 // done since (a level step, another stroke that was not undone, country painting) is never
-// reverted; country bits are never touched. A redo would apply the same rule the other way.
+// reverted; country bits are never touched. Redo applies the same rule the other way: a cell
+// gets its 'after' back only while it still holds the 'before'. A new step empties the redo
+// list.
 #pragma once
 
 #include "land/lnd_format.h"
@@ -20,7 +23,7 @@ struct CBrushDef;
 
 // One recorded raise or lower step of the altitude brush.
 struct BrushStroke {
-    std::int32_t mode = 0;        // +1 raise, -1 lower
+    std::int32_t mode = 0;        // +1 raise, -1 lower, 4 smooth, 0 a heightmap import
     float centreX = 0.0f, centreY = 0.0f, centreZ = 0.0f;
     std::int32_t radius = 0;
     std::int32_t times = 0;
@@ -46,9 +49,15 @@ public:
     // The newest stroke; the history must not be empty.
     const BrushStroke& newest() const { return m_strokes.front(); }
 
-    // Forgets every stroke (a load or a map initialisation makes them meaningless).
+    // Steps that can be redone, the next one first.
+    bool canRedo() const { return !m_undone.empty(); }
+    std::size_t redoSize() const { return m_undone.size(); }
+
+    // Forgets every stroke, undone ones too (a load or a map initialisation makes them
+    // meaningless).
     void clear() {
         m_strokes.clear();
+        m_undone.clear();
         m_replaying = false;
     }
 
@@ -56,21 +65,28 @@ public:
     bool replaying() const { return m_replaying; }
     void setReplaying(bool on) { m_replaying = on; }
 
-    // Starts a new newest stroke; its cells are added through the returned reference, which
-    // stays valid until the history changes again.
+    // Starts a new newest stroke and empties the redo list; its cells are added through the
+    // returned reference, which stays valid until the history changes again.
     BrushStroke& record(BrushStroke stroke);
 
-    // Takes the newest stroke off and reverts it on `records` by the rule above. Appends each
-    // block record whose cells changed to `touched` (once each). False when empty.
+    // Takes the newest stroke off, reverts it on `records` by the rule above and keeps it for
+    // redo. Appends each block record whose cells changed to `touched` (once each). False
+    // when empty.
     bool undoNewest(std::span<TLndBlock> records, std::vector<int>& touched);
+    // Reapplies the most recently undone stroke by the rule above and makes it the newest
+    // stroke again. False when nothing is left to redo.
+    bool redoNewest(std::span<TLndBlock> records, std::vector<int>& touched);
 
 private:
     std::deque<BrushStroke> m_strokes;   // newest at the front
+    std::deque<BrushStroke> m_undone;    // most recently undone at the front
     bool m_replaying = false;
 };
 
 // Reverts one stroke's changes on `records` (see the rule above); the cells whose bytes
 // changed are reported through `touched`, each block once.
 void revertStroke(const BrushStroke& stroke, std::span<TLndBlock> records, std::vector<int>& touched);
+// Reapplies one stroke's changes on `records`, the mirror of revertStroke.
+void reapplyStroke(const BrushStroke& stroke, std::span<TLndBlock> records, std::vector<int>& touched);
 
 }  // namespace lnd

@@ -44,7 +44,7 @@ bool parseCommand(const std::vector<std::string>& w, EditCommand& c, std::string
     };
     if (verb == "brush") {
         c.kind = EditCommand::Kind::Brush;
-        if (n != 4 && n != 7) return fail("brush takes NAME X,Z raise|lower|level [TIMES RADIUS LEVEL]");
+        if (n != 4 && n != 7) return fail("brush takes NAME X,Z raise|lower|level|smooth [TIMES RADIUS LEVEL]");
         c.brushName = w[1];
         std::string a, b;
         if (!pair(w[2], a, b) || !realNumber(a, c.x) || !realNumber(b, c.z))
@@ -52,7 +52,8 @@ bool parseCommand(const std::vector<std::string>& w, EditCommand& c, std::string
         if (w[3] == "raise") c.mode = 1;
         else if (w[3] == "lower") c.mode = -1;
         else if (w[3] == "level") c.mode = 3;
-        else return fail("brush mode \"" + w[3] + "\" is not raise, lower or level");
+        else if (w[3] == "smooth") c.mode = 4;
+        else return fail("brush mode \"" + w[3] + "\" is not raise, lower, level or smooth");
         if (n == 7) {
             if (!wholeNumber(w[4], 1, 10, c.times)) return fail("brush TIMES must be 1 to 10");
             if (!wholeNumber(w[5], 1, 160, c.radius)) return fail("brush RADIUS must be 1 to 160");
@@ -63,6 +64,10 @@ bool parseCommand(const std::vector<std::string>& w, EditCommand& c, std::string
     if (verb == "undo") {
         c.kind = EditCommand::Kind::Undo;
         return n == 1 || fail("undo takes nothing");
+    }
+    if (verb == "redo") {
+        c.kind = EditCommand::Kind::Redo;
+        return n == 1 || fail("redo takes nothing");
     }
     if (verb == "paint") {
         c.kind = EditCommand::Kind::Paint;
@@ -175,8 +180,9 @@ bool parseEditScript(std::string_view text, std::vector<EditCommand>& commands, 
 }
 
 const char* editScriptSyntax() {
-    return "brush NAME X,Z raise|lower|level [TIMES RADIUS LEVEL]\n"
+    return "brush NAME X,Z raise|lower|level|smooth [TIMES RADIUS LEVEL]\n"
            "undo\n"
+           "redo\n"
            "paint BLOCK X,Y SIZE COUNTRY\n"
            "set-country K\n"
            "import-country PATH/countries.xml ID\n"

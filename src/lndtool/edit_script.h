@@ -10,14 +10,14 @@
 namespace lndtool {
 
 struct EditCommand {
-    enum class Kind { Brush, Undo, Paint, SetCountry, ImportCountry, DeleteBlock, LevelMap, Noise };
+    enum class Kind { Brush, Undo, Redo, Paint, SetCountry, ImportCountry, DeleteBlock, LevelMap, Noise };
     Kind kind = Kind::Undo;
     int line = 0;   // 1-based line of the script
 
-    // brush NAME X,Z raise|lower|level [TIMES RADIUS LEVEL]
+    // brush NAME X,Z raise|lower|level|smooth [TIMES RADIUS LEVEL]
     std::string brushName;
     double x = 0.0, z = 0.0;
-    int mode = 0;   // +1 raise, -1 lower, 3 level (the brush's own numbers)
+    int mode = 0;   // +1 raise, -1 lower, 3 level, 4 smooth (the brush's own numbers)
     int times = 1, radius = 80, level = 0;
 
     // paint BLOCK X,Y SIZE COUNTRY (BLOCK counts from 1)

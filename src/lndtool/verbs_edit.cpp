@@ -92,8 +92,12 @@ int runBrush(const Args& args) {
         return usageError(verb, "--times must be 1 to 10");
     if (args.has("level-value") && (!parseInt(args.get("level-value"), levelValue) || levelValue < 0 || levelValue > 255))
         return usageError(verb, "--level-value must be 0 to 255");
-    if (args.has("lower") && args.has("level")) return usageError(verb, "--lower and --level exclude each other");
-    const int mode = args.has("level") ? lnd::kBrushLevel : args.has("lower") ? lnd::kBrushLower : lnd::kBrushRaise;
+    if (int(args.has("lower")) + int(args.has("level")) + int(args.has("smooth")) > 1)
+        return usageError(verb, "--lower, --level and --smooth exclude each other");
+    const int mode = args.has("level")    ? lnd::kBrushLevel
+                     : args.has("lower")  ? lnd::kBrushLower
+                     : args.has("smooth") ? lnd::kBrushSmooth
+                                          : lnd::kBrushRaise;
 
     EditSession s;
     if (int rc = s.open(args); rc != kExitOk) return rc;
@@ -164,6 +168,8 @@ std::string runCommand(EditSession& s, LineMessages& messages, const EditCommand
     }
     case Kind::Undo:
         return lnd::UndoStroke(land, s.mesh) ? std::string() : std::string("there is no brush step to undo");
+    case Kind::Redo:
+        return lnd::RedoStroke(land, s.mesh) ? std::string() : std::string("there is no undone brush step to redo");
     case Kind::Paint: {
         const int record = c.block - 1;
         if (record >= land.numBlocks())
@@ -262,7 +268,7 @@ const VerbRegistrar kDeleteBlock({"delete-block", "delete-block LAND --square GX
                                   "remove the block on a grid square and save compacted",
                                   {{"square", true}, {"o", true}, {"settings", true}}, 1, 1, runDeleteBlock});
 const VerbRegistrar kBrush({"brush",
-                            "brush LAND --brush NAME --at X,Z --steps N [--lower|--level] [--radius R] [--times T] "
+                            "brush LAND --brush NAME --at X,Z --steps N [--lower|--level|--smooth] [--radius R] [--times T] "
                             "[--level-value V] --settings FILE -o OUT.lnd",
                             "apply altitude brush steps at a world position",
                             {{"brush", true},
@@ -270,6 +276,7 @@ const VerbRegistrar kBrush({"brush",
                              {"steps", true},
                              {"lower", false},
                              {"level", false},
+                             {"smooth", false},
                              {"radius", true},
                              {"times", true},
                              {"level-value", true},

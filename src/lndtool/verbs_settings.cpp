@@ -15,7 +15,7 @@ namespace {
 
 const char* kKeyNames[lnd::kKeyActionCount] = {"backward", "forward", "left",     "right",
                                                "rotateRight", "rotateLeft", "up", "down",
-                                               "brushadd", "brushsub"};
+                                               "brushadd", "brushsub", "brushsmooth"};
 
 int runSettings(const Args& args) {
     const std::string path =

@@ -3,7 +3,9 @@
 #include "base/settings.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
+#include <utility>
 
 namespace lnd {
 
@@ -21,6 +23,50 @@ void refreshBlocks(CLand& land, CTerrainMesh& mesh, const std::vector<int>& chan
 
 int blockLimit(const CLand& land, const CTerrainMesh& mesh) { return std::min(land.numBlocks(), mesh.blockCount()); }
 
+// Altitude of the cell di, dj steps from cell [i][j] of `block`: its own cells when inside,
+// otherwise the neighbouring block on the grid that holds that cell (through any of the
+// blocks sharing it). False when no block holds it (the land's edge or an empty square).
+bool neighbourAltitude(const CLand& land, const TLndBlock& block, int i, int j, int di, int dj, std::uint8_t& out) {
+    const int ni = i + di, nj = j + dj;
+    if (ni >= 0 && nj >= 0 && ni < kCellsPerSide && nj < kCellsPerSide) {
+        out = block.Cells[ni][nj].Altitude;
+        return true;
+    }
+    const long gx = std::lround(double(float(block.MapX)) / 160.0), gz = std::lround(double(float(block.MapZ)) / 160.0);
+    const long row = gx * kSquaresPerSide + ni, col = gz * kSquaresPerSide + nj;
+    if (row < 0 || col < 0) return false;
+    const int sx = int(row / kSquaresPerSide), sz = int(col / kSquaresPerSide);
+    const int ci = int(row % kSquaresPerSide), cj = int(col % kSquaresPerSide);
+    const std::span<const TLndBlock> records = std::as_const(land).blocks();
+    // The square owning the cell first, then the squares whose last row or column it is.
+    const struct {
+        int dx, dz;
+        bool usable;
+    } tries[4] = {{0, 0, true}, {-1, 0, ci == 0}, {0, -1, cj == 0}, {-1, -1, ci == 0 && cj == 0}};
+    for (const auto& t : tries) {
+        if (!t.usable) continue;
+        const int b = land.blockRecordAt(sx + t.dx, sz + t.dz);
+        if (b < 0 || std::size_t(b) >= records.size()) continue;
+        out = records[std::size_t(b)].Cells[ci - kSquaresPerSide * t.dx][cj - kSquaresPerSide * t.dz].Altitude;
+        return true;
+    }
+    return false;
+}
+
+// Mean altitude of the 3 x 3 neighbourhood of cell [i][j], over the cells that exist.
+double neighbourhoodMean(const CLand& land, const TLndBlock& block, int i, int j) {
+    int sum = 0, count = 0;
+    for (int di = -1; di <= 1; ++di) {
+        for (int dj = -1; dj <= 1; ++dj) {
+            std::uint8_t h = 0;
+            if (!neighbourAltitude(land, block, i, j, di, dj, h)) continue;
+            sum += h;
+            ++count;
+        }
+    }
+    return count > 0 ? double(sum) / double(count) : double(block.Cells[i][j].Altitude);
+}
+
 }  // namespace
 
 int brushRing(double d, int radius) {
@@ -36,6 +82,13 @@ std::uint8_t brushAltitude(std::uint8_t h, int mode, int times, float factor) {
     return static_cast<std::uint8_t>(std::trunc(std::clamp(value, 0.0, 255.0)));
 }
 
+std::uint8_t smoothedAltitude(std::uint8_t h, double mean, int times, float factor) {
+    const double weight = double(times) * double(factor) / 10.0;
+    if (!(weight > 0.0) || !std::isfinite(mean)) return h;
+    const double value = double(h) + (std::clamp(mean, 0.0, 255.0) - double(h)) * std::min(1.0, weight);
+    return static_cast<std::uint8_t>(std::lround(std::clamp(value, 0.0, 255.0)));
+}
+
 std::uint16_t reclassifiedFlags(std::uint16_t flags, std::uint8_t altitude, const SeaParms& sea) {
     std::uint16_t f = std::uint16_t(flags & kCountryMask);
     if (altitude < sea.altitudeWater) f = std::uint16_t(f | kWaterMarks);
@@ -45,7 +98,7 @@ std::uint16_t reclassifiedFlags(std::uint16_t flags, std::uint8_t altitude, cons
 
 std::vector<int> ApplyBrush(CLand& land, CTerrainMesh& mesh, int mode) {
     std::vector<int> changed;
-    if (mode != kBrushRaise && mode != kBrushLower && mode != kBrushLevel) return changed;
+    if (mode != kBrushRaise && mode != kBrushLower && mode != kBrushLevel && mode != kBrushSmooth) return changed;
     if (!land.hasImage()) return changed;
     const int count = blockLimit(land, mesh);
     const int cursor = land.m_cursorBlock;
@@ -80,7 +133,19 @@ std::vector<int> ApplyBrush(CLand& land, CTerrainMesh& mesh, int mode) {
     const int radius = land.m_brushRadius;
     const auto level = static_cast<std::uint8_t>(land.m_levelValue & 0xFF);
     const std::span<TLndBlock> records = land.blocks();
-    for (int b : visit) {
+    // Smoothing reads its means before any cell changes, so the visiting order does not
+    // matter and both copies of a shared edge cell see the same neighbourhood.
+    std::vector<std::array<double, kCellsPerSide * kCellsPerSide>> means;
+    if (mode == kBrushSmooth) {
+        means.resize(visit.size());
+        for (std::size_t v = 0; v < visit.size(); ++v) {
+            const TLndBlock& block = records[std::size_t(visit[v])];
+            for (int i = 0; i < kCellsPerSide; ++i)
+                for (int j = 0; j < kCellsPerSide; ++j) means[v][std::size_t(17 * i + j)] = neighbourhoodMean(land, block, i, j);
+        }
+    }
+    for (std::size_t v = 0; v < visit.size(); ++v) {
+        const int b = visit[v];
         TLndBlock& block = records[std::size_t(b)];
         const double mapX = float(block.MapX), mapZ = float(block.MapZ);
         bool blockChanged = false;
@@ -93,10 +158,13 @@ std::vector<int> ApplyBrush(CLand& land, CTerrainMesh& mesh, int mode) {
                 if (!(d <= double(radius))) continue;
                 TLndCell& cell = block.Cells[i][j];
                 const std::uint8_t h = cell.Altitude;
-                const std::uint8_t next =
-                    mode == kBrushLevel
-                        ? level
-                        : brushAltitude(h, mode, land.m_brushTimes, land.m_brush->params[std::size_t(brushRing(d, radius))]);
+                std::uint8_t next = level;
+                if (mode == kBrushSmooth) {
+                    next = smoothedAltitude(h, means[v][std::size_t(17 * i + j)], land.m_brushTimes,
+                                            land.m_brush->params[std::size_t(brushRing(d, radius))]);
+                } else if (mode != kBrushLevel) {
+                    next = brushAltitude(h, mode, land.m_brushTimes, land.m_brush->params[std::size_t(brushRing(d, radius))]);
+                }
                 if (next == h) continue;
                 const std::uint16_t flags = cell.CellFlags;
                 cell.Altitude = next;
@@ -122,6 +190,16 @@ bool UndoStroke(CLand& land, CTerrainMesh& mesh) {
     return true;
 }
 
+bool RedoStroke(CLand& land, CTerrainMesh& mesh) {
+    std::vector<int> touched;
+    if (!land.history().redoNewest(land.blocks(), touched)) return false;
+    if (!touched.empty()) {
+        land.m_modified = true;
+        refreshBlocks(land, mesh, touched);
+    }
+    return true;
+}
+
 void brushKeysFrame(CLand& land, CTerrainMesh& mesh, BrushKeys held, const CBrushDef* selected) {
     if (held.add) {
         land.m_brush = selected;
@@ -130,6 +208,10 @@ void brushKeysFrame(CLand& land, CTerrainMesh& mesh, BrushKeys held, const CBrus
     if (held.sub) {
         land.m_brush = selected;
         if (selected != nullptr && land.m_cursorBlock != -1) ApplyBrush(land, mesh, kBrushLower);
+    }
+    if (held.smooth) {
+        land.m_brush = selected;
+        if (selected != nullptr && land.m_cursorBlock != -1) ApplyBrush(land, mesh, kBrushSmooth);
     }
 }
 

@@ -16,6 +16,7 @@ namespace lnd {
 inline constexpr int kBrushRaise = 1;
 inline constexpr int kBrushLower = -1;
 inline constexpr int kBrushLevel = 3;
+inline constexpr int kBrushSmooth = 4;
 
 inline constexpr const char* kLevelQuestion = "Are you sure you like to do it ? it is not posible to undo...";
 
@@ -27,15 +28,27 @@ int brushRing(double d, int radius);
 // that are infinite saturate at 0 or 255, a factor that is not a number leaves h.
 std::uint8_t brushAltitude(std::uint8_t h, int mode, int times, float factor);
 
+// The smoothing step's new altitude for a cell of altitude h whose 3 x 3 neighbourhood (the
+// cell itself included) has the mean `mean`: it moves toward the mean by the weight
+// min(1, times * factor / 10) and is rounded to the nearest step. The result lies between h
+// and the mean (rounded), so it never leaves the neighbourhood's range and repeated steps
+// settle instead of oscillating. A weight that is not positive or not a number leaves h.
+std::uint8_t smoothedAltitude(std::uint8_t h, double mean, int times, float factor);
+
 // Flags of a cell whose altitude became `altitude`: the country kept, the sea bands set
 // again from the thresholds, everything else cleared.
 std::uint16_t reclassifiedFlags(std::uint16_t flags, std::uint8_t altitude, const SeaParms& sea);
 
 // One step at the land's brush centre with its radius, strength, level value and brush:
-// changes cells, rebuilds the changed blocks' meshes and drops their block textures. Raise
-// and lower steps go to the front of the history. Returns one entry per visited block, in
+// changes cells, rebuilds the changed blocks' meshes and drops their block textures. Raise,
+// lower and smooth steps go to the front of the history. A smooth step reads every mean from
+// the altitudes before the step, across block edges, so shared edges stay welded. Returns one entry per visited block, in
 // visiting order: its record, or -1 when it did not change. Does nothing without a land, a block under the pointer or (raise/lower) a brush.
 std::vector<int> ApplyBrush(CLand& land, CTerrainMesh& mesh, int mode);
+
+// Reapplies the most recently undone step (cells edited since keep their bytes) and
+// rebuilds those blocks. False when nothing is left to redo.
+bool RedoStroke(CLand& land, CTerrainMesh& mesh);
 
 // Takes the newest stroke off the history and reverts it where its cells still hold what it
 // left (heights and the sea and split flags it changed; never countries), rebuilding the
@@ -43,7 +56,7 @@ std::vector<int> ApplyBrush(CLand& land, CTerrainMesh& mesh, int mode);
 bool UndoStroke(CLand& land, CTerrainMesh& mesh);
 
 // Once per frame with the brush keys held and the brush selected in the brush list (null for
-// none): stores the selection and, with a block under the pointer, raises or lowers.
+// none): stores the selection and, with a block under the pointer, raises, lowers or smooths.
 void brushKeysFrame(CLand& land, CTerrainMesh& mesh, BrushKeys held, const CBrushDef* selected);
 
 // The level command: asks first, then levels. True when it levelled.

@@ -147,6 +147,7 @@ BrushKeys pollKeys(const KeyTable& table, const KeyDownQuery& isDown, CViewNavig
         case KeyAction::Down: nav.m_vertical -= 1.0f; break;
         case KeyAction::BrushAdd: brush.add = true; break;
         case KeyAction::BrushSub: brush.sub = true; break;
+        case KeyAction::BrushSmooth: brush.smooth = true; break;
         }
     }
     return brush;

@@ -91,6 +91,7 @@ using KeyDownQuery = std::function<bool(int virtualKey)>;
 struct BrushKeys {
     bool add = false;
     bool sub = false;
+    bool smooth = false;
 };
 
 // Adds this frame's key movements to the accumulators; returns the brush keys held.

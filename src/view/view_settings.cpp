@@ -8,7 +8,7 @@ const std::array<const char*, kKeyActionCount> kKeyPaths = {
     "//settings/keys/backward",    "//settings/keys/forward",    "//settings/keys/left",
     "//settings/keys/right",       "//settings/keys/rotateRight", "//settings/keys/rotateLeft",
     "//settings/keys/up",          "//settings/keys/down",       "//settings/keys/brushadd",
-    "//settings/keys/brushsub",
+    "//settings/keys/brushsub",    "//settings/keys/brushsmooth",
 };
 
 int readLodTestSetting(CSettings& settings) {

@@ -16,10 +16,10 @@ double readAspectRatioSetting(CSettings& settings);
 // "cursorScale": the number, or 6.0 when empty.
 double readCursorScaleSetting(CSettings& settings);
 
-// The ten navigation and brush keys, in the order the key handling keeps them.
+// The navigation and brush keys, in the order the key handling keeps them.
 enum class KeyAction { Backward, Forward, Left, Right, RotateRight, RotateLeft, Up, Down,
-                       BrushAdd, BrushSub };
-inline constexpr int kKeyActionCount = 10;
+                       BrushAdd, BrushSub, BrushSmooth };
+inline constexpr int kKeyActionCount = 11;
 // The XPath each key is read from, indexed by KeyAction.
 extern const std::array<const char*, kKeyActionCount> kKeyPaths;
 // The first character of each key's text; no value (binding left unset) when empty.

@@ -109,6 +109,23 @@ bool CRFrame::undoStroke() {
     return withContext([&] { return UndoStroke(m_land, m_view.mesh()); });
 }
 
+bool CRFrame::redoStroke() {
+    return withContext([&] { return RedoStroke(m_land, m_view.mesh()); });
+}
+
+HeightmapEdit CRFrame::importHeightmap(const GreyImage& picture, const HeightmapImportOptions& options) {
+    return withContext([&] {
+        HeightmapEdit edit = ApplyHeightmap(m_land, m_view.mesh(), picture, options);
+        if (edit.ok && !edit.changedBlocks.empty()) {
+            for (int b : edit.changedBlocks) m_view.forgetTextureFailure(b);
+            BrushStroke step;
+            step.cells = edit.before;
+            m_land.history().record(std::move(step));
+        }
+        return edit;
+    });
+}
+
 bool CRFrame::deleteBlock() {
     return withContext([&] { return deleteBlockCommand(m_land, m_view.mesh(), m_messages); });
 }
@@ -350,7 +367,7 @@ void CRFrame::prepareInput() {
 }
 
 void CRFrame::applyBrushKeys(BrushKeys keys) {
-    if (!keys.add && !keys.sub) return;
+    if (!keys.add && !keys.sub && !keys.smooth) return;
     // Only the land editor has a brush list, and so a selected brush.
     const CBrushDef* selected = m_editMode == EditMode::LandEditor ? m_selectedBrush : nullptr;
     m_land.m_brush = selected;
@@ -378,6 +395,7 @@ void CRFrame::applyBrushKeys(BrushKeys keys) {
     };
     if (keys.add) step(kBrushRaise);
     if (keys.sub && m_land.m_cursorBlock != -1) step(kBrushLower);
+    if (keys.smooth && m_land.m_cursorBlock != -1) step(kBrushSmooth);
     emit landEdited();
 }
 

@@ -6,6 +6,7 @@
 #include "vostrel/key_state.h"
 #include "d3dframework/host/file_mesh.h"
 #include "d3dframework/host/gl_host_widget.h"
+#include "tools/heightmap.h"
 #include "view/terrain_view.h"
 
 #include <QPointF>
@@ -61,6 +62,10 @@ public:
     // it changed.
     std::vector<int> brushStep(int mode);
     bool undoStroke();
+    bool redoStroke();
+    // Lays a picture onto the land's altitudes as one step of the brush history, so undo
+    // takes the whole import back. On failure (edit.ok false) the land is untouched.
+    HeightmapEdit importHeightmap(const GreyImage& picture, const HeightmapImportOptions& options);
     bool deleteBlock();     // asks first
     bool levelBrush();      // asks first
     void initializeMap();

@@ -10,6 +10,7 @@
 #include "base/settings.h"
 #include "land/land.h"
 #include "tools/altitude_brush.h"
+#include "tools/heightmap.h"
 
 #include <QActionGroup>
 #include <QApplication>
@@ -178,12 +179,22 @@ void CMainFrame::buildMenus() {
         [this] { quickSaveAs(); });
     add(file, ID_FILE_SAVEAS, "Save As...", "Save the land under a new name", [this] { saveAs(); });
     file->addSeparator();
+    add(file, ID_FILE_EXPORTHEIGHTMAP, "Export heightmap...", "Save the land's altitudes as a grey picture",
+        [this] { exportHeightmap(); });
+    add(file, ID_FILE_IMPORTHEIGHTMAP, "Import heightmap...", "Replace the land's altitudes from a grey picture",
+        [this] { importHeightmap(); });
+    file->addSeparator();
     add(file, ID_APP_EXIT, "E&xit", "Quit the editor", [this] { close(); });
 
-    add(edit, ID_EDIT_UNDOBRUSH, "&Undo brush", "Undo the last raise or lower step", [this] {
+    add(edit, ID_EDIT_UNDOBRUSH, "&Undo brush", "Undo the last brush step", [this] {
         m_view->undoStroke();
         updateCommandStates();
     });
+    QAction* redo = add(edit, ID_EDIT_REDOBRUSH, "Redo brush\tCtrl+Y", "Redo the last undone brush step", [this] {
+        m_view->redoStroke();
+        updateCommandStates();
+    });
+    redo->setShortcuts({QKeySequence(QStringLiteral("Ctrl+Y")), QKeySequence(QStringLiteral("Ctrl+Shift+Z"))});
     edit->addSeparator();
     auto* modes = new QActionGroup(this);
     QAction* viewer = add(edit, ID_MODE_VIEWER, "Mode viewer", "Look at the land", [this] { setEditMode(EditMode::Viewer); });
@@ -331,6 +342,11 @@ void CMainFrame::buildContextMenu() {
         m_view->brushStep(kBrushLower);
         QCursor::setPos(m_savedPointer);
     });
+    add(ID_SMOOTHBRUSH, "Smooth brush", [this, atMenuPoint] {
+        atMenuPoint();
+        m_view->brushStep(kBrushSmooth);
+        QCursor::setPos(m_savedPointer);
+    });
     add(ID_LEVELBRUSH, "Level brush", [this, atMenuPoint] {
         atMenuPoint();
         m_view->levelBrush();
@@ -381,6 +397,7 @@ void CMainFrame::updateCommandStates() {
     set(ID_FILE_NEW, false);
     for (int id : {ID_FILE_SAVE, ID_FILE_QUICKSAVE, ID_FILE_SAVEAS}) set(id, editor && loaded);
     set(ID_EDIT_UNDOBRUSH, !m_land.history().empty());
+    set(ID_EDIT_REDOBRUSH, m_land.history().canRedo());
     check(ID_MODE_VIEWER, m_view->editMode() == EditMode::Viewer);
     check(ID_MODE_LANDEDITOR, editor);
     check(ID_MODE_SCRIPTEDITOR, m_view->editMode() == EditMode::ScriptEditor);
@@ -391,6 +408,8 @@ void CMainFrame::updateCommandStates() {
     set(ID_VIEW_SPHERE, editor);
     check(ID_VIEW_SPHERE, m_view->terrainView().showBrushSphere());
     set(ID_VIEW_LANDSTATISTICS, loaded);
+    set(ID_FILE_EXPORTHEIGHTMAP, loaded);
+    set(ID_FILE_IMPORTHEIGHTMAP, editor && loaded);
 
     // While the context menu is open its items keep the state of the moment it opened.
     const int block = m_contextOpen ? m_menuBlock : m_land.m_cursorBlock;
@@ -399,6 +418,7 @@ void CMainFrame::updateCommandStates() {
     set(ID_COPYCOORDS, loaded && point.x != -1.0f);
     set(ID_ADDBRUSH, brush && editor && block != -1);
     set(ID_SUBBRUSH, brush && editor && block != -1);
+    set(ID_SMOOTHBRUSH, brush && editor && block != -1);
     set(ID_LEVELBRUSH, editor && block != -1);
     set(ID_BLOCKCOUNTRIES, blockCountriesEnabled(m_land, editor, block));
     set(ID_DELETEBLOCK, editor && block != -1);
@@ -430,7 +450,8 @@ void CMainFrame::setEditMode(EditMode mode) {
 
 // ---- Files ------------------------------------------------------------------------------
 
-QString CMainFrame::runFileDialog(const QString& title, const QString& filter, bool save) {
+QString CMainFrame::runFileDialog(const QString& title, const QString& filter, bool save, QString* chosenFilter,
+                                  const QString& defaultSuffix) {
     QFileDialog dialog(this, title, QDir::currentPath(), filter);
     dialog.setObjectName(title);
     dialog.setAccessibleName(title);
@@ -438,10 +459,12 @@ QString CMainFrame::runFileDialog(const QString& title, const QString& filter, b
     dialog.setOption(QFileDialog::DontConfirmOverwrite, false);
     dialog.setAcceptMode(save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
     dialog.setFileMode(save ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
+    if (!defaultSuffix.isEmpty()) dialog.setDefaultSuffix(defaultSuffix);
     m_view->pauseHost(true);
     bool chosen = dialog.exec() == QDialog::Accepted && !dialog.selectedFiles().isEmpty();
-    // A save asks before it makes a new file as well as before it replaces one.
-    if (chosen && save && !QFileInfo::exists(dialog.selectedFiles().front())) {
+    if (chosenFilter != nullptr) *chosenFilter = dialog.selectedNameFilter();
+    // A land save asks before it makes a new file as well as before it replaces one.
+    if (chosen && save && defaultSuffix.isEmpty() && !QFileInfo::exists(dialog.selectedFiles().front())) {
         const QString name = QDir::toNativeSeparators(dialog.selectedFiles().front());
         chosen = m_messages.question((name + QStringLiteral("\nThis file does not exist.\nDo you want to create it?")).toStdString(),
                                      title.toStdString(), QuestionButtons::YesNo);
@@ -555,6 +578,45 @@ void CMainFrame::changeNoiseMap() {
                                        QString::fromLatin1(kNoiseFilter), false);
     if (path.isEmpty()) return;
     m_view->importNoiseMap(path.toStdString());
+    updateCommandStates();
+}
+
+void CMainFrame::exportHeightmap() {
+    if (!m_land.m_loaded) return;
+    WorkingDirectory cwd;
+    QString filter;
+    const QString path =
+        runFileDialog(QStringLiteral("Export heightmap"), QString::fromLatin1(kHeightmapExportFilter), true, &filter, QStringLiteral("png"));
+    cwd.restore();
+    if (path.isEmpty()) return;
+    const int bits = filter.startsWith(QStringLiteral("16")) ? 16 : 8;
+    std::string error;
+    WaitCursor wait;
+    if (!writeHeightmapFiles(m_land, path.toStdString(), bits, error))
+        m_messages.error(QDir::toNativeSeparators(path).toStdString() + ": " + error, "Export heightmap");
+}
+
+void CMainFrame::importHeightmap() {
+    if (!m_land.m_loaded) return;
+    WorkingDirectory cwd;
+    const QString path = runFileDialog(QStringLiteral("Import heightmap"), QString::fromLatin1(kHeightmapImportFilter), false);
+    cwd.restore();
+    if (path.isEmpty()) return;
+    const std::string name = QDir::toNativeSeparators(path).toStdString();
+    GreyImage picture;
+    HeightmapImportOptions options;
+    std::string error;
+    if (!readHeightmapFiles(path.toStdString(), true, picture, options.placement, error)) {
+        m_messages.error(name + ": " + error, "Import heightmap");
+        return;
+    }
+    if (!m_messages.question(kImportHeightmapQuestion, {}, QuestionButtons::OkCancel)) return;
+    HeightmapEdit edit;
+    {
+        WaitCursor wait;
+        edit = m_view->importHeightmap(picture, options);
+    }
+    if (!edit.ok) m_messages.error(name + ": " + edit.error, "Import heightmap");
     updateCommandStates();
 }
 

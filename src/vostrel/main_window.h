@@ -59,11 +59,19 @@ enum Command : int {
     ID_DELETEBLOCK = 152,
     ID_CHANGENOISEMAP = 159,
     ID_LEVELMAP = 162,
+    ID_SMOOTHBRUSH = 172,
+    ID_EDIT_REDOBRUSH = 173,
+    ID_FILE_EXPORTHEIGHTMAP = 174,
+    ID_FILE_IMPORTHEIGHTMAP = 175,
 };
 
 inline constexpr const char* kLevelMapQuestion = "Are you sure you like to initialize the map ?";
 inline constexpr const char* kLandFilter = "B&W Land File (*.LND *.lnd)";
 inline constexpr const char* kNoiseFilter = "Noise map(bmp) (*.bmp)";
+inline constexpr const char* kHeightmapExportFilter = "8-bit PNG (*.png);;16-bit PNG (*.png)";
+inline constexpr const char* kHeightmapImportFilter = "Heightmap pictures (*.png *.bmp *.tga *.PNG *.BMP *.TGA);;All files (*)";
+inline constexpr const char* kImportHeightmapQuestion =
+    "Replace the land's altitudes with this heightmap?\nUndo brush takes the import back.";
 
 class CMainFrame : public QMainWindow {
     Q_OBJECT
@@ -95,6 +103,12 @@ public:
     bool quickSaveAs();
     bool saveAs();
     void changeNoiseMap();
+    // The land's altitudes as a grey PNG (8 or 16 bits, by the chosen filter) with its
+    // placement file beside it.
+    void exportHeightmap();
+    // A PNG, BMP or TGA picture laid onto the altitudes after a confirmation, as one undoable
+    // step. A picture that cannot be used is reported and the land stays as it was.
+    void importHeightmap();
     void copyCoords();
     void openHelp();
     void showStatistics();
@@ -116,8 +130,11 @@ private:
     void buildContextMenu();
     void showContextMenu(const QPoint& globalPos);
     // A file dialog of the editor; an empty result when cancelled. The working directory is
-    // the same after as before.
-    QString runFileDialog(const QString& title, const QString& filter, bool save);
+    // the same after as before. `chosenFilter` (may be null) receives the filter in use; a
+    // save with a `defaultSuffix` adds it to a name typed without one and does not ask
+    // before making a new file.
+    QString runFileDialog(const QString& title, const QString& filter, bool save, QString* chosenFilter = nullptr,
+                          const QString& defaultSuffix = {});
     bool saveTo(const QString& path, bool quick);
     void afterSave(const QString& path, bool reopen);
     bool reopen(const std::string& path);

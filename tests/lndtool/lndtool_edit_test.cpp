@@ -78,13 +78,37 @@ TEST(LndtoolEdit, BrushStepsChangeTheAltitudesAroundThePoint) {
     ProgramResult r = lndtool({"brush", in, "--brush", "Even", "--at", "400,400", "--steps", "3", "--radius", "20",
                                "--settings", dir.file("s.xml"), "-o", dir.file("out.lnd")});
     ASSERT_EQ(r.exitCode, 0) << r.err;
-    const std::vector<std::uint8_t> before = readBytes(in), after = readBytes(dir.file("out.lnd"));
+    std::vector<std::uint8_t> before = readBytes(in), after = readBytes(dir.file("out.lnd"));
     lnd::LndView a, b;
     ASSERT_TRUE(a.open(before));
     ASSERT_TRUE(b.open(after));
     const int h = a.block(0).Cells[8][8].Altitude;
     EXPECT_EQ(b.block(0).Cells[8][8].Altitude, std::min(h + 6, 255));
     EXPECT_EQ(b.block(0).Cells[0][0].Altitude, a.block(0).Cells[0][0].Altitude);
+
+    // Smoothing a raised disc's rim on level ground: its inner edge sinks, the ground just
+    // outside rises.
+    const std::string level = LandBuilder()
+                                  .block(2, 2,
+                                         [](lnd::TLndBlock& blk) {
+                                             for (auto& row : blk.Cells)
+                                                 for (auto& cell : row) cell.Altitude = 50;
+                                         })
+                                  .writeTo(dir.file("level.lnd"));
+    r = lndtool({"brush", level, "--brush", "Even", "--at", "400,400", "--steps", "3", "--radius", "20", "--settings",
+                 dir.file("s.xml"), "-o", dir.file("out.lnd")});
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    ASSERT_TRUE(b.open(after = readBytes(dir.file("out.lnd"))));
+    r = lndtool({"brush", dir.file("out.lnd"), "--brush", "Even", "--at", "400,400", "--steps", "1", "--radius", "40",
+                 "--times", "5", "--smooth", "--settings", dir.file("s.xml"), "-o", dir.file("smooth.lnd")});
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    const std::vector<std::uint8_t> smoothed = readBytes(dir.file("smooth.lnd"));
+    lnd::LndView c;
+    ASSERT_TRUE(c.open(smoothed));
+    EXPECT_LT(c.block(0).Cells[8][10].Altitude, b.block(0).Cells[8][10].Altitude);
+    EXPECT_GT(c.block(0).Cells[8][11].Altitude, b.block(0).Cells[8][11].Altitude);
+    EXPECT_EQ(lndtool({"brush", in, "--brush", "Even", "--at", "400,400", "--lower", "--smooth", "--settings",
+                       dir.file("s.xml"), "-o", dir.file("o.lnd")}).exitCode, 2);
 
     EXPECT_EQ(lndtool({"brush", in, "--brush", "None", "--at", "400,400", "--settings", dir.file("s.xml"), "-o",
                        dir.file("o.lnd")}).exitCode, 2);

@@ -71,6 +71,7 @@ TEST(EditScript, ParsesEveryCommandAndNamesTheBadLine) {
         {"set-country", 1},             {"set-country -1", 1},               {"import-country x.xml", 1},
         {"import-country \"x.xml 1", 1}, {"delete-block 32,0", 1},           {"delete-block 1,2,3", 1},
         {"level-map 256", 1},           {"noise", 1},                        {"undo now", 1},
+        {"redo\nredo again", 2},
     };
     for (const auto& [text, line] : bad) {
         SCOPED_TRACE(text);
@@ -82,6 +83,46 @@ TEST(EditScript, ParsesEveryCommandAndNamesTheBadLine) {
     EXPECT_EQ(error.line, 2);
     EXPECT_TRUE(lndtool::parseEditScript("", commands, error));
     EXPECT_TRUE(commands.empty());
+    ASSERT_TRUE(lndtool::parseEditScript("brush Hill 1,2 smooth\nredo", commands, error)) << error.message;
+    ASSERT_EQ(commands.size(), 2u);
+    EXPECT_EQ(commands[0].mode, 4);
+    EXPECT_EQ(commands[1].kind, EditCommand::Kind::Redo);
+}
+
+TEST(LndtoolEditScript, RedoReappliesTheUndoneStepOnlyWhereNothingChangedSince) {
+    ScriptLand s;
+    const std::string raise = "brush Hill 2480,2480 raise 2 60 0\n";
+    const std::string smooth = "brush Hill 2400,2500 smooth 3 80 0\n";
+    const std::string level = "brush Hill 2480,2480 level 1 20 251\n";
+    struct Case {
+        const char* name;
+        std::string script, same;   // `same`: a script that writes the same bytes; empty: fails
+        int failingLine;
+    };
+    const Case cases[] = {
+        {"raise, undo, redo", raise + "undo\nredo\n", raise, 0},
+        {"smooth, undo, redo", raise + smooth + "undo\nredo\n", raise + smooth, 0},
+        {"redo twice over two undos", raise + smooth + "undo\nundo\nredo\nredo\n", raise + smooth, 0},
+        {"a level since the undo stays", raise + "undo\n" + level + "redo\n", raise + level, 0},
+        {"a new step empties the redo list", raise + "undo\n" + smooth + "redo\n", "", 4},
+        {"nothing undone", raise + "redo\n", "", 2},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        ProgramResult r = s.edit(c.script, "got.lnd");
+        if (c.same.empty()) {
+            EXPECT_EQ(r.exitCode, 1);
+            EXPECT_NE(r.err.find("line " + std::to_string(c.failingLine)), std::string::npos) << r.err;
+            EXPECT_FALSE(std::filesystem::exists(s.dir.file("got.lnd")));
+            continue;
+        }
+        ASSERT_EQ(r.exitCode, 0) << r.err;
+        r = s.edit(c.same, "want.lnd");
+        ASSERT_EQ(r.exitCode, 0) << r.err;
+        EXPECT_EQ(readBytes(s.dir.file("got.lnd")), readBytes(s.dir.file("want.lnd")));
+        EXPECT_NE(readBytes(s.dir.file("got.lnd")), readBytes(s.land));
+        std::filesystem::remove(s.dir.file("got.lnd"));
+    }
 }
 
 TEST(LndtoolEditScript, UndoTakesBackTheBrushButNotThePainting) {

@@ -256,3 +256,167 @@ TEST(AltitudeBrush, UndoRevertsOnlyWhatTheStrokeLeft) {
         EXPECT_TRUE(h.land.history().empty());
     }
 }
+
+TEST(AltitudeBrush, RedoReappliesOnlyWhereTheUndoLeftTheCells) {
+    struct Case {
+        const char* name;
+        std::function<void(EditorLand&)> since;   // work done between the undo and the redo
+        bool redone;                            // RedoStroke still finds the stroke
+        std::uint8_t centre;                    // cell (8, 8) after the redo
+        std::uint16_t centreFlags;
+        std::uint8_t inside;                    // cell (8, 11), inside the stroke, after the redo
+    };
+    constexpr std::uint16_t kStart = kSplit | 2;
+    // The stroke lowers 100 by 50 to 50: below the coast line.
+    constexpr std::uint16_t kLowered = kCoast | kEditMarks | 2;
+    const CBrushDef other = ringBrush({1, 1, 1, 1, 1, 1, 1, 1, 1, 1});
+    const Case cases[] = {
+        {"nothing since", [](EditorLand&) {}, true, 50, kLowered, 50},
+        {"country painted",
+         [](EditorLand& h) {
+             TLndCell& c = h.block(0).Cells[8][8];
+             c.CellFlags = std::uint16_t((c.CellFlags & ~kCountryMask) | 5);
+         },
+         true, 50, kCoast | kEditMarks | 5, 50},
+        {"levelled",
+         [](EditorLand& h) {
+             h.land.m_levelValue = 70;
+             aimAt(h, 0, 8, 8, 10);
+             ApplyBrush(h.land, h.mesh, kBrushLevel);
+         },
+         true, 70, kCoast | kEditMarks | 2, 50},
+        {"a new step",
+         [&other](EditorLand& h) {
+             h.land.m_brush = &other;
+             aimAt(h, 0, 0, 0, 10);
+             ApplyBrush(h.land, h.mesh, kBrushRaise);
+         },
+         false, 100, kStart, 100},
+        {"map initialised",
+         [](EditorLand& h) {
+             h.land.m_levelValue = 33;
+             h.land.InitializeMap();
+         },
+         false, 33, 0, 33},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        EditorLand h(LandBuilder().block(5, 5, flat(100, kStart)).countries(6));
+        h.land.m_seaParms.altitudeWater = 40;
+        h.land.m_seaParms.altitudeCoast = 90;
+        const CBrushDef brush = ringBrush({50, 50, 50, 50, 50, 50, 50, 50, 50, 50});
+        h.land.m_brush = &brush;
+        aimAt(h, 0, 8, 8, 40);
+        EXPECT_FALSE(RedoStroke(h.land, h.mesh)) << "nothing undone yet";
+        ApplyBrush(h.land, h.mesh, kBrushLower);
+        const std::vector<std::uint8_t> stroked = h.image();
+        ASSERT_TRUE(UndoStroke(h.land, h.mesh));
+        EXPECT_TRUE(h.land.history().canRedo());
+        c.since(h);
+        EXPECT_EQ(RedoStroke(h.land, h.mesh), c.redone);
+        EXPECT_EQ(h.block(0).Cells[8][8].Altitude, c.centre);
+        EXPECT_EQ(h.block(0).Cells[8][8].CellFlags, c.centreFlags);
+        EXPECT_EQ(h.block(0).Cells[8][11].Altitude, c.inside);
+        EXPECT_EQ(h.mesh.geometry(0).positions[std::size_t(8 * 17 + 11)].y, float(c.inside));
+        EXPECT_FALSE(h.land.history().canRedo());
+        if (std::string(c.name) == "nothing since") {
+            EXPECT_EQ(h.image(), stroked) << "redo gives back every byte of the step";
+            ASSERT_TRUE(UndoStroke(h.land, h.mesh)) << "a redone step can be undone again";
+            EXPECT_EQ(h.block(0).Cells[8][8].Altitude, 100);
+        }
+    }
+}
+
+TEST(AltitudeBrush, SmoothingMovesTowardTheMeanWithoutOvershoot) {
+    struct Step {
+        std::uint8_t h;
+        double mean;
+        int times;
+        float factor;
+        std::uint8_t expected;
+    };
+    const Step steps[] = {
+        {200, 100.0, 1, 10.0f, 100},   // full weight: the mean
+        {200, 100.0, 1, 20.0f, 100},   // weight limited to 1: never past the mean
+        {200, 100.0, 1, 5.0f, 150},    // half way
+        {200, 100.0, 2, 2.5f, 150},    // Times scales the weight
+        {10, 11.0, 1, 4.0f, 10},       // 10.4 rounds back
+        {10, 11.0, 1, 6.0f, 11},       // 10.6 rounds up, still at most the mean rounded
+        {10, 10.6, 1, 10.0f, 11},
+        {0, 200.0, 1, 0.0f, 0},        // a zero ring factor leaves the cell
+        {50, 0.0, 1, -3.0f, 50},       // a negative factor too
+        {50, 0.0, 1, std::numeric_limits<float>::quiet_NaN(), 50},
+        {50, 255.0, 1, std::numeric_limits<float>::infinity(), 255},
+    };
+    for (const Step& s : steps)
+        EXPECT_EQ(smoothedAltitude(s.h, s.mean, s.times, s.factor), s.expected)
+            << int(s.h) << " toward " << s.mean << " by " << s.times << "*" << s.factor;
+
+    // A spike on the border of two blocks and a pit in the middle of one, smoothed in one
+    // step: each lies within its neighbourhood's range, the border stays welded, and the
+    // step is recorded and undone like the others.
+    struct Spot {
+        const char* name;
+        int b, i, j;
+        std::uint8_t value;
+        bool spike;
+    };
+    const Spot spots[] = {{"spike on the shared edge", 0, 16, 8, 250, true},
+                          {"spike in a block", 1, 8, 8, 200, true},
+                          {"pit beside the edge", 1, 1, 4, 0, false}};
+    for (const Spot& s : spots) {
+        SCOPED_TRACE(s.name);
+        EditorLand h(LandBuilder().block(4, 5, flat(60)).block(5, 5, flat(60)));
+        h.land.m_seaParms.altitudeWater = 5;
+        h.land.m_seaParms.altitudeCoast = 9;
+        std::mt19937 rng(3);
+        for (int b = 0; b < 2; ++b)
+            for (int i = 0; i < 17; ++i)
+                for (int j = 0; j < 17; ++j) h.block(b).Cells[i][j].Altitude = std::uint8_t(50 + rng() % 20);
+        for (int j = 0; j < 17; ++j) h.block(1).Cells[0][j].Altitude = h.block(0).Cells[16][j].Altitude;
+        h.block(s.b).Cells[s.i][s.j].Altitude = s.value;
+        if (s.b == 0 && s.i == 16) h.block(1).Cells[0][s.j].Altitude = s.value;
+        const std::vector<std::uint8_t> start = h.image();
+        // Global cell rows: block 0 holds rows 64..80, block 1 rows 80..96.
+        const auto at = [&](int row, int col) -> int {
+            return row < 80 ? h.block(0).Cells[row - 64][col - 80].Altitude : h.block(1).Cells[row - 80][col - 80].Altitude;
+        };
+        std::vector<std::pair<int, int>> range(17 * 33);   // per cell before: min and max of its neighbourhood
+        for (int row = 64; row <= 96; ++row)
+            for (int col = 80; col <= 96; ++col) {
+                int lo = 255, hi = 0;
+                for (int dr = -1; dr <= 1; ++dr)
+                    for (int dc = -1; dc <= 1; ++dc) {
+                        if (row + dr < 64 || row + dr > 96 || col + dc < 80 || col + dc > 96) continue;
+                        lo = std::min(lo, at(row + dr, col + dc));
+                        hi = std::max(hi, at(row + dr, col + dc));
+                    }
+                range[std::size_t((row - 64) * 17 + col - 80)] = {lo, hi};
+            }
+        const CBrushDef brush = ringBrush({10, 10, 10, 10, 10, 10, 10, 10, 10, 10});
+        h.land.m_brush = &brush;
+        aimAt(h, s.b, s.i, s.j, 160);
+        const TLndBlock before[2] = {h.block(0), h.block(1)};
+        ApplyBrush(h.land, h.mesh, kBrushSmooth);
+        const int row = 64 + 16 * s.b + s.i, col = 80 + s.j;
+        if (s.spike) EXPECT_LT(at(row, col), int(s.value));
+        else EXPECT_GT(at(row, col), int(s.value));
+        for (int r = 64; r <= 96; ++r)
+            for (int c = 80; c <= 96; ++c) {
+                const auto [lo, hi] = range[std::size_t((r - 64) * 17 + c - 80)];
+                ASSERT_GE(at(r, c), lo) << r << "," << c;
+                ASSERT_LE(at(r, c), hi) << r << "," << c;
+            }
+        for (int j = 0; j < 17; ++j) ASSERT_EQ(h.block(0).Cells[16][j].Altitude, h.block(1).Cells[0][j].Altitude) << j;
+        for (int b = 0; b < 2; ++b)
+            for (int i = 0; i < 17; ++i)
+                for (int j = 0; j < 17; ++j) {
+                    const TLndCell& cell = h.block(b).Cells[i][j];
+                    if (cell.Altitude == before[b].Cells[i][j].Altitude) continue;
+                    ASSERT_EQ(cell.CellFlags, cell.Altitude < 5 ? (kWater | 0x0400) : cell.Altitude < 9 ? (kCoast | kEditMarks) : 0);
+                }
+        EXPECT_EQ(h.land.history().newest().mode, kBrushSmooth);
+        ASSERT_TRUE(UndoStroke(h.land, h.mesh));
+        EXPECT_EQ(h.image(), start);
+    }
+}

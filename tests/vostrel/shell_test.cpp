@@ -14,6 +14,7 @@
 #include "codec/brush_bitmap.h"
 #include "land/land.h"
 #include "land/lnd_file.h"
+#include "tools/altitude_brush.h"
 #include "tools/block_deletion.h"
 #include "view/terrain_land.h"
 
@@ -225,9 +226,28 @@ TEST_F(Shell, EditSaveAndReopenThroughTheWindow) {
     EXPECT_NE(cells(), before) << "the brush raised the land";
     EXPECT_EQ(QCursor::pos(), pointer) << "the pointer is back where the menu opened";
     EXPECT_TRUE(frame->action(ID_EDIT_UNDOBRUSH)->isEnabled());
+    EXPECT_FALSE(frame->action(ID_EDIT_REDOBRUSH)->isEnabled());
+    const std::vector<std::uint8_t> raised = cells();
     frame->action(ID_EDIT_UNDOBRUSH)->trigger();
     EXPECT_EQ(cells(), before) << "undo gives back every byte";
     EXPECT_FALSE(frame->action(ID_EDIT_UNDOBRUSH)->isEnabled());
+    // Redo, by both of its keys, and undo once more; a new step then leaves nothing to redo.
+    ASSERT_TRUE(frame->action(ID_EDIT_REDOBRUSH)->isEnabled());
+    frame->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(frame.get()));
+    QTest::keyClick(frame.get(), Qt::Key_Y, Qt::ControlModifier);
+    EXPECT_EQ(cells(), raised) << "redo gives back the step";
+    EXPECT_FALSE(frame->action(ID_EDIT_REDOBRUSH)->isEnabled());
+    frame->action(ID_EDIT_UNDOBRUSH)->trigger();
+    QTest::keyClick(frame.get(), Qt::Key_Z, Qt::ControlModifier | Qt::ShiftModifier);
+    EXPECT_EQ(cells(), raised);
+    frame->action(ID_EDIT_UNDOBRUSH)->trigger();
+    frame->prepareContextMenu();
+    frame->action(ID_SMOOTHBRUSH)->trigger();
+    EXPECT_EQ(land->history().newest().mode, kBrushSmooth);
+    EXPECT_FALSE(frame->action(ID_EDIT_REDOBRUSH)->isEnabled()) << "a new step empties the redo list";
+    frame->action(ID_EDIT_UNDOBRUSH)->trigger();
+    EXPECT_EQ(cells(), before);
 
     // Delete the block under the pointer: cancelled first, then confirmed.
     frames(2);
@@ -325,6 +345,8 @@ TEST_F(Shell, CommandStatesFollowLandModeAndPick) {
         {ID_ADDBRUSH, false, false, false},        {ID_LEVELBRUSH, false, false, false},
         {ID_BLOCKCOUNTRIES, false, false, false},  {ID_DELETEBLOCK, false, false, false},
         {ID_CHANGENOISEMAP, false, false, true},   {ID_LEVELMAP, false, false, true},
+        {ID_EDIT_REDOBRUSH, false, false, false},  {ID_SMOOTHBRUSH, false, false, false},
+        {ID_FILE_EXPORTHEIGHTMAP, false, true, true}, {ID_FILE_IMPORTHEIGHTMAP, false, false, true},
     };
     auto check = [&](bool Row::*column, const char* state) {
         for (const Row& r : rows) EXPECT_EQ(frame->action(r.id)->isEnabled(), r.*column) << state << " " << r.id;
@@ -342,15 +364,17 @@ TEST_F(Shell, CommandStatesFollowLandModeAndPick) {
     // A pick enables the block commands without any menu being opened.
     pointAtLand();
     ASSERT_NE(land->m_cursorBlock, -1);
-    for (int id : {ID_COPYCOORDS, ID_ADDBRUSH, ID_SUBBRUSH, ID_LEVELBRUSH, ID_DELETEBLOCK, ID_BLOCKCOUNTRIES})
+    for (int id : {ID_COPYCOORDS, ID_ADDBRUSH, ID_SUBBRUSH, ID_SMOOTHBRUSH, ID_LEVELBRUSH, ID_DELETEBLOCK, ID_BLOCKCOUNTRIES})
         EXPECT_TRUE(frame->action(id)->isEnabled()) << id;
     frame->leftView()->list()->clearSelection();
     EXPECT_FALSE(frame->action(ID_ADDBRUSH)->isEnabled()) << "no brush selected";
+    EXPECT_FALSE(frame->action(ID_SMOOTHBRUSH)->isEnabled()) << "no brush selected";
 
     // Back in the viewer only Copy coords stays.
     frame->setEditMode(EditMode::Viewer);
     EXPECT_FALSE(frame->leftView()->isVisible());
-    for (int id : {ID_ADDBRUSH, ID_SUBBRUSH, ID_LEVELBRUSH, ID_DELETEBLOCK, ID_CHANGENOISEMAP, ID_LEVELMAP, ID_VIEW_SPHERE})
+    for (int id : {ID_ADDBRUSH, ID_SUBBRUSH, ID_SMOOTHBRUSH, ID_LEVELBRUSH, ID_DELETEBLOCK, ID_CHANGENOISEMAP, ID_LEVELMAP,
+                   ID_VIEW_SPHERE, ID_FILE_IMPORTHEIGHTMAP})
         EXPECT_FALSE(frame->action(id)->isEnabled()) << id;
     frames(2);
     EXPECT_TRUE(frame->action(ID_COPYCOORDS)->isEnabled());
@@ -553,3 +577,89 @@ TEST_F(Shell, ClosingKeepsUnsavedEditsUnlessSavedOrDiscarded) {
 }
 
 }  // namespace
+
+TEST_F(Shell, HeightmapExportAndImportThroughTheWindow) {
+    openThroughDialog(landPath);
+    frame->setEditMode(EditMode::LandEditor);
+    const std::vector<std::uint8_t> before = cells();
+
+    // Export, 16 bits by the second filter: a 49 x 49 picture (3 x 3 blocks) and its side file.
+    const QString exported = QString::fromStdString(dir.file("heights"));
+    QString filterSeen;
+    whenShown<QFileDialog>([&](QFileDialog* dialog) {
+        filterSeen = dialog->nameFilters().join(QStringLiteral(";;"));
+        dialog->selectNameFilter(dialog->nameFilters().value(1));
+        auto* name = dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
+        name->setText(exported);
+        QTest::keyClick(name, Qt::Key_Return);
+    });
+    frame->action(ID_FILE_EXPORTHEIGHTMAP)->trigger();
+    EXPECT_EQ(filterSeen, QString::fromLatin1(kHeightmapExportFilter));
+    const QImage shot(exported + QStringLiteral(".png"));
+    ASSERT_FALSE(shot.isNull()) << "the suffix is added";
+    EXPECT_EQ(shot.size(), QSize(49, 49));
+    EXPECT_EQ(shot.depth(), 16);
+    EXPECT_TRUE(fs::exists(dir.file("heights.png.txt")));
+
+    // A picture of its own, laid on cell for cell: (row, column) = (x, z) of the cells.
+    QImage ramp(49, 49, QImage::Format_Grayscale8);
+    for (int y = 0; y < 49; ++y)
+        for (int x = 0; x < 49; ++x) ramp.setPixel(x, y, qRgb(2 * y + x, 2 * y + x, 2 * y + x));
+    const QString rampPath = QString::fromStdString(dir.file("ramp.png"));
+    ASSERT_TRUE(ramp.save(rampPath));
+    fs::copy_file(dir.file("heights.png.txt"), dir.file("ramp.png.txt"));
+    const auto expectRamp = [&] {
+        for (int gx = 10; gx < 13; ++gx)
+            for (int gz = 10; gz < 13; ++gz) {
+                const TLndBlock& b = land->blocks()[std::size_t(land->blockRecordAt(gx, gz))];
+                for (int i = 0; i < 17; ++i)
+                    for (int j = 0; j < 17; ++j)
+                        ASSERT_EQ(b.Cells[i][j].Altitude, 2 * (16 * (gx - 10) + i) + 16 * (gz - 10) + j) << gx << gz << i << j;
+            }
+    };
+
+    struct Attempt {
+        const char* name;
+        std::string file;
+        std::vector<QMessageBox::StandardButton> answers;   // in the order the boxes show
+        QMessageBox::Icon lastIcon;
+        bool imported;
+    };
+    {
+        std::FILE* bad = std::fopen(dir.file("bad.png").c_str(), "wb");
+        ASSERT_NE(bad, nullptr);
+        std::fputs("\x89PNG not really", bad);
+        std::fclose(bad);
+    }
+    const Attempt attempts[] = {
+        {"not a picture", dir.file("bad.png"), {QMessageBox::Ok}, QMessageBox::Critical, false},
+        {"cancelled", rampPath.toStdString(), {QMessageBox::Cancel}, QMessageBox::Question, false},
+        {"confirmed", rampPath.toStdString(), {QMessageBox::Ok}, QMessageBox::Question, true},
+    };
+    for (const Attempt& a : attempts) {
+        SCOPED_TRACE(a.name);
+        QString title;
+        answerFileDialog(QString::fromStdString(a.file), &title);
+        BoxSeen seen;
+        for (QMessageBox::StandardButton answer : a.answers) answerBox(answer, &seen);
+        frame->action(ID_FILE_IMPORTHEIGHTMAP)->trigger();
+        EXPECT_EQ(title, QStringLiteral("Import heightmap"));
+        EXPECT_EQ(seen.icon, a.lastIcon);
+        if (a.lastIcon == QMessageBox::Question) {
+            EXPECT_EQ(seen.text, QString::fromLatin1(kImportHeightmapQuestion));
+        }
+        EXPECT_EQ(cells() != before, a.imported);
+        EXPECT_EQ(frame->action(ID_EDIT_UNDOBRUSH)->isEnabled(), a.imported);
+    }
+    expectRamp();
+    EXPECT_TRUE(land->m_modified);
+    EXPECT_EQ(land->history().size(), 1u) << "the import is one step";
+    const std::vector<std::uint8_t> imported = cells();
+    frame->action(ID_EDIT_UNDOBRUSH)->trigger();
+    EXPECT_EQ(cells(), before) << "undo gives back every byte";
+    ASSERT_TRUE(frame->action(ID_EDIT_REDOBRUSH)->isEnabled());
+    frame->action(ID_EDIT_REDOBRUSH)->trigger();
+    EXPECT_EQ(cells(), imported);
+    expectRamp();
+    EXPECT_EQ(QDir::currentPath().toStdString(), fs::canonical(dir.path()).string());
+}
