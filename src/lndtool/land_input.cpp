@@ -12,4 +12,11 @@ int LandInput::open(const std::string& path) {
     return kExitOk;
 }
 
+int openSettings(const Args& args, lnd::UserMessages& messages, std::unique_ptr<lnd::CSettings>& out) {
+    if (!args.has("settings")) return kExitOk;
+    out = std::make_unique<lnd::CSettings>(messages, args.get("settings"));
+    if (!out->fileLoaded()) return inputError(args.get("settings") + ": settings file not read");
+    return kExitOk;
+}
+
 }  // namespace lndtool

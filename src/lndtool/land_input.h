@@ -3,7 +3,10 @@
 
 #include "land/lnd_file.h"
 #include "lndtool/cli.h"
+#include "base/messages.h"
+#include "base/settings.h"
 
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -22,5 +25,9 @@ private:
     std::vector<std::uint8_t> m_bytes;
     lnd::LndView m_view;
 };
+
+// The settings named by --settings, or none. Returns kExitOk, or kExitBadInput when the file
+// was named but could not be read.
+int openSettings(const Args& args, lnd::UserMessages& messages, std::unique_ptr<lnd::CSettings>& out);
 
 }  // namespace lndtool

@@ -1,6 +1,7 @@
 // lndtool verbs for heightmaps and the map picture: export the altitudes as a grey picture,
 // apply a picture back onto the land, and render the whole land from above.
 #include "lndtool/cli.h"
+#include "lndtool/land_input.h"
 
 #include "base/file_io.h"
 #include "base/messages.h"
@@ -25,13 +26,6 @@ int openLand(const std::string& path, lnd::CLand& land) {
     if (lnd::IoResult r = lnd::readWholeFile(path, bytes); !r) return inputError(r.message);
     if (lnd::LndCheck check = land.adoptImage(std::move(bytes)); !check) return inputError(path + ": " + check.message);
     land.m_landPath = path;
-    return kExitOk;
-}
-
-int openSettings(const Args& args, lnd::UserMessages& messages, std::unique_ptr<lnd::CSettings>& out) {
-    if (!args.has("settings")) return kExitOk;
-    out = std::make_unique<lnd::CSettings>(messages, args.get("settings"));
-    if (!out->fileLoaded()) return inputError(args.get("settings") + ": settings file not read");
     return kExitOk;
 }
 

@@ -1,6 +1,7 @@
 // lndtool verbs for the land's textures: synthesise a block texture, write every export,
 // import a noise map, and make a procedural sample land.
 #include "lndtool/cli.h"
+#include "lndtool/land_input.h"
 
 #include "base/messages.h"
 #include "base/settings.h"
@@ -25,15 +26,6 @@
 namespace lndtool {
 
 namespace {
-
-// The settings named by --settings, or none. Returns kExitOk, or kExitBadInput when the file
-// was named but could not be read.
-int openSettings(const Args& args, lnd::UserMessages& messages, std::unique_ptr<lnd::CSettings>& out) {
-    if (!args.has("settings")) return kExitOk;
-    out = std::make_unique<lnd::CSettings>(messages, args.get("settings"));
-    if (!out->fileLoaded()) return inputError(args.get("settings") + ": settings file not read");
-    return kExitOk;
-}
 
 int runSynth(const Args& args) {
     const Verb& verb = verbNamed("synth");
