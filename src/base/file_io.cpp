@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
+#include <filesystem>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -264,6 +265,39 @@ IoResult writeFileAtomic(const std::string& path, std::span<const std::uint8_t> 
         g_lastFailure = r.message;
     }
     return r;
+}
+
+IoResult writeFilesAtomic(std::span<const FileToWrite> files) {
+    struct Previous {
+        bool existed = false;
+        std::vector<std::uint8_t> bytes;
+    };
+    std::vector<Previous> previous;
+    previous.reserve(files.size());
+    for (const FileToWrite& f : files) {
+        Previous p;
+        std::error_code ec;
+        p.existed = std::filesystem::exists(f.path, ec);
+        if (p.existed) {
+            // Without the old bytes a failure half-way could not be undone: refuse up front.
+            if (IoResult r = readWholeFile(f.path, p.bytes); !r) return r;
+        }
+        previous.push_back(std::move(p));
+    }
+    for (std::size_t i = 0; i < files.size(); ++i) {
+        IoResult r = writeFileAtomic(files[i].path, files[i].data);
+        if (r) continue;
+        for (std::size_t k = i; k-- > 0;) {
+            if (previous[k].existed) {
+                writeFileAtomic(files[k].path, previous[k].bytes);
+            } else {
+                std::error_code ec;
+                std::filesystem::remove(files[k].path, ec);
+            }
+        }
+        return r;
+    }
+    return {};
 }
 
 namespace {

@@ -29,6 +29,15 @@ IoResult readWholeFile(const std::string& path, std::vector<std::uint8_t>& out,
 //   overwritten in place from `data`; should that fail, its previous bytes are written back.
 IoResult writeFileAtomic(const std::string& path, std::span<const std::uint8_t> data);
 
+// Saves files that belong together (a picture and its side file) in order, each as
+// writeFileAtomic does. When one fails, those already written get their previous bytes back
+// (or are removed if they did not exist), so the set stays the old one or becomes the new one.
+struct FileToWrite {
+    std::string path;
+    std::span<const std::uint8_t> data;
+};
+IoResult writeFilesAtomic(std::span<const FileToWrite> files);
+
 // How many saves through writeFileAtomic have failed in this process: lets a caller whose
 // helpers stay silent about failures (the exports) still tell its user.
 std::uint64_t failedSaveCount();

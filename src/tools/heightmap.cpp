@@ -235,14 +235,11 @@ bool writeHeightmapFiles(const CLand& land, const std::string& pngPath, int bits
         error = "the PNG file could not be encoded";
         return false;
     }
-    if (IoResult r = writeFileAtomic(pngPath, png); !r) {
-        error = r.message;
-        return false;
-    }
     const std::string text = heightmapSidecarText(at);
-    if (IoResult r = writeFileAtomic(heightmapSidecarPath(pngPath),
-                                     {reinterpret_cast<const std::uint8_t*>(text.data()), text.size()});
-        !r) {
+    const FileToWrite files[] = {
+        {pngPath, png},
+        {heightmapSidecarPath(pngPath), {reinterpret_cast<const std::uint8_t*>(text.data()), text.size()}}};
+    if (IoResult r = writeFilesAtomic(files); !r) {
         error = r.message;
         return false;
     }

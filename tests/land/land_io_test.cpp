@@ -65,6 +65,7 @@ std::vector<std::uint8_t> dxt3Bytes(const std::vector<std::uint8_t>& file, std::
     return {file.begin() + std::ptrdiff_t(at), file.begin() + std::ptrdiff_t(at + kLoResDataSize)};
 }
 
+#if !defined(__SANITIZE_ADDRESS__) && !defined(__SANITIZE_THREAD__)
 // Caps the address space at what the process maps now plus `headroom`, so a larger
 // allocation throws std::bad_alloc. For death-test children only.
 void capMemory(std::size_t headroom) {
@@ -75,6 +76,7 @@ void capMemory(std::size_t headroom) {
     const rlimit cap{limit, limit};
     ::setrlimit(RLIMIT_AS, &cap);
 }
+#endif
 
 }  // namespace
 

@@ -176,6 +176,11 @@ TEST(SaveFaults, EveryProgramOutputReportsTheFailureAndKeepsThePreviousFile) {
                                 "5 4 3 2 1</brush></brushes></landEdit></settings>";
         lndtest::writeBytes(settings, std::vector<std::uint8_t>(xml.begin(), xml.end()));
     }
+    const std::string script = dir.file("edit.txt");
+    {
+        const std::string text = "level-map 40\ndelete-block 1,2\n";
+        lndtest::writeBytes(script, std::vector<std::uint8_t>(text.begin(), text.end()));
+    }
 
     struct Output {
         const char* name;
@@ -194,6 +199,10 @@ TEST(SaveFaults, EveryProgramOutputReportsTheFailureAndKeepsThePreviousFile) {
         {"compress", {"compress", dir.file("in.bmp"), "-o", "OUT"}, "out.dds"},
         {"decompress", {"decompress", dir.file("in.dds"), "-o", "OUT"}, "out.png"},
         {"export", {"export", land, "--root", "OUT"}, "exports"},
+        {"edit", {"edit", land, "--quick", "--script", script, "-o", "OUT"}, "out.lnd"},
+        {"heightmap export", {"heightmap", "export", land, "--bits", "16", "-o", "OUT"}, "out.png"},
+        {"heightmap import", {"heightmap", "import", land, dir.file("in.bmp"), "--fit", "-o", "OUT"}, "out.lnd"},
+        {"render-map", {"render-map", land, "--size", "64", "-o", "OUT"}, "out.png"},
         {"Strakmill raw image", {}, "out.raw"},
     };
     int runs = 0, errIndex = 0;
