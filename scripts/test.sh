@@ -15,6 +15,10 @@ if [ "${1:-}" = "--sanitize" ]; then
   export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
 fi
 jobs=$(nproc 2>/dev/null || echo 2)
+# The windowed suites' runtime folder is the run's own, so nothing outlives it.
+runtime=$(mktemp -d)
+trap 'rm -rf "$runtime"' EXIT
+export XDG_RUNTIME_DIR="$runtime"
 # GUI tests need a display; one Xvfb server serves the whole run.
 xvfb-run -a -s "-screen 0 1280x800x24" \
   ctest --test-dir "$dir" --output-on-failure -j "$jobs" --timeout 600
