@@ -267,6 +267,8 @@ DeviceResult filterTexture(DeviceTexture& texture, std::uint32_t srcLevel) {
     }
     try {
         const std::vector<std::uint8_t> from = readRegionArgb(texture, srcLevel, all);
+        const std::uint8_t* const fromTexels = from.data();
+        const std::size_t fromPitch = std::size_t(all.width()) * 4;
         for (std::uint32_t l = srcLevel + 1; l < texture.levelCount(); ++l) {
             const int k = int(l - srcLevel);
             const Rect r = targets[l - srcLevel - 1];
@@ -277,9 +279,11 @@ DeviceResult filterTexture(DeviceTexture& texture, std::uint32_t srcLevel) {
                 for (int x = r.left; x < r.right; ++x) {
                     const int x0 = std::max(x << k, s.left) - all.left, x1 = std::min((x + 1) << k, s.right) - all.left;
                     unsigned sum[4] = {0, 0, 0, 0};
-                    for (int yy = y0; yy < y1; ++yy)
-                        for (int xx = x0; xx < x1; ++xx)
-                            for (int c = 0; c < 4; ++c) sum[c] += from[(std::size_t(yy) * all.width() + xx) * 4 + c];
+                    for (int yy = y0; yy < y1; ++yy) {
+                        const std::uint8_t* t = fromTexels + std::size_t(yy) * fromPitch + std::size_t(x0) * 4;
+                        for (int xx = x0; xx < x1; ++xx, t += 4)
+                            for (int c = 0; c < 4; ++c) sum[c] += t[c];
+                    }
                     const unsigned n = unsigned((y1 - y0) * (x1 - x0));
                     std::uint8_t* o = &to[(std::size_t(y - r.top) * r.width() + (x - r.left)) * 4];
                     for (int c = 0; c < 4; ++c) o[c] = static_cast<std::uint8_t>(n ? (sum[c] + n / 2) / n : 0);
