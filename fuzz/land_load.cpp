@@ -1,7 +1,7 @@
 // The editor's Load path on any bytes, as the shell opens a file (load, geometry, device
 // textures and meshes), then a quick save of what was accepted.
 #include "base/messages.h"
-#include "land/lnd_file.h"
+#include "format/lnd_file.h"
 #include "support/fuzz_support.h"
 #include "view/terrain_land.h"
 

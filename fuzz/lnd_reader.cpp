@@ -1,6 +1,7 @@
 // The land reader on any bytes: the check, every view accessor, and both writers on what it
 // accepted (whose output must be accepted again).
-#include "land/lnd_file.h"
+#include "format/lnd_file.h"
+#include "land/lores_record.h"
 
 #include <cstdlib>
 #include <vector>

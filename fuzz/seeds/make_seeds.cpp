@@ -5,7 +5,7 @@
 #include "codec/dds.h"
 #include "codec/image_files.h"
 #include "countries/countries_xml.h"
-#include "land/lnd_file.h"
+#include "format/lnd_file.h"
 #include "support/land_builder.h"
 
 #include <cstdio>

@@ -117,8 +117,8 @@ bool parseIoFault(const std::string& text, IoStep& step, int& nth, int& err) {
 
 namespace {
 
-IoResult failure(const std::string& what, const std::string& path, int err) {
-    return {false, what + " " + path + ": " + std::strerror(err), err, true};
+Result failure(const std::string& what, const std::string& path, int err) {
+    return Result::failure(Status::IoFailed, what + " " + path + ": " + std::strerror(err), err);
 }
 
 std::string directoryOf(const std::string& path) {
@@ -130,7 +130,7 @@ std::string directoryOf(const std::string& path) {
 
 }  // namespace
 
-IoResult readWholeFile(const std::string& path, std::vector<std::uint8_t>& out, std::uint64_t maxBytes) {
+Result readWholeFile(const std::string& path, std::vector<std::uint8_t>& out, std::uint64_t maxBytes) {
     out.clear();
     const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0) return failure("cannot open", path, errno);
@@ -142,11 +142,11 @@ IoResult readWholeFile(const std::string& path, std::vector<std::uint8_t>& out, 
     }
     if (!S_ISREG(st.st_mode)) {
         ::close(fd);
-        return {false, "not a regular file: " + path};
+        return Result::failure(Status::BadInput, "not a regular file: " + path);
     }
     if (std::uint64_t(st.st_size) > maxBytes) {
         ::close(fd);
-        return {false, "file too large (" + std::to_string(st.st_size) + " bytes): " + path};
+        return Result::failure(Status::BadInput, "file too large (" + std::to_string(st.st_size) + " bytes): " + path);
     }
     out.resize(std::size_t(st.st_size));
     std::size_t done = 0;
@@ -218,10 +218,10 @@ int closeFile(int fd) {
 
 // Overwrites an existing file whose directory takes no new files. Its previous bytes are kept
 // in memory and written back should any step fail, so the file is either old or new.
-IoResult writeInPlace(const std::string& target, const std::string& shownPath, std::span<const std::uint8_t> data) {
+Result writeInPlace(const std::string& target, const std::string& shownPath, std::span<const std::uint8_t> data) {
     std::vector<std::uint8_t> previous;
-    if (IoResult r = readWholeFile(target, previous); !r)
-        return {false, "cannot keep the previous contents of " + shownPath + ": " + r.message};
+    if (Result r = readWholeFile(target, previous); !r)
+        return r.within("cannot keep the previous contents of " + shownPath);
     const int fd = ::open(target.c_str(), O_WRONLY | O_CLOEXEC);
     if (fd < 0) return failure("cannot open for writing", shownPath, errno);
 
@@ -249,25 +249,8 @@ IoResult writeInPlace(const std::string& target, const std::string& shownPath, s
 
 }  // namespace
 
-namespace {
-std::uint64_t g_failedSaves = 0;
-std::string g_lastFailure;
-IoResult writeFileAtomicImpl(const std::string& path, std::span<const std::uint8_t> data);
-}  // namespace
 
-std::uint64_t failedSaveCount() { return g_failedSaves; }
-std::string lastSaveFailure() { return g_lastFailure; }
-
-IoResult writeFileAtomic(const std::string& path, std::span<const std::uint8_t> data) {
-    IoResult r = writeFileAtomicImpl(path, data);
-    if (!r) {
-        ++g_failedSaves;
-        g_lastFailure = r.message;
-    }
-    return r;
-}
-
-IoResult writeFilesAtomic(std::span<const FileToWrite> files) {
+Result writeFilesAtomic(std::span<const FileToWrite> files) {
     struct Previous {
         bool existed = false;
         std::vector<std::uint8_t> bytes;
@@ -280,12 +263,12 @@ IoResult writeFilesAtomic(std::span<const FileToWrite> files) {
         p.existed = std::filesystem::exists(f.path, ec);
         if (p.existed) {
             // Without the old bytes a failure half-way could not be undone: refuse up front.
-            if (IoResult r = readWholeFile(f.path, p.bytes); !r) return r;
+            if (Result r = readWholeFile(f.path, p.bytes); !r) return r;
         }
         previous.push_back(std::move(p));
     }
     for (std::size_t i = 0; i < files.size(); ++i) {
-        IoResult r = writeFileAtomic(files[i].path, files[i].data);
+        Result r = writeFileAtomic(files[i].path, files[i].data);
         if (r) continue;
         for (std::size_t k = i; k-- > 0;) {
             if (previous[k].existed) {
@@ -301,14 +284,31 @@ IoResult writeFilesAtomic(std::span<const FileToWrite> files) {
 }
 
 namespace {
+std::uint64_t g_failedSaves = 0;
+std::string g_lastFailure;
+Result writeFileAtomicImpl(const std::string& path, std::span<const std::uint8_t> data);
+}  // namespace
 
-IoResult writeFileAtomicImpl(const std::string& path, std::span<const std::uint8_t> data) {
+std::uint64_t failedSaveCount() { return g_failedSaves; }
+std::string lastSaveFailure() { return g_lastFailure; }
+
+Result writeFileAtomic(const std::string& path, std::span<const std::uint8_t> data) {
+    Result r = writeFileAtomicImpl(path, data);
+    if (!r) {
+        ++g_failedSaves;
+        g_lastFailure = r.message();
+    }
+    return r;
+}
+
+namespace {
+Result writeFileAtomicImpl(const std::string& path, std::span<const std::uint8_t> data) {
     readEnvironmentFault();
     const std::string target = finalTarget(path);
 
     struct stat st {};
     const bool exists = ::stat(target.c_str(), &st) == 0;
-    if (exists && S_ISDIR(st.st_mode)) return {false, "cannot replace " + path + ": it is a directory"};
+    if (exists && S_ISDIR(st.st_mode)) return Result::failure(Status::CannotCreate, "cannot replace " + path + ": it is a directory");
 
     std::string tmpl = directoryOf(target) + "/.lnd-save-XXXXXX";
     std::vector<char> name(tmpl.begin(), tmpl.end());
@@ -319,9 +319,8 @@ IoResult writeFileAtomicImpl(const std::string& path, std::span<const std::uint8
         const bool refused = err == EACCES || err == EPERM || err == EDQUOT || err == ENOSPC;
         if (refused && exists && S_ISREG(st.st_mode) && ::access(target.c_str(), W_OK) == 0)
             return writeInPlace(target, path, data);
-        IoResult r = failure("cannot create a temporary file for", path, err);
-        r.created = false;
-        return r;
+        return Result::failure(Status::CannotCreate,
+                               "cannot create a temporary file for " + path + ": " + std::strerror(err), err);
     }
     const std::string tmp(name.data());
 

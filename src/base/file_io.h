@@ -1,6 +1,8 @@
 // Whole-file reading and safe writing.
 #pragma once
 
+#include "base/result.h"
+
 #include <cstdint>
 #include <span>
 #include <string>
@@ -8,16 +10,8 @@
 
 namespace lnd {
 
-struct IoResult {
-    bool ok = true;
-    std::string message;   // empty on success; otherwise what failed, with the system's reason
-    int error = 0;         // the system's error number, when one caused the failure
-    bool created = true;   // false when the failure came before any new file existed
-    explicit operator bool() const { return ok; }
-};
-
 // Reads a whole file. Refuses files larger than `maxBytes` rather than allocating for them.
-IoResult readWholeFile(const std::string& path, std::vector<std::uint8_t>& out,
+Result readWholeFile(const std::string& path, std::vector<std::uint8_t>& out,
                        std::uint64_t maxBytes = std::uint64_t(1) << 32);
 
 // Saves `data` as the file at `path` without ever leaving a half-written file:
@@ -27,7 +21,7 @@ IoResult readWholeFile(const std::string& path, std::vector<std::uint8_t>& out,
 // - the file keeps its permission bits (a new file gets 0666 less the umask);
 // - where the directory refuses a temporary file but the file itself is writable, the file is
 //   overwritten in place from `data`; should that fail, its previous bytes are written back.
-IoResult writeFileAtomic(const std::string& path, std::span<const std::uint8_t> data);
+Result writeFileAtomic(const std::string& path, std::span<const std::uint8_t> data);
 
 // Saves files that belong together (a picture and its side file) in order, each as
 // writeFileAtomic does. When one fails, those already written get their previous bytes back
@@ -36,12 +30,11 @@ struct FileToWrite {
     std::string path;
     std::span<const std::uint8_t> data;
 };
-IoResult writeFilesAtomic(std::span<const FileToWrite> files);
+Result writeFilesAtomic(std::span<const FileToWrite> files);
 
-// How many saves through writeFileAtomic have failed in this process: lets a caller whose
-// helpers stay silent about failures (the exports) still tell its user.
+// How many saves through writeFileAtomic have failed in this process, and the message of the
+// last one (empty when none failed).
 std::uint64_t failedSaveCount();
-// The message of the last failed save in this process (empty when none failed).
 std::string lastSaveFailure();
 
 // Size of the pieces a save is written in (each is one write call that can fail).

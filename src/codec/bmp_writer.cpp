@@ -1,6 +1,6 @@
 #include "codec/bmp_writer.h"
 
-#include "land/lnd_format.h"
+#include "format/lnd_format.h"
 
 #include <cstring>
 

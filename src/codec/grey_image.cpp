@@ -145,8 +145,8 @@ bool readGreyImageFile(const std::string& path, GreyImage& out, std::string& err
     const std::string ext = lowerExtensionOf(path);
     if (ext == ".png") {
         std::vector<std::uint8_t> bytes;
-        if (IoResult r = readWholeFile(path, bytes, std::uint64_t(1) << 31); !r) {
-            error = r.message;
+        if (Result r = readWholeFile(path, bytes, std::uint64_t(1) << 31); !r) {
+            error = r.message();
             return false;
         }
         return decodePngGrey(bytes, out, error);

@@ -1,6 +1,6 @@
 #include "codec/image_readers.h"
 
-#include "land/lnd_format.h"
+#include "format/lnd_format.h"
 
 #include <algorithm>
 #include <cctype>

@@ -100,7 +100,7 @@ CountriesXmlResult CountriesFile::parse(std::span<const char> text, CountriesFil
 
 CountriesXmlResult CountriesFile::load(const std::string& path, CountriesFile& out) {
     std::vector<std::uint8_t> bytes;
-    if (IoResult r = readWholeFile(path, bytes, kMaxCountriesXmlBytes); !r) return {false, r.message};
+    if (Result r = readWholeFile(path, bytes, kMaxCountriesXmlBytes); !r) return {false, r.message()};
     return parse({reinterpret_cast<const char*>(bytes.data()), bytes.size()}, out);
 }
 

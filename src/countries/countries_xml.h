@@ -8,7 +8,7 @@
 // sense are skipped the way the import always has.
 #pragma once
 
-#include "land/lnd_format.h"
+#include "format/lnd_format.h"
 
 #include <cstddef>
 #include <cstdint>

@@ -7,7 +7,7 @@
 #pragma once
 
 #include "land/land.h"
-#include "land/lnd_format.h"
+#include "format/lnd_format.h"
 
 #include <cstdint>
 #include <span>

@@ -2,7 +2,7 @@
 // block records, one at a time, from a file or from memory. Messages go to standard output.
 #pragma once
 
-#include "land/lnd_format.h"
+#include "format/lnd_format.h"
 
 #include <cstddef>
 #include <cstdint>

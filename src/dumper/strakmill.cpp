@@ -5,7 +5,7 @@
 
 #include "base/file_io.h"
 #include "dumper/dump_reading.h"
-#include "land/lnd_format.h"
+#include "format/lnd_format.h"
 
 #include <cerrno>
 #include <cstdint>
@@ -100,8 +100,8 @@ bool askContinue() {
 
 // Writes the image as one save: the previous file of that name stays whole should it fail.
 void writeBigMap(const std::string& path, const std::vector<std::uint8_t>& bigMap) {
-    const lnd::IoResult r = lnd::writeFileAtomic(path, bigMap);
-    if (!r) std::printf("Error %d %s %s!\n", r.error, r.created ? "writing" : "creating", path.c_str());
+    const lnd::Result r = lnd::writeFileAtomic(path, bigMap);
+    if (!r) std::printf("Error %d %s %s!\n", r.systemError(), r.status() != lnd::Status::CannotCreate ? "writing" : "creating", path.c_str());
 }
 
 }  // namespace

@@ -9,7 +9,7 @@
 // list.
 #pragma once
 
-#include "land/lnd_format.h"
+#include "format/lnd_format.h"
 
 #include <cstddef>
 #include <cstdint>

@@ -12,8 +12,8 @@
 #include "land/brush_history.h"
 #include "land/land_settings.h"
 #include "land/land_textures.h"
-#include "land/lnd_file.h"
-#include "land/lnd_format.h"
+#include "format/lnd_file.h"
+#include "format/lnd_format.h"
 
 #include <array>
 #include <cstddef>
@@ -211,7 +211,7 @@ private:
     // Load's failure path: drops the image and every resource and table made from it.
     void releaseLand();
     int loadFile(const std::string& path, const LandSettings& settings);
-    IoResult saveFile(const std::string& path, SaveKind kind);
+    Result saveFile(const std::string& path, SaveKind kind);
     void foldMeshesBack();
     void copyLoResTexturesBack();
 

@@ -267,12 +267,12 @@ void CLand::copyLoResTexturesBack() {
 
 int CLand::Save(const std::string& path, SaveKind kind) {
     if (!m_loaded || !hasImage()) return -1;
-    IoResult written;
+    Result written;
     try {
         written = saveFile(path, kind);
     } catch (const std::bad_alloc&) {
         // No memory for a compacted copy or a texture: the file on disk was never touched.
-        written = IoResult{false, "out of memory"};
+        written = Result::failure(Status::OutOfMemory, "out of memory");
     }
     if (!written) {
         showError(m_messages, kSaveErrorText);
@@ -282,7 +282,7 @@ int CLand::Save(const std::string& path, SaveKind kind) {
     return 0;
 }
 
-IoResult CLand::saveFile(const std::string& path, SaveKind kind) {
+Result CLand::saveFile(const std::string& path, SaveKind kind) {
     foldMeshesBack();
     if (kind == SaveKind::Full) {
         for (int b = 0; b < numBlocks(); ++b)

@@ -6,7 +6,7 @@ namespace lndtool {
 
 int LandInput::open(const std::string& path) {
     m_path = path;
-    if (lnd::IoResult r = lnd::readWholeFile(path, m_bytes); !r) return inputError(r.message);
+    if (lnd::Result r = lnd::readWholeFile(path, m_bytes); !r) return inputError(r.message());
     if (lnd::LndCheck check = m_view.open(m_bytes); !check)
         return inputError(path + ": not a valid land file: " + check.message);
     return kExitOk;

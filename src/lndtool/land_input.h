@@ -1,7 +1,7 @@
 // Reading a land file for a verb: the bytes, the checked view, and the error report.
 #pragma once
 
-#include "land/lnd_file.h"
+#include "format/lnd_file.h"
 #include "lndtool/cli.h"
 #include "base/messages.h"
 #include "base/settings.h"

@@ -232,8 +232,8 @@ int runEdit(const Args& args) {
     if (args.has("script")) {
         source = args.get("script");
         std::vector<std::uint8_t> bytes;
-        if (lnd::IoResult r = lnd::readWholeFile(source, bytes, std::size_t(16) << 20); !r)
-            return inputError(source + ": " + r.message);
+        if (lnd::Result r = lnd::readWholeFile(source, bytes, std::size_t(16) << 20); !r)
+            return inputError(source + ": " + r.message());
         text.assign(bytes.begin(), bytes.end());
     } else {
         text.assign(std::istreambuf_iterator<char>(std::cin), std::istreambuf_iterator<char>());

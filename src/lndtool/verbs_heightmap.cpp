@@ -23,7 +23,7 @@ namespace {
 
 int openLand(const std::string& path, lnd::CLand& land) {
     std::vector<std::uint8_t> bytes;
-    if (lnd::IoResult r = lnd::readWholeFile(path, bytes); !r) return inputError(r.message);
+    if (lnd::Result r = lnd::readWholeFile(path, bytes); !r) return inputError(r.message());
     if (lnd::LndCheck check = land.adoptImage(std::move(bytes)); !check) return inputError(path + ": " + check.message);
     land.m_landPath = path;
     return kExitOk;
@@ -94,7 +94,7 @@ int runImport(const Verb& verb, const Args& args) {
 
     const lnd::HeightmapEdit edit = lnd::ApplyHeightmap(land, picture, options);
     if (!edit.ok) return inputError(picturePath + ": " + edit.error);
-    if (lnd::IoResult r = lnd::writeFileAtomic(args.get("o"), lnd::writePlain(land.parts())); !r) return inputError(r.message);
+    if (lnd::Result r = lnd::writeFileAtomic(args.get("o"), lnd::writePlain(land.parts())); !r) return inputError(r.message());
     std::printf("%zu cells of %zu blocks changed (%s)\n", edit.before.size(), edit.changedBlocks.size(),
                 edit.resampled ? "picture resampled onto the occupied cells" : "one pixel per cell");
     return kExitOk;
@@ -146,7 +146,7 @@ int runRenderMap(const Args& args) {
     if (!lnd::renderMapPicture(land, options, picture, error, progress)) return inputError(args.positional[0] + ": " + error);
     const std::vector<std::uint8_t> png = lnd::encodePngRgb(picture);
     if (png.empty()) return inputError("the PNG file could not be encoded");
-    if (lnd::IoResult r = lnd::writeFileAtomic(args.get("o"), png); !r) return inputError(r.message);
+    if (lnd::Result r = lnd::writeFileAtomic(args.get("o"), png); !r) return inputError(r.message());
     return kExitOk;
 }
 

@@ -3,7 +3,7 @@
 #include "lndtool/land_input.h"
 
 #include "base/file_io.h"
-#include "land/lnd_report.h"
+#include "format/lnd_report.h"
 
 #include <cstdio>
 
@@ -57,14 +57,14 @@ int runDump(const Args& args) {
     LandInput land;
     if (int rc = land.open(args.positional[0]); rc != kExitOk) return rc;
     const std::vector<std::uint8_t> map = lnd::dumpBigMap(land.view(), choice);
-    if (lnd::IoResult r = lnd::writeFileAtomic(args.get("o"), map); !r) return inputError(r.message);
+    if (lnd::Result r = lnd::writeFileAtomic(args.get("o"), map); !r) return inputError(r.message());
     return kExitOk;
 }
 
 int runValidate(const Args& args) {
     const std::string path = args.positional[0];
     std::vector<std::uint8_t> bytes;
-    if (lnd::IoResult r = lnd::readWholeFile(path, bytes); !r) return inputError(r.message);
+    if (lnd::Result r = lnd::readWholeFile(path, bytes); !r) return inputError(r.message());
     lnd::LndView view;
     if (lnd::LndCheck check = view.open(bytes); !check) {
         std::fprintf(stderr, "%s: invalid: %s\n", path.c_str(), check.message.c_str());

@@ -69,14 +69,14 @@ int runSynth(const Args& args) {
         lnd::reversePixelBytes(texels, picture.pixels(), 256u * 256u);
         file = lnd::encodePng(picture);
     }
-    if (lnd::IoResult r = lnd::writeFileAtomic(out, file); !r) return inputError(r.message);
+    if (lnd::Result r = lnd::writeFileAtomic(out, file); !r) return inputError(r.message());
     return kExitOk;
 }
 
 // Reads a land into the editor's model; kExitOk or kExitBadInput after reporting why.
 int openLand(const std::string& path, lnd::CLand& land) {
     std::vector<std::uint8_t> bytes;
-    if (lnd::IoResult r = lnd::readWholeFile(path, bytes); !r) return inputError(r.message);
+    if (lnd::Result r = lnd::readWholeFile(path, bytes); !r) return inputError(r.message());
     if (lnd::LndCheck check = land.adoptImage(std::move(bytes)); !check) return inputError(path + ": " + check.message);
     land.m_landPath = path;
     return kExitOk;
@@ -108,9 +108,9 @@ public:
                                 "<noiseMap subdirectory=\"" + xmlEscaped(noise) + "\"/>" +
                                 "<bumpMap subdirectory=\"" + xmlEscaped(bump) + "\"/>" +
                                 "<loresTextures subdirectory=\"" + xmlEscaped(lores) + "\"/></exports></settings>\n";
-        const lnd::IoResult r = lnd::writeFileAtomic(m_path, {reinterpret_cast<const std::uint8_t*>(xml.data()), xml.size()});
+        const lnd::Result r = lnd::writeFileAtomic(m_path, {reinterpret_cast<const std::uint8_t*>(xml.data()), xml.size()});
         m_ok = bool(r);
-        m_error = r.message;
+        m_error = r.message();
     }
     ~ExportSettingsFile() {
         std::error_code ignored;
@@ -176,7 +176,7 @@ int runImportNoise(const Args& args) {
     if (int rc = openLand(args.positional[0], land); rc != kExitOk) return rc;
     land.m_messages = &messages;
     if (lnd::ImportNoiseMap(land, args.positional[1]) != 0) return kExitBadInput;
-    if (lnd::IoResult r = lnd::writeFileAtomic(args.get("o"), lnd::writePlain(land.parts())); !r) return inputError(r.message);
+    if (lnd::Result r = lnd::writeFileAtomic(args.get("o"), lnd::writePlain(land.parts())); !r) return inputError(r.message());
     return kExitOk;
 }
 
@@ -198,7 +198,7 @@ int runNew(const Args& args) {
     std::string error;
     const std::vector<std::uint8_t> land = lnd::makeSampleLand(options, &error);
     if (land.empty()) return inputError(error);
-    if (lnd::IoResult r = lnd::writeFileAtomic(args.get("o"), land); !r) return inputError(r.message);
+    if (lnd::Result r = lnd::writeFileAtomic(args.get("o"), land); !r) return inputError(r.message());
     return kExitOk;
 }
 

@@ -49,7 +49,7 @@ int runCompress(const Args& args) {
     dds.width = flat.width();
     dds.height = flat.height();
     dds.data.assign(compressor.data(), compressor.data() + compressor.size());
-    if (lnd::IoResult r = lnd::writeFileAtomic(args.get("o"), lnd::encodeDds(dds)); !r) return inputError(r.message);
+    if (lnd::Result r = lnd::writeFileAtomic(args.get("o"), lnd::encodeDds(dds)); !r) return inputError(r.message());
     return kExitOk;
 }
 
@@ -61,7 +61,7 @@ int runDecompress(const Args& args) {
     if (ext != ".bmp" && ext != ".png") return usageError(verb, "the output must end in .bmp or .png");
     const std::string in = args.positional[0];
     std::vector<std::uint8_t> bytes;
-    if (lnd::IoResult r = lnd::readWholeFile(in, bytes); !r) return inputError(r.message);
+    if (lnd::Result r = lnd::readWholeFile(in, bytes); !r) return inputError(r.message());
     lnd::DdsImage dds;
     if (lnd::DdsResult r = lnd::decodeDds(bytes, dds); !r) return inputError(in + ": " + r.message);
     lnd::CImage32 image(dds.width, dds.height);
@@ -72,7 +72,7 @@ int runDecompress(const Args& args) {
     }
     const std::vector<std::uint8_t> file = ext == ".png" ? lnd::encodePng(image) : lnd::encodeBmp(image, 32);
     if (file.empty()) return inputError(in + ": cannot encode the picture");
-    if (lnd::IoResult r = lnd::writeFileAtomic(out, file); !r) return inputError(r.message);
+    if (lnd::Result r = lnd::writeFileAtomic(out, file); !r) return inputError(r.message());
     return kExitOk;
 }
 

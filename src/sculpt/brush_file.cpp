@@ -198,12 +198,12 @@ std::string CBrushList::ReadBrushes(const std::string& path) {
     m_path = path;
     std::vector<std::uint8_t> bytes;
     // A brush file is a few lines; anything beyond a megabyte is not one.
-    const lnd::IoResult r = lnd::readWholeFile(path, bytes, 1u << 20);
+    const lnd::Result r = lnd::readWholeFile(path, bytes, 1u << 20);
     if (!r) {
         const SBrushParse parsed = ParseBrushes(kBuiltIn);
         m_count = parsed.count;
         m_profiles = parsed.profiles;
-        return "The brush file " + path + " could not be read (" + r.message +
+        return "The brush file " + path + " could not be read (" + r.message() +
                "). Clayvane uses its built-in brushes.\n";
     }
     return ReadBrushText(std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()), path);

@@ -79,9 +79,9 @@ bool CLandFile::LoadFile(const std::string& path, std::string& problem) {
     }
     std::vector<std::uint8_t> bytes;
     // No land can be longer than 4 GiB of sections; a bigger file is refused unread.
-    const IoResult r = readWholeFile(path, bytes, std::uint64_t(1) << 32);
+    const Result r = readWholeFile(path, bytes, std::uint64_t(1) << 32);
     if (!r) {
-        problem = r.message;
+        problem = r.message();
         return false;
     }
     if (!AdoptImage(std::move(bytes), problem)) {

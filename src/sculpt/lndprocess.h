@@ -4,7 +4,7 @@
 // tests and fuzz harnesses directly.
 #pragma once
 
-#include "land/lnd_format.h"
+#include "format/lnd_format.h"
 
 #include <cstddef>
 #include <cstdint>

@@ -205,10 +205,10 @@ std::string ParseMenuData(std::span<const std::uint8_t> bytes, SMenuData& out) {
 
 std::string ReadMenuData(const std::string& path, SMenuData& out) {
     std::vector<std::uint8_t> bytes;
-    const lnd::IoResult r = lnd::readWholeFile(path, bytes, kMenuDataSize * 2);
+    const lnd::Result r = lnd::readWholeFile(path, bytes, kMenuDataSize * 2);
     if (!r) {
         ParseMenuData({}, out);
-        return "The menu file " + path + " could not be read (" + r.message +
+        return "The menu file " + path + " could not be read (" + r.message() +
                "). Clayvane uses its built-in menu pictures.";
     }
     const std::string problem = ParseMenuData(bytes, out);

@@ -75,9 +75,9 @@ void CSculptingApp::LandStartUp(CRenderTarget& rt) {
 bool CSculptingApp::LoadLand(const std::string& path, CShell& shell, CRenderTarget& rt) {
     std::vector<std::uint8_t> bytes;
     std::string problem;
-    const IoResult r = readWholeFile(path, bytes, std::uint64_t(1) << 32);
+    const Result r = readWholeFile(path, bytes, std::uint64_t(1) << 32);
     if (!r) {
-        problem = r.message;
+        problem = r.message();
     } else {
         SLandLayout layout;
         problem = CheckLandImage(bytes, layout);
@@ -99,9 +99,9 @@ bool CSculptingApp::Save(const std::string& path, CShell& shell) {
     if (!Loaded()) return false;
     m_mesh.FoldHeights(*this);
     const std::vector<std::uint8_t> bytes = FileBytes();
-    const IoResult r = writeFileAtomic(path, bytes);
+    const Result r = writeFileAtomic(path, bytes);
     if (!r) {
-        shell.Error("Clayvane could not save the land: " + r.message + "\nThe file on disk is unchanged.", "Error");
+        shell.Error("Clayvane could not save the land: " + r.message() + "\nThe file on disk is unchanged.", "Error");
         return false;
     }
     return true;

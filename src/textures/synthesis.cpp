@@ -1,4 +1,5 @@
 #include "textures/synthesis.h"
+#include "land/lores_record.h"
 
 #include "base/messages.h"
 #include "codec/dds.h"

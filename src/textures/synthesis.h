@@ -12,7 +12,7 @@
 #pragma once
 
 #include "codec/dds.h"
-#include "land/lnd_format.h"
+#include "format/lnd_format.h"
 
 #include <array>
 #include <cstddef>

@@ -239,8 +239,8 @@ bool writeHeightmapFiles(const CLand& land, const std::string& pngPath, int bits
     const FileToWrite files[] = {
         {pngPath, png},
         {heightmapSidecarPath(pngPath), {reinterpret_cast<const std::uint8_t*>(text.data()), text.size()}}};
-    if (IoResult r = writeFilesAtomic(files); !r) {
-        error = r.message;
+    if (Result r = writeFilesAtomic(files); !r) {
+        error = r.message();
         return false;
     }
     if (placement != nullptr) *placement = at;
@@ -255,8 +255,8 @@ bool readHeightmapFiles(const std::string& picturePath, bool readSideFile, GreyI
     std::error_code ec;
     if (!readSideFile || !std::filesystem::is_regular_file(side, ec)) return true;
     std::vector<std::uint8_t> bytes;
-    if (IoResult r = readWholeFile(side, bytes, 1 << 16); !r) {
-        error = r.message;
+    if (Result r = readWholeFile(side, bytes, 1 << 16); !r) {
+        error = r.message();
         picture = GreyImage{};
         return false;
     }

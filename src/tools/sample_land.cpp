@@ -1,8 +1,9 @@
 #include "tools/sample_land.h"
+#include "land/lores_record.h"
 
 #include "d3dframework/texture.h"
-#include "land/lnd_file.h"
-#include "land/lnd_format.h"
+#include "format/lnd_file.h"
+#include "format/lnd_format.h"
 #include "codec/dxt3.h"
 #include "textures/synthesis.h"
 

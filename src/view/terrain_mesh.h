@@ -5,7 +5,7 @@
 
 #include "d3dframework/mesh.h"
 #include "land/land.h"
-#include "land/lnd_format.h"
+#include "format/lnd_format.h"
 #include "view/lod_patterns.h"
 
 #include <glm/vec2.hpp>

@@ -2,7 +2,7 @@
 // that reaches the land only on OK.
 #pragma once
 
-#include "land/lnd_format.h"
+#include "format/lnd_format.h"
 
 #include <QDialog>
 

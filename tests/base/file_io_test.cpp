@@ -22,9 +22,9 @@ TEST(FileIo, AtomicWriteReplacesTheFileAndLeavesNoTemporary) {
 TEST(FileIo, FailedAtomicWriteKeepsThePreviousFile) {
     lndtest::TempDir dir;
     const std::string path = dir.file("missing-dir/land.lnd");
-    IoResult r = writeFileAtomic(path, std::vector<std::uint8_t>(10, 1));
+    Result r = writeFileAtomic(path, std::vector<std::uint8_t>(10, 1));
     EXPECT_FALSE(r);
-    EXPECT_NE(r.message.find("missing-dir/land.lnd"), std::string::npos);
+    EXPECT_NE(r.message().find("missing-dir/land.lnd"), std::string::npos);
 
     // A directory standing where the file should be: rename fails, nothing is lost.
     const std::string blocked = dir.file("blocked");
@@ -40,9 +40,9 @@ TEST(FileIo, FailedAtomicWriteKeepsThePreviousFile) {
 TEST(FileIo, ReadWholeFileReportsMissingFilesAndDirectories) {
     lndtest::TempDir dir;
     std::vector<std::uint8_t> out;
-    IoResult missing = readWholeFile(dir.file("nope.lnd"), out);
+    Result missing = readWholeFile(dir.file("nope.lnd"), out);
     EXPECT_FALSE(missing);
-    EXPECT_NE(missing.message.find("nope.lnd"), std::string::npos);
+    EXPECT_NE(missing.message().find("nope.lnd"), std::string::npos);
     EXPECT_FALSE(readWholeFile(dir.path(), out));
     lndtest::writeBytes(dir.file("big"), std::vector<std::uint8_t>(50, 1));
     EXPECT_FALSE(readWholeFile(dir.file("big"), out, 49));
@@ -95,9 +95,9 @@ TEST(FileIo, EveryFailingStepKeepsThePreviousFileAndLeavesNoTemporary) {
                 lndtest::writeBytes(path, before);
                 clearIoFaults();
                 injectIoFault(step, n, err);
-                const IoResult r = writeFileAtomic(path, after);
+                const Result r = writeFileAtomic(path, after);
                 EXPECT_FALSE(r);
-                EXPECT_NE(r.message.find(std::strerror(err)), std::string::npos) << r.message;
+                EXPECT_NE(r.message().find(std::strerror(err)), std::string::npos) << r.message();
                 EXPECT_EQ(lndtest::readBytes(path), before);
                 EXPECT_EQ(entriesIn(dir.path()), 1);
             }
@@ -162,8 +162,8 @@ TEST(FileIo, SavingKeepsLinksModesAndWritesInPlaceWhereNoTemporaryCanBeMade) {
         clearIoFaults();
         if (c.noTemporary) injectIoFault(IoStep::CreateTemp, 1, EACCES);
         if (c.failAt > 0) injectIoFault(c.failStep, c.failAt, EIO);
-        const IoResult r = writeFileAtomic(path, *c.data);
-        EXPECT_EQ(bool(r), c.failAt == 0) << r.message;
+        const Result r = writeFileAtomic(path, *c.data);
+        EXPECT_EQ(bool(r), c.failAt == 0) << r.message();
         EXPECT_EQ(lndtest::readBytes(real), c.failAt == 0 ? *c.data : before);
         if (c.link != Link::None) {
             EXPECT_TRUE(std::filesystem::is_symlink(path));

@@ -1,7 +1,8 @@
 #include "codec/dds.h"
+#include "land/lores_record.h"
 #include "d3dframework/texture.h"
 
-#include "land/lnd_file.h"
+#include "format/lnd_file.h"
 #include "support/land_builder.h"
 #include "codec/dxt3.h"
 #include "codec/image_readers.h"

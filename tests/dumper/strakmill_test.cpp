@@ -1,5 +1,5 @@
-#include "land/lnd_file.h"
-#include "land/lnd_report.h"
+#include "format/lnd_file.h"
+#include "format/lnd_report.h"
 #include "support/land_builder.h"
 #include "support/run_program.h"
 

@@ -4,7 +4,7 @@
 #include "support/land_builder.h"
 #include "support/run_program.h"
 
-#include "land/lnd_format.h"
+#include "format/lnd_format.h"
 
 #include <gtest/gtest.h>
 

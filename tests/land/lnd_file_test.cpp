@@ -1,4 +1,5 @@
-#include "land/lnd_file.h"
+#include "format/lnd_file.h"
+#include "land/lores_record.h"
 #include "support/land_builder.h"
 
 #include <gtest/gtest.h>

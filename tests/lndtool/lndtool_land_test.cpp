@@ -1,4 +1,4 @@
-#include "land/lnd_report.h"
+#include "format/lnd_report.h"
 #include "support/land_builder.h"
 #include "support/run_program.h"
 

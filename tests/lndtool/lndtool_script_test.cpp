@@ -1,4 +1,4 @@
-#include "land/lnd_file.h"
+#include "format/lnd_file.h"
 #include "lndtool/edit_script.h"
 #include "support/land_builder.h"
 #include "support/run_program.h"

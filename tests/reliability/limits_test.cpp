@@ -2,7 +2,7 @@
 // any moment.
 #include "base/messages.h"
 #include "support/recording_messages.h"
-#include "land/lnd_file.h"
+#include "format/lnd_file.h"
 #include "support/land_builder.h"
 #include "support/run_program.h"
 #include "view/terrain_land.h"

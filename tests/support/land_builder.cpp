@@ -1,6 +1,7 @@
 #include "support/land_builder.h"
+#include "land/lores_record.h"
 
-#include "land/lnd_file.h"
+#include "format/lnd_file.h"
 
 #include <cstdlib>
 #include <filesystem>

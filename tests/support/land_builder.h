@@ -3,7 +3,7 @@
 // so round trips can be checked byte for byte.
 #pragma once
 
-#include "land/lnd_format.h"
+#include "format/lnd_format.h"
 
 #include <cstdint>
 #include <functional>

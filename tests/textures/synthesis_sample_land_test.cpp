@@ -1,4 +1,4 @@
-#include "land/lnd_file.h"
+#include "format/lnd_file.h"
 #include "codec/dxt3.h"
 #include "tools/sample_land.h"
 #include "textures/synthesis.h"

@@ -3,7 +3,7 @@
 #include "land/land.h"
 
 #include "base/messages.h"
-#include "land/lnd_file.h"
+#include "format/lnd_file.h"
 #include "support/land_builder.h"
 #include "tools/sample_land.h"
 #include "textures/synthesis.h"

@@ -13,7 +13,7 @@
 #include "base/settings.h"
 #include "codec/brush_bitmap.h"
 #include "land/land.h"
-#include "land/lnd_file.h"
+#include "format/lnd_file.h"
 #include "tools/altitude_brush.h"
 #include "tools/block_deletion.h"
 #include "view/terrain_land.h"

@@ -15,9 +15,9 @@ int main(int argc, char** argv) {
     const std::string_view text = clay::BuiltInBrushText();
     const std::vector<std::uint8_t> brushes(text.begin(), text.end());
     for (const auto& [name, bytes] : {std::pair{std::string("Clayvane.dat"), &dat}, std::pair{std::string("Brushes.txt"), &brushes}}) {
-        const lnd::IoResult r = lnd::writeFileAtomic(dir + "/" + name, *bytes);
+        const lnd::Result r = lnd::writeFileAtomic(dir + "/" + name, *bytes);
         if (!r) {
-            std::fprintf(stderr, "make_clayvane_data: %s\n", r.message.c_str());
+            std::fprintf(stderr, "make_clayvane_data: %s\n", r.message().c_str());
             return 1;
         }
         std::printf("%s/%s: %zu bytes\n", dir.c_str(), name.c_str(), bytes->size());

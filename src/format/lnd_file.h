@@ -5,7 +5,7 @@
 // the byte offset where it was found. Nothing is read past the end of the buffer.
 #pragma once
 
-#include "land/lnd_format.h"
+#include "format/lnd_format.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -118,15 +118,6 @@ std::vector<std::uint8_t> writePlain(const LndParts& parts);
 // are dropped. BlockSize becomes 2520 times the number of blocks written, as the editors
 // have always stored it. Entries naming no record are treated as empty squares.
 std::vector<std::uint8_t> writeCompacting(const LndParts& parts);
-
-// Fills the DdsSize and DDS header of a low-resolution texture record made from nothing:
-// a 256 x 256 DXT3 surface with 65536 bytes of data and no smaller levels. The opaque words
-// and the data are left as they are.
-void initLoResRecord(TLndLoResTex& record);
-
-// The DDS file held by a low-resolution texture record, with its magic put back in place
-// of DdsSize (the record itself is not touched).
-std::vector<std::uint8_t> loResRecordDds(const TLndLoResTex& record);
 
 // Names a status for messages and JSON.
 const char* statusName(LndStatus status);

@@ -1,6 +1,5 @@
-#include "land/lnd_file.h"
+#include "format/lnd_file.h"
 
-#include "codec/dds.h"
 
 #include <cassert>
 #include <cstdio>
@@ -145,7 +144,7 @@ LndCheck checkImage(std::span<const std::uint8_t> image, LndLayout& layout, Imag
         const auto& tex = *recordAt<TLndLoResTex>(image.data(), at);
         const std::int32_t ddsSize = tex.DdsSize;
         // The DDS image starts at offset 16 and must hold at least its 4 + 124 header bytes.
-        if (ddsSize < std::int32_t(4 + kDdsHeaderSize) || ddsSize > kDdsImageSize)
+        if (ddsSize < std::int32_t(4 + kLoResDdsHeaderSize) || ddsSize > kDdsImageSize)
             return fail(LndStatus::BadDdsSize, at + offsetof(TLndLoResTex, DdsSize),
                         "low-resolution texture " + std::to_string(k) + " has DdsSize " +
                             std::to_string(ddsSize) + "; it must lie between 128 and " +
@@ -253,18 +252,6 @@ std::vector<std::uint8_t> writeCompacting(const LndParts& parts) {
     header.NumBlocks = written + 1;
     appendTail(out, parts);
     std::memcpy(out.data(), &header, kHeaderSize);
-    return out;
-}
-
-void initLoResRecord(TLndLoResTex& record) {
-    record.DdsSize = kDdsImageSize;
-    fillDdsHeader(record.DdsHeader, DdsKind::Dxt3, 256, 256);
-}
-
-std::vector<std::uint8_t> loResRecordDds(const TLndLoResTex& record) {
-    const auto* bytes = reinterpret_cast<const std::uint8_t*>(&record);
-    std::vector<std::uint8_t> out(bytes + kDdsImageOffset, bytes + kLoResTexSize);
-    std::memcpy(out.data(), kDdsMagic, 4);
     return out;
 }
 

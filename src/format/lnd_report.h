@@ -2,7 +2,7 @@
 // for anything else that wants to describe a land without loading it into the editor.
 #pragma once
 
-#include "land/lnd_file.h"
+#include "format/lnd_file.h"
 
 #include <string>
 #include <vector>

@@ -79,6 +79,7 @@ inline constexpr float kBlockSpan = 160.0f;
 // The DDS image of a low-resolution texture: the 4-byte slot of its magic holds DdsSize.
 inline constexpr std::size_t kDdsImageOffset = 16;       // within TLndLoResTex
 inline constexpr std::int32_t kDdsImageSize = 65664;     // DdsSize of every record
+inline constexpr std::size_t kLoResDdsHeaderSize = 124;   // the DDS header after the magic slot
 inline constexpr std::size_t kLoResDataOffset = 144;     // DXT3 blocks within TLndLoResTex
 inline constexpr std::size_t kLoResDataSize = 65536;     // 64 x 64 blocks of 16 bytes
 
@@ -109,7 +110,7 @@ struct TLndHeader {
 struct TLndLoResTex {
     std::uint8_t Opaque[16];
     LeI32 DdsSize;                         // stands where the DDS magic would be
-    std::uint8_t DdsHeader[124];   // a DDS header after the magic
+    std::uint8_t DdsHeader[kLoResDdsHeaderSize];   // a DDS header after the magic
     std::uint8_t Data[kLoResDataSize];     // 64 rows of 64 DXT3 blocks
 };
 

@@ -1,6 +1,5 @@
-#include "land/lnd_report.h"
+#include "format/lnd_report.h"
 
-#include "codec/dds.h"
 
 #include <algorithm>
 #include <cmath>
@@ -49,7 +48,7 @@ std::vector<std::string> consistencyWarnings(const LndView& view) {
 
     for (std::uint32_t k = 0; k < l.numLoResTextures; ++k) {
         const std::int32_t ddsSize = view.loRes(k).DdsSize;
-        if (ddsSize < std::int32_t(4 + kDdsHeaderSize) || ddsSize > kDdsImageSize)
+        if (ddsSize < std::int32_t(4 + kLoResDdsHeaderSize) || ddsSize > kDdsImageSize)
             warnings.push_back("low-resolution texture " + std::to_string(k) + " has DdsSize " +
                                std::to_string(ddsSize) + " (expected " + std::to_string(kDdsImageSize) +
                                "); nothing reads it and it is kept as it is");
