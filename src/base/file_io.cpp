@@ -272,7 +272,8 @@ Result writeFilesAtomic(std::span<const FileToWrite> files) {
         if (r) continue;
         for (std::size_t k = i; k-- > 0;) {
             if (previous[k].existed) {
-                writeFileAtomic(files[k].path, previous[k].bytes);
+                // Best effort: the failure that stopped the set is the one reported.
+                (void)writeFileAtomic(files[k].path, previous[k].bytes);
             } else {
                 std::error_code ec;
                 std::filesystem::remove(files[k].path, ec);
@@ -283,26 +284,7 @@ Result writeFilesAtomic(std::span<const FileToWrite> files) {
     return {};
 }
 
-namespace {
-std::uint64_t g_failedSaves = 0;
-std::string g_lastFailure;
-Result writeFileAtomicImpl(const std::string& path, std::span<const std::uint8_t> data);
-}  // namespace
-
-std::uint64_t failedSaveCount() { return g_failedSaves; }
-std::string lastSaveFailure() { return g_lastFailure; }
-
 Result writeFileAtomic(const std::string& path, std::span<const std::uint8_t> data) {
-    Result r = writeFileAtomicImpl(path, data);
-    if (!r) {
-        ++g_failedSaves;
-        g_lastFailure = r.message();
-    }
-    return r;
-}
-
-namespace {
-Result writeFileAtomicImpl(const std::string& path, std::span<const std::uint8_t> data) {
     readEnvironmentFault();
     const std::string target = finalTarget(path);
 
@@ -354,7 +336,5 @@ Result writeFileAtomicImpl(const std::string& path, std::span<const std::uint8_t
     }
     return {};
 }
-
-}  // namespace
 
 }  // namespace lnd
