@@ -108,22 +108,18 @@ public:
                                 "<noiseMap subdirectory=\"" + xmlEscaped(noise) + "\"/>" +
                                 "<bumpMap subdirectory=\"" + xmlEscaped(bump) + "\"/>" +
                                 "<loresTextures subdirectory=\"" + xmlEscaped(lores) + "\"/></exports></settings>\n";
-        const lnd::Result r = lnd::writeFileAtomic(m_path, {reinterpret_cast<const std::uint8_t*>(xml.data()), xml.size()});
-        m_ok = bool(r);
-        m_error = r.message();
+        m_written = lnd::writeFileAtomic(m_path, {reinterpret_cast<const std::uint8_t*>(xml.data()), xml.size()});
     }
     ~ExportSettingsFile() {
         std::error_code ignored;
         std::filesystem::remove(m_path, ignored);
     }
-    bool ok() const { return m_ok; }
-    const std::string& error() const { return m_error; }
+    const lnd::Result& written() const { return m_written; }
     const std::string& path() const { return m_path; }
 
 private:
     std::string m_path;
-    std::string m_error;
-    bool m_ok = false;
+    lnd::Result m_written;
 };
 
 int runExport(const Args& args) {
@@ -140,7 +136,7 @@ int runExport(const Args& args) {
     if (root.back() != '/' && root.back() != '\\') root += '/';
     ExportSettingsFile file(root, name("exportMaterials", "materials"), name("exportNoisemap", "noise"),
                             name("exportBumpmap", "bump"), name("exportLores", "lores"));
-    if (!file.ok()) return inputError("cannot write a temporary settings file: " + file.error());
+    if (!file.written()) return inputError("cannot write a temporary settings file: " + file.written().message());
     lnd::CSettings settings(messages, file.path());
 
     lnd::HeadlessLand held;

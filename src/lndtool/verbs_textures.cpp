@@ -54,7 +54,7 @@ int runDecompress(const Args& args) {
     std::vector<std::uint8_t> bytes;
     if (lnd::Result r = lnd::readWholeFile(in, bytes); !r) return inputError(r.message());
     lnd::DdsImage dds;
-    if (lnd::DdsResult r = lnd::decodeDds(bytes, dds); !r) return inputError(in + ": " + r.message);
+    if (lnd::Result r = lnd::decodeDds(bytes, dds); !r) return inputError(in + ": " + r.message());
     lnd::CImage32 image(dds.width, dds.height);
     if (dds.kind == lnd::DdsKind::Dxt3) {
         lnd::decodeDxt3Image(dds.data.data(), dds.width, dds.height, image.pixels(), image.pitch());
