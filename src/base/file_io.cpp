@@ -261,6 +261,8 @@ Result writeFilesAtomic(std::span<const FileToWrite> files) {
         Previous p;
         std::error_code ec;
         p.existed = std::filesystem::exists(f.path, ec);
+        if (std::filesystem::is_directory(f.path, ec))
+            return Result::failure(Status::CannotCreate, "cannot replace " + f.path + ": it is a directory");
         if (p.existed) {
             // Without the old bytes a failure half-way could not be undone: refuse up front.
             if (Result r = readWholeFile(f.path, p.bytes); !r) return r;

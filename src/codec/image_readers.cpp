@@ -205,9 +205,9 @@ Result imageReadResult(int code, const std::string& path, int systemError) {
     switch (code) {
     case kImageOk: return Result::success();
     case kImageCannotOpen:
-        return Result::failure(Status::IoFailed,
-                               "cannot open " + path + (systemError != 0 ? ": " + std::string(std::strerror(systemError)) : ""),
-                               systemError);
+        return Result::failure(
+            Status::IoFailed, "cannot open " + path + (systemError != 0 ? ": " + std::string(std::strerror(systemError)) : ""),
+            systemError);
     case kImageBadExtension: return Result::failure(Status::BadInput, path + ": not a .bmp or .tga file");
     case kImageUnsupported: {
         const bool tga = path.size() >= 4 && (path[path.size() - 3] | 0x20) == 't';   // the extension was checked

@@ -117,7 +117,8 @@ Result readMaterialImage(const std::string& path, TLndMaterial& out) {
     std::memset(&out, 0, sizeof out);
     std::unique_ptr<CImageBase> image;
     if (Result r = readImageFile(path, image); !r) return r;
-    if (image->width() <= 0 || image->height() <= 0) return Result::failure(Status::BadInput, path + ": the picture has no pixels");
+    if (image->width() <= 0 || image->height() <= 0)
+        return Result::failure(Status::BadInput, path + ": the picture has no pixels");
     const int w = image->width(), h = image->height();
     for (int y = 0; y < 256; ++y) {
         const int sy = int(std::int64_t(y) * h / 256);
@@ -195,9 +196,8 @@ Result ImportCountryFromFile(CLand& land, const std::string& countriesXmlPath, c
     CountriesFile file;
     if (Result r = CountriesFile::load(resolveFromStart(countriesXmlPath), file); !r) {
         // The editor's text first, then why: the system's reason or where the XML breaks.
-        Result shown = Result::failure(r.status(), countriesLoadErrorText(countriesXmlPath) + " (" + r.message() + ")",
-                                       r.systemError());
-        return r.offset() ? Result::badInputAt(*r.offset(), shown.message()) : shown;
+        const std::string text = countriesLoadErrorText(countriesXmlPath) + " (" + r.message() + ")";
+        return r.offset() ? Result::badInputAt(*r.offset(), text) : Result::failure(r.status(), text, r.systemError());
     }
     const bool known = std::any_of(file.countries().begin(), file.countries().end(),
                                    [&](const CountryElement& c) { return c.id == id; });

@@ -34,8 +34,8 @@ Result makeDirectory(const std::string& path) {
     std::error_code isDir;
     if (std::filesystem::is_directory(path, isDir)) return Result::success();
     if (ec.value() == EEXIST)
-        return Result::failure(Status::CannotCreate, "cannot make the folder " + path + ": a file of that name is in the way",
-                               EEXIST);
+        return Result::failure(Status::CannotCreate,
+                               "cannot make the folder " + path + ": a file of that name is in the way", EEXIST);
     return Result::failure(Status::CannotCreate, "cannot make the folder " + path + ": " + ec.message(), ec.value());
 }
 

@@ -10,8 +10,10 @@
 #include <gtest/gtest.h>
 #include <png.h>
 
+#include <cerrno>
 #include <csetjmp>
 #include <cstdio>
+#include <filesystem>
 #include <optional>
 #include <random>
 #include <tuple>
@@ -220,6 +222,38 @@ TEST(Heightmap, PlacementResamplingAndValueMapping) {
             EXPECT_EQ(h.block(0).Cells[16][k].Altitude, h.block(2).Cells[0][k].Altitude);
         }
     }
+}
+
+// The export refuses with its reason and leaves neither file behind.
+TEST(Heightmap, ExportFailuresSayWhyAndWriteNothing) {
+    lndtest::TempDir dir;
+    lndtest::writeBytes(dir.file("file"), {'x'});
+    EditorLand land(LandBuilder().block(2, 2));
+    EditorLand empty(LandBuilder().orphanBlock());
+    const struct {
+        const char* name;
+        const EditorLand& held;
+        std::string path;
+        int bits;
+        Status status;
+        int systemError;
+        const char* reason;
+    } cases[] = {
+        {"bit depth", land, dir.file("h.png"), 12, Status::BadInput, 0, "8 or 16 bits"},
+        {"no block on the grid", empty, dir.file("h.png"), 8, Status::NotPossible, 0, "no block"},
+        {"missing folder", land, dir.file("none/h.png"), 8, Status::CannotCreate, ENOENT, "No such file or directory"},
+        {"a file for a folder", land, dir.file("file/h.png"), 16, Status::CannotCreate, ENOTDIR, "Not a directory"},
+        {"a folder for the picture", land, dir.path(), 8, Status::CannotCreate, 0, "it is a directory"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const Result r = writeHeightmapFiles(c.held.land, c.path, c.bits);
+        EXPECT_EQ(r.status(), c.status) << r.message();
+        EXPECT_EQ(r.systemError(), c.systemError) << r.message();
+        EXPECT_NE(r.message().find(c.reason), std::string::npos) << r.message();
+        EXPECT_FALSE(std::filesystem::exists(heightmapSidecarPath(c.path)));
+    }
+    EXPECT_FALSE(std::filesystem::exists(dir.file("h.png")));
 }
 
 // The placement file at its largest legal values (grid square 31, 513 rows and columns: the
