@@ -225,7 +225,9 @@ Result readImageFile(const std::string& path, std::unique_ptr<CImageBase>& image
     errno = 0;
     const int code = ReadImageFile(path, image);
     // The open is the last call before a kImageCannotOpen, so errno is still its reason.
-    return imageReadResult(code, path, code == kImageCannotOpen ? errno : 0);
+    const Result r = imageReadResult(code, path, code == kImageCannotOpen ? errno : 0);
+    if (r && !image) return Result::failure(Status::BadInput, path + ": no picture was read");
+    return r;
 }
 
 }  // namespace lnd
