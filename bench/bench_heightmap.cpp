@@ -90,9 +90,8 @@ void BM_RenderMap(benchmark::State& state) {
     MapPictureOptions options;
     options.threads = int(state.range(0));
     CImage32 picture;
-    std::string error;
     for (auto _ : state) {
-        if (!renderMapPicture(land, options, picture, error)) state.SkipWithError(error.c_str());
+        if (lnd::Result r = renderMapPicture(land, options, picture); !r) state.SkipWithError(r.message().c_str());
         benchmark::DoNotOptimize(picture.pixels());
     }
 }
@@ -104,9 +103,8 @@ void BM_RenderMap1024(benchmark::State& state) {
     MapPictureOptions options;
     options.longerSide = 1024;
     CImage32 picture;
-    std::string error;
     for (auto _ : state) {
-        if (!renderMapPicture(land, options, picture, error)) state.SkipWithError(error.c_str());
+        if (lnd::Result r = renderMapPicture(land, options, picture); !r) state.SkipWithError(r.message().c_str());
         benchmark::DoNotOptimize(picture.pixels());
     }
 }
@@ -117,8 +115,7 @@ void BM_EncodeMapPng(benchmark::State& state) {
     CLand land;
     adopt(land);
     CImage32 picture;
-    std::string error;
-    renderMapPicture(land, {}, picture, error);
+    if (lnd::Result r = renderMapPicture(land, {}, picture); !r) state.SkipWithError(r.message().c_str());
     for (auto _ : state) {
         const std::vector<std::uint8_t> png = encodePngRgb(picture);
         benchmark::DoNotOptimize(png.data());

@@ -261,6 +261,8 @@ Result writeFilesAtomic(std::span<const FileToWrite> files) {
         Previous p;
         std::error_code ec;
         p.existed = std::filesystem::exists(f.path, ec);
+        if (std::filesystem::is_directory(f.path, ec))
+            return Result::failure(Status::CannotCreate, "cannot replace " + f.path + ": it is a directory");
         if (p.existed) {
             // Without the old bytes a failure half-way could not be undone: refuse up front.
             if (Result r = readWholeFile(f.path, p.bytes); !r) return r;
@@ -272,7 +274,8 @@ Result writeFilesAtomic(std::span<const FileToWrite> files) {
         if (r) continue;
         for (std::size_t k = i; k-- > 0;) {
             if (previous[k].existed) {
-                writeFileAtomic(files[k].path, previous[k].bytes);
+                // Best effort: the failure that stopped the set is the one reported.
+                (void)writeFileAtomic(files[k].path, previous[k].bytes);
             } else {
                 std::error_code ec;
                 std::filesystem::remove(files[k].path, ec);
@@ -283,26 +286,7 @@ Result writeFilesAtomic(std::span<const FileToWrite> files) {
     return {};
 }
 
-namespace {
-std::uint64_t g_failedSaves = 0;
-std::string g_lastFailure;
-Result writeFileAtomicImpl(const std::string& path, std::span<const std::uint8_t> data);
-}  // namespace
-
-std::uint64_t failedSaveCount() { return g_failedSaves; }
-std::string lastSaveFailure() { return g_lastFailure; }
-
 Result writeFileAtomic(const std::string& path, std::span<const std::uint8_t> data) {
-    Result r = writeFileAtomicImpl(path, data);
-    if (!r) {
-        ++g_failedSaves;
-        g_lastFailure = r.message();
-    }
-    return r;
-}
-
-namespace {
-Result writeFileAtomicImpl(const std::string& path, std::span<const std::uint8_t> data) {
     readEnvironmentFault();
     const std::string target = finalTarget(path);
 
@@ -354,7 +338,5 @@ Result writeFileAtomicImpl(const std::string& path, std::span<const std::uint8_t
     }
     return {};
 }
-
-}  // namespace
 
 }  // namespace lnd

@@ -32,11 +32,6 @@ struct FileToWrite {
 };
 Result writeFilesAtomic(std::span<const FileToWrite> files);
 
-// How many saves through writeFileAtomic have failed in this process, and the message of the
-// last one (empty when none failed).
-std::uint64_t failedSaveCount();
-std::string lastSaveFailure();
-
 // Size of the pieces a save is written in (each is one write call that can fail).
 inline constexpr std::size_t kWriteChunkBytes = 256 * 1024;
 

@@ -21,7 +21,7 @@ bool sidesOk(DdsKind kind, int width, int height) {
     return kind != DdsKind::Dxt3 || (width % 4 == 0 && height % 4 == 0);
 }
 
-DdsResult fail(std::string message) { return {false, std::move(message)}; }
+Result fail(std::string message) { return Result::failure(Status::BadInput, std::move(message)); }
 
 }  // namespace
 
@@ -76,7 +76,7 @@ std::vector<std::uint8_t> encodeDds(const DdsImage& image) {
     return out;
 }
 
-DdsResult decodeDds(std::span<const std::uint8_t> bytes, DdsImage& image) {
+Result decodeDds(std::span<const std::uint8_t> bytes, DdsImage& image) {
     image = DdsImage{};
     if (bytes.size() < kDdsFileHeaderBytes) return fail("too short for a DDS header");
     if (std::memcmp(bytes.data(), kDdsMagic, 4) != 0) return fail("not a DDS file (wrong magic)");

@@ -2,6 +2,7 @@
 // green, red, alpha). Reading is safe on any bytes.
 #pragma once
 
+#include "base/result.h"
 
 #include <cstdint>
 #include <span>
@@ -41,16 +42,11 @@ void writeDdsHeader(std::uint8_t* out, DdsKind kind, int width, int height);
 // or the data has the wrong size.
 std::vector<std::uint8_t> encodeDds(const DdsImage& image);
 
-struct DdsResult {
-    bool ok = true;
-    std::string message;  // what is wrong, when not ok
-    explicit operator bool() const { return ok; }
-};
-
 // Reads level 0 of a DDS file. Refuses anything but a 124-byte header describing DXT3 (sides
 // multiples of 4) or 32-bit texels with the red, green, blue masks of the land's layout;
 // sides from 1 to kMaxImageSide; the data must be all there (further levels are ignored).
-DdsResult decodeDds(std::span<const std::uint8_t> bytes, DdsImage& image);
+// BadInput saying what is wrong otherwise, `image` left empty.
+Result decodeDds(std::span<const std::uint8_t> bytes, DdsImage& image);
 
 // Where level 0 lies in an in-memory DDS image, without copying it.
 struct DdsLevel {

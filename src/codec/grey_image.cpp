@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <memory>
@@ -78,16 +79,11 @@ std::string greySizeProblem(long long width, long long height) {
     return {};
 }
 
-bool decodePngGrey(std::span<const std::uint8_t> bytes, GreyImage& out, std::string& error) {
+Result decodePngGrey(std::span<const std::uint8_t> bytes, GreyImage& out) {
     out = GreyImage{};
-    if (bytes.size() < sizeof kPngSignature || std::memcmp(bytes.data(), kPngSignature, sizeof kPngSignature) != 0) {
-        error = "not a PNG file";
-        return false;
-    }
-    if (bytes.size() > std::size_t(0x7FFFFFFF)) {
-        error = "the file is too large";
-        return false;
-    }
+    if (bytes.size() < sizeof kPngSignature || std::memcmp(bytes.data(), kPngSignature, sizeof kPngSignature) != 0)
+        return Result::badInputAt(0, "not a PNG file");
+    if (bytes.size() > std::size_t(0x7FFFFFFF)) return Result::failure(Status::BadInput, "the file is too large");
     // The sides stand in the first chunk; read here so that an oversized picture is named as
     // such (the decoder's own limit reports it as an unknown kind of file).
     if (bytes.size() >= 24 && std::memcmp(bytes.data() + 12, "IHDR", 4) == 0) {
@@ -96,71 +92,56 @@ bool decodePngGrey(std::span<const std::uint8_t> bytes, GreyImage& out, std::str
                    (std::uint32_t(bytes[at + 2]) << 8) | std::uint32_t(bytes[at + 3]);
         };
         const std::uint32_t w = side(16), h = side(20);
-        if (std::string problem = greySizeProblem(w, h); !problem.empty()) {
-            error = problem;
-            return false;
-        }
+        if (std::string problem = greySizeProblem(w, h); !problem.empty()) return Result::badInputAt(16, problem);
     }
     const auto* data = reinterpret_cast<const stbi_uc*>(bytes.data());
     const int length = int(bytes.size());
     int w = 0, h = 0, comp = 0;
-    // The sides come from the header alone, before anything is allocated for the pixels.
-    if (!stbi_info_from_memory(data, length, &w, &h, &comp)) {
+    const auto decoderFailure = [](const char* what) {
         const char* reason = stbi_failure_reason();
-        error = std::string("unreadable PNG file") + (reason != nullptr ? std::string(" (") + reason + ")" : "");
-        return false;
-    }
-    if (std::string problem = greySizeProblem(w, h); !problem.empty()) {
-        error = problem;
-        return false;
-    }
+        return Result::failure(Status::BadInput,
+                               std::string(what) + (reason != nullptr ? std::string(" (") + reason + ")" : ""));
+    };
+    // The sides come from the header alone, before anything is allocated for the pixels.
+    if (!stbi_info_from_memory(data, length, &w, &h, &comp)) return decoderFailure("unreadable PNG file");
+    if (std::string problem = greySizeProblem(w, h); !problem.empty()) return Result::badInputAt(16, problem);
     GreyImage img;
     img.width = w;
     img.height = h;
     if (stbi_is_16_bit_from_memory(data, length)) {
         std::unique_ptr<stbi_us, StbFree> px(stbi_load_16_from_memory(data, length, &w, &h, &comp, 0));
-        if (!px || w != img.width || h != img.height || comp < 1 || comp > 4) {
-            const char* reason = stbi_failure_reason();
-            error = std::string("corrupt PNG file") + (reason != nullptr ? std::string(" (") + reason + ")" : "");
-            return false;
-        }
+        if (!px || w != img.width || h != img.height || comp < 1 || comp > 4) return decoderFailure("corrupt PNG file");
         img.bits = 16;
         toGrey(px.get(), comp, img);
     } else {
         std::unique_ptr<stbi_uc, StbFree> px(stbi_load_from_memory(data, length, &w, &h, &comp, 0));
-        if (!px || w != img.width || h != img.height || comp < 1 || comp > 4) {
-            const char* reason = stbi_failure_reason();
-            error = std::string("corrupt PNG file") + (reason != nullptr ? std::string(" (") + reason + ")" : "");
-            return false;
-        }
+        if (!px || w != img.width || h != img.height || comp < 1 || comp > 4) return decoderFailure("corrupt PNG file");
         img.bits = 8;
         toGrey(px.get(), comp, img);
     }
     out = std::move(img);
-    return true;
+    return Result::success();
 }
 
-bool readGreyImageFile(const std::string& path, GreyImage& out, std::string& error) {
+Result readGreyImageFile(const std::string& path, GreyImage& out) {
     out = GreyImage{};
     const std::string ext = lowerExtensionOf(path);
     if (ext == ".png") {
         std::vector<std::uint8_t> bytes;
-        if (Result r = readWholeFile(path, bytes, std::uint64_t(1) << 31); !r) {
-            error = r.message();
-            return false;
-        }
-        return decodePngGrey(bytes, out, error);
+        if (Result r = readWholeFile(path, bytes, std::uint64_t(1) << 31); !r) return r;
+        return decodePngGrey(bytes, out).within(path);
     }
-    if (ext != ".bmp" && ext != ".tga") {
-        error = "unsupported picture type (use a .png, .bmp or .tga file)";
-        return false;
-    }
+    if (ext != ".bmp" && ext != ".tga")
+        return Result::failure(Status::BadInput, path + ": unsupported picture type (use a .png, .bmp or .tga file)");
     // The sides from the header first, so that an oversized picture is refused before the
     // reader allocates for it.
     std::uint8_t head[26] = {};
     if (const int r = readHead(path, head, ext == ".bmp" ? 26 : 18); r != 0) {
-        error = r == 1 ? "cannot open the file" : "the file is too short to be a picture";
-        return false;
+        if (r == 1) {
+            const int err = errno;
+            return Result::failure(Status::IoFailed, "cannot open " + path + ": " + std::strerror(err), err);
+        }
+        return Result::badInputAt(0, path + ": the file is too short to be a picture");
     }
     long long w = 0, h = 0;
     if (ext == ".bmp") {
@@ -171,20 +152,10 @@ bool readGreyImageFile(const std::string& path, GreyImage& out, std::string& err
         w = head[12] | head[13] << 8;
         h = head[14] | head[15] << 8;
     }
-    if (std::string problem = greySizeProblem(w, h); !problem.empty()) {
-        error = problem;
-        return false;
-    }
+    if (std::string problem = greySizeProblem(w, h); !problem.empty())
+        return Result::badInputAt(ext == ".bmp" ? 18 : 12, path + ": " + problem);
     std::unique_ptr<CImageBase> image;
-    switch (ReadImageFile(path, image)) {
-    case kImageOk: break;
-    case kImageCannotOpen: error = "cannot open the file"; return false;
-    case kImageUnsupported:
-        error = ext == ".bmp" ? "unsupported BMP variant (only uncompressed 8-bit paletted and 24-bit pictures are read)"
-                              : "unsupported TGA variant (only uncompressed colour-mapped 8-bit and 24/32-bit pictures are read)";
-        return false;
-    default: error = "corrupt or truncated picture file"; return false;
-    }
+    if (Result r = readImageFile(path, image); !r) return r;
     CImage32 colour;
     if (image->kind() == CImage32::kKind) colour = std::move(static_cast<CImage32&>(*image));
     else colour = toImage32(static_cast<const CImage8&>(*image));
@@ -199,7 +170,7 @@ bool readGreyImageFile(const std::string& path, GreyImage& out, std::string& err
             img.values[std::size_t(y) * std::size_t(img.width) + std::size_t(x)] = std::uint16_t(luminance(p[1], p[2], p[3]));
         }
     out = std::move(img);
-    return true;
+    return Result::success();
 }
 
 }  // namespace lnd

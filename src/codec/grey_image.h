@@ -3,6 +3,7 @@
 // the picture's sides from its header before it allocates. The writer is in png_writer.h.
 #pragma once
 
+#include "base/result.h"
 #include "codec/image.h"
 
 #include <cstdint>
@@ -37,12 +38,14 @@ std::string greySizeProblem(long long width, long long height);
 
 // Decodes a PNG file held in memory: grey, grey with alpha, true colour and paletted
 // pictures of any bit depth (palettes are looked up, low bit depths scaled up to 8 bits);
-// 16-bit files keep their 16 bits. Alpha is ignored. False with `error` set on failure.
-bool decodePngGrey(std::span<const std::uint8_t> bytes, GreyImage& out, std::string& error);
+// 16-bit files keep their 16 bits. Alpha is ignored. BadInput with the reason on failure
+// (with the byte offset where the header says what is wrong), `out` left empty.
+Result decodePngGrey(std::span<const std::uint8_t> bytes, GreyImage& out);
 
 // Reads a PNG, BMP or TGA file (chosen by the extension, case ignored) into grey values.
-// BMP and TGA go through ReadImageFile; their palettes are looked up. False with `error`
-// set, and `out` left empty, on any failure.
-bool readGreyImageFile(const std::string& path, GreyImage& out, std::string& error);
+// BMP and TGA go through ReadImageFile; their palettes are looked up. On any failure `out` is
+// left empty and the Result says why: IoFailed with the system's reason when the file cannot
+// be read, BadInput for a picture that is not one or not one of the kinds read.
+Result readGreyImageFile(const std::string& path, GreyImage& out);
 
 }  // namespace lnd

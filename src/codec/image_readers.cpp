@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cerrno>
 #include <cstring>
 #include <vector>
 
@@ -198,6 +199,35 @@ int ReadImageFile(const std::string& path, std::unique_ptr<CImageBase>& image) {
     std::fclose(file);
     if (rc != kImageOk) image.reset();
     return rc;
+}
+
+Result imageReadResult(int code, const std::string& path, int systemError) {
+    switch (code) {
+    case kImageOk: return Result::success();
+    case kImageCannotOpen:
+        return Result::failure(
+            Status::IoFailed, "cannot open " + path + (systemError != 0 ? ": " + std::string(std::strerror(systemError)) : ""),
+            systemError);
+    case kImageBadExtension: return Result::failure(Status::BadInput, path + ": not a .bmp or .tga file");
+    case kImageUnsupported: {
+        const bool tga = path.size() >= 4 && (path[path.size() - 3] | 0x20) == 't';   // the extension was checked
+        return Result::failure(Status::BadInput,
+                               path + (tga ? ": unsupported TGA variant (only uncompressed colour-mapped 8-bit and "
+                                             "24/32-bit pictures are read)"
+                                           : ": unsupported BMP variant (only uncompressed 8-bit paletted and 24-bit "
+                                             "pictures are read)"));
+    }
+    default: return Result::failure(Status::BadInput, path + ": truncated or corrupt picture file");
+    }
+}
+
+Result readImageFile(const std::string& path, std::unique_ptr<CImageBase>& image) {
+    errno = 0;
+    const int code = ReadImageFile(path, image);
+    // The open is the last call before a kImageCannotOpen, so errno is still its reason.
+    const Result r = imageReadResult(code, path, code == kImageCannotOpen ? errno : 0);
+    if (r && !image) return Result::failure(Status::BadInput, path + ": no picture was read");
+    return r;
 }
 
 }  // namespace lnd

@@ -5,6 +5,7 @@
 // image behind.
 #pragma once
 
+#include "base/result.h"
 #include "codec/image.h"
 
 #include <cstdio>
@@ -24,6 +25,12 @@ enum ImageReadResult : int {
 
 // Chooses the reader by the extension after the last "." of the path, ignoring case.
 int ReadImageFile(const std::string& path, std::unique_ptr<CImageBase>& image);
+
+// ReadImageFile with its outcome as a Result naming the file: IoFailed with the system's
+// reason when it cannot be opened, BadInput for a name or content the readers refuse.
+Result readImageFile(const std::string& path, std::unique_ptr<CImageBase>& image);
+// The Result a reader's code stands for (`systemError`: errno of a failed open, or 0).
+Result imageReadResult(int code, const std::string& path, int systemError = 0);
 
 // Read from an open stream positioned at the start of the image file.
 // BMP: 8-bit paletted (palette padded to 256 entries) and 24-bit, uncompressed, bottom-up,

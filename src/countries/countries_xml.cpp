@@ -31,9 +31,9 @@ std::string countriesXmlText(std::span<const TLndCountry> countries) {
     return text;
 }
 
-bool writeCountriesXml(const std::string& path, std::span<const TLndCountry> countries) {
+Result writeCountriesXml(const std::string& path, std::span<const TLndCountry> countries) {
     const std::string text = countriesXmlText(countries);
-    return bool(writeFileAtomic(path, {reinterpret_cast<const std::uint8_t*>(text.data()), text.size()}));
+    return writeFileAtomic(path, {reinterpret_cast<const std::uint8_t*>(text.data()), text.size()});
 }
 
 namespace {
@@ -67,22 +67,24 @@ std::optional<std::string> attributeText(const pugi::xml_node& node, const char*
 
 }  // namespace
 
-CountriesXmlResult CountriesFile::parse(std::span<const char> text, CountriesFile& out) {
+Result CountriesFile::parse(std::span<const char> text, CountriesFile& out) {
+    const auto refuse = [](std::string why) { return Result::failure(Status::BadInput, std::move(why)); };
     if (text.size() > kMaxCountriesXmlBytes)
-        return {false, "the file is larger than " + std::to_string(kMaxCountriesXmlBytes >> 20) +
-                           " MB; a country definitions file is far smaller"};
+        return refuse("the file is larger than " + std::to_string(kMaxCountriesXmlBytes >> 20) +
+                      " MB; a country definitions file is far smaller");
     pugi::xml_document doc;
     const pugi::xml_parse_result parsed = doc.load_buffer(text.data(), text.size(), pugi::parse_default);
     if (!parsed)
-        return {false, std::string("not well-formed XML: ") + parsed.description() + " at byte " +
-                           std::to_string(parsed.offset)};
+        return Result::badInputAt(std::uint64_t(std::max<std::ptrdiff_t>(parsed.offset, 0)),
+                                  std::string("not well-formed XML: ") + parsed.description() + " at byte " +
+                                      std::to_string(parsed.offset));
     int roots = 0;
     for (const pugi::xml_node node : doc.children())
         if (node.type() == pugi::node_element) ++roots;
-    if (roots != 1) return {false, "not well-formed XML: " + std::to_string(roots) + " top-level elements"};
+    if (roots != 1) return refuse("not well-formed XML: " + std::to_string(roots) + " top-level elements");
     if (depthOf(doc) > kMaxCountriesXmlDepth)
-        return {false, "elements nested more than " + std::to_string(kMaxCountriesXmlDepth) + " deep"};
-    if (doc.select_nodes("//countries").empty()) return {false, "no countries element"};
+        return refuse("elements nested more than " + std::to_string(kMaxCountriesXmlDepth) + " deep");
+    if (doc.select_nodes("//countries").empty()) return refuse("no countries element");
 
     std::vector<CountryElement> countries;
     for (const pugi::xpath_node& xn : doc.select_nodes("//countries/country")) {
@@ -95,13 +97,13 @@ CountriesXmlResult CountriesFile::parse(std::span<const char> text, CountriesFil
         countries.push_back(std::move(country));
     }
     out.m_countries = std::move(countries);
-    return {};
+    return Result::success();
 }
 
-CountriesXmlResult CountriesFile::load(const std::string& path, CountriesFile& out) {
+Result CountriesFile::load(const std::string& path, CountriesFile& out) {
     std::vector<std::uint8_t> bytes;
-    if (Result r = readWholeFile(path, bytes, kMaxCountriesXmlBytes); !r) return {false, r.message()};
-    return parse({reinterpret_cast<const char*>(bytes.data()), bytes.size()}, out);
+    if (Result r = readWholeFile(path, bytes, kMaxCountriesXmlBytes); !r) return r;
+    return parse({reinterpret_cast<const char*>(bytes.data()), bytes.size()}, out).within(path);
 }
 
 std::vector<const CoefElement*> CountriesFile::coefsOf(const std::string& id) const {

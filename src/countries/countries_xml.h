@@ -8,6 +8,7 @@
 // sense are skipped the way the import always has.
 #pragma once
 
+#include "base/result.h"
 #include "format/lnd_format.h"
 
 #include <cstddef>
@@ -23,8 +24,9 @@ namespace lnd {
 // The file's text for a country table.
 std::string countriesXmlText(std::span<const TLndCountry> countries);
 
-// Writes the file atomically; false when it cannot be written (the exports ignore that).
-bool writeCountriesXml(const std::string& path, std::span<const TLndCountry> countries);
+// Writes the file atomically; the file helpers' failure, with the system's reason, when it
+// cannot be written.
+Result writeCountriesXml(const std::string& path, std::span<const TLndCountry> countries);
 
 // One `coef` element, as attribute texts (absent attributes are empty optionals).
 struct CoefElement {
@@ -37,20 +39,16 @@ struct CountryElement {
     std::vector<CoefElement> coefs;
 };
 
-struct CountriesXmlResult {
-    bool ok = true;
-    std::string message;   // for a person, when !ok
-    explicit operator bool() const { return ok; }
-};
-
 inline constexpr std::size_t kMaxCountriesXmlBytes = 16u << 20;   // a full land writes ~0.3 MB
 inline constexpr int kMaxCountriesXmlDepth = 64;
 
 class CountriesFile {
 public:
-    // Parses a document. On failure `out` keeps what it held.
-    static CountriesXmlResult parse(std::span<const char> text, CountriesFile& out);
-    static CountriesXmlResult load(const std::string& path, CountriesFile& out);
+    // Parses a document. On failure `out` keeps what it held and the Result is BadInput, at
+    // the byte where the XML breaks when it is not well-formed.
+    static Result parse(std::span<const char> text, CountriesFile& out);
+    // Reads and parses a file; a file that cannot be read gives the system's reason.
+    static Result load(const std::string& path, CountriesFile& out);
 
     const std::vector<CountryElement>& countries() const { return m_countries; }
 

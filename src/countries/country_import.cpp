@@ -113,10 +113,12 @@ std::string materialFilePath(const std::string& dir, const std::string& name) {
     return (fs::path(folder) / wanted).string();
 }
 
-bool readMaterialImage(const std::string& path, TLndMaterial& out) {
+Result readMaterialImage(const std::string& path, TLndMaterial& out) {
     std::memset(&out, 0, sizeof out);
     std::unique_ptr<CImageBase> image;
-    if (ReadImageFile(path, image) != kImageOk || !image || image->width() <= 0 || image->height() <= 0) return false;
+    if (Result r = readImageFile(path, image); !r) return r;
+    if (image->width() <= 0 || image->height() <= 0)
+        return Result::failure(Status::BadInput, path + ": the picture has no pixels");
     const int w = image->width(), h = image->height();
     for (int y = 0; y < 256; ++y) {
         const int sy = int(std::int64_t(y) * h / 256);
@@ -133,7 +135,7 @@ bool readMaterialImage(const std::string& path, TLndMaterial& out) {
             out.Texels[y][x] = packTexel(argb[1], argb[2], argb[3]);
         }
     }
-    return true;
+    return Result::success();
 }
 
 std::vector<std::string> CountryChoice::materialNames() const {
@@ -149,23 +151,20 @@ CountryChoice chooseCountry(const CountriesFile& file, const std::string& id, co
     return choice;
 }
 
-bool canImportCountry(const CLand& land, UserMessages* messages) {
-    if (land.numCountries() < kMaxCountries) return true;
-    if (messages) messages->error(kTooManyCountriesMessage);
-    return false;
+Result canImportCountry(const CLand& land) {
+    if (land.numCountries() < kMaxCountries) return Result::success();
+    return Result::failure(Status::NotPossible, kTooManyCountriesMessage);
 }
 
-int ImportCountry(CLand& land, const CountryChoice& choice, UserMessages* messages) {
-    if (!land.hasImage()) return -1;
-    if (!canImportCountry(land, messages)) return -1;
+Result ImportCountry(CLand& land, const CountryChoice& choice) {
+    if (!land.hasImage()) return Result::failure(Status::NotPossible, "no land is held");
+    if (Result r = canImportCountry(land); !r) return r;
     const std::vector<std::string> names = choice.materialNames();
     for (const std::string& name : names)
-        if (!safeMaterialName(name)) {
-            if (messages)
-                messages->error("The material name \"" + name +
-                                "\" does not name a file inside the materials folder; nothing was imported.");
-            return -1;
-        }
+        if (!safeMaterialName(name))
+            return Result::failure(Status::BadInput, "The material name \"" + name +
+                                                         "\" does not name a file inside the materials folder; "
+                                                         "nothing was imported.");
 
     // Everything is read before the image grows, so a refusal cannot leave it half changed.
     const int oldCountries = land.numCountries(), oldMaterials = land.numMaterials();
@@ -177,38 +176,35 @@ int ImportCountry(CLand& land, const CountryChoice& choice, UserMessages* messag
     for (const std::string& name : names) {
         materials.push_back(std::make_unique<TLndMaterial>());
         // An unreadable bitmap leaves a black material, as the import always appends the slot.
-        readMaterialImage(materialFilePath(choice.materialsDir, name), *materials.back());
+        (void)readMaterialImage(materialFilePath(choice.materialsDir, name), *materials.back());
     }
 
     CLand::CountryGrowth growth;
-    if (!land.growForCountryImport(int(names.size()), &growth)) {
-        if (messages) messages->error("The land cannot take the imported country: its file would grow too large.");
-        return -1;
-    }
+    if (!land.growForCountryImport(int(names.size()), &growth))
+        return Result::failure(Status::OutOfMemory,
+                               "The land cannot take the imported country: its file would grow too large.");
     land.countries()[std::size_t(growth.country)] = *country;
     for (std::size_t i = 0; i < materials.size(); ++i)
         land.materials()[std::size_t(growth.firstMaterial) + i] = *materials[i];
     allBlocksEdited(land);
     land.m_modified = true;
-    return 0;
+    return Result::success();
 }
 
-int ImportCountryFromFile(CLand& land, const std::string& countriesXmlPath, const std::string& id,
-                          UserMessages* messages) {
-    if (!canImportCountry(land, messages)) return -1;
+Result ImportCountryFromFile(CLand& land, const std::string& countriesXmlPath, const std::string& id) {
+    if (Result r = canImportCountry(land); !r) return r;
     CountriesFile file;
-    if (!CountriesFile::load(resolveFromStart(countriesXmlPath), file)) {
-        if (messages) messages->error(countriesLoadErrorText(countriesXmlPath));
-        return -1;
+    if (Result r = CountriesFile::load(resolveFromStart(countriesXmlPath), file); !r) {
+        // The editor's text first, then why: the system's reason or where the XML breaks.
+        const std::string text = countriesLoadErrorText(countriesXmlPath) + " (" + r.message() + ")";
+        return r.offset() ? Result::badInputAt(*r.offset(), text) : Result::failure(r.status(), text, r.systemError());
     }
     const bool known = std::any_of(file.countries().begin(), file.countries().end(),
                                    [&](const CountryElement& c) { return c.id == id; });
-    if (!known) {
-        if (messages) messages->error("The file " + countriesXmlPath + " holds no country \"" + id + "\".");
-        return -1;
-    }
+    if (!known)
+        return Result::failure(Status::BadInput, "The file " + countriesXmlPath + " holds no country \"" + id + "\".");
     const std::string dir = fs::path(resolveFromStart(countriesXmlPath)).parent_path().string();
-    return ImportCountry(land, chooseCountry(file, id, dir.empty() ? std::string(".") : dir), messages);
+    return ImportCountry(land, chooseCountry(file, id, dir.empty() ? std::string(".") : dir));
 }
 
 }  // namespace lnd

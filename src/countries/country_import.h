@@ -4,10 +4,11 @@
 //
 // Nothing here builds a query from file text: a country is chosen by comparing id texts.
 // Material names from the file become file names only when they stay inside the materials
-// folder. A refused import leaves the land image exactly as it was.
+// folder. A refused import leaves the land image exactly as it was. Nothing here speaks to
+// the user: failures come back as Results whose messages are the texts the shells show.
 #pragma once
 
-#include "base/messages.h"
+#include "base/result.h"
 #include "countries/countries_xml.h"
 #include "land/land.h"
 
@@ -52,9 +53,10 @@ bool safeMaterialName(const std::string& name);
 std::string materialFilePath(const std::string& dir, const std::string& name);
 
 // Reads a material bitmap into the 5:5:5 texels of a material record: scaled to 256 x 256 by
-// nearest texel when it has another size, paletted images through their palette. False, and
-// the record's texels black, when the file cannot be read. The head is set to 0 either way.
-bool readMaterialImage(const std::string& path, TLndMaterial& out);
+// nearest texel when it has another size, paletted images through their palette. The
+// reader's Result, and the record's texels black, when the file cannot be read. The head is
+// set to 0 either way.
+Result readMaterialImage(const std::string& path, TLndMaterial& out);
 
 // What the import dialog hands to the import: the chosen country's coef elements and the
 // folder its materials lie in.
@@ -69,21 +71,22 @@ struct CountryChoice {
 // The coef elements of the country `id` of a parsed file (ids compared as plain text).
 CountryChoice chooseCountry(const CountriesFile& file, const std::string& id, const std::string& materialsDir);
 
-// True when the land may take one more country; otherwise shows kTooManyCountriesMessage.
-bool canImportCountry(const CLand& land, UserMessages* messages);
+// Success when the land may take one more country; otherwise NotPossible with
+// kTooManyCountriesMessage.
+Result canImportCountry(const CLand& land);
 
 // Appends the chosen country as the land's last country and its k distinct materials after
 // the land's materials, every section behind them moved up; the country's leading field is
 // its new index and its materials are numbered from the old material count. Every block
 // texture is released (cells whose country index lay past the old table now blend with the
-// new country). Sets m_modified. 0, or -1 with the reason shown and the image untouched:
-// the country limit, an unsafe material name, or an image that cannot grow.
-int ImportCountry(CLand& land, const CountryChoice& choice, UserMessages* messages);
+// new country). Sets m_modified. Refused with the image untouched: no land (NotPossible,
+// nothing for the user), the country limit (NotPossible), an unsafe material name (BadInput)
+// or an image that cannot grow (OutOfMemory), each with the text the editor shows.
+Result ImportCountry(CLand& land, const CountryChoice& choice);
 
 // The whole import for a file and id, as the command-line editor runs it: the limit, the
-// file loaded (with the load error text on failure), an id the file does not hold refused,
-// then ImportCountry.
-int ImportCountryFromFile(CLand& land, const std::string& countriesXmlPath, const std::string& id,
-                          UserMessages* messages);
+// file loaded (the load error text, then the reason it was not read), an id the file does
+// not hold refused, then ImportCountry.
+Result ImportCountryFromFile(CLand& land, const std::string& countriesXmlPath, const std::string& id);
 
 }  // namespace lnd

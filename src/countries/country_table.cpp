@@ -75,8 +75,11 @@ void allBlocksEdited(CLand& land) {
     land.blocksEdited(all);
 }
 
-bool setCountryEverywhere(CLand& land, int k) {
-    if (!land.hasImage() || k < 0 || k >= land.numCountries() || k > int(kCountryMask)) return false;
+Result setCountryEverywhere(CLand& land, int k) {
+    if (!land.hasImage()) return Result::failure(Status::NotPossible, "no land is held");
+    if (k < 0 || k >= land.numCountries() || k > int(kCountryMask))
+        return Result::failure(Status::BadInput, "the land has no country " + std::to_string(k) + " (it has " +
+                                                     std::to_string(land.numCountries()) + ")");
     for (TLndBlock& block : land.blocks())
         for (auto& row : block.Cells)
             for (TLndCell& cell : row)
@@ -84,18 +87,20 @@ bool setCountryEverywhere(CLand& land, int k) {
     allBlocksEdited(land);
     land.textures().blocks().drop();
     land.m_modified = true;
-    return true;
+    return Result::success();
 }
 
-bool storeCountry(CLand& land, int index, const TLndCountry& edited) {
-    if (index < 0 || index >= land.numCountries()) return false;
+Result storeCountry(CLand& land, int index, const TLndCountry& edited) {
+    if (index < 0 || index >= land.numCountries())
+        return Result::failure(Status::BadInput, "the land has no country " + std::to_string(index) + " (it has " +
+                                                     std::to_string(land.numCountries()) + ")");
     TLndCountry& target = land.countries()[std::size_t(index)];
     const std::int32_t leading = target.Index;
     std::memcpy(&target, &edited, sizeof target);
     target.Index = leading;
     allBlocksEdited(land);
     land.m_modified = true;
-    return true;
+    return Result::success();
 }
 
 }  // namespace lnd

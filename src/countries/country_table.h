@@ -6,6 +6,7 @@
 // rows top first.
 #pragma once
 
+#include "base/result.h"
 #include "land/land.h"
 #include "format/lnd_format.h"
 
@@ -41,17 +42,17 @@ int steppedIndex(int current, int count, int step);
 
 // Gives every cell of every block country `k` in its CountryIndex bits (the other flag bits
 // stay), drops every block texture and the table so they are made again on demand, tells the
-// hooks about every block and marks the land modified. False, and nothing changed, when no
-// land is held or `k` is not a country of the land.
-bool setCountryEverywhere(CLand& land, int k);
+// hooks about every block and marks the land modified. Nothing changes when no land is held
+// (NotPossible) or `k` is not a country of the land (BadInput).
+Result setCountryEverywhere(CLand& land, int k);
 
 // Every block's texture is stale (a blend table or material changed): releases them all and
 // tells whoever keeps state about blocks.
 void allBlocksEdited(CLand& land);
 
 // Writes an edited blend table over country `index` (its leading field kept), releases every
-// block texture so the synthesis picks the change up and marks the land modified. False, and
-// nothing changed, when `index` is not a country of the land.
-bool storeCountry(CLand& land, int index, const TLndCountry& edited);
+// block texture so the synthesis picks the change up and marks the land modified. BadInput,
+// and nothing changed, when `index` is not a country of the land.
+Result storeCountry(CLand& land, int index, const TLndCountry& edited);
 
 }  // namespace lnd

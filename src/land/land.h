@@ -84,6 +84,8 @@ public:
     // atomically (compacting once a block was deleted). 0, or -1 with the failure shown and
     // the previous file untouched; -1 with nothing written when no land is loaded.
     int Save(const std::string& path, SaveKind kind);
+    // The same save without a word to the user: the Result says why not.
+    Result SaveLand(const std::string& path, SaveKind kind);
 
     // ---- File image ---------------------------------------------------------------------
 

@@ -267,6 +267,15 @@ void CLand::copyLoResTexturesBack() {
 
 int CLand::Save(const std::string& path, SaveKind kind) {
     if (!m_loaded || !hasImage()) return -1;
+    if (!SaveLand(path, kind)) {
+        showError(m_messages, kSaveErrorText);
+        return -1;
+    }
+    return 0;
+}
+
+Result CLand::SaveLand(const std::string& path, SaveKind kind) {
+    if (!m_loaded || !hasImage()) return Result::failure(Status::NotPossible, "no land is loaded");
     Result written;
     try {
         written = saveFile(path, kind);
@@ -274,12 +283,8 @@ int CLand::Save(const std::string& path, SaveKind kind) {
         // No memory for a compacted copy or a texture: the file on disk was never touched.
         written = Result::failure(Status::OutOfMemory, "out of memory");
     }
-    if (!written) {
-        showError(m_messages, kSaveErrorText);
-        return -1;
-    }
-    m_modified = false;
-    return 0;
+    if (written) m_modified = false;
+    return written;
 }
 
 Result CLand::saveFile(const std::string& path, SaveKind kind) {

@@ -46,9 +46,9 @@ struct EditSession {
         return held.open(args.positional[0]) == 0 ? kExitOk : kExitBadInput;
     }
     int save(const std::string& path, bool quick) {
-        if (land.Save(path, quick ? lnd::SaveKind::Quick : lnd::SaveKind::Full) == 0) return kExitOk;
-        // The editor's message names no reason; a script's user gets the system's as well.
-        return inputError(lnd::lastSaveFailure().empty() ? "cannot save " + path : lnd::lastSaveFailure());
+        const lnd::Result saved = land.SaveLand(path, quick ? lnd::SaveKind::Quick : lnd::SaveKind::Full);
+        // The editor's message names no reason; a script's user gets the system's.
+        return saved ? kExitOk : inputError(saved.message());
     }
 };
 
@@ -195,10 +195,7 @@ std::string runCommand(EditSession& s, LineMessages& messages, const EditCommand
                    std::to_string(land.numCountries()) + ")";
         return {};
     case Kind::ImportCountry:
-        if (lnd::ImportCountryFromFile(land, c.path, c.id, &messages) != 0) {
-            const std::string shown = messages.take();
-            return shown.empty() ? std::string("the country was not imported") : shown;
-        }
+        if (lnd::Result r = lnd::ImportCountryFromFile(land, c.path, c.id); !r) return r.message();
         return {};
     case Kind::DeleteBlock: {
         const int record = land.blockRecordAt(c.gx, c.gz);
@@ -215,9 +212,9 @@ std::string runCommand(EditSession& s, LineMessages& messages, const EditCommand
         land.InitializeMap();
         return {};
     case Kind::Noise:
-        if (lnd::ImportNoiseMap(land, c.path) != 0) {
-            const std::string shown = messages.take();
-            return shown.empty() ? std::string("the noise map was not imported") : shown;
+        if (lnd::Result r = lnd::ImportNoiseMap(land, c.path); !r) {
+            const std::string shown = lnd::noiseRefusalText(r, c.path).text;
+            return shown.empty() ? r.message() : shown + " (" + r.message() + ")";
         }
         return {};
     }

@@ -43,10 +43,9 @@ int runExport(const Verb& verb, const Args& args) {
     lnd::CLand land;
     if (int rc = openLand(args.positional[1], land); rc != kExitOk) return rc;
     lnd::HeightmapPlacement placement;
-    std::string error;
     const std::string out = args.get("o");
-    if (!lnd::writeHeightmapFiles(land, out, bits, error, &placement))
-        return inputError(args.positional[1] + ": " + error);
+    if (lnd::Result r = lnd::writeHeightmapFiles(land, out, bits, &placement); !r)
+        return inputError(args.positional[1] + ": " + r.message());
     const std::string side = lnd::heightmapSidecarPath(out);
     std::printf("%s: %d x %d pixels, %d bits, grid origin (%d, %d); placement in %s\n", out.c_str(), placement.columns,
                 placement.rows, bits, placement.gridX, placement.gridZ, side.c_str());
@@ -88,12 +87,13 @@ int runImport(const Verb& verb, const Args& args) {
     // The side file written by the export puts the picture back where it came from; fitting
     // ignores it.
     lnd::GreyImage picture;
-    std::string error;
-    if (!lnd::readHeightmapFiles(picturePath, options.fit != lnd::HeightmapFit::Fit, picture, options.placement, error))
-        return inputError(picturePath + ": " + error);
+    if (lnd::Result r = lnd::readHeightmapFiles(picturePath, options.fit != lnd::HeightmapFit::Fit, picture,
+                                                options.placement);
+        !r)
+        return inputError(r.message());
 
     const lnd::HeightmapEdit edit = lnd::ApplyHeightmap(land, picture, options);
-    if (!edit.ok) return inputError(picturePath + ": " + edit.error);
+    if (!edit.result) return inputError(picturePath + ": " + edit.result.message());
     if (lnd::Result r = lnd::writeFileAtomic(args.get("o"), lnd::writePlain(land.parts())); !r) return inputError(r.message());
     std::printf("%zu cells of %zu blocks changed (%s)\n", edit.before.size(), edit.changedBlocks.size(),
                 edit.resampled ? "picture resampled onto the occupied cells" : "one pixel per cell");
@@ -142,8 +142,8 @@ int runRenderMap(const Args& args) {
         }
     };
     lnd::CImage32 picture;
-    std::string error;
-    if (!lnd::renderMapPicture(land, options, picture, error, progress)) return inputError(args.positional[0] + ": " + error);
+    if (lnd::Result r = lnd::renderMapPicture(land, options, picture, progress); !r)
+        return inputError(args.positional[0] + ": " + r.message());
     const std::vector<std::uint8_t> png = lnd::encodePngRgb(picture);
     if (png.empty()) return inputError("the PNG file could not be encoded");
     if (lnd::Result r = lnd::writeFileAtomic(args.get("o"), png); !r) return inputError(r.message());

@@ -108,22 +108,18 @@ public:
                                 "<noiseMap subdirectory=\"" + xmlEscaped(noise) + "\"/>" +
                                 "<bumpMap subdirectory=\"" + xmlEscaped(bump) + "\"/>" +
                                 "<loresTextures subdirectory=\"" + xmlEscaped(lores) + "\"/></exports></settings>\n";
-        const lnd::Result r = lnd::writeFileAtomic(m_path, {reinterpret_cast<const std::uint8_t*>(xml.data()), xml.size()});
-        m_ok = bool(r);
-        m_error = r.message();
+        m_written = lnd::writeFileAtomic(m_path, {reinterpret_cast<const std::uint8_t*>(xml.data()), xml.size()});
     }
     ~ExportSettingsFile() {
         std::error_code ignored;
         std::filesystem::remove(m_path, ignored);
     }
-    bool ok() const { return m_ok; }
-    const std::string& error() const { return m_error; }
+    const lnd::Result& written() const { return m_written; }
     const std::string& path() const { return m_path; }
 
 private:
     std::string m_path;
-    std::string m_error;
-    bool m_ok = false;
+    lnd::Result m_written;
 };
 
 int runExport(const Args& args) {
@@ -140,7 +136,7 @@ int runExport(const Args& args) {
     if (root.back() != '/' && root.back() != '\\') root += '/';
     ExportSettingsFile file(root, name("exportMaterials", "materials"), name("exportNoisemap", "noise"),
                             name("exportBumpmap", "bump"), name("exportLores", "lores"));
-    if (!file.ok()) return inputError("cannot write a temporary settings file: " + file.error());
+    if (!file.written()) return inputError("cannot write a temporary settings file: " + file.written().message());
     lnd::CSettings settings(messages, file.path());
 
     lnd::HeadlessLand held;
@@ -153,17 +149,13 @@ int runExport(const Args& args) {
         return inputError(land.m_landPath + ": no land name can be derived from this path");
     std::error_code ec;
     std::filesystem::create_directories(root, ec);
-    // The exports stay silent about files they cannot write, as in the editor; a script
-    // must still learn of them.
-    const std::uint64_t failedBefore = lnd::failedSaveCount();
-    lnd::ExportMaterials(land);
-    lnd::ExportNoiseMap(land);
-    lnd::ExportBumpMap(land);
-    // The low-resolution pictures come out as the editor's open makes their textures.
-    land.recreateDeviceObjects();
-    if (const std::uint64_t failed = lnd::failedSaveCount() - failedBefore; failed > 0)
-        return inputError(std::to_string(failed) + " export file(s) could not be written under " + root + " (last: " +
-                          lnd::lastSaveFailure() + ")");
+    // Every export writes what it can; the editor ignores their failures, a script learns of
+    // the first.
+    const lnd::Result results[] = {lnd::ExportMaterials(land), lnd::ExportNoiseMap(land), lnd::ExportBumpMap(land),
+                                   // as the editor's open makes their textures from the records
+                                   lnd::ExportLoResTextures(land)};
+    for (const lnd::Result& r : results)
+        if (!r) return inputError("exporting under " + root + ": " + r.message());
     std::printf("%s\n", land.m_exportDir.c_str());
     return kExitOk;
 }
@@ -175,7 +167,11 @@ int runImportNoise(const Args& args) {
     lnd::CLand land;
     if (int rc = openLand(args.positional[0], land); rc != kExitOk) return rc;
     land.m_messages = &messages;
-    if (lnd::ImportNoiseMap(land, args.positional[1]) != 0) return kExitBadInput;
+    if (lnd::Result r = lnd::ImportNoiseMap(land, args.positional[1]); !r) {
+        // The editor's text, then why.
+        const std::string shown = lnd::noiseRefusalText(r, args.positional[1]).text;
+        return inputError(shown.empty() ? r.message() : shown + " (" + r.message() + ")");
+    }
     if (lnd::Result r = lnd::writeFileAtomic(args.get("o"), lnd::writePlain(land.parts())); !r) return inputError(r.message());
     return kExitOk;
 }

@@ -18,15 +18,6 @@ namespace lndtool {
 
 namespace {
 
-std::string readerMessage(const std::string& path, int code) {
-    switch (code) {
-    case lnd::kImageCannotOpen: return path + ": cannot open the file";
-    case lnd::kImageBadExtension: return path + ": not a .bmp or .tga file";
-    case lnd::kImageUnsupported: return path + ": unsupported image variant";
-    default: return path + ": truncated or corrupt image";
-    }
-}
-
 int runCompress(const Args& args) {
     const Verb& verb = verbNamed("compress");
     if (!args.has("o")) return usageError(verb, "missing -o OUT.dds");
@@ -36,7 +27,7 @@ int runCompress(const Args& args) {
         return usageError(verb, "--threads must be a whole number from 1 to " + std::to_string(lnd::kDxt3MaxThreads));
     const std::string in = args.positional[0];
     std::unique_ptr<lnd::CImageBase> image;
-    if (int rc = lnd::ReadImageFile(in, image); rc != lnd::kImageOk) return inputError(readerMessage(in, rc));
+    if (lnd::Result r = lnd::readImageFile(in, image); !r) return inputError(r.message());
     lnd::CImage32 flat = image->kind() == lnd::CImage32::kKind ? std::move(static_cast<lnd::CImage32&>(*image))
                                                              : lnd::toImage32(static_cast<lnd::CImage8&>(*image));
     if (flat.width() % 4 != 0 || flat.height() % 4 != 0)
@@ -63,7 +54,7 @@ int runDecompress(const Args& args) {
     std::vector<std::uint8_t> bytes;
     if (lnd::Result r = lnd::readWholeFile(in, bytes); !r) return inputError(r.message());
     lnd::DdsImage dds;
-    if (lnd::DdsResult r = lnd::decodeDds(bytes, dds); !r) return inputError(in + ": " + r.message);
+    if (lnd::Result r = lnd::decodeDds(bytes, dds); !r) return inputError(in + ": " + r.message());
     lnd::CImage32 image(dds.width, dds.height);
     if (dds.kind == lnd::DdsKind::Dxt3) {
         lnd::decodeDxt3Image(dds.data.data(), dds.width, dds.height, image.pixels(), image.pitch());

@@ -75,23 +75,16 @@ void mapPictureSize(const OccupiedGrid& grid, int longerSide, int& width, int& h
     width = int(std::max<long long>(1, (fullW * n + longer / 2) / longer));
 }
 
-bool renderMapPicture(CLand& land, const MapPictureOptions& options, CImage32& out, std::string& error,
-                      const std::function<void(int done, int total)>& progress) {
+Result renderMapPicture(CLand& land, const MapPictureOptions& options, CImage32& out,
+                        const std::function<void(int done, int total)>& progress) {
     const OccupiedGrid grid = occupiedGrid(land);
-    if (!grid.any || land.noiseMap() == nullptr) {
-        error = "the land has no block on its grid";
-        return false;
-    }
-    if (options.longerSide < 0 || options.longerSide > kMaxMapSide) {
-        error = "the picture size must be 1 to " + std::to_string(kMaxMapSide);
-        return false;
-    }
+    if (!grid.any || land.noiseMap() == nullptr)
+        return Result::failure(Status::NotPossible, "the land has no block on its grid");
+    if (options.longerSide < 0 || options.longerSide > kMaxMapSide)
+        return Result::failure(Status::BadInput, "the picture size must be 1 to " + std::to_string(kMaxMapSide));
     int width = 0, height = 0;
     mapPictureSize(grid, options.longerSide, width, height);
-    if (!out.SetSize(width, height)) {
-        error = "the picture cannot be made that large";
-        return false;
-    }
+    if (!out.SetSize(width, height)) return Result::failure(Status::OutOfMemory, "the picture cannot be made that large");
 
     const int fullH = kTile * grid.squaresX(), fullW = kTile * grid.squaresZ();
     const std::vector<Span> rowSpans = spansFor(fullH, height), colSpans = spansFor(fullW, width);
@@ -200,7 +193,7 @@ bool renderMapPicture(CLand& land, const MapPictureOptions& options, CImage32& o
         done += int(squares.size());
         if (progress) progress(done, total);
     }
-    return true;
+    return Result::success();
 }
 
 }  // namespace lnd

@@ -2,6 +2,7 @@
 // colour shown through transparent texels and on empty squares, scaled to a chosen size.
 #pragma once
 
+#include "base/result.h"
 #include "codec/image.h"
 
 #include <array>
@@ -39,10 +40,11 @@ struct MapPictureOptions {
 // Renders the map picture of the held land: rows along x and columns along z, as the
 // heightmap and the big-map dump lay them out, one 256 x 256 tile per occupied square at full
 // size. Box-filtered when scaled down, nearest texel when scaled up. `progress` (may be
-// empty) hears (blocks done, blocks in all) after every row of squares. False with `error`
-// set when the land holds no block on the grid or the size is not 1..kMaxMapSide.
-bool renderMapPicture(CLand& land, const MapPictureOptions& options, CImage32& out, std::string& error,
-                      const std::function<void(int done, int total)>& progress = {});
+// empty) hears (blocks done, blocks in all) after every row of squares. NotPossible when the
+// land holds no block on the grid, BadInput when the size is not 1..kMaxMapSide, OutOfMemory
+// when the picture cannot be allocated.
+Result renderMapPicture(CLand& land, const MapPictureOptions& options, CImage32& out,
+                        const std::function<void(int done, int total)>& progress = {});
 
 // The sides the picture will have for `options` (0 x 0 when the land holds no block).
 void mapPictureSize(const OccupiedGrid& grid, int longerSide, int& width, int& height);

@@ -252,7 +252,6 @@ BlockSynthesizer& landSynthesizer() {
 }  // namespace
 
 void LoadLoResTextures(CLand& land) {
-    const std::string exportLores = landSetting(land, "exportLores");
     const std::uint32_t count = land.hasImage() ? land.numLoResTextures() : 0;
     ResourceTable<TextureHandle>& loRes = land.textures().loRes();
     loRes.make(count);
@@ -263,11 +262,10 @@ void LoadLoResTextures(CLand& land) {
         const std::vector<std::uint8_t> image = loResRecordDds(records[l]);
         std::unique_ptr<DeviceTexture> texture;
         if (deviceFailed(createTextureFromMemory(image.data(), image.size(), texture))) continue;
-        TextureHandle handle(std::move(texture));
-        if (!land.m_exportRoot.empty() && !exportLores.empty())
-            ExportTexture(land, land.m_exportRoot, exportLores, "LRTexture" + std::to_string(l) + ".bmp", *handle);
-        loRes.set(l, std::move(handle));
+        loRes.set(l, TextureHandle(std::move(texture)));
     }
+    // The editor's exports stay silent; lndtool asks ExportLoResTextures itself.
+    (void)ExportLoResTextures(land);
     // The records hold the tiles as last saved; block textures kept over a device reset
     // still show their blocks, so their tiles come from them again, or the view and the
     // next save would show the records' old tiles.
@@ -278,9 +276,10 @@ void LoadLoResTextures(CLand& land) {
 
 int SynthesizeBlockTexture(CLand& land, int b) {
     if (!land.hasImage() || b < 0 || b >= land.numBlocks()) return -1;
-    if (!land.m_materialsExported) ExportMaterials(land);
-    if (!land.m_noiseExported) ExportNoiseMap(land);
-    if (!land.m_bumpExported) ExportBumpMap(land);
+    // The editor's exports stay silent about what they could not write.
+    if (!land.m_materialsExported) (void)ExportMaterials(land);
+    if (!land.m_noiseExported) (void)ExportNoiseMap(land);
+    if (!land.m_bumpExported) (void)ExportBumpMap(land);
     try {
         land.textures().scratch().assign(kBlockImageSize, 0);
         if (!land.textures().blocks().exists()) land.textures().blocks().make(std::size_t(land.numBlocks()));

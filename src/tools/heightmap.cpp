@@ -69,24 +69,18 @@ std::string sizeText(int columns, int rows) { return std::to_string(columns) + "
 
 HeightmapEdit applyCells(CLand& land, const GreyImage& picture, const HeightmapImportOptions& options) {
     HeightmapEdit edit;
-    if (!land.hasImage()) {
-        edit.error = "no land is held";
+    const auto refuse = [&](Status status, std::string why) {
+        edit.result = Result::failure(status, std::move(why));
         return edit;
-    }
+    };
+    if (!land.hasImage()) return refuse(Status::NotPossible, "no land is held");
     if (picture.empty() || picture.values.size() != std::size_t(picture.width) * std::size_t(picture.height) ||
-        (picture.bits != 8 && picture.bits != 16)) {
-        edit.error = "the picture has no pixels";
-        return edit;
-    }
-    if (options.minAltitude < 0 || options.minAltitude > 255 || options.maxAltitude < 0 || options.maxAltitude > 255) {
-        edit.error = "altitudes must be 0 to 255";
-        return edit;
-    }
+        (picture.bits != 8 && picture.bits != 16))
+        return refuse(Status::BadInput, "the picture has no pixels");
+    if (options.minAltitude < 0 || options.minAltitude > 255 || options.maxAltitude < 0 || options.maxAltitude > 255)
+        return refuse(Status::BadInput, "altitudes must be 0 to 255");
     const OccupiedGrid grid = occupiedGrid(land);
-    if (!grid.any) {
-        edit.error = "the land has no block on its grid";
-        return edit;
-    }
+    if (!grid.any) return refuse(Status::NotPossible, "the land has no block on its grid");
 
     Sampler sampler{picture};
     const bool sizeMatches = picture.height == grid.rows() && picture.width == grid.columns();
@@ -100,11 +94,12 @@ HeightmapEdit applyCells(CLand& land, const GreyImage& picture, const HeightmapI
         sampler.rowOrigin = kSquaresPerSide * grid.minX;
         sampler.colOrigin = kSquaresPerSide * grid.minZ;
     } else if (options.fit == HeightmapFit::Exact) {
-        edit.error = "the picture is " + sizeText(picture.width, picture.height) + " pixels but the land's cells are " +
-                     sizeText(grid.columns(), grid.rows()) +
-                     (side ? std::string(" and its side file describes ") + sizeText(side->columns, side->rows) : "") +
-                     "; resample it to fit instead";
-        return edit;
+        return refuse(Status::BadInput,
+                      "the picture is " + sizeText(picture.width, picture.height) + " pixels but the land's cells are " +
+                          sizeText(grid.columns(), grid.rows()) +
+                          (side ? std::string(" and its side file describes ") + sizeText(side->columns, side->rows)
+                                : "") +
+                          "; resample it to fit instead");
     } else {
         sampler.fit = true;
         sampler.rowOrigin = kSquaresPerSide * grid.minX;
@@ -145,7 +140,6 @@ HeightmapEdit applyCells(CLand& land, const GreyImage& picture, const HeightmapI
         }
     }
     std::sort(edit.changedBlocks.begin(), edit.changedBlocks.end());
-    edit.ok = true;
     return edit;
 }
 
@@ -160,7 +154,7 @@ std::string heightmapSidecarText(const HeightmapPlacement& p) {
     return s.str();
 }
 
-bool parseHeightmapSidecar(const std::string& text, HeightmapPlacement& placement, std::string& error) {
+Result parseHeightmapSidecar(const std::string& text, HeightmapPlacement& placement) {
     struct Field {
         const char* key;
         int* target;
@@ -174,7 +168,10 @@ bool parseHeightmapSidecar(const std::string& text, HeightmapPlacement& placemen
                       {"columns", &p.columns, 1, kCellsAlongGrid, false}};
     std::istringstream in(text);
     std::string line;
+    std::uint64_t lineStart = 0, nextLine = 0;
     while (std::getline(in, line)) {
+        lineStart = nextLine;
+        nextLine += line.size() + 1;
         if (const std::size_t hash = line.find('#'); hash != std::string::npos) line.erase(hash);
         std::istringstream words(line);
         std::string key, value, extra;
@@ -186,21 +183,17 @@ bool parseHeightmapSidecar(const std::string& text, HeightmapPlacement& placemen
             char* end = nullptr;
             const long v = std::strtol(value.c_str(), &end, 10);
             if (value.empty() || errno != 0 || *end != '\0' || !extra.empty() || v < f.lo || v > f.hi) {
-                error = "side file: " + key + " must be a whole number from " + std::to_string(f.lo) + " to " +
-                        std::to_string(f.hi);
-                return false;
+                return Result::badInputAt(lineStart, "side file: " + key + " must be a whole number from " +
+                                                         std::to_string(f.lo) + " to " + std::to_string(f.hi));
             }
             *f.target = int(v);
             f.found = true;
         }
     }
     for (const Field& f : fields)
-        if (!f.found) {
-            error = std::string("side file: no ") + f.key + " line";
-            return false;
-        }
+        if (!f.found) return Result::failure(Status::BadInput, std::string("side file: no ") + f.key + " line");
     placement = p;
-    return true;
+    return Result::success();
 }
 
 GreyImage exportHeightmap(const CLand& land, int bits, HeightmapPlacement* placement) {
@@ -222,52 +215,39 @@ GreyImage exportHeightmap(const CLand& land, int bits, HeightmapPlacement* place
     return picture;
 }
 
-bool writeHeightmapFiles(const CLand& land, const std::string& pngPath, int bits, std::string& error,
-                         HeightmapPlacement* placement) {
+Result writeHeightmapFiles(const CLand& land, const std::string& pngPath, int bits, HeightmapPlacement* placement) {
+    if (bits != 8 && bits != 16) return Result::failure(Status::BadInput, "a heightmap has 8 or 16 bits");
     HeightmapPlacement at;
     const GreyImage picture = exportHeightmap(land, bits, &at);
-    if (picture.empty()) {
-        error = bits != 8 && bits != 16 ? "a heightmap has 8 or 16 bits" : "the land has no block on its grid";
-        return false;
-    }
+    if (picture.empty()) return Result::failure(Status::NotPossible, "the land has no block on its grid");
     const std::vector<std::uint8_t> png = encodePngGrey(picture);
-    if (png.empty()) {
-        error = "the PNG file could not be encoded";
-        return false;
-    }
+    if (png.empty()) return Result::failure(Status::OutOfMemory, "the PNG file could not be encoded");
     const std::string text = heightmapSidecarText(at);
     const FileToWrite files[] = {
         {pngPath, png},
         {heightmapSidecarPath(pngPath), {reinterpret_cast<const std::uint8_t*>(text.data()), text.size()}}};
-    if (Result r = writeFilesAtomic(files); !r) {
-        error = r.message();
-        return false;
-    }
+    if (Result r = writeFilesAtomic(files); !r) return r;
     if (placement != nullptr) *placement = at;
-    return true;
+    return Result::success();
 }
 
-bool readHeightmapFiles(const std::string& picturePath, bool readSideFile, GreyImage& picture,
-                        std::optional<HeightmapPlacement>& placement, std::string& error) {
+Result readHeightmapFiles(const std::string& picturePath, bool readSideFile, GreyImage& picture,
+                          std::optional<HeightmapPlacement>& placement) {
     placement.reset();
-    if (!readGreyImageFile(picturePath, picture, error)) return false;
+    if (Result r = readGreyImageFile(picturePath, picture); !r) return r;
     const std::string side = heightmapSidecarPath(picturePath);
     std::error_code ec;
-    if (!readSideFile || !std::filesystem::is_regular_file(side, ec)) return true;
+    if (!readSideFile || !std::filesystem::is_regular_file(side, ec)) return Result::success();
     std::vector<std::uint8_t> bytes;
-    if (Result r = readWholeFile(side, bytes, 1 << 16); !r) {
-        error = r.message();
-        picture = GreyImage{};
-        return false;
-    }
     HeightmapPlacement at;
-    if (!parseHeightmapSidecar(std::string(bytes.begin(), bytes.end()), at, error)) {
-        error = side + ": " + error;
+    Result r = readWholeFile(side, bytes, 1 << 16);
+    if (r) r = parseHeightmapSidecar(std::string(bytes.begin(), bytes.end()), at).within(side);  // names the file
+    if (!r) {
         picture = GreyImage{};
-        return false;
+        return r;
     }
     placement = at;
-    return true;
+    return Result::success();
 }
 
 std::uint8_t heightmapAltitude(double value, std::uint32_t maxValue, int minAltitude, int maxAltitude) {
@@ -277,7 +257,7 @@ std::uint8_t heightmapAltitude(double value, std::uint32_t maxValue, int minAlti
 
 HeightmapEdit ApplyHeightmap(CLand& land, const GreyImage& picture, const HeightmapImportOptions& options) {
     HeightmapEdit edit = applyCells(land, picture, options);
-    if (edit.ok && !edit.changedBlocks.empty()) {
+    if (edit.result && !edit.changedBlocks.empty()) {
         land.m_modified = true;
         land.blocksEdited(edit.changedBlocks);
     }
@@ -287,7 +267,7 @@ HeightmapEdit ApplyHeightmap(CLand& land, const GreyImage& picture, const Height
 HeightmapEdit ApplyHeightmap(CLand& land, CTerrainMesh& mesh, const GreyImage& picture,
                              const HeightmapImportOptions& options) {
     HeightmapEdit edit = applyCells(land, picture, options);
-    if (edit.ok && !edit.changedBlocks.empty()) {
+    if (edit.result && !edit.changedBlocks.empty()) {
         land.m_modified = true;
         // Only blocks the mesh knows: a mesh built before the land grew has fewer.
         std::vector<int> known;

@@ -6,6 +6,7 @@
 // dump. A cell on a shared block edge appears once.
 #pragma once
 
+#include "base/result.h"
 #include "codec/grey_image.h"
 #include "land/land.h"
 #include "textures/map_picture.h"
@@ -29,9 +30,10 @@ struct HeightmapPlacement {
 // The side file of a picture: the picture's path with ".txt" appended.
 std::string heightmapSidecarPath(const std::string& picturePath);
 std::string heightmapSidecarText(const HeightmapPlacement& placement);
-// Reads "key value" lines (grid-x, grid-z, rows, columns; '#' starts a comment). False with
-// `error` set when a key is missing or a value is not a whole number in range.
-bool parseHeightmapSidecar(const std::string& text, HeightmapPlacement& placement, std::string& error);
+// Reads "key value" lines (grid-x, grid-z, rows, columns; '#' starts a comment). BadInput
+// (with the offset of the offending line) when a key is missing or a value is not a whole
+// number in range; `placement` is then left as it was.
+Result parseHeightmapSidecar(const std::string& text, HeightmapPlacement& placement);
 
 // The land's altitudes over its occupied grid, 8 bits (the altitude) or 16 bits (the altitude
 // × 257); empty squares 0. Empty picture when the land holds no block on its grid or `bits`
@@ -39,10 +41,11 @@ bool parseHeightmapSidecar(const std::string& text, HeightmapPlacement& placemen
 GreyImage exportHeightmap(const CLand& land, int bits, HeightmapPlacement* placement = nullptr);
 
 // The export as the user asks for it: the picture written as a grey PNG and its side file
-// beside it, both atomically. False with `error` set (nothing half-written) when the land
-// holds no block on its grid or a file cannot be written.
-bool writeHeightmapFiles(const CLand& land, const std::string& pngPath, int bits, std::string& error,
-                         HeightmapPlacement* placement = nullptr);
+// beside it, both atomically. On failure nothing is half-written and the Result says why:
+// NotPossible when the land holds no block on its grid, BadInput for a bit depth other than
+// 8 or 16, the file helpers' failure (with the system's reason) when a file cannot be written.
+Result writeHeightmapFiles(const CLand& land, const std::string& pngPath, int bits,
+                           HeightmapPlacement* placement = nullptr);
 
 enum class HeightmapFit {
     Auto,    // one pixel per cell when the side file or the picture's size allows, else Fit
@@ -61,18 +64,17 @@ struct HeightmapImportOptions {
 // order) and every changed cell's bytes before and after, so the caller can undo it as one
 // step by the brush history's rule.
 struct HeightmapEdit {
-    bool ok = false;
-    std::string error;              // why nothing was changed
+    Result result;                  // on failure, why nothing was changed
     bool resampled = false;         // the picture was fitted rather than laid pixel for pixel
     std::vector<int> changedBlocks;
     std::vector<BrushStroke::CellChange> before;
 };
 
 // Reads a picture for import (PNG, BMP or TGA) and, unless `readSideFile` is false, the side
-// file beside it when there is one. False with `error` set on an unreadable picture or a
-// malformed side file.
-bool readHeightmapFiles(const std::string& picturePath, bool readSideFile, GreyImage& picture,
-                        std::optional<HeightmapPlacement>& placement, std::string& error);
+// file beside it when there is one. A failure (unreadable picture, malformed side file) leaves
+// `picture` empty and `placement` unset.
+Result readHeightmapFiles(const std::string& picturePath, bool readSideFile, GreyImage& picture,
+                          std::optional<HeightmapPlacement>& placement);
 
 // The altitude a picture value gives: linear from 0..maxValue onto min..max, rounded to
 // nearest and limited to 0..255.

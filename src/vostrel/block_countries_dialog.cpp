@@ -232,7 +232,10 @@ void CBlockCountries::modifyCountry() {
 }
 
 void CBlockCountries::importCountry() {
-    if (!canImportCountry(m_land, &m_messages)) return;
+    if (Result r = canImportCountry(m_land); !r) {
+        m_messages.error(r.message());
+        return;
+    }
     std::string root = m_land.m_exportRoot, materials;
     if (m_settings != nullptr) {
         if (root.empty()) root = m_settings->GetValue("exportRoot");
@@ -241,12 +244,13 @@ void CBlockCountries::importCountry() {
     if (materials.empty()) materials = "materials";
     CImportCountry dialog(m_land.m_landPath, root, materials, m_messages, this);
     if (runNested(dialog) != QDialog::Accepted) return;
-    if (ImportCountry(m_land, dialog.choice(), &m_messages) == 0) refreshCountryPicture();
+    if (Result r = ImportCountry(m_land, dialog.choice()); r) refreshCountryPicture();
+    else if (r.status() != Status::NotPossible || m_land.hasImage()) m_messages.error(r.message());
 }
 
 void CBlockCountries::setCountryToAllTheLand() {
     if (!m_messages.question(kSetAllQuestion, kSetAllCaption, QuestionButtons::OkCancel)) return;
-    setCountryEverywhere(m_land, m_country);
+    (void)setCountryEverywhere(m_land, m_country);
     // Closes as OK does, without the editor's pending changes: the whole land was just set.
     QDialog::accept();
 }

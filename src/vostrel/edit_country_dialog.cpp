@@ -169,7 +169,7 @@ void CEditCountry::refreshResult() {
 }
 
 void CEditCountry::accept() {
-    storeCountry(m_land, m_country, m_work);
+    (void)storeCountry(m_land, m_country, m_work);
     QDialog::accept();
 }
 

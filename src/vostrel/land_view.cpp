@@ -116,7 +116,7 @@ bool CRFrame::redoStroke() {
 HeightmapEdit CRFrame::importHeightmap(const GreyImage& picture, const HeightmapImportOptions& options) {
     return withContext([&] {
         HeightmapEdit edit = ApplyHeightmap(m_land, m_view.mesh(), picture, options);
-        if (edit.ok && !edit.changedBlocks.empty()) {
+        if (edit.result && !edit.changedBlocks.empty()) {
             for (int b : edit.changedBlocks) m_view.forgetTextureFailure(b);
             BrushStroke step;
             step.cells = edit.before;
@@ -143,7 +143,13 @@ void CRFrame::initializeMap() {
 }
 
 int CRFrame::importNoiseMap(const std::string& path) {
-    return withContext([&] { return ImportNoiseMap(m_land, path); });
+    const Result imported = withContext([&] { return ImportNoiseMap(m_land, path); });
+    if (imported) return 0;
+    const NoiseRefusalText shown = noiseRefusalText(imported, path);
+    if (shown.text.empty()) return -1;
+    if (shown.errorIcon) m_messages.error(shown.text);
+    else m_messages.plain(shown.text);
+    return -1;
 }
 
 int CRFrame::saveLand(const std::string& path, bool quick) {

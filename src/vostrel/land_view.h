@@ -64,7 +64,7 @@ public:
     bool undoStroke();
     bool redoStroke();
     // Lays a picture onto the land's altitudes as one step of the brush history, so undo
-    // takes the whole import back. On failure (edit.ok false) the land is untouched.
+    // takes the whole import back. On failure (edit.result not ok) the land is untouched.
     HeightmapEdit importHeightmap(const GreyImage& picture, const HeightmapImportOptions& options);
     bool deleteBlock();     // asks first
     bool levelBrush();      // asks first

@@ -590,10 +590,9 @@ void CMainFrame::exportHeightmap() {
     cwd.restore();
     if (path.isEmpty()) return;
     const int bits = filter.startsWith(QStringLiteral("16")) ? 16 : 8;
-    std::string error;
     WaitCursor wait;
-    if (!writeHeightmapFiles(m_land, path.toStdString(), bits, error))
-        m_messages.error(QDir::toNativeSeparators(path).toStdString() + ": " + error, "Export heightmap");
+    if (Result r = writeHeightmapFiles(m_land, path.toStdString(), bits); !r)
+        m_messages.error(QDir::toNativeSeparators(path).toStdString() + ": " + r.message(), "Export heightmap");
 }
 
 void CMainFrame::importHeightmap() {
@@ -605,9 +604,8 @@ void CMainFrame::importHeightmap() {
     const std::string name = QDir::toNativeSeparators(path).toStdString();
     GreyImage picture;
     HeightmapImportOptions options;
-    std::string error;
-    if (!readHeightmapFiles(path.toStdString(), true, picture, options.placement, error)) {
-        m_messages.error(name + ": " + error, "Import heightmap");
+    if (Result r = readHeightmapFiles(path.toStdString(), true, picture, options.placement); !r) {
+        m_messages.error(r.message(), "Import heightmap");   // the reason names the file
         return;
     }
     if (!m_messages.question(kImportHeightmapQuestion, {}, QuestionButtons::OkCancel)) return;
@@ -616,7 +614,7 @@ void CMainFrame::importHeightmap() {
         WaitCursor wait;
         edit = m_view->importHeightmap(picture, options);
     }
-    if (!edit.ok) m_messages.error(name + ": " + edit.error, "Import heightmap");
+    if (!edit.result) m_messages.error(name + ": " + edit.result.message(), "Import heightmap");
     updateCommandStates();
 }
 

@@ -106,9 +106,9 @@ TEST(Dds, RefusesCorruptHeaders) {
         auto bytes = good;
         edit(bytes);
         lnd::DdsImage img;
-        const lnd::DdsResult r = lnd::decodeDds(bytes, img);
-        EXPECT_FALSE(r) << what;
-        EXPECT_FALSE(r.message.empty()) << what;
+        const lnd::Result r = lnd::decodeDds(bytes, img);
+        EXPECT_EQ(r.status(), lnd::Status::BadInput) << what;
+        EXPECT_FALSE(r.message().empty()) << what;
         EXPECT_TRUE(img.data.empty()) << what;
     }
     auto rgb = lnd::encodeDds(sample(lnd::DdsKind::Bgra32, 4, 4));

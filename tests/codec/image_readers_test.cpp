@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <functional>
 #include <string>
 
@@ -294,4 +295,44 @@ TEST(ImageKinds, SetSizeCropAndCanvas) {
     ASSERT_TRUE(img.resizeCanvas(4, 1));
     EXPECT_EQ(img.pixel(2, 0)[1], 13);
     EXPECT_EQ(img.pixel(3, 0)[1], 0);
+}
+
+// The Result face of the readers: every refusal names the file, the system's reason where it
+// refused to open it, BadInput for anything the readers cannot take; no image is left behind.
+TEST_F(ReaderTest, RefusalsComeWithTheFileAndTheReason) {
+    auto truncated = [](std::vector<std::uint8_t> bytes, std::size_t keep) {
+        bytes.resize(keep);
+        return bytes;
+    };
+    TgaSpec rle = tga(2, 24, 2, 2);
+    rle.imageType = 10;
+    std::vector<std::uint8_t> bmp1 = makeBmp(bmp24(2, 2));
+    bmp1[28] = 1;   // bits per pixel
+    const struct {
+        const char* name;
+        std::vector<std::uint8_t> bytes;   // empty with `absent`: no file
+        bool absent;
+        lnd::Status status;
+        const char* reason;
+    } cases[] = {
+        {"ok.bmp", makeBmp(bmp24(2, 2)), false, lnd::Status::Ok, ""},
+        {"missing.bmp", {}, true, lnd::Status::IoFailed, "missing.bmp: No such file or directory"},
+        {"picture.png", makeBmp(bmp24(2, 2)), false, lnd::Status::BadInput, "picture.png: not a .bmp or .tga file"},
+        {"one-bit.bmp", bmp1, false, lnd::Status::BadInput, "one-bit.bmp: unsupported BMP variant"},
+        {"rle.tga", makeTga(rle), false, lnd::Status::BadInput, "rle.tga: unsupported TGA variant"},
+        {"cut.bmp", truncated(makeBmp(bmp24(4, 4)), 60), false, lnd::Status::BadInput, "cut.bmp: truncated or corrupt"},
+        {"header.bmp", truncated(makeBmp(bmp24(4, 4)), 20), false, lnd::Status::BadInput, "header.bmp: truncated"},
+        {"cut.tga", truncated(makeTga(tga(2, 24, 4, 4)), 30), false, lnd::Status::BadInput, "cut.tga: truncated"},
+        {"empty.tga", {}, false, lnd::Status::BadInput, "empty.tga: truncated"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const std::string path = m_dir.file(c.name);
+        if (!c.absent) writeBytes(path, c.bytes);
+        const lnd::Result r = lnd::readImageFile(path, m_image);
+        EXPECT_EQ(r.status(), c.status) << r.message();
+        EXPECT_NE(r.message().find(c.reason), std::string::npos) << r.message();
+        EXPECT_EQ(r.systemError(), c.absent ? ENOENT : 0);
+        EXPECT_EQ(bool(m_image), c.status == lnd::Status::Ok);
+    }
 }

@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
+#include <optional>
 #include <random>
 
 using namespace lnd;
@@ -24,11 +26,11 @@ std::vector<TLndCountry> sampleCountries(int n) {
     return cs;
 }
 
-CountriesFile parseText(const std::string& text, CountriesXmlResult* result = nullptr) {
+CountriesFile parseText(const std::string& text, Result* result = nullptr) {
     CountriesFile f;
-    CountriesXmlResult r = CountriesFile::parse({text.data(), text.size()}, f);
+    Result r = CountriesFile::parse({text.data(), text.size()}, f);
     if (result) *result = r;
-    else EXPECT_TRUE(r) << r.message;
+    else EXPECT_TRUE(r) << r.message();
     return f;
 }
 
@@ -124,15 +126,19 @@ TEST(CountriesXmlReader, BadElementsAreSkippedAndLaterOnesWin) {
 
 TEST(CountriesXmlReader, HostileFilesAreRefusedAndChangeNothing) {
     CountriesFile f = parseText(R"(<countries><country id="keep"/></countries>)");
-    auto refuse = [&](const std::string& text) {
-        CountriesXmlResult r = CountriesFile::parse({text.data(), text.size()}, f);
-        EXPECT_FALSE(r) << text.substr(0, 40);
-        EXPECT_FALSE(r.message.empty());
+    auto refuse = [&](const std::string& text, std::optional<std::uint64_t> offset = std::nullopt) {
+        Result r = CountriesFile::parse({text.data(), text.size()}, f);
+        EXPECT_EQ(r.status(), Status::BadInput) << text.substr(0, 40);
+        EXPECT_FALSE(r.message().empty());
+        if (offset) {
+            EXPECT_EQ(r.offset(), offset) << r.message();
+        }
         ASSERT_EQ(f.countries().size(), 1u);
         EXPECT_EQ(f.countries()[0].id, "keep");
     };
     refuse("");
     refuse("<countries><country id=\"0\">");                 // unclosed
+    refuse("<countries><coef h=1/></countries>", 19);        // at the unquoted value
     refuse("<countries><coef h=\"1\"/></countries><x/>");    // two roots
     refuse("<other><country id=\"1\"/></other>");            // no countries element
     std::mt19937 rng(11);
@@ -146,8 +152,20 @@ TEST(CountriesXmlReader, HostileFilesAreRefusedAndChangeNothing) {
     refuse(std::string(kMaxCountriesXmlBytes + 1, ' '));
 
     lndtest::TempDir dir;
-    EXPECT_FALSE(CountriesFile::load(dir.file("missing.xml"), f));
+    const Result missing = CountriesFile::load(dir.file("missing.xml"), f);
+    EXPECT_EQ(missing.status(), Status::IoFailed);
+    EXPECT_NE(missing.message().find("missing.xml: No such file or directory"), std::string::npos) << missing.message();
     EXPECT_EQ(f.countries()[0].id, "keep");
+    // A file that breaks names itself and where.
+    lndtest::writeBytes(dir.file("broken.xml"), std::vector<std::uint8_t>{'<', 'c', '>', '<'});
+    const Result broken = CountriesFile::load(dir.file("broken.xml"), f);
+    EXPECT_EQ(broken.status(), Status::BadInput);
+    EXPECT_EQ(broken.message().rfind(dir.file("broken.xml") + ": not well-formed XML", 0), 0u) << broken.message();
+    EXPECT_TRUE(broken.offset().has_value());
+    // The writer gives the system's reason where it cannot write.
+    const Result written = writeCountriesXml(dir.file("missing/countries.xml"), sampleCountries(1));
+    EXPECT_FALSE(written);
+    EXPECT_EQ(written.systemError(), ENOENT) << written.message();
 }
 
 TEST(CountriesXmlReader, QuotesInIdsAreJustText) {

@@ -10,6 +10,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <tuple>
 
 using namespace lnd;
 
@@ -68,7 +69,8 @@ TEST(CountryImport, AppendsCountryAndMaterialsMovingEverySection) {
     const std::vector<std::uint8_t> before = imageBytes(held.land);
     const TLndBlock block0 = held.land.blocks()[0];
     const TLndNoiseMap noise = *held.land.noiseMap();
-    ASSERT_EQ(ImportCountryFromFile(held.land, dir.file("countries.xml"), "c", &held.messages), 0);
+    const Result imported = ImportCountryFromFile(held.land, dir.file("countries.xml"), "c");
+    ASSERT_TRUE(imported) << imported.message();
     EXPECT_EQ(held.messages.count(), 0u);
     EXPECT_TRUE(held.land.m_modified);
     ASSERT_EQ(held.land.numCountries(), 3);
@@ -101,17 +103,20 @@ TEST(CountryImport, FifteenCountriesIsTheLimit) {
     lndtest::TempDir dir;
     std::ofstream(dir.file("countries.xml")) << countryXml("0", {"a", "b"});
     HeldLand held(14, 1);
-    ASSERT_EQ(ImportCountryFromFile(held.land, dir.file("countries.xml"), "0", &held.messages), 0);
+    EXPECT_TRUE(canImportCountry(held.land));
+    ASSERT_TRUE(ImportCountryFromFile(held.land, dir.file("countries.xml"), "0"));
     EXPECT_EQ(held.land.numCountries(), 15);
     EXPECT_EQ(held.land.numMaterials(), 3);
     const std::vector<std::uint8_t> full = imageBytes(held.land);
     held.land.m_modified = false;
-    EXPECT_FALSE(canImportCountry(held.land, &held.messages));
-    EXPECT_NE(ImportCountryFromFile(held.land, dir.file("countries.xml"), "0", &held.messages), 0);
+    for (const Result& refused : {canImportCountry(held.land), ImportCountryFromFile(held.land, dir.file("countries.xml"), "0"),
+                                  ImportCountry(held.land, CountryChoice{dir.path(), {}})}) {
+        EXPECT_EQ(refused.status(), Status::NotPossible);
+        EXPECT_EQ(refused.message(), kTooManyCountriesMessage);   // the text the editor shows
+    }
     EXPECT_EQ(imageBytes(held.land), full);
     EXPECT_FALSE(held.land.m_modified);
-    ASSERT_EQ(held.messages.count(), 2u);
-    EXPECT_EQ(held.messages.texts()[0], kTooManyCountriesMessage);
+    EXPECT_EQ(held.messages.count(), 0u) << "the core shows nothing";
 }
 
 TEST(CountryImport, RefusedInputLeavesTheImageExactlyAsItWas) {
@@ -121,21 +126,28 @@ TEST(CountryImport, RefusedInputLeavesTheImageExactlyAsItWas) {
     for (int k = 0; k < 100; ++k) nested += "</x>";
     nested += "</countries>";
     std::string huge = "<countries>" + std::string(kMaxCountriesXmlBytes, ' ') + "</countries>";
+    std::filesystem::create_directory(dir.file("folder.xml"));
     struct Case {
         const char* what;
         std::string text;   // empty: no file at all
         std::string id;
-        std::string expected;   // start of the message
+        Status status;
+        std::string expected;   // start of the message: the editor's text
+        std::string reason;     // in the message after it: why, in the system's words where it refused
+        bool offset = false;    // the byte where the file breaks is known
     } cases[] = {
-        {"missing", "", "0", "Error Loading the file "},
-        {"malformed", "<countries><country id=\"0\">", "0", "Error Loading the file "},
-        {"nested", nested, "0", "Error Loading the file "},
-        {"huge", huge, "0", "Error Loading the file "},
-        {"unknown id", countryXml("0", {"a"}), "1", "The file "},
-        {"escaping name", countryXml("0", {"../../etc/passwd"}), "0", "The material name \"../../etc/passwd\""},
-        {"backslash name", countryXml("0", {"a\\b"}), "0", "The material name"},
-        {"drive name", countryXml("0", {"C:x"}), "0", "The material name"},
-        {"absolute name", countryXml("0", {"/tmp/x"}), "0", "The material name"},
+        {"missing", "", "0", Status::IoFailed, "Error Loading the file ", "No such file or directory"},
+        {"folder", "", "0", Status::BadInput, "Error Loading the file ", "not a regular file"},
+        {"malformed", "<countries><country id=\"0\">", "0", Status::BadInput, "Error Loading the file ",
+         "not well-formed XML", true},
+        {"nested", nested, "0", Status::BadInput, "Error Loading the file ", "nested more than"},
+        {"huge", huge, "0", Status::BadInput, "Error Loading the file ", "too large"},
+        {"unknown id", countryXml("0", {"a"}), "1", Status::BadInput, "The file ", "holds no country \"1\""},
+        {"escaping name", countryXml("0", {"../../etc/passwd"}), "0", Status::BadInput,
+         "The material name \"../../etc/passwd\"", "inside the materials folder"},
+        {"backslash name", countryXml("0", {"a\\b"}), "0", Status::BadInput, "The material name", ""},
+        {"drive name", countryXml("0", {"C:x"}), "0", Status::BadInput, "The material name", ""},
+        {"absolute name", countryXml("0", {"/tmp/x"}), "0", Status::BadInput, "The material name", ""},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
@@ -143,14 +155,37 @@ TEST(CountryImport, RefusedInputLeavesTheImageExactlyAsItWas) {
         if (!c.text.empty()) std::ofstream(path) << c.text;
         HeldLand held(2, 5);
         const std::vector<std::uint8_t> before = imageBytes(held.land);
-        EXPECT_EQ(ImportCountryFromFile(held.land, path, c.id, &held.messages), -1);
+        const Result r = ImportCountryFromFile(held.land, path, c.id);
+        EXPECT_EQ(r.status(), c.status) << r.message();
         EXPECT_EQ(imageBytes(held.land), before);
         EXPECT_FALSE(held.land.m_modified);
-        ASSERT_EQ(held.messages.count(), 1u);
-        EXPECT_EQ(held.messages.texts()[0].rfind(c.expected, 0), 0u) << held.messages.texts()[0];
+        EXPECT_EQ(held.messages.count(), 0u) << "the core shows nothing";
+        EXPECT_EQ(r.message().rfind(c.expected, 0), 0u) << r.message();
+        EXPECT_NE(r.message().find(c.reason), std::string::npos) << r.message();
+        EXPECT_EQ(r.offset().has_value(), c.offset) << r.message();
+        EXPECT_EQ(r.systemError() != 0, c.status == Status::IoFailed) << r.message();
         if (c.expected == std::string("Error Loading the file ")) {
-            EXPECT_EQ(held.messages.texts()[0], countriesLoadErrorText(path));
+            EXPECT_EQ(r.message().rfind(countriesLoadErrorText(path) + " (", 0), 0u) << r.message();
         }
+    }
+    // No land held: refused without a text for the user.
+    CLand empty;
+    const Result none = ImportCountry(empty, CountryChoice{dir.path(), {}});
+    EXPECT_EQ(none.status(), Status::NotPossible);
+    // A material bitmap that cannot be read is named with the reader's reason; the import
+    // still appends its slot, black.
+    std::ofstream(dir.file("bad.bmp")) << "BMnot a bitmap";
+    TLndMaterial material;
+    for (const auto& [file, status, reason] :
+         {std::tuple{dir.file("absent.bmp"), Status::IoFailed, std::string("No such file or directory")},
+          std::tuple{dir.file("bad.bmp"), Status::BadInput, std::string("bad.bmp: truncated or corrupt")},
+          std::tuple{dir.file("bad.gif"), Status::BadInput, std::string("not a .bmp or .tga file")}}) {
+        SCOPED_TRACE(file);
+        std::memset(&material, 0x5A, sizeof material);
+        const Result r = readMaterialImage(file, material);
+        EXPECT_EQ(r.status(), status);
+        EXPECT_NE(r.message().find(reason), std::string::npos) << r.message();
+        EXPECT_EQ(std::uint16_t(material.Texels[7][9]), 0);
     }
 }
 
@@ -177,7 +212,7 @@ TEST(CountryImport, ExportedTableComesBackWithMaterialsRenumbered) {
     for (int c = 0; c < 4; ++c) {
         SCOPED_TRACE(c);
         HeldLand target(1, 2);
-        ASSERT_EQ(ImportCountryFromFile(target.land, dir.file("countries.xml"), std::to_string(c), &target.messages), 0);
+        ASSERT_TRUE(ImportCountryFromFile(target.land, dir.file("countries.xml"), std::to_string(c)));
         // Names are numbered in order of first use; map them back to compare.
         CountriesFile file;
         ASSERT_TRUE(CountriesFile::load(dir.file("countries.xml"), file));
@@ -223,7 +258,9 @@ TEST(CountryTable, SetEverywhereKeepsOtherFlagBits) {
             for (int j = 0; j < 17; ++j) b.Cells[i][j].CellFlags = std::uint16_t((i * 977 + j * 131) & 0xFFFF);
     held.land.textures().blocks().make(3);
     std::vector<TLndBlock> before(held.land.blocks().begin(), held.land.blocks().end());
-    EXPECT_FALSE(setCountryEverywhere(held.land, 3));
+    const Result refused = setCountryEverywhere(held.land, 3);
+    EXPECT_EQ(refused.status(), Status::BadInput);
+    EXPECT_EQ(refused.message(), "the land has no country 3 (it has 3)");
     EXPECT_FALSE(held.land.m_modified);
     ASSERT_TRUE(setCountryEverywhere(held.land, 2));
     EXPECT_TRUE(held.land.m_modified);
@@ -258,7 +295,7 @@ TEST(CountryTable, PicturesStepsAndStoredTables) {
     ASSERT_TRUE(storeCountry(held.land, 1, edited));
     EXPECT_EQ(std::int32_t(held.land.countries()[1].Index), leading);
     EXPECT_TRUE(held.land.m_modified);
-    EXPECT_FALSE(storeCountry(held.land, 2, edited));
+    EXPECT_EQ(storeCountry(held.land, 2, edited).status(), Status::BadInput);
     const CountryPicture p = countryPicture(held.land.countries()[1], held.land.materials());
     EXPECT_EQ(p[255 * 256] & 0xFF, std::uint32_t(160 * 255 / 256));   // altitude 0 at the bottom
     EXPECT_EQ(p[0] & 0xFF, std::uint32_t(80 * 255 / 256));             // altitude 255 at the top

@@ -27,8 +27,8 @@ TEST(LndtoolHeightmap, ExportImportRoundTripsAndRenderMapWrites) {
         ProgramResult r = lndtool({"heightmap", "export", land, "-o", png, "--bits", bits});
         ASSERT_EQ(r.exitCode, 0) << r.err;
         lnd::GreyImage picture;
-        std::string error;
-        ASSERT_TRUE(lnd::readGreyImageFile(png, picture, error)) << error;
+        const lnd::Result read = lnd::readGreyImageFile(png, picture);
+        ASSERT_TRUE(read) << read.message();
         EXPECT_EQ(picture.bits, std::atoi(bits));
         EXPECT_EQ(picture.width, 65);
         EXPECT_EQ(picture.height, 65);
@@ -51,14 +51,14 @@ TEST(LndtoolHeightmap, ExportImportRoundTripsAndRenderMapWrites) {
     r = lndtool({"heightmap", "export", dir.file("flat.lnd"), "-o", dir.file("flat.png")});
     ASSERT_EQ(r.exitCode, 0) << r.err;
     lnd::GreyImage flat;
-    std::string error;
-    ASSERT_TRUE(lnd::readGreyImageFile(dir.file("flat.png"), flat, error));
+    ASSERT_TRUE(lnd::readGreyImageFile(dir.file("flat.png"), flat));
     EXPECT_EQ(flat.values, std::vector<std::uint16_t>(65 * 65, 78));   // 200 * 100 / 255 = 78.4
 
     r = lndtool({"render-map", land, "-o", dir.file("map.png"), "--size", "300"});
     ASSERT_EQ(r.exitCode, 0) << r.err;
     lnd::GreyImage map;
-    ASSERT_TRUE(lnd::readGreyImageFile(dir.file("map.png"), map, error)) << error;
+    const lnd::Result readMap = lnd::readGreyImageFile(dir.file("map.png"), map);
+    ASSERT_TRUE(readMap) << readMap.message();
     EXPECT_EQ(map.width, 300);
     EXPECT_EQ(map.height, 300);
 }

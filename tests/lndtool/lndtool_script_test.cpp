@@ -1,3 +1,4 @@
+#include "codec/bmp_writer.h"
 #include "format/lnd_file.h"
 #include "lndtool/edit_script.h"
 #include "support/land_builder.h"
@@ -196,5 +197,72 @@ TEST(LndtoolEditScript, FailingLineIsNamedAndNothingIsWritten) {
         EXPECT_EQ(r.exitCode, 1);
         EXPECT_NE(r.err.find(message), std::string::npos) << r.err;
         EXPECT_FALSE(std::filesystem::exists(s.dir.file("never.lnd")));
+    }
+}
+
+// export and import-noise print the first failure's reason (the system's words where it
+// refused) and exit 1; export still writes everything else it can.
+TEST(LndtoolExports, FailuresPrintTheReasonAndTheRestIsWritten) {
+    namespace fs = std::filesystem;
+    ScriptLand s;
+    const std::string exp = s.dir.file("exp") + "/";
+    const std::vector<std::string> everything = {"materials/Material0.bmp", "materials/countries.xml", "noise/Noise.bmp",
+                                                 "bump/bump.bmp", "lores/LRTexture0.bmp"};
+    const struct {
+        const char* name;
+        std::string inTheWay;                 // made a file before the export; empty: none
+        int exitCode;
+        std::string reason;                   // part of standard error
+        std::vector<std::string> unwritten;   // of `everything`
+    } cases[] = {
+        {"clean", "", 0, "", {}},
+        {"the land's folder is a file", "sample", 1, "sample/: a file of that name is in the way", everything},
+        {"the low-resolution folder is a file", "sample/lores", 1, "sample/lores/: a file of that name is in the way",
+         {"lores/LRTexture0.bmp"}},
+        {"a folder where the noise map goes", "sample/noise/Noise.bmp/", 1, "Noise.bmp: it is a directory",
+         {"noise/Noise.bmp"}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        fs::remove_all(exp);
+        if (!c.inTheWay.empty()) {
+            fs::create_directories(fs::path(exp + c.inTheWay).parent_path());
+            if (c.inTheWay.back() != '/') std::ofstream(exp + c.inTheWay) << "x";
+            else fs::create_directories(exp + c.inTheWay);
+        }
+        const ProgramResult r = runTool({"export", s.land, "--root", exp});
+        EXPECT_EQ(r.exitCode, c.exitCode) << r.err;
+        if (c.exitCode != 0) {
+            EXPECT_EQ(r.err.rfind("lndtool: exporting under " + exp + ": ", 0), 0u) << r.err;
+        }
+        EXPECT_NE(r.err.find(c.reason), std::string::npos) << r.err;
+        for (const std::string& f : everything) {
+            const bool unwritten = std::find(c.unwritten.begin(), c.unwritten.end(), f) != c.unwritten.end();
+            EXPECT_EQ(fs::is_regular_file(exp + "sample/" + f), !unwritten) << f;
+        }
+    }
+
+    // The noise import: the editor's text, then why.
+    std::ofstream(s.dir.file("junk.bmp")) << "BM";
+    const std::vector<std::uint8_t> grey(256 * 128, 9);
+    lndtest::writeBytes(s.dir.file("half.bmp"), lnd::encodeGreyBmp(grey.data(), 256, 128, 256));
+    const struct {
+        std::string picture;
+        std::string text;
+    } refused[] = {
+        {s.dir.file("none.bmp"), "the bitmap doesnt have the correct format to be used as noise bitmap (cannot open " +
+                                     s.dir.file("none.bmp") + ": No such file or directory)"},
+        {s.dir.file("junk.bmp"), "the bitmap doesnt have the correct format to be used as noise bitmap (" +
+                                     s.dir.file("junk.bmp") + ": truncated or corrupt picture file)"},
+        {s.dir.file("half.bmp"), "The bitmap " + s.dir.file("half.bmp") + " doesnt have the  correct format for this "
+                                                                            "function (" + s.dir.file("half.bmp") +
+                                     " is 256 x 128 pixels; a noise map is 256 x 256)"},
+    };
+    for (const auto& c : refused) {
+        SCOPED_TRACE(c.picture);
+        const ProgramResult r = runTool({"import-noise", s.land, c.picture, "-o", s.dir.file("noise.lnd")});
+        EXPECT_EQ(r.exitCode, 1);
+        EXPECT_EQ(r.err.rfind("lndtool: " + c.text, 0), 0u) << r.err;
+        EXPECT_FALSE(fs::exists(s.dir.file("noise.lnd")));
     }
 }

@@ -1,3 +1,4 @@
+#include "base/file_io_faults.h"
 #include "base/messages.h"
 #include "base/settings.h"
 #include "d3dframework/texture.h"
@@ -10,7 +11,10 @@
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
+#include <cstring>
 #include <filesystem>
+#include <functional>
 
 using namespace lnd;
 using lndtest::LandBuilder;
@@ -170,6 +174,80 @@ TEST(SynthesisExports, FirstSynthesisWritesTheExportTree) {
     EXPECT_TRUE(g.land.m_exportDir.empty());
 }
 
+// Every export writes what it can and returns the first failure with its reason: folders
+// that cannot be made, files that cannot be written (a folder in the way, a full disk through
+// the fault seam), a land without a name. Run as root, so a regular file stands in the way
+// where permissions would not.
+TEST(SynthesisExports, FailuresAreReportedWithTheReasonAndTheRestIsWritten) {
+    namespace fs = std::filesystem;
+    enum Which { Materials, Noise, Bump, LoRes };
+    const char* const kAll[] = {"mat/Material0.bmp", "mat/Material1.bmp", "mat/countries.xml", "noise/Noise.bmp",
+                                "bump/bump.bmp",     "lores/LRTexture0.bmp", "lores/LRTexture1.bmp"};
+    struct Case {
+        const char* name;
+        std::function<void(const std::string& exp, CLand&)> arrange;   // exp: the export root
+        std::vector<Which> failing;
+        Status status;
+        int systemError;                       // 0: none behind it
+        std::string reason;                    // part of the message
+        std::vector<std::string> unwritten;    // under the land's folder; every other file is written
+    };
+    const auto file = [](const std::string& path) { lndtest::writeBytes(path, {'x'}); };
+    const auto folder = [](const std::string& path) { fs::create_directories(path); };
+    const Case cases[] = {
+        {"root is a file", [&](const std::string& exp, CLand&) { file(exp.substr(0, exp.size() - 1)); },
+         {Materials, Noise, Bump, LoRes}, Status::CannotCreate, EEXIST, "exp/: a file of that name is in the way",
+         {kAll, kAll + 7}},
+        {"the land's folder is a file", [&](const std::string& exp, CLand&) { folder(exp); file(exp + "Isle2"); },
+         {Materials, Noise, Bump, LoRes}, Status::CannotCreate, EEXIST, "Isle2/: a file of that name is in the way",
+         {kAll, kAll + 7}},
+        {"material folder is a file", [&](const std::string& exp, CLand&) { folder(exp + "Isle2"); file(exp + "Isle2/mat"); },
+         {Materials}, Status::CannotCreate, EEXIST, "Isle2/mat/: a file of that name",
+         {"mat/Material0.bmp", "mat/Material1.bmp", "mat/countries.xml"}},
+        {"a folder where the first material goes", [&](const std::string& exp, CLand&) { folder(exp + "Isle2/mat/Material0.bmp"); },
+         {Materials}, Status::CannotCreate, 0, "Material0.bmp: it is a directory", {"mat/Material0.bmp"}},
+        {"a folder where countries.xml goes", [&](const std::string& exp, CLand&) { folder(exp + "Isle2/mat/countries.xml"); },
+         {Materials}, Status::CannotCreate, 0, "countries.xml: it is a directory", {"mat/countries.xml"}},
+        {"a full disk for the first write", [](const std::string&, CLand&) { injectIoFault(IoStep::Write, 1, ENOSPC); },
+         {Materials}, Status::IoFailed, ENOSPC, "Material0.bmp: No space left on device", {"mat/Material0.bmp"}},
+        {"noise folder is a file", [&](const std::string& exp, CLand&) { folder(exp + "Isle2"); file(exp + "Isle2/noise"); },
+         {Noise}, Status::CannotCreate, EEXIST, "noise/: a file of that name", {"noise/Noise.bmp"}},
+        // Renames: three under mat, then Noise.bmp, then bump.bmp.
+        {"a failing rename of the bump map", [](const std::string&, CLand&) { injectIoFault(IoStep::Rename, 5, EIO); },
+         {Bump}, Status::IoFailed, EIO, "bump.bmp: Input/output error", {"bump/bump.bmp"}},
+        {"a folder where a low-resolution picture goes",
+         [&](const std::string& exp, CLand&) { folder(exp + "Isle2/lores/LRTexture0.bmp"); }, {LoRes}, Status::CannotCreate,
+         0, "LRTexture0.bmp: it is a directory", {"lores/LRTexture0.bmp"}},
+        {"no land name", [](const std::string&, CLand& land) { land.m_landPath = "\\isle.lnd"; },
+         {Materials, Noise, Bump, LoRes}, Status::NotPossible, 0, "no land name", {kAll, kAll + 7}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        LandFixture f(LandBuilder().loResTextures(2).countries(2).materials(2).block(0, 0).build(), true);
+        const std::string exp = f.dir.path() + "/exp/";
+        clearIoFaults();
+        c.arrange(exp, f.land);
+        const Result results[] = {ExportMaterials(f.land), ExportNoiseMap(f.land), ExportBumpMap(f.land),
+                                  ExportLoResTextures(f.land)};
+        clearIoFaults();
+        for (int w = Materials; w <= LoRes; ++w) {
+            const Result& r = results[w];
+            if (std::find(c.failing.begin(), c.failing.end(), Which(w)) == c.failing.end()) {
+                EXPECT_TRUE(r) << w << ": " << r.message();
+                continue;
+            }
+            EXPECT_EQ(r.status(), c.status) << r.message();
+            EXPECT_EQ(r.systemError(), c.systemError) << r.message();
+            EXPECT_NE(r.message().find(c.reason), std::string::npos) << r.message();
+        }
+        for (const char* p : kAll) {
+            const bool unwritten = std::find(c.unwritten.begin(), c.unwritten.end(), p) != c.unwritten.end();
+            EXPECT_EQ(fs::is_regular_file(exp + "Isle2/" + p), !unwritten) << p;
+        }
+        EXPECT_EQ(f.messages.count(), 0u) << "exports never speak";
+    }
+}
+
 TEST(SynthesisExports, NoiseImport) {
     LandFixture f(LandBuilder().block(0, 0).build());
     SynthesizeBlockTexture(f.land, 0);
@@ -179,25 +257,35 @@ TEST(SynthesisExports, NoiseImport) {
     // 256 x 128: refused, nothing changes
     std::vector<std::uint8_t> px(256 * 128 * 4, 0xFF);
     lndtest::writeBytes(f.dir.file("half.bmp"), encodeBmp(px.data(), 256, 128, 1024, PixelOrder::Argb, 24));
-    EXPECT_EQ(ImportNoiseMap(f.land, f.dir.file("half.bmp")), -1);
-    ASSERT_EQ(f.messages.count(), 1u);
-    EXPECT_EQ(f.messages.entries()[0].kind, RecordingMessages::Kind::Plain);
-    EXPECT_EQ(f.messages.entries()[0].text,
-              "The bitmap " + f.dir.file("half.bmp") + " doesnt have the  correct format for this function");
+    const Result half = ImportNoiseMap(f.land, f.dir.file("half.bmp"));
+    EXPECT_EQ(half.status(), Status::BadInput);
+    EXPECT_NE(half.message().find("256 x 128"), std::string::npos) << half.message();
+    const NoiseRefusalText halfText = noiseRefusalText(half, f.dir.file("half.bmp"));
+    EXPECT_FALSE(halfText.errorIcon);   // a plain box
+    EXPECT_EQ(halfText.text, "The bitmap " + f.dir.file("half.bmp") + " doesnt have the  correct format for this function");
     EXPECT_TRUE(f.land.textures().blocks().has(0));
     EXPECT_FALSE(f.land.m_modified);
 
-    // not an image at all
+    // not an image at all, and no file at all: the unreadable text with the error icon
     lndtest::writeBytes(f.dir.file("junk.bmp"), {1, 2, 3});
-    EXPECT_EQ(ImportNoiseMap(f.land, f.dir.file("junk.bmp")), -1);
-    EXPECT_EQ(f.messages.entries()[1].kind, RecordingMessages::Kind::Error);
-    EXPECT_EQ(f.messages.entries()[1].text, "the bitmap doesnt have the correct format to be used as noise bitmap");
+    const Result junk = ImportNoiseMap(f.land, f.dir.file("junk.bmp"));
+    EXPECT_EQ(junk.status(), Status::BadInput);
+    const Result missing = ImportNoiseMap(f.land, f.dir.file("missing.tga"));
+    EXPECT_EQ(missing.status(), Status::IoFailed);
+    EXPECT_NE(missing.message().find("No such file or directory"), std::string::npos) << missing.message();
+    for (const Result& r : {junk, missing}) {
+        const NoiseRefusalText text = noiseRefusalText(r, "x.bmp");
+        EXPECT_TRUE(text.errorIcon);
+        EXPECT_EQ(text.text, "the bitmap doesnt have the correct format to be used as noise bitmap");
+    }
+    EXPECT_EQ(f.messages.count(), 0u) << "the core shows nothing";
     EXPECT_TRUE(std::equal(original.begin(), original.end(), &f.land.noiseMap()->Values[0][0]));
+    EXPECT_TRUE(noiseRefusalText(Result::success(), "x.bmp").text.empty());
 
     // pure white: 765 / 3 = 255 everywhere, not a wrapped sum
     px.assign(256 * 256 * 4, 0xFF);
     lndtest::writeBytes(f.dir.file("white.bmp"), encodeBmp(px.data(), 256, 256, 1024, PixelOrder::Argb, 24));
-    EXPECT_EQ(ImportNoiseMap(f.land, f.dir.file("white.bmp")), 0);
+    EXPECT_TRUE(ImportNoiseMap(f.land, f.dir.file("white.bmp")));
     EXPECT_EQ(f.land.noiseMap()->Values[0][0], 255);
     EXPECT_EQ(f.land.noiseMap()->Values[200][17], 255);
     EXPECT_FALSE(f.land.textures().blocks().has(0));
@@ -208,7 +296,7 @@ TEST(SynthesisExports, NoiseImport) {
     for (int r = 0; r < 256; ++r)
         for (int c = 0; c < 256; ++c) grey[std::size_t(r) * 256 + c] = std::uint8_t(r ^ c);
     lndtest::writeBytes(f.dir.file("grey.bmp"), encodeGreyBmp(grey.data(), 256, 256, 256));
-    EXPECT_EQ(ImportNoiseMap(f.land, f.dir.file("grey.bmp")), 0);
+    EXPECT_TRUE(ImportNoiseMap(f.land, f.dir.file("grey.bmp")));
     EXPECT_EQ(f.land.noiseMap()->Values[3][250], 3 ^ 250);
     EXPECT_EQ(f.land.noiseMap()->Values[255][0], 255);
 }

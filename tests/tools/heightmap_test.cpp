@@ -10,9 +10,13 @@
 #include <gtest/gtest.h>
 #include <png.h>
 
+#include <cerrno>
 #include <csetjmp>
 #include <cstdio>
+#include <filesystem>
+#include <optional>
 #include <random>
+#include <tuple>
 
 using namespace lnd;
 using lndtest::LandBuilder;
@@ -107,13 +111,13 @@ TEST(Heightmap, ExportLaysCellsOutLikeTheDumpAndRoundTripsAtBothDepths) {
         // the flat cells that now differ are reclassified (default sea: altitude < 3 is coast).
         const std::vector<std::uint8_t> png = encodePngGrey(picture);
         GreyImage decoded;
-        std::string error;
-        ASSERT_TRUE(decodePngGrey(png, decoded, error)) << error;
+        const Result decodedOk = decodePngGrey(png, decoded);
+        ASSERT_TRUE(decodedOk) << decodedOk.message();
         EXPECT_EQ(decoded.bits, bits);
         EXPECT_EQ(decoded.values, picture.values);
         EditorLand target(threeBlocks([] { return flat(90); }));
         const HeightmapEdit edit = ApplyHeightmap(target.land, target.mesh, decoded, {});
-        ASSERT_TRUE(edit.ok) << edit.error;
+        ASSERT_TRUE(edit.result) << edit.result.message();
         EXPECT_FALSE(edit.resampled);
         EXPECT_EQ(edit.changedBlocks, (std::vector<int>{0, 1, 2}));
         for (int b = 0; b < 3; ++b)
@@ -153,7 +157,7 @@ TEST(Heightmap, PlacementResamplingAndValueMapping) {
         HeightmapImportOptions options;
         options.placement = HeightmapPlacement{5, 5, 17, 17};
         const HeightmapEdit edit = ApplyHeightmap(h.land, picture8(17, 17, std::vector<std::uint16_t>(289, 77)), options);
-        ASSERT_TRUE(edit.ok) << edit.error;
+        ASSERT_TRUE(edit.result) << edit.result.message();
         EXPECT_EQ(edit.changedBlocks, std::vector<int>{2});
         EXPECT_EQ(h.block(2).Cells[16][16].Altitude, 77);
         EXPECT_EQ(h.block(0).Cells[16][0].Altitude, 40);
@@ -175,14 +179,14 @@ TEST(Heightmap, PlacementResamplingAndValueMapping) {
         exact.placement = HeightmapPlacement{3, 5, 20, 20};   // a stale side file
         const GreyImage odd = picture8(30, 20, std::vector<std::uint16_t>(600, 9));
         const HeightmapEdit refused = ApplyHeightmap(h.land, odd, exact);
-        EXPECT_FALSE(refused.ok);
-        EXPECT_NE(refused.error.find("30 x 20"), std::string::npos) << refused.error;
+        EXPECT_EQ(refused.result.status(), Status::BadInput);
+        EXPECT_NE(refused.result.message().find("30 x 20"), std::string::npos) << refused.result.message();
         EXPECT_EQ(h.image(), before);
         EXPECT_FALSE(h.land.m_modified);
         HeightmapImportOptions bad;
         bad.maxAltitude = 256;
-        EXPECT_FALSE(ApplyHeightmap(h.land, odd, bad).ok);
-        EXPECT_FALSE(ApplyHeightmap(h.land, GreyImage{}, {}).ok);
+        EXPECT_EQ(ApplyHeightmap(h.land, odd, bad).result.status(), Status::BadInput);
+        EXPECT_EQ(ApplyHeightmap(h.land, GreyImage{}, {}).result.status(), Status::BadInput);
         EXPECT_EQ(h.image(), before);
     }
 
@@ -192,7 +196,7 @@ TEST(Heightmap, PlacementResamplingAndValueMapping) {
         HeightmapImportOptions fit;
         fit.fit = HeightmapFit::Fit;
         const HeightmapEdit edit = ApplyHeightmap(h.land, picture8(2, 2, {0, 255, 255, 0}), fit);
-        ASSERT_TRUE(edit.ok);
+        ASSERT_TRUE(edit.result);
         EXPECT_TRUE(edit.resampled);
         const auto alt = [&](int i, int j) { return int(h.block(0).Cells[i][j].Altitude); };
         EXPECT_EQ(alt(0, 0), 0);
@@ -212,12 +216,124 @@ TEST(Heightmap, PlacementResamplingAndValueMapping) {
         for (int k = 0; k < 101 * 77; ++k) noisy.values.push_back(std::uint16_t(rng() % 256));
         HeightmapImportOptions fit;
         fit.fit = HeightmapFit::Fit;
-        ASSERT_TRUE(ApplyHeightmap(h.land, noisy, fit).ok);
+        ASSERT_TRUE(ApplyHeightmap(h.land, noisy, fit).result);
         for (int k = 0; k < 17; ++k) {
             EXPECT_EQ(h.block(0).Cells[k][16].Altitude, h.block(1).Cells[k][0].Altitude);
             EXPECT_EQ(h.block(0).Cells[16][k].Altitude, h.block(2).Cells[0][k].Altitude);
         }
     }
+}
+
+// The export refuses with its reason and leaves neither file behind.
+TEST(Heightmap, ExportFailuresSayWhyAndWriteNothing) {
+    lndtest::TempDir dir;
+    lndtest::writeBytes(dir.file("file"), {'x'});
+    EditorLand land(LandBuilder().block(2, 2));
+    EditorLand empty(LandBuilder().orphanBlock());
+    const struct {
+        const char* name;
+        const EditorLand& held;
+        std::string path;
+        int bits;
+        Status status;
+        int systemError;
+        const char* reason;
+    } cases[] = {
+        {"bit depth", land, dir.file("h.png"), 12, Status::BadInput, 0, "8 or 16 bits"},
+        {"no block on the grid", empty, dir.file("h.png"), 8, Status::NotPossible, 0, "no block"},
+        {"missing folder", land, dir.file("none/h.png"), 8, Status::CannotCreate, ENOENT, "No such file or directory"},
+        {"a file for a folder", land, dir.file("file/h.png"), 16, Status::CannotCreate, ENOTDIR, "Not a directory"},
+        {"a folder for the picture", land, dir.path(), 8, Status::CannotCreate, 0, "it is a directory"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const Result r = writeHeightmapFiles(c.held.land, c.path, c.bits);
+        EXPECT_EQ(r.status(), c.status) << r.message();
+        EXPECT_EQ(r.systemError(), c.systemError) << r.message();
+        EXPECT_NE(r.message().find(c.reason), std::string::npos) << r.message();
+        EXPECT_FALSE(std::filesystem::exists(heightmapSidecarPath(c.path)));
+    }
+    EXPECT_FALSE(std::filesystem::exists(dir.file("h.png")));
+}
+
+// The placement file at its largest legal values (grid square 31, 513 rows and columns: the
+// whole grid) and one past each; a refusal names the key and its line and changes nothing.
+TEST(Heightmap, PlacementFileLimitsAtTheEdgeAndOnePast) {
+    constexpr std::int64_t kNone = -1;
+    const std::string head = "# placement\n";   // 12 bytes before the first key line
+    const struct {
+        std::string text;
+        bool ok;
+        HeightmapPlacement expected;   // when ok
+        const char* message;           // part of the refusal otherwise
+        std::int64_t offset = kNone;   // the refused line's first byte
+    } cases[] = {
+        {head + "grid-x 31\ngrid-z 31\nrows 513\ncolumns 513\n", true, {31, 31, 513, 513}, ""},
+        {"columns 1\nrows 1\ngrid-z 0\ngrid-x 0", true, {0, 0, 1, 1}, ""},   // any order, no last newline
+        {head + "grid-x 32\ngrid-z 31\nrows 513\ncolumns 513\n", false, {}, "grid-x must be a whole number from 0 to 31", 12},
+        {head + "grid-x 31\ngrid-z 32\nrows 513\ncolumns 513\n", false, {}, "grid-z must be a whole number from 0 to 31", 22},
+        {head + "grid-x 31\ngrid-z 31\nrows 514\ncolumns 513\n", false, {}, "rows must be a whole number from 1 to 513", 32},
+        {head + "grid-x 31\ngrid-z 31\nrows 513\ncolumns 514\n", false, {}, "columns must be a whole number from 1 to 513", 41},
+        {"grid-x -1\ngrid-z 0\nrows 1\ncolumns 1\n", false, {}, "grid-x must be", 0},
+        {"grid-x 0\ngrid-z 0\nrows 0\ncolumns 1\n", false, {}, "rows must be", 18},
+        {"grid-x 0\ngrid-z 0\nrows 99999999999999999999\ncolumns 1\n", false, {}, "rows must be", 18},
+        {"grid-x 0\ngrid-z 0\nrows 5 5\ncolumns 1\n", false, {}, "rows must be", 18},
+        {"grid-x 0\ngrid-z 0\nrows five\ncolumns 1\n", false, {}, "rows must be", 18},
+        {"grid-x 0\ngrid-z 0\nrows 5\n", false, {}, "no columns line"},
+        {"", false, {}, "no grid-x line"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.text);
+        HeightmapPlacement got{7, 7, 7, 7};
+        const Result r = parseHeightmapSidecar(c.text, got);
+        if (c.ok) {
+            ASSERT_TRUE(r) << r.message();
+            EXPECT_EQ(std::tie(got.gridX, got.gridZ, got.rows, got.columns),
+                      std::tie(c.expected.gridX, c.expected.gridZ, c.expected.rows, c.expected.columns));
+            // What the export writes reads back the same.
+            HeightmapPlacement again;
+            ASSERT_TRUE(parseHeightmapSidecar(heightmapSidecarText(got), again));
+            EXPECT_EQ(std::tie(again.gridX, again.gridZ, again.rows, again.columns),
+                      std::tie(got.gridX, got.gridZ, got.rows, got.columns));
+        } else {
+            EXPECT_EQ(r.status(), Status::BadInput);
+            EXPECT_NE(r.message().find(c.message), std::string::npos) << r.message();
+            EXPECT_EQ(r.offset() ? std::int64_t(*r.offset()) : kNone, c.offset) << r.message();
+            EXPECT_EQ(got.gridX + got.gridZ + got.rows + got.columns, 28) << "placement left alone";
+        }
+    }
+
+    // Read beside a picture: the largest legal placement puts a 17 x 17 picture on the last
+    // square of the grid; one past the edge is refused with the side file's name.
+    lndtest::TempDir dir;
+    const std::string png = dir.file("edge.png");
+    lndtest::writeBytes(png, encodePngGrey(picture8(17, 17, std::vector<std::uint16_t>(289, 99))));
+    const auto side = [&](const std::string& text) {
+        lndtest::writeBytes(heightmapSidecarPath(png), std::vector<std::uint8_t>(text.begin(), text.end()));
+    };
+    EditorLand h(LandBuilder().block(31, 31, flat(40)).block(0, 0, flat(40)));
+    GreyImage picture;
+    std::optional<HeightmapPlacement> placement;
+    side("grid-x 32\ngrid-z 31\nrows 17\ncolumns 17\n");
+    const Result refused = readHeightmapFiles(png, true, picture, placement);
+    EXPECT_EQ(refused.status(), Status::BadInput);
+    EXPECT_EQ(refused.message().rfind(heightmapSidecarPath(png) + ": side file: grid-x", 0), 0u) << refused.message();
+    EXPECT_TRUE(picture.empty());
+    EXPECT_FALSE(placement);
+    side("grid-x 31\ngrid-z 31\nrows 17\ncolumns 17\n");
+    const Result read = readHeightmapFiles(png, true, picture, placement);
+    ASSERT_TRUE(read) << read.message();
+    ASSERT_TRUE(placement);
+    HeightmapImportOptions options;
+    options.fit = HeightmapFit::Exact;
+    options.placement = placement;
+    const HeightmapEdit edit = ApplyHeightmap(h.land, picture, options);
+    ASSERT_TRUE(edit.result) << edit.result.message();
+    EXPECT_FALSE(edit.resampled);
+    const int last = h.land.blockRecordAt(31, 31);
+    EXPECT_EQ(edit.changedBlocks, std::vector<int>{last});
+    EXPECT_EQ(h.block(last).Cells[16][16].Altitude, 99);
+    EXPECT_EQ(h.block(h.land.blockRecordAt(0, 0)).Cells[0][0].Altitude, 40);
 }
 
 TEST(Heightmap, ImportReclassifiesChangedCellsAndDropsTheirTextures) {
@@ -233,7 +349,7 @@ TEST(Heightmap, ImportReclassifiesChangedCellsAndDropsTheirTextures) {
     p.values[1] = 7;
     p.values[3] = 120;
     const HeightmapEdit edit = ApplyHeightmap(h.land, h.mesh, p, {});
-    ASSERT_TRUE(edit.ok) << edit.error;
+    ASSERT_TRUE(edit.result) << edit.result.message();
     const TLndBlock& b = h.block(0);
     EXPECT_EQ(b.Cells[0][0].CellFlags, kWater | 0x0400 | 3);
     EXPECT_EQ(b.Cells[0][1].CellFlags, kCoast | kEditMarks | 3);
@@ -284,42 +400,50 @@ TEST(Heightmap, PicturesAreReadThroughTheirPalettesOrRefused) {
     std::vector<std::uint8_t> oneBitBmp = greyBmp;
     oneBitBmp[28] = 1;   // bits per pixel
 
+    constexpr std::int64_t kNone = -1;   // no byte offset
     const struct {
         std::string path;
-        bool ok;
+        Status status;
         std::vector<std::uint16_t> values;   // when ok
         const char* message;                 // part of the error otherwise
+        std::int64_t offset = kNone;         // where the fault lies, when known
     } cases[] = {
-        {write("g16.png", encodePngGrey(g16)), true, {0, 32896, 65535}, ""},
-        {write("rgb.png", encodePngRgb(colour)), true, {77, 76}, ""},
-        {write("rgba.png", encodePng(colour)), true, {77, 76}, ""},
+        {write("g16.png", encodePngGrey(g16)), Status::Ok, {0, 32896, 65535}, ""},
+        {write("rgb.png", encodePngRgb(colour)), Status::Ok, {77, 76}, ""},
+        {write("rgba.png", encodePng(colour)), Status::Ok, {77, 76}, ""},
         {write("pal.png", libpngFile(4, 1, 2, PNG_COLOR_TYPE_PALETTE, {0x1B}, {{0, 0, 0}, {255, 0, 0}, {9, 9, 9}, {255, 255, 255}})),
-         true, {0, 76, 9, 255}, ""},
-        {write("bit.png", libpngFile(8, 1, 1, PNG_COLOR_TYPE_GRAY, {0xA0})), true, {255, 0, 255, 0, 0, 0, 0, 0}, ""},
-        {write("pal.bmp", greyBmp), true, {0, 76, 2, 3}, ""},
-        {write("bit.bmp", oneBitBmp), false, {}, "unsupported BMP variant"},
-        {write("rgb.tga", tga), true, {50, 150}, ""},
-        {write("huge.tga", hugeTga), false, {}, "too large"},
-        {write("short.tga", {0, 0, 2}), false, {}, "too short"},
-        {write("zero.png", withSides(0, 64)), false, {}, "no pixels"},
-        {write("huge.png", withSides(100000, 100000)), false, {}, "too large"},
-        {write("area.png", withSides(9000, 9000)), false, {}, "too large"},
-        {write("cut.png", std::vector<std::uint8_t>(valid.begin(), valid.begin() + 40)), false, {}, "corrupt PNG"},
-        {write("empty.png", {}), false, {}, "not a PNG"},
-        {write("text.png", {'h', 'e', 'l', 'l', 'o', ' ', 'w', 'o', 'r', 'l', 'd'}), false, {}, "not a PNG"},
-        {write("pic.gif", valid), false, {}, "unsupported picture type"},
-        {dir.file("missing.png"), false, {}, "missing.png"},
-        {dir.file("missing.bmp"), false, {}, "cannot open"},
+         Status::Ok, {0, 76, 9, 255}, ""},
+        {write("bit.png", libpngFile(8, 1, 1, PNG_COLOR_TYPE_GRAY, {0xA0})), Status::Ok, {255, 0, 255, 0, 0, 0, 0, 0}, ""},
+        {write("pal.bmp", greyBmp), Status::Ok, {0, 76, 2, 3}, ""},
+        {write("bit.bmp", oneBitBmp), Status::BadInput, {}, "bit.bmp: unsupported BMP variant"},
+        {write("rgb.tga", tga), Status::Ok, {50, 150}, ""},
+        {write("huge.tga", hugeTga), Status::BadInput, {}, "huge.tga: the picture is too large", 12},
+        {write("short.tga", {0, 0, 2}), Status::BadInput, {}, "too short", 0},
+        {write("zero.png", withSides(0, 64)), Status::BadInput, {}, "zero.png: the picture has no pixels", 16},
+        {write("huge.png", withSides(100000, 100000)), Status::BadInput, {}, "too large", 16},
+        {write("area.png", withSides(9000, 9000)), Status::BadInput, {}, "too large", 16},
+        {write("cut.png", std::vector<std::uint8_t>(valid.begin(), valid.begin() + 40)), Status::BadInput, {}, "corrupt PNG"},
+        {write("empty.png", {}), Status::BadInput, {}, "not a PNG", 0},
+        {write("text.png", {'h', 'e', 'l', 'l', 'o', ' ', 'w', 'o', 'r', 'l', 'd'}), Status::BadInput, {}, "not a PNG", 0},
+        {write("pic.gif", valid), Status::BadInput, {}, "unsupported picture type"},
+        // The system's own reason where it refused the file.
+        {dir.file("missing.png"), Status::IoFailed, {}, "missing.png: No such file or directory"},
+        {dir.file("missing.bmp"), Status::IoFailed, {}, "cannot open"},
+        {dir.path(), Status::BadInput, {}, "unsupported picture type"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.path);
         GreyImage out;
-        std::string error;
-        EXPECT_EQ(readGreyImageFile(c.path, out, error), c.ok) << error;
-        if (c.ok) {
+        out.width = out.height = 1;   // left empty on failure, whatever it held
+        const Result r = readGreyImageFile(c.path, out);
+        EXPECT_EQ(r.status(), c.status) << r.message();
+        if (c.status == Status::Ok) {
             EXPECT_EQ(out.values, c.values);
+            EXPECT_TRUE(r.message().empty());
         } else {
-            EXPECT_NE(error.find(c.message), std::string::npos) << error;
+            EXPECT_NE(r.message().find(c.message), std::string::npos) << r.message();
+            EXPECT_EQ(r.offset() ? std::int64_t(*r.offset()) : kNone, c.offset) << r.message();
+            EXPECT_EQ(r.systemError() != 0, c.status == Status::IoFailed) << r.message();
             EXPECT_TRUE(out.empty());
         }
     }
@@ -362,12 +486,12 @@ TEST(MapPicture, SizesTilesSeaAndScaling) {
     for (int threads : {1, 2}) {
         options.threads = threads;
         CImage32 full;
-        std::string error;
         std::vector<int> heard;
-        ASSERT_TRUE(renderMapPicture(h.land, options, full, error, [&](int done, int total) {
+        const Result rendered = renderMapPicture(h.land, options, full, [&](int done, int total) {
             heard.push_back(done);
             EXPECT_EQ(total, 2);
-        })) << error;
+        });
+        ASSERT_TRUE(rendered) << rendered.message();
         EXPECT_EQ(heard, std::vector<int>{2});
         ASSERT_EQ(full.width(), 768);
         ASSERT_EQ(full.height(), 256);
@@ -378,19 +502,23 @@ TEST(MapPicture, SizesTilesSeaAndScaling) {
     }
     // Half size: each pixel the rounded mean of four; double size: each texel twice.
     CImage32 half, twice;
-    std::string error;
     options.longerSide = 384;
-    ASSERT_TRUE(renderMapPicture(h.land, options, half, error));
+    ASSERT_TRUE(renderMapPicture(h.land, options, half));
     EXPECT_EQ(half.width(), 384);
     for (int k = 0; k < 3; ++k)
         EXPECT_EQ(rgb(half, 5, 7)[std::size_t(k)],
                   (shown(14, 10, k) + shown(14, 11, k) + shown(15, 10, k) + shown(15, 11, k) + 2) / 4);
     options.longerSide = 1536;
-    ASSERT_TRUE(renderMapPicture(h.land, options, twice, error));
+    ASSERT_TRUE(renderMapPicture(h.land, options, twice));
     EXPECT_EQ(twice.height(), 512);
     EXPECT_EQ(rgb(twice, 21, 9), (std::array<int, 3>{shown(4, 10, 0), shown(4, 10, 1), shown(4, 10, 2)}));
 
     EditorLand none(LandBuilder().orphanBlock());
-    EXPECT_FALSE(renderMapPicture(none.land, {}, half, error));
-    EXPECT_NE(error.find("no block"), std::string::npos);
+    const Result empty = renderMapPicture(none.land, {}, half);
+    EXPECT_EQ(empty.status(), Status::NotPossible);
+    EXPECT_NE(empty.message().find("no block"), std::string::npos);
+    options.longerSide = kMaxMapSide + 1;
+    const Result tooLarge = renderMapPicture(h.land, options, half);
+    EXPECT_EQ(tooLarge.status(), Status::BadInput);
+    EXPECT_NE(tooLarge.message().find(std::to_string(kMaxMapSide)), std::string::npos);
 }
