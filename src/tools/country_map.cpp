@@ -8,6 +8,7 @@
 #include "tools/cell_grid.h"
 
 #include <algorithm>
+#include <cstdlib>
 #include <filesystem>
 
 namespace lnd {
@@ -15,6 +16,8 @@ namespace lnd {
 namespace {
 
 constexpr std::uint8_t kMiddleAltitude = 128;
+// Palette colours differ by at least this much in one channel.
+constexpr int kColourSeparation = 8;
 
 std::string sizeText(int columns, int rows) { return std::to_string(columns) + " x " + std::to_string(rows); }
 
@@ -125,16 +128,32 @@ std::vector<std::uint32_t> countryMapPalette(const CLand& land) {
     const std::span<const TLndMaterial> materials = tables.materials;
     for (int k = 0; k < entries; ++k) {
         std::array<std::uint8_t, 3> rgb = typicalColour(synth, texels, k, countries, materials);
-        // Two countries of the same look still need two colours for a flattened map.
-        for (int step = 0;; ++step) {
-            const std::uint32_t entry = packArgb(255, rgb[0], rgb[1], rgb[2]);
-            if (std::find(palette.begin(), palette.end(), entry) == palette.end()) {
-                palette.push_back(entry);
-                break;
+        // Two countries of the same look still need two colours for a flattened map, far
+        // enough apart that a few steps of drift in an image editor keep them apart.
+        const auto tooClose = [&](const std::array<std::uint8_t, 3>& c) {
+            for (std::uint32_t e : palette) {
+                std::uint8_t argb[4];
+                unpackArgb(e, argb);
+                int apart = 0;
+                for (int ch = 0; ch < 3; ++ch) apart = std::max(apart, std::abs(int(c[std::size_t(ch)]) - argb[ch + 1]));
+                if (apart < kColourSeparation) return true;
             }
-            std::uint8_t& channel = rgb[std::size_t(step % 3)];
-            channel = std::uint8_t(channel < 128 ? channel + 1 + step / 3 : channel - 1 - step / 3);
+            return false;
+        };
+        // Each channel walks away from its own nearer end, turning at the other; the number
+        // of entries (at most 17) leaves far more room than this walk needs.
+        int direction[3];
+        for (int ch = 0; ch < 3; ++ch) direction[ch] = rgb[std::size_t(ch)] < 128 ? 1 : -1;
+        for (int step = 0; step < 3 * 64 && tooClose(rgb); ++step) {
+            const int ch = step % 3;
+            int v = rgb[std::size_t(ch)] + direction[ch] * kColourSeparation;
+            if (v < 0 || v > 255) {
+                direction[ch] = -direction[ch];
+                v = rgb[std::size_t(ch)] + direction[ch] * kColourSeparation;
+            }
+            rgb[std::size_t(ch)] = std::uint8_t(v);
         }
+        palette.push_back(packArgb(255, rgb[0], rgb[1], rgb[2]));
     }
     palette.push_back(packArgb(0, 0, 0, 0));
     return palette;

@@ -33,8 +33,9 @@ inline constexpr int kCountryIndexLimit = 16;
 
 // The picture's palette for the land: one opaque colour per country (the mean colour the
 // synthesis gives the country on flat land at altitude 128 with no noise, so the map looks
-// like the land), then the transparent entry of empty squares. Colours are kept apart by at
-// least one step so a map whose palette an image editor flattened still names every country.
+// like the land), then the transparent entry of empty squares. Colours are kept at least 8
+// steps apart in one channel, so a map whose palette an image editor flattened (and drifted
+// by a step or two) still names every country.
 // Indexes cells use beyond the countries (a damaged land) get entries of their own before the
 // transparent one. Entries are packed as CImage8 palettes are (packArgb).
 std::vector<std::uint32_t> countryMapPalette(const CLand& land);
