@@ -24,6 +24,11 @@ namespace lnd {
 // beyond the palette.
 std::vector<std::uint8_t> encodePngPaletted(const CImage8& image);
 
+// An opaque RGB PNG (alpha dropped) written for speed over size: the fastest compression
+// level, for large pictures made on every export (a texture atlas of 4096 x 4096 pixels).
+// Empty when a side is not from 1 to kMaxImageSide.
+std::vector<std::uint8_t> encodePngRgbQuick(const CImage32& image);
+
 // Called with the sides a header announces, before anything is allocated for the pixels;
 // a failure stops the read with that result.
 using PictureSidesCheck = std::function<Result(int width, int height)>;

@@ -1,7 +1,7 @@
 #include "tools/mesh_export.h"
 
 #include "base/file_io.h"
-#include "codec/png_writer.h"
+#include "codec/picture_file.h"
 #include "land/land.h"
 #include "textures/synthesis.h"
 #include "tools/cell_grid.h"
@@ -272,7 +272,7 @@ Result exportLandMesh(const CLand& land, const std::string& path, const MeshExpo
     if (options.textures) {
         CImage32 atlas;
         if (Result r = buildTextureAtlas(land, options, atlas); !r) return r;
-        atlasPng = encodePngRgb(atlas);
+        atlasPng = encodePngRgbQuick(atlas);
         if (atlasPng.empty()) return Result::failure(Status::IoFailed, "the atlas PNG could not be encoded");
     }
 
@@ -324,32 +324,41 @@ Result exportLandMesh(const CLand& land, const std::string& path, const MeshExpo
     scene.mRootNode->mMeshes = new unsigned[meshCount];
     for (unsigned m = 0; m < meshCount; ++m) scene.mRootNode->mMeshes[m] = m;
 
-    // The exporter writes its files by name (a .gltf names its buffer file inside), so it
-    // writes into a private folder under the final names; the set is then saved atomically.
-    ScratchFolder scratch;
-    if (scratch.path.empty()) return Result::failure(Status::CannotCreate, "no temporary folder for the mesh files", errno);
-    const char* formatId = *format == MeshFileFormat::Glb ? "glb2" : *format == MeshFileFormat::Gltf ? "gltf2" : "obj";
-    Assimp::Exporter exporter;
-    if (exporter.Export(&scene, formatId, (scratch.path / target.filename()).string(), 0) != aiReturn_SUCCESS)
-        return Result::failure(Status::IoFailed, std::string("the mesh exporter failed: ") + exporter.GetErrorString());
-
     std::vector<std::pair<std::string, std::vector<std::uint8_t>>> contents;   // target path, bytes
-    std::error_code ec;
-    std::vector<fs::path> made;
-    for (const fs::directory_entry& e : fs::directory_iterator(scratch.path, ec)) made.push_back(e.path());
-    if (ec) return Result::failure(Status::IoFailed, "the mesh files cannot be listed: " + ec.message());
-    std::sort(made.begin(), made.end());
-    const fs::path folder = target.parent_path();
-    for (const fs::path& p : made) {
-        if (p.filename() == target.filename()) continue;   // the mesh file goes last
-        std::vector<std::uint8_t> bytes;
-        if (Result r = readWholeFile(p.string(), bytes); !r) return r;
-        contents.emplace_back((folder / p.filename()).string(), std::move(bytes));
+    Assimp::Exporter exporter;
+    if (*format == MeshFileFormat::Glb) {
+        // One self-contained file: made in memory.
+        const aiExportDataBlob* blob = exporter.ExportToBlob(&scene, "glb2", 0);
+        if (blob == nullptr || blob->next != nullptr)
+            return Result::failure(Status::IoFailed, std::string("the mesh exporter failed: ") + exporter.GetErrorString());
+        const auto* data = static_cast<const std::uint8_t*>(blob->data);
+        contents.emplace_back(path, std::vector<std::uint8_t>(data, data + blob->size));
+    } else {
+        // The exporter names its companion files inside the main one, so it writes into a
+        // private folder under the final names; the set is then saved atomically.
+        ScratchFolder scratch;
+        if (scratch.path.empty())
+            return Result::failure(Status::CannotCreate, "no temporary folder for the mesh files", errno);
+        const char* formatId = *format == MeshFileFormat::Gltf ? "gltf2" : "obj";
+        if (exporter.Export(&scene, formatId, (scratch.path / target.filename()).string(), 0) != aiReturn_SUCCESS)
+            return Result::failure(Status::IoFailed, std::string("the mesh exporter failed: ") + exporter.GetErrorString());
+        std::error_code ec;
+        std::vector<fs::path> made;
+        for (const fs::directory_entry& e : fs::directory_iterator(scratch.path, ec)) made.push_back(e.path());
+        if (ec) return Result::failure(Status::IoFailed, "the mesh files cannot be listed: " + ec.message());
+        std::sort(made.begin(), made.end());
+        const fs::path folder = target.parent_path();
+        for (const fs::path& p : made) {
+            if (p.filename() == target.filename()) continue;   // the mesh file goes last
+            std::vector<std::uint8_t> bytes;
+            if (Result r = readWholeFile(p.string(), bytes); !r) return r;
+            contents.emplace_back((folder / p.filename()).string(), std::move(bytes));
+        }
+        if (options.textures) contents.emplace_back((folder / atlasName).string(), std::move(atlasPng));
+        std::vector<std::uint8_t> main;
+        if (Result r = readWholeFile((scratch.path / target.filename()).string(), main); !r) return r;
+        contents.emplace_back(path, std::move(main));
     }
-    if (options.textures && *format != MeshFileFormat::Glb) contents.emplace_back((folder / atlasName).string(), atlasPng);
-    std::vector<std::uint8_t> main;
-    if (Result r = readWholeFile((scratch.path / target.filename()).string(), main); !r) return r;
-    contents.emplace_back(path, std::move(main));
 
     std::vector<FileToWrite> files;
     for (const auto& [name, bytes] : contents) files.push_back({name, bytes});
