@@ -288,6 +288,21 @@ TEST(MeshExport, SurfaceWeldsSharedEdgesAndKeepsTheMeshsOwnDiagonals) {
     }
     EXPECT_EQ(squares, 256 * 3);
 
+    // Copies of a shared cell that disagree: the welded vertex takes the copy the heightmap
+    // shows (the block whose own square holds the cell).
+    EditorLand torn(threeBlocks(), EditorLand::State::AsRead);
+    torn.land.blocks()[0].Cells[5][16].Altitude = 3;
+    LandSurface t;
+    ASSERT_TRUE(buildLandSurface(torn.land, t));
+    ASSERT_EQ(t.positions.size(), std::size_t(kVertices));
+    int found = 0;
+    for (const glm::vec3& p : t.positions) {
+        if (p.x != 530.0f || p.z != 960.0f) continue;
+        EXPECT_EQ(p.y, float(globalAltitude(53, 96)));
+        ++found;
+    }
+    EXPECT_EQ(found, 1);
+
     // Flat land: every normal straight up.
     EditorLand flatLand(LandBuilder().block(0, 0, lndtest::flat(9)).block(0, 1, lndtest::flat(9)), EditorLand::State::AsRead);
     ASSERT_TRUE(buildLandSurface(flatLand.land, s));
