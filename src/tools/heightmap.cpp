@@ -3,6 +3,7 @@
 #include "base/file_io.h"
 #include "codec/png_writer.h"
 #include "tools/altitude_brush.h"
+#include "tools/cell_grid.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -14,27 +15,6 @@
 namespace lnd {
 
 namespace {
-
-constexpr int kCellsAlongGrid = kGridSize * kSquaresPerSide + 1;   // 513 cells along a side
-
-// The record holding global cell (row, column) of the grid: the block whose own square
-// contains it, else a block to -x, -z or both whose last row or column is that cell.
-const TLndCell* cellAt(const CLand& land, int row, int col) {
-    const int gx = row / kSquaresPerSide, gz = col / kSquaresPerSide;
-    const int i = row % kSquaresPerSide, j = col % kSquaresPerSide;
-    const std::span<const TLndBlock> blocks = land.blocks();
-    const struct {
-        int dx, dz;
-        bool usable;
-    } tries[4] = {{0, 0, true}, {-1, 0, i == 0}, {0, -1, j == 0}, {-1, -1, i == 0 && j == 0}};
-    for (const auto& t : tries) {
-        if (!t.usable) continue;
-        const int b = land.blockRecordAt(gx + t.dx, gz + t.dz);
-        if (b < 0) continue;
-        return &blocks[std::size_t(b)].Cells[i - 16 * t.dx][j - 16 * t.dz];
-    }
-    return nullptr;
-}
 
 // Samples the picture at global cell positions; `rowOrigin`/`colOrigin` is the global cell
 // of picture pixel (0, 0) in the exact case, the occupied grid's first cell when fitting.
@@ -208,7 +188,7 @@ GreyImage exportHeightmap(const CLand& land, int bits, HeightmapPlacement* place
     const std::uint16_t scale = bits == 16 ? 257 : 1;
     for (int r = 0; r < picture.height; ++r)
         for (int c = 0; c < picture.width; ++c)
-            if (const TLndCell* cell = cellAt(land, row0 + r, col0 + c))
+            if (const TLndCell* cell = gridCellAt(land, row0 + r, col0 + c))
                 picture.values[std::size_t(r) * std::size_t(picture.width) + std::size_t(c)] =
                     std::uint16_t(cell->Altitude * scale);
     if (placement != nullptr) *placement = {grid.minX, grid.minZ, picture.height, picture.width};

@@ -1,0 +1,138 @@
+// lndtool verbs that carry the land to other programs and back: the country map as a
+// paletted picture, and the land's surface as a glTF or OBJ mesh.
+#include "lndtool/cli.h"
+#include "lndtool/land_input.h"
+
+#include "base/file_io.h"
+#include "base/messages.h"
+#include "base/settings.h"
+#include "codec/image.h"
+#include "land/land.h"
+#include "tools/country_map.h"
+#include "tools/heightmap.h"
+#include "tools/mesh_export.h"
+#include "view/terrain_land.h"
+
+#include <cstdio>
+#include <memory>
+#include <unistd.h>
+
+namespace lndtool {
+
+namespace {
+
+// The file image as stored, nothing derived and nothing brought into line, so that a land
+// written back differs only where the verb changed it.
+int adoptLand(const std::string& path, lnd::CLand& land) {
+    std::vector<std::uint8_t> bytes;
+    if (lnd::Result r = lnd::readWholeFile(path, bytes); !r) return inputError(r.message());
+    if (lnd::LndCheck check = land.adoptImage(std::move(bytes)); !check) return inputError(path + ": " + check.message);
+    land.m_landPath = path;
+    return kExitOk;
+}
+
+int runCountriesExport(const Verb& verb, const Args& args) {
+    if (args.positional.size() != 2) return usageError(verb, "export takes one land");
+    if (!args.has("o") || lowerExtension(args.get("o")) != ".png") return usageError(verb, "missing -o MAP.png");
+    lnd::CLand land;
+    if (int rc = adoptLand(args.positional[1], land); rc != kExitOk) return rc;
+    const std::string out = args.get("o");
+    lnd::HeightmapPlacement placement;
+    if (lnd::Result r = lnd::writeCountryMapFiles(land, out, &placement); !r)
+        return inputError(args.positional[1] + ": " + r.message());
+    std::printf("%s: %d x %d pixels, %d countries, grid origin (%d, %d); placement in %s\n", out.c_str(),
+                placement.columns, placement.rows, land.numCountries(), placement.gridX, placement.gridZ,
+                lnd::heightmapSidecarPath(out).c_str());
+    return kExitOk;
+}
+
+int runCountriesImport(const Verb& verb, const Args& args) {
+    if (args.positional.size() != 3) return usageError(verb, "import takes a land and a picture");
+    if (!args.has("o") || args.get("o").empty()) return usageError(verb, "missing -o OUT.lnd");
+    const std::string picturePath = args.positional[2];
+    const std::string ext = lowerExtension(picturePath);
+    if (ext != ".png" && ext != ".bmp" && ext != ".tga") return usageError(verb, "the picture must be a .png, .bmp or .tga file");
+    lnd::CLand land;
+    if (int rc = adoptLand(args.positional[1], land); rc != kExitOk) return rc;
+
+    std::unique_ptr<lnd::CImageBase> picture;
+    lnd::CountryMapImportOptions options;
+    if (lnd::Result r = lnd::readCountryMapFiles(land, picturePath, true, picture, options); !r) return inputError(r.message());
+    lnd::CountryMapEdit edit;
+    if (lnd::Result r = lnd::planCountryMapImport(land, *picture, options, edit); !r)
+        return inputError(picturePath + ": " + r.message());
+    lnd::applyCountryMapEdit(land, edit);
+    if (lnd::Result r = lnd::writeFileAtomic(args.get("o"), lnd::writePlain(land.parts())); !r) return inputError(r.message());
+    std::printf("%zu cells of %zu blocks changed (%s)\n", edit.cells.size(), edit.changedBlocks.size(),
+                picture->kind() == lnd::CImage8::kKind ? "read by palette index" : "read by nearest country colour");
+    return kExitOk;
+}
+
+int runCountries(const Args& args) {
+    const Verb& verb = verbNamed("countries");
+    const std::string action = args.positional[0];
+    if (action == "export") return runCountriesExport(verb, args);
+    if (action == "import") return runCountriesImport(verb, args);
+    return usageError(verb, "the first argument must be export or import");
+}
+
+int runMesh(const Args& args) {
+    const Verb& verb = verbNamed("mesh");
+    if (args.positional[0] != "export") return usageError(verb, "the first argument must be export");
+    if (args.positional.size() != 2) return usageError(verb, "export takes one land");
+    if (!args.has("o") || !lnd::meshFormatFor(args.get("o"))) return usageError(verb, "missing -o OUT.glb, OUT.gltf or OUT.obj");
+
+    // Opened as the editor opens it, so the mesh and its textures are what the editor shows:
+    // edge flags in line and the sea parameters of the settings.
+    lnd::StreamMessages messages("lndtool");
+    std::unique_ptr<lnd::CSettings> settings;
+    if (int rc = openSettings(args, messages, settings); rc != kExitOk) return rc;
+    lnd::HeadlessLand held;
+    lnd::CLand& land = held.land;
+    land.m_messages = &messages;
+    land.m_settings = settings.get();
+    if (land.Load(args.positional[1]) != 0) return kExitBadInput;
+
+    lnd::MeshExportOptions options;
+    options.textures = args.has("textures");
+    options.sea = args.has("sea");
+    const bool terminal = isatty(STDERR_FILENO) != 0;
+    int lastQuarter = 0;
+    options.progress = [&](int done, int total) {
+        if (total < 64) return;   // small lands finish before progress would help
+        if (terminal) {
+            std::fprintf(stderr, "\rmesh export: %d / %d block textures", done, total);
+            if (done == total) std::fputc('\n', stderr);
+        } else if (const int quarter = 4 * done / total; quarter > lastQuarter) {
+            lastQuarter = quarter;
+            std::fprintf(stderr, "mesh export: %d / %d block textures\n", done, total);
+        }
+    };
+    lnd::MeshExportSummary summary;
+    if (lnd::Result r = lnd::exportLandMesh(land, args.get("o"), options, &summary); !r)
+        return inputError(args.positional[1] + ": " + r.message());
+    std::printf("%s: %d vertices, %d triangles over %d blocks%s%s\n", args.get("o").c_str(), summary.vertices,
+                summary.triangles, summary.blocks, options.textures ? ", textured" : "", options.sea ? ", with sea" : "");
+    return kExitOk;
+}
+
+const VerbRegistrar kCountries(
+    {"countries",
+     "countries export LAND -o MAP.png\n"
+     "       lndtool countries import LAND MAP.(png|bmp|tga) -o OUT.lnd",
+     "the cells' countries as a paletted PNG, one pixel per cell; or such a picture onto them",
+     {{"o", true}},
+     2,
+     3,
+     runCountries});
+const VerbRegistrar kMesh({"mesh",
+                           "mesh export LAND -o OUT.(glb|gltf|obj) [--textures] [--sea] [--settings FILE]",
+                           "the land's full-detail surface as a glTF or OBJ mesh",
+                           {{"o", true}, {"textures", false}, {"sea", false}, {"settings", true}},
+                           2,
+                           2,
+                           runMesh});
+
+}  // namespace
+
+}  // namespace lndtool
