@@ -89,9 +89,7 @@ Result readSideFile(const std::string& picturePath, std::optional<HeightmapPlace
     std::vector<std::uint8_t> bytes;
     if (Result r = readWholeFile(side, bytes, 1 << 16); !r) return r.within(side);
     HeightmapPlacement at;
-    std::string error;
-    if (!parseHeightmapSidecar(std::string(bytes.begin(), bytes.end()), at, error))
-        return Result::failure(Status::BadInput, side + ": " + error);
+    if (Result r = parseHeightmapSidecar(std::string(bytes.begin(), bytes.end()), at); !r) return r.within(side);
     placement = at;
     return Result::success();
 }
