@@ -6,6 +6,7 @@
 #include "vostrel/left_view.h"
 #include "vostrel/shell_dialogs.h"
 #include "vostrel/shell_texts.h"
+#include "base/data_paths.h"
 #include "base/messages.h"
 #include "base/settings.h"
 #include "land/land.h"
@@ -631,8 +632,19 @@ void CMainFrame::copyCoords() {
 void CMainFrame::openHelp() {
     const std::string cwd = QDir::currentPath().toStdString();
     int code = helpFileState(cwd);
-    if (code == 0 && !QDesktopServices::openUrl(QUrl::fromLocalFile(QDir::current().absoluteFilePath(QString::fromLatin1(kHelpFile))))) {
-        code = kLaunchFailed;
+    QString file = QDir::current().absoluteFilePath(QString::fromLatin1(kHelpFile));
+    if (code != 0) {
+        // Started outside a folder with its own help: the installed pages.
+        const std::string installed = findDataFile(DataPlaces::ofProcess(), kHelpFile);
+        if (!installed.empty()) {
+            file = QFileInfo(QString::fromStdString(installed)).absoluteFilePath();
+            code = 0;
+        }
+    }
+    if (code == 0 && !QDesktopServices::openUrl(QUrl::fromLocalFile(file))) {
+        // Names the file the desktop could not open, wherever it was found.
+        m_messages.plain(helpFailureText(cwd, kLaunchFailed, QDir::toNativeSeparators(file).toStdString()));
+        return;
     }
     if (code != 0) m_messages.plain(helpFailureText(cwd, code));
 }
