@@ -72,7 +72,7 @@ void printBashCompletion() {
                 "    local options='' valued=''\n"
                 "    COMPREPLY=()\n"
                 "    if [ \"$COMP_CWORD\" -eq 1 ]; then\n"
-                "        COMPREPLY=($(compgen -W \"%shelp --help\" -- \"$cur\"))\n"
+                "        COMPREPLY=($(compgen -W \"%s--help\" -- \"$cur\"))\n"
                 "        return 0\n"
                 "    fi\n"
                 "    case ${COMP_WORDS[1]} in\n",
