@@ -53,8 +53,13 @@ if [ -n "${DISPLAY:-}" ]; then
   check "Vostrel finds the installed help" contains "$out" "help: $share/helpfiles/help.html"
   check "Vostrel loads the installed cursor model" bash -c "! grep -q 'cursor model' '$scratch/v.err'"
   check "Vostrel reports no settings problem" bash -c "! grep -q 'Error Loading' '$scratch/v.err'"
+  clayvane() {
+    "$prefix/bin/Clayvane" --screenshot "$work/clay.png" --size 160x120 island.lnd >"$scratch/c.out" 2>"$scratch/c.err"
+  }
+  check "Clayvane --screenshot runs from an empty folder" clayvane
+  check "Clayvane reads the installed Brushes.txt and Clayvane.dat" bash -c "! grep -qE 'Brushes.txt|Clayvane.dat' '$scratch/c.err'"
 else
-  echo "skipped: Vostrel checks (no display; run under xvfb-run)"
+  echo "skipped: Vostrel and Clayvane checks (no display; run under xvfb-run)"
 fi
 
 # ---- Bad input: the configuration folder, the share folder ------------------------------
@@ -91,6 +96,8 @@ if [ -n "${DISPLAY:-}" ]; then
   check "without the share folder Vostrel still runs on its defaults" vostrel
   check "Vostrel says it has no settings" grep -q "settings: none" "$scratch/v.out"
   check "Vostrel names the missing share folder" grep -q "$share, which does not exist" "$scratch/v.err"
+  check "without the share folder Clayvane runs on its built-in data" clayvane
+  check "Clayvane names the missing share folder" grep -q "$share does not exist" "$scratch/c.err"
 fi
 mv "$scratch/share-away" "$share"
 
