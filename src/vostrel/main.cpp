@@ -18,6 +18,7 @@
 #include "land/land.h"
 
 #include <QApplication>
+#include <QIcon>
 
 #include <clocale>
 #include <cstdio>
@@ -37,6 +38,9 @@ int usage() {
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
+    // The menu entry and icon an install adds: desktops match the window to them by this name.
+    QGuiApplication::setDesktopFileName(QStringLiteral("vostrel"));
+    QApplication::setWindowIcon(QIcon::fromTheme(QStringLiteral("vostrel")));
     // QApplication takes the user's locale; settings, status and clipboard texts use dots.
     std::setlocale(LC_NUMERIC, "C");
 

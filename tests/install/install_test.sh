@@ -41,6 +41,10 @@ check "the brush changed the land" bash -c '! cmp -s island.lnd raised.lnd'
 printf 'brush Hill 2500,2500 raise\n' | "$prefix/bin/lndtool" edit island.lnd -o edited.lnd 2>"$scratch/edit.err"
 check "lndtool edit without --settings takes the installed brushes" test -s edited.lnd
 
+# The build tree is shaped like an install: its programs find the repository's files.
+"$build/src/lndtool/lndtool" brush island.lnd --brush Peak --at 2500,2500 -o tree.lnd 2>/dev/null
+check "the build tree's lndtool finds the repository's brushes" test -s tree.lnd
+
 # ---- Vostrel from an empty folder -------------------------------------------------------
 vostrel() {
   "$prefix/bin/Vostrel" --screenshot "$work/shot.png" --size 200x150 --editor island.lnd >"$scratch/v.out" 2>"$scratch/v.err"
@@ -53,6 +57,8 @@ if [ -n "${DISPLAY:-}" ]; then
   check "Vostrel finds the installed help" contains "$out" "help: $share/helpfiles/help.html"
   check "Vostrel loads the installed cursor model" bash -c "! grep -q 'cursor model' '$scratch/v.err'"
   check "Vostrel reports no settings problem" bash -c "! grep -q 'Error Loading' '$scratch/v.err'"
+  "$build/bin/Vostrel" --screenshot "$work/tree.png" --size 200x150 island.lnd >"$scratch/t.out" 2>/dev/null
+  check "the build tree's Vostrel reads the repository's settings" grep -q "^settings: $build/share/landtoolkit/Vostrel.settings.xml" "$scratch/t.out"
   clayvane() {
     "$prefix/bin/Clayvane" --screenshot "$work/clay.png" --size 160x120 island.lnd >"$scratch/c.out" 2>"$scratch/c.err"
   }
@@ -138,7 +144,12 @@ for side in 16 22 24 32 48 64 128 256; do
   done
 done
 
-# ---- Man pages --------------------------------------------------------------------------
+# ---- Help and man pages -----------------------------------------------------------------
+for link in $(grep -o 'href="manual/[^"]*"' "$share/helpfiles/help.html" | sed 's/href="\(.*\)"/\1/'); do
+  test -f "$share/helpfiles/$link" || fail "the help links to $link, which is not installed"
+done
+grep -q 'href="manual/lndtool.txt"' "$share/helpfiles/help.html" || fail "the help does not link the manual pages"
+
 for page in lndtool Vostrel Clayvane Strakmill; do
   f=$prefix/share/man/man1/$page.1
   text=$(MANWIDTH=80 man -l "$f" 2>"$scratch/man.err")
