@@ -81,10 +81,14 @@ int main(int argc, char** argv) {
 
     bool inExample = false;
     bool needParagraph = false;
+    int lastIndent = 0;
     for (std::size_t k = 1; k < lines.size(); ++k) {
         const std::string& line = lines[k];
         const int indent = indentOf(line);
         const bool blank = trimmed(line).empty();
+        // Text back at the margin after a term's text starts a paragraph of its own.
+        if (!blank && indent == 2 && lastIndent == 6) needParagraph = true;
+        if (!blank) lastIndent = indent;
         if (inExample && (blank || indent != 4)) {
             out += ".fi\n.RE\n";
             inExample = false;

@@ -515,7 +515,7 @@ bool CMainFrame::openLand(const std::string& path) {
         return false;
     }
     // The full path, whether it came from the dialog, the command line or the file manager.
-    setWindowTitle(QFileInfo(QString::fromStdString(path)).absoluteFilePath());
+    setWindowTitle(QDir::cleanPath(QFileInfo(QString::fromStdString(path)).absoluteFilePath()));
     emit landOpened();
     updateCommandStates();
     return true;

@@ -8,8 +8,9 @@
 # lndtool verb; the completion completes verbs and options.
 # Usage: install_test.sh BUILD_DIR
 set -uo pipefail
-build=$(cd "${1:?usage: install_test.sh BUILD_DIR}" && pwd)
-scratch=$(mktemp -d)
+build=$(cd "${1:?usage: install_test.sh BUILD_DIR}" && pwd -P)
+# Physical paths: the programs report the paths /proc/self/exe gives them.
+scratch=$(cd "$(mktemp -d)" && pwd -P)
 trap 'chmod -R u+rwx "$scratch" 2>/dev/null; rm -rf "$scratch"' EXIT
 failures=0
 fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
