@@ -39,6 +39,9 @@ unset XDG_CONFIG_HOME
 brush() { "$prefix/bin/lndtool" brush island.lnd --brush Peak --at 2500,2500 --steps 3 -o "$1" 2>"$scratch/brush.err"; }
 check "lndtool brush without --settings takes the installed brushes" brush raised.lnd
 check "the brush changed the land" bash -c '! cmp -s island.lnd raised.lnd'
+settings=$("$prefix/bin/lndtool" settings 2>/dev/null)
+check "lndtool settings shows the installed file with its pictures" \
+  bash -c '[[ $1 == *"Settings: $2/Vostrel.settings.xml"* && $1 == *"brushes: 6"* && $1 != *"(no picture)"* ]]' sh "$settings" "$share"
 printf 'brush Hill 2500,2500 raise\n' | "$prefix/bin/lndtool" edit island.lnd -o edited.lnd 2>"$scratch/edit.err"
 check "lndtool edit without --settings takes the installed brushes" test -s edited.lnd
 
