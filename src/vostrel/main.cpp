@@ -77,7 +77,8 @@ int main(int argc, char** argv) {
     const lnd::DataPlaces places = lnd::DataPlaces::ofProcess();
     const lnd::SettingsChoice found = lnd::findSettingsFile(places, lnd::kSettingsFileName);
     for (const std::string& note : found.notes) std::fprintf(stderr, "Vostrel: %s\n", note.c_str());
-    if (!found.rejected.empty() && !found.notes.empty()) messages->error(found.notes.front());
+    // A user's own settings file passed over is worth a box; scripted runs have the line above.
+    if (boxes != nullptr && !found.rejected.empty() && !found.notes.empty()) boxes->error(found.notes.front());
     lnd::CSettings settings(*messages, found.path, [&places](const std::string& path) {
         const std::string located = lnd::findDataFile(places, path);
         return lnd::loadBrushBitmap(located.empty() ? path : located);
