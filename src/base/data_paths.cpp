@@ -5,7 +5,6 @@
 #include <cstdlib>
 #include <filesystem>
 #include <system_error>
-#include <unistd.h>
 
 namespace lnd {
 
