@@ -61,8 +61,8 @@ std::string shareFolderOf(const std::string& executable) {
 DataPlaces DataPlaces::ofProcess() {
     DataPlaces places;
     std::error_code ec;
-    places.start = fs::current_path(ec).string();
-    if (ec) places.start = ".";
+    const fs::path start = fs::current_path(ec);
+    places.start = (ec ? fs::path(".") : start).string();
     places.config = configFolder(std::getenv("XDG_CONFIG_HOME"), std::getenv("HOME"));
     const fs::path self = fs::read_symlink("/proc/self/exe", ec);
     if (!ec) places.share = shareFolderOf(self.string());
