@@ -6,13 +6,16 @@
 namespace lnd {
 
 QString boxText(const std::string& text) {
-    // The texts break lines the Windows way round ("\n\r"); a box shows each break once and
-    // no empty lines.
     QString out = QString::fromStdString(text);
+    if (out.contains(QStringLiteral("\n\r"))) {
+        // The texts of the design break lines the Windows way round ("\n\r"), which a box
+        // shows as two breaks: each becomes one, and they leave no empty lines.
+        out.replace(QStringLiteral("\n\r"), QStringLiteral("\n"));
+        while (out.contains(QStringLiteral("\n\n"))) out.replace(QStringLiteral("\n\n"), QStringLiteral("\n"));
+        return out;
+    }
     out.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
-    out.replace(QStringLiteral("\n\r"), QStringLiteral("\n"));
     out.replace(QLatin1Char('\r'), QLatin1Char('\n'));
-    while (out.contains(QStringLiteral("\n\n"))) out.replace(QStringLiteral("\n\n"), QStringLiteral("\n"));
     return out;
 }
 

@@ -161,6 +161,9 @@ for page in lndtool Vostrel Clayvane Strakmill; do
   check "$page(1) is named" grep -qE "^ +$page +- " <<<"$text"
 done
 manual=$(MANWIDTH=200 man -l "$prefix/share/man/man1/lndtool.1" 2>/dev/null)
+# Examples come out as written, options and all.
+grep -qE "^ +lndtool brush island.lnd --brush Hill --at 800,800 --steps 3 -o hill.lnd$" <<<"$manual" ||
+  fail "lndtool(1) does not show its examples as written"
 verbs=$("$prefix/bin/lndtool" --help | sed -n 's/^  \([a-z][a-z-]*\) .*/\1/p')
 for verb in $verbs; do
   grep -qE "^ +$verb( |\$)" <<<"$manual" || fail "lndtool(1) does not describe the verb $verb"

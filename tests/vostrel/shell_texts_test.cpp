@@ -55,7 +55,9 @@ TEST(ShellTexts, BoxesBreakEachLineOnceWithoutEmptyLines) {
          "Command\t= open\nFile\t= ./helpfiles/help.html\nCurrDir\t=/work\nThe specified file was not found"},
         {"Do you like to apply the modifications to the current block?\n\rIf you choose no,the modifications will be lose",
          "Do you like to apply the modifications to the current block?\nIf you choose no,the modifications will be lose"},
-        {"a\r\nb\rc\n\n\nd", "a\nb\nc\nd"},
+        {"a\n\rb\n\r\n\r\n\rc", "a\nb\nc"},
+        {"a\r\nb\rc", "a\nb\nc"},
+        {"A paragraph.\n\nAnother one.", "A paragraph.\n\nAnother one."},   // other texts keep theirs
         {"one line", "one line"},
         {"", ""},
     };
