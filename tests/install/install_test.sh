@@ -8,6 +8,8 @@
 # lndtool verb; the completion completes verbs and options.
 # Usage: install_test.sh BUILD_DIR
 set -uo pipefail
+# Plain ASCII from man, whatever the caller's locale.
+export LC_ALL=C
 build=$(cd "${1:?usage: install_test.sh BUILD_DIR}" && pwd -P)
 # Physical paths: the programs report the paths /proc/self/exe gives them.
 scratch=$(cd "$(mktemp -d)" && pwd -P)
