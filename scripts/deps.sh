@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Installs every Debian package the toolkit needs to build, test and run.
+# Installs every Debian package the toolkit needs to build, test, run and package
+# (the install and package tests check the menu entries, file type, man pages and completion).
 # Safe to run again: apt-get skips what is already there.
 set -euo pipefail
 
@@ -10,6 +11,7 @@ packages=(
   qt6-base-dev libqt6opengl6-dev libx11-dev libgl-dev libgl1-mesa-dri libglu1-mesa-dev libegl-dev
   xvfb xauth
   clang-14 libclang-rt-14-dev time
+  desktop-file-utils shared-mime-info man-db groff-base bash-completion dpkg-dev
 )
 
 missing=()

@@ -22,7 +22,8 @@ void printOverview(std::FILE* out) {
     for (const Verb& v : registry()) sorted.push_back(&v);
     std::sort(sorted.begin(), sorted.end(), [](const Verb* a, const Verb* b) { return a->name < b->name; });
     for (const Verb* v : sorted) std::fprintf(out, "  %-58s %s\n", v->usage.c_str(), v->summary.c_str());
-    std::fprintf(out, "\nexit codes: 0 ok, 1 bad input file, 2 usage error\n");
+    std::fprintf(out, "\nexit codes: 0 ok, 1 bad input file, 2 usage error\n"
+                      "lndtool --bash-completion prints the bash completion of these verbs\n");
 }
 
 int parseArgs(const Verb& verb, int argc, char** argv, Args& args) {
@@ -54,6 +55,54 @@ int parseArgs(const Verb& verb, int argc, char** argv, Args& args) {
     if (args.positional.size() < verb.minPositional) return usageError(verb, "missing arguments");
     if (args.positional.size() > verb.maxPositional) return usageError(verb, "too many arguments");
     return kExitOk;
+}
+
+// The bash completion of lndtool, made from the verb table so it always offers what the
+// program accepts: verbs first, then the verb's options, files for everything else.
+void printBashCompletion() {
+    std::vector<const Verb*> sorted;
+    for (const Verb& v : registry()) sorted.push_back(&v);
+    std::sort(sorted.begin(), sorted.end(), [](const Verb* a, const Verb* b) { return a->name < b->name; });
+    std::string names;
+    for (const Verb* v : sorted) names += v->name + " ";
+    const auto spelled = [](const OptionSpec& o) { return (o.name.size() == 1 ? "-" : "--") + o.name; };
+    std::printf("# bash completion for lndtool. Written by \"lndtool --bash-completion\"; do not edit.\n"
+                "_lndtool() {\n"
+                "    local cur=${COMP_WORDS[COMP_CWORD]} prev=${COMP_WORDS[COMP_CWORD-1]}\n"
+                "    local options='' valued=''\n"
+                "    COMPREPLY=()\n"
+                "    if [ \"$COMP_CWORD\" -eq 1 ]; then\n"
+                "        COMPREPLY=($(compgen -W \"%s--help\" -- \"$cur\"))\n"
+                "        return 0\n"
+                "    fi\n"
+                "    case ${COMP_WORDS[1]} in\n",
+                names.c_str());
+    for (const Verb* v : sorted) {
+        std::string options, valued;
+        for (const OptionSpec& o : v->options) {
+            options += spelled(o) + " ";
+            if (o.takesValue) valued += spelled(o) + " ";
+        }
+        std::printf("        %s) options='%s--help' valued='%s' ;;\n", v->name.c_str(), options.c_str(),
+                    valued.empty() ? "" : valued.substr(0, valued.size() - 1).c_str());
+    }
+    std::printf("        *) return 0 ;;\n"
+                "    esac\n"
+                "    local o\n"
+                "    for o in $valued; do\n"
+                "        if [ \"$prev\" = \"$o\" ]; then\n"
+                "            COMPREPLY=($(compgen -f -- \"$cur\"))\n"
+                "            return 0\n"
+                "        fi\n"
+                "    done\n"
+                "    if [[ $cur == -* ]]; then\n"
+                "        COMPREPLY=($(compgen -W \"$options\" -- \"$cur\"))\n"
+                "    else\n"
+                "        COMPREPLY=($(compgen -f -- \"$cur\"))\n"
+                "    fi\n"
+                "    return 0\n"
+                "}\n"
+                "complete -o filenames -o bashdefault -F _lndtool lndtool\n");
 }
 
 }  // namespace
@@ -147,6 +196,10 @@ int main(int argc, char** argv) {
         return argc < 2 ? kExitUsage : kExitOk;
     }
     const std::string name = argv[1];
+    if (name == "--bash-completion" && argc == 2) {
+        printBashCompletion();
+        return kExitOk;
+    }
     for (const Verb& verb : verbs()) {
         if (verb.name != name) continue;
         for (int k = 2; k < argc; ++k) {

@@ -4,8 +4,8 @@
 #include "lndtool/edit_script.h"
 
 #include "base/file_io.h"
+#include "base/data_paths.h"
 #include "base/messages.h"
-#include "base/file_io.h"
 #include "base/settings.h"
 #include "countries/country_import.h"
 #include "countries/country_table.h"
@@ -35,13 +35,23 @@ struct EditSession {
     lnd::CLand& land = held.land;
     lnd::CTerrainMesh& mesh = held.mesh;
 
-    // kExitOk, or kExitBadInput after the failure was reported.
-    int open(const Args& args) {
+    // kExitOk, or kExitBadInput after the failure was reported. Verbs that use brushes look
+    // for the editor's settings file as the editor does when --settings is not given and take
+    // only its brushes: the land loads and saves as without settings (no sea parameters, no
+    // exports), so a run in a folder with the editor's settings writes nothing else.
+    int open(const Args& args, bool searchBrushes = false) {
         land.m_messages = &messages;
         if (args.has("settings")) {
             settings = std::make_unique<lnd::CSettings>(messages, args.get("settings"));
             if (!settings->fileLoaded()) return inputError(args.get("settings") + ": settings file not read");
             land.m_settings = settings.get();
+        } else if (searchBrushes) {
+            const lnd::SettingsChoice found = lnd::findSettingsFile(lnd::DataPlaces::ofProcess(), lnd::kSettingsFileName);
+            for (const std::string& note : found.notes) std::fprintf(stderr, "lndtool: %s\n", note.c_str());
+            if (found.found) {
+                settings = std::make_unique<lnd::CSettings>(messages, found.path);
+                if (!settings->fileLoaded()) return inputError(found.path + ": settings file not read");
+            }
         }
         return held.open(args.positional[0]) == 0 ? kExitOk : kExitBadInput;
     }
@@ -79,7 +89,6 @@ int runDeleteBlock(const Args& args) {
 int runBrush(const Args& args) {
     const Verb& verb = verbNamed("brush");
     if (!args.has("o")) return usageError(verb, "missing -o OUT.lnd");
-    if (!args.has("settings")) return usageError(verb, "--settings FILE is required (it holds the brushes)");
     std::vector<double> at;
     if (!parseNumberList(args.get("at"), at) || at.size() != 2 || !std::isfinite(at[0]) || !std::isfinite(at[1]))
         return usageError(verb, "--at X,Z takes two numbers");
@@ -100,7 +109,8 @@ int runBrush(const Args& args) {
                                           : lnd::kBrushRaise;
 
     EditSession s;
-    if (int rc = s.open(args); rc != kExitOk) return rc;
+    if (int rc = s.open(args, true); rc != kExitOk) return rc;
+    if (!s.settings) return usageError(verb, "no settings file found: give --settings FILE (it holds the brushes)");
     const lnd::CBrushDef* brush = nullptr;
     for (const lnd::CBrushDef& b : s.settings->brushes())
         if (b.name == args.get("brush")) brush = &b;
@@ -244,7 +254,7 @@ int runEdit(const Args& args) {
     }
 
     EditSession s;
-    if (int rc = s.open(args); rc != kExitOk) return rc;
+    if (int rc = s.open(args, true); rc != kExitOk) return rc;
     LineMessages messages;
     s.land.m_messages = &messages;
     for (const EditCommand& c : commands) {
@@ -266,7 +276,7 @@ const VerbRegistrar kDeleteBlock({"delete-block", "delete-block LAND --square GX
                                   {{"square", true}, {"o", true}, {"settings", true}}, 1, 1, runDeleteBlock});
 const VerbRegistrar kBrush({"brush",
                             "brush LAND --brush NAME --at X,Z --steps N [--lower|--level|--smooth] [--radius R] [--times T] "
-                            "[--level-value V] --settings FILE -o OUT.lnd",
+                            "[--level-value V] [--settings FILE] -o OUT.lnd",
                             "apply altitude brush steps at a world position",
                             {{"brush", true},
                              {"at", true},

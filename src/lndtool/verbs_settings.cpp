@@ -1,6 +1,7 @@
 // lndtool verb that shows what the editor would read from a settings file.
 #include "lndtool/cli.h"
 
+#include "base/data_paths.h"
 #include "base/messages.h"
 #include "base/settings.h"
 #include "codec/brush_bitmap.h"
@@ -18,10 +19,19 @@ const char* kKeyNames[lnd::kKeyActionCount] = {"backward", "forward", "left",   
                                                "brushadd", "brushsub", "brushsmooth"};
 
 int runSettings(const Args& args) {
-    const std::string path =
-        args.positional.empty() ? lnd::defaultSettingsPath() : args.positional[0];
+    // Without a file named, the one the editor would read, found as the editor finds it.
+    const lnd::DataPlaces places = lnd::DataPlaces::ofProcess();
+    std::string path = args.positional.empty() ? std::string() : args.positional[0];
+    if (path.empty()) {
+        const lnd::SettingsChoice found = lnd::findSettingsFile(places, lnd::kSettingsFileName);
+        for (const std::string& note : found.notes) std::fprintf(stderr, "lndtool: %s\n", note.c_str());
+        path = found.path;
+    }
     lnd::StreamMessages messages("lndtool");
-    lnd::CSettings settings(messages, path, lnd::loadBrushBitmap);
+    lnd::CSettings settings(messages, path, [&places](const std::string& picture) {
+        const std::string located = lnd::findDataFile(places, picture);
+        return lnd::loadBrushBitmap(located.empty() ? picture : located);
+    });
     if (!settings.fileLoaded()) return kExitBadInput;
 
     if (args.has("get")) {
@@ -65,8 +75,8 @@ int runSettings(const Args& args) {
 }
 
 const VerbRegistrar kSettings({"settings", "settings [SETTINGS.xml] [--get NAME]",
-                               "show the values the editor reads from a settings file (default "
-                               "./Vostrel.settings.xml), or one raw value",
+                               "show the values the editor reads from a settings file (default: the "
+                               "one the editor finds), or one raw value",
                                {{"get", true}}, 0, 1, runSettings});
 
 }  // namespace

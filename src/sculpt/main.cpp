@@ -7,6 +7,7 @@
 //   exits (--menu starts with that menu open); problems go to standard error with exit status 1 (2 for bad arguments).
 #include "sculpt/gl_window.h"
 #include "sculpt/sculpting_app.h"
+#include "base/data_paths.h"
 
 #include <QApplication>
 #include <QDir>
@@ -147,7 +148,13 @@ int main(int argc, char** argv) {
 
     static clay::CSculptingApp app;
     if (!app.OpenFirstLand(landPath, *shell)) return 1;
-    const std::string report = app.ReadDataFiles(startDirectory);
+    // Brushes.txt and Clayvane.dat: the start directory's, else the install's.
+    lnd::DataPlaces places = lnd::DataPlaces::ofProcess();
+    places.start = startDirectory;
+    std::string dataNote;
+    const std::string dataFolder = lnd::findDataFolder(places, {"Brushes.txt", "Clayvane.dat"}, &dataNote);
+    if (!dataNote.empty()) std::fprintf(stderr, "Clayvane: %s\n", dataNote.c_str());
+    const std::string report = app.ReadDataFiles(dataFolder);
     if (!report.empty()) shell->Error(report, kAppTitle);
 
     if (!menu.empty()) {

@@ -18,6 +18,7 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPushButton>
+#include <QScreen>
 #include <QSlider>
 #include <QVBoxLayout>
 
@@ -37,20 +38,39 @@ public:
         : QWidget(parent), m_view(view), m_edit(edit) {
         setObjectName(name);
         setAccessibleName(name);
-        setFixedSize(kPictureSide, kPictureSide);
+        if (edit != nullptr) {
+            // Painting needs one screen pixel per texel.
+            setFixedSize(kPictureSide, kPictureSide);
+        } else {
+            // Neighbours give way on small screens, so the dialog and its buttons fit.
+            setMinimumSize(kPictureSide / 4, kPictureSide / 4);
+            setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
+        }
         setMouseTracking(edit != nullptr);
     }
     std::function<void()> onDoubleClick;
+    QSize sizeHint() const override { return {kPictureSide, kPictureSide}; }
 
 protected:
     void paintEvent(QPaintEvent*) override {
         QPainter painter(this);
-        painter.drawImage(0, 0, pictureImage(m_view.picture(), kPictureSide));
-        if (m_edit == nullptr) return;
+        const QImage image = pictureImage(m_view.picture(), kPictureSide);
+        if (m_edit == nullptr) {
+            // The largest centred square the cell leaves.
+            const int side = std::min(width(), height());
+            painter.setRenderHint(QPainter::SmoothPixmapTransform);
+            painter.drawImage(QRect((width() - side) / 2, (height() - side) / 2, side, side), image);
+            return;
+        }
+        painter.drawImage(0, 0, image);
         const BrushFrame frame = m_edit->brushFrame();
         if (!frame.shown) return;
-        painter.setPen(palette().color(QPalette::Button));
-        painter.drawRect(frame.left, frame.top, frame.right - frame.left, frame.bottom - frame.top);
+        // Dark outside, light inside: the frame shows on snow and sand as on grass and sea.
+        const QRect r(frame.left, frame.top, frame.right - frame.left, frame.bottom - frame.top);
+        painter.setPen(QColor(0, 0, 0));
+        painter.drawRect(r);
+        painter.setPen(QColor(255, 255, 255));
+        painter.drawRect(r.adjusted(1, 1, -1, -1));
     }
     void mouseMoveEvent(QMouseEvent* event) override {
         if (m_edit == nullptr) return;
@@ -104,12 +124,18 @@ CBlockCountries::CBlockCountries(CLand& land, const CTerrainMesh* mesh, CSetting
             new BlockPicture(m_neighbours[std::size_t(k)], nullptr, QString::fromLatin1(names[k]), this);
         m_neighbourPictures[std::size_t(k)]->onDoubleClick = [this, k] { moveToNeighbour(k); };
     }
-    // Tight spacing keeps the three rows of pictures on a 800-pixel-high screen.
+    // The block being painted, in its group; the neighbours around it shrink where the screen
+    // is too low for three rows of full pictures.
+    auto* centreGroup = new QGroupBox(QStringLiteral("Block texture"), this);
+    centreGroup->setObjectName(QStringLiteral("Block texture group"));
+    auto* centreLayout = new QVBoxLayout(centreGroup);
+    centreLayout->setContentsMargins(4, 4, 4, 4);
+    centreLayout->addWidget(m_centre);
     auto* grid = new QGridLayout;
     grid->setSpacing(2);
     grid->addWidget(m_neighbourPictures[0], 0, 1);
     grid->addWidget(m_neighbourPictures[2], 1, 0);
-    grid->addWidget(m_centre, 1, 1);
+    grid->addWidget(centreGroup, 1, 1);
     grid->addWidget(m_neighbourPictures[1], 1, 2);
     grid->addWidget(m_neighbourPictures[3], 2, 1);
 
@@ -128,6 +154,9 @@ CBlockCountries::CBlockCountries(CLand& land, const CTerrainMesh* mesh, CSetting
 
     auto* countryGroup = new QGroupBox(QStringLiteral("Selected country"), this);
     m_countryPicture = new CCountryView(QStringLiteral("Selected country"), countryGroup);
+    m_countryNumber = new QLabel(countryGroup);
+    m_countryNumber->setObjectName(QStringLiteral("CountryNumber"));
+    m_countryNumber->setAlignment(Qt::AlignHCenter);
     QPushButton* previous = button(QStringLiteral("< previous"), countryGroup);
     QPushButton* next = button(QStringLiteral("next >"), countryGroup);
     QPushButton* modify = button(QStringLiteral("&Modify"), countryGroup);
@@ -137,6 +166,7 @@ CBlockCountries::CBlockCountries(CLand& land, const CTerrainMesh* mesh, CSetting
     steps->addWidget(next);
     auto* countryLayout = new QVBoxLayout(countryGroup);
     countryLayout->addWidget(m_countryPicture, 0, Qt::AlignHCenter);
+    countryLayout->addWidget(m_countryNumber);
     countryLayout->addLayout(steps);
     countryLayout->addWidget(modify);
     countryLayout->addWidget(import);
@@ -173,6 +203,16 @@ CBlockCountries::CBlockCountries(CLand& land, const CTerrainMesh* mesh, CSetting
     m_editor.setCountry(0);
     refreshCountryPicture();
     showBlock(land.m_cursorBlock);
+    fitScreen(this);
+}
+
+void fitScreen(QWidget* dialog) {
+    // A window manager's frame and a panel take this much of the screen's height and width.
+    constexpr int kFrameAllowance = 48;
+    const QScreen* screen = dialog->screen();
+    if (screen == nullptr) return;
+    const QSize room = screen->availableGeometry().size() - QSize(kFrameAllowance / 2, kFrameAllowance);
+    dialog->resize(dialog->sizeHint().boundedTo(room).expandedTo(dialog->minimumSizeHint()));
 }
 
 CBlockCountries::~CBlockCountries() = default;
@@ -268,10 +308,15 @@ void CBlockCountries::accept() {
 }
 
 void CBlockCountries::refreshCountryPicture() {
-    if (m_country >= 0 && m_country < m_land.numCountries())
+    const int count = m_land.numCountries();
+    if (m_country >= 0 && m_country < count)
         m_countryPicture->fillCountry(m_land.countries()[std::size_t(m_country)], m_land.materials());
     else
         m_countryPicture->clear();
+    // The number the import dialog and the land statistics count by, so an import is found.
+    m_countryNumber->setText(count > 0 ? QStringLiteral("Country %1 of 0 to %2").arg(m_country).arg(count - 1)
+                                       : QStringLiteral("No countries"));
+    m_countryNumber->setAccessibleName(m_countryNumber->text());
 }
 
 void CBlockCountries::repaintPictures() {

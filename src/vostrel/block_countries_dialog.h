@@ -32,6 +32,9 @@ bool blockCountriesEnabled(const CLand& land, bool landEditor, int block);
 
 class BlockPicture;
 
+// Sizes a dialog to its preferred size, less where the screen (less a window frame) is smaller.
+void fitScreen(QWidget* dialog);
+
 class CBlockCountries : public QDialog {
     Q_OBJECT
 public:
@@ -75,6 +78,7 @@ private:
     CCountryView* m_countryPicture = nullptr;
     QSlider* m_brushSlider = nullptr;
     QLabel* m_brushText = nullptr;
+    QLabel* m_countryNumber = nullptr;
     int m_country = 0;
 };
 

@@ -60,6 +60,11 @@ CEditCountry::CEditCountry(CLand& land, int country, QWidget* parent)
             row->addWidget(forward);
             row->addStretch();
             pictures->addLayout(row, 2, column);
+            // The material's number, as the import dialog and the exports name materials.
+            QLabel*& number = m_materialNumbers[second ? 1 : 0];
+            number = new QLabel(this);
+            number->setObjectName("MaterialNumber" + tag);
+            pictures->addWidget(number, 3, column, Qt::AlignHCenter);
         }
     };
     addPicture(0, QStringLiteral("Picture 1"), m_picture1, false);
@@ -103,7 +108,11 @@ CEditCountry::CEditCountry(CLand& land, int country, QWidget* parent)
     auto* weightRow = new QHBoxLayout;
     weightRow->addWidget(m_weight, 1);
     weightRow->addWidget(m_weightText);
+    auto* countryNumber = new QLabel(QStringLiteral("Country %1").arg(country), this);
+    countryNumber->setObjectName(QStringLiteral("CountryNumber"));
+    countryNumber->setAccessibleName(countryNumber->text());
     auto* layout = new QVBoxLayout(this);
+    layout->addWidget(countryNumber);
     layout->addLayout(top);
     layout->addLayout(weightRow);
     layout->addWidget(buttons);
@@ -155,6 +164,13 @@ void CEditCountry::refreshPictures() {
     };
     show(m_picture1, e.mat2);
     show(m_picture2, e.mat1);
+    const std::int32_t numbers[2] = {e.mat2, e.mat1};
+    for (int k = 0; k < 2; ++k) {
+        const bool known = numbers[k] >= 0 && std::size_t(numbers[k]) < materials.size();
+        m_materialNumbers[k]->setText(known ? QStringLiteral("Material %1").arg(numbers[k])
+                                            : QStringLiteral("No material %1").arg(numbers[k]));
+        m_materialNumbers[k]->setAccessibleName(m_materialNumbers[k]->text());
+    }
     refreshResult();
 }
 

@@ -44,6 +44,7 @@ private:
     QSlider* m_weight = nullptr;
     QLabel* m_altitudeText = nullptr;
     QLabel* m_weightText = nullptr;
+    QLabel* m_materialNumbers[2] = {};   // under Picture 1 (mat2) and Picture 2 (mat1)
 };
 
 }  // namespace lnd

@@ -1,6 +1,7 @@
 #include "vostrel/land_view.h"
 
 #include "vostrel/shell_messages.h"
+#include "base/data_paths.h"
 #include "base/messages.h"
 #include "base/settings.h"
 #include "land/land.h"
@@ -177,7 +178,9 @@ void CRFrame::makeCursorModel() {
     // Made again with every set of device objects; the previous one goes first.
     m_cursor.destroy();
     const std::string model = m_settings.GetValue("cursorModel");
-    if (!model.empty() && !hostFailed(m_cursor.create(model, m_settings.GetValue("mediaDir"))) &&
+    // An install started from another folder finds the model in its share folder.
+    const std::string mediaDir = mediaFolderHolding(DataPlaces::ofProcess(), m_settings.GetValue("mediaDir"), model);
+    if (!model.empty() && !hostFailed(m_cursor.create(model, mediaDir)) &&
         !hostFailed(m_cursor.setVertexFormat(VertexFormat::PositionNormalTex1)) &&
         !hostFailed(m_cursor.restoreDeviceObjects())) {
         return;

@@ -10,12 +10,15 @@
 #include "vostrel/main_window.h"
 #include "vostrel/screenshot_harness.h"
 #include "vostrel/shell_messages.h"
+#include "vostrel/shell_texts.h"
+#include "base/data_paths.h"
 #include "base/messages.h"
 #include "base/settings.h"
 #include "codec/brush_bitmap.h"
 #include "land/land.h"
 
 #include <QApplication>
+#include <QIcon>
 
 #include <clocale>
 #include <cstdio>
@@ -35,6 +38,9 @@ int usage() {
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
+    // The menu entry and icon an install adds: desktops match the window to them by this name.
+    QGuiApplication::setDesktopFileName(QStringLiteral("vostrel"));
+    QApplication::setWindowIcon(QIcon::fromTheme(QStringLiteral("vostrel")));
     // QApplication takes the user's locale; settings, status and clipboard texts use dots.
     std::setlocale(LC_NUMERIC, "C");
 
@@ -66,7 +72,26 @@ int main(int argc, char** argv) {
         boxes = shell.get();
         messages = std::move(shell);
     }
-    lnd::CSettings settings(*messages, lnd::loadBrushBitmap);
+    // The settings and the brush pictures they name come from the start directory, the
+    // user's configuration folder (settings only) or the install's share folder.
+    const lnd::DataPlaces places = lnd::DataPlaces::ofProcess();
+    const lnd::SettingsChoice found = lnd::findSettingsFile(places, lnd::kSettingsFileName);
+    for (const std::string& note : found.notes) std::fprintf(stderr, "Vostrel: %s\n", note.c_str());
+    // A user's own settings file passed over is worth a box; scripted runs have the line above.
+    if (boxes != nullptr && !found.rejected.empty() && !found.notes.empty()) boxes->error(found.notes.front());
+    lnd::CSettings settings(*messages, found.path, [&places](const std::string& path) {
+        const std::string located = lnd::findDataFile(places, path);
+        return lnd::loadBrushBitmap(located.empty() ? path : located);
+    });
+    if (screenshot) {
+        // Scripted runs say where the data came from, so an install can be checked from a script.
+        std::size_t pictures = 0;
+        for (const lnd::CBrushDef& b : settings.brushes()) pictures += b.bitmap.empty() ? 0 : 1;
+        const std::string help = lnd::findDataFile(places, lnd::kHelpFile);
+        std::printf("settings: %s\nbrush pictures: %zu of %zu\nhelp: %s\n", found.found ? found.path.c_str() : "none",
+                    pictures, settings.brushes().size(), help.empty() ? "none" : help.c_str());
+        std::fflush(stdout);
+    }
     lnd::CLand land;
     land.m_messages = messages.get();
     land.m_settings = &settings;

@@ -6,6 +6,7 @@
 #include "vostrel/left_view.h"
 #include "vostrel/shell_dialogs.h"
 #include "vostrel/shell_texts.h"
+#include "base/data_paths.h"
 #include "base/messages.h"
 #include "base/settings.h"
 #include "land/land.h"
@@ -27,6 +28,7 @@
 #include <QMenuBar>
 #include <QPainter>
 #include <QProgressDialog>
+#include <QScreen>
 #include <QSplitter>
 #include <QStatusBar>
 #include <QStyle>
@@ -87,6 +89,8 @@ QString plainName(const QString& text) {
 
 CMainFrame::CMainFrame(CLand& land, CSettings& settings, UserMessages& messages)
     : m_land(land), m_settings(settings), m_messages(messages) {
+    // Screen readers read the window by its accessible name: it follows the title (the land's path).
+    connect(this, &QWidget::windowTitleChanged, this, [this](const QString& title) { setAccessibleName(title); });
     setWindowTitle(QStringLiteral("Vostrel"));
     setAccessibleName(QStringLiteral("Vostrel"));
 
@@ -102,6 +106,17 @@ CMainFrame::CMainFrame(CLand& land, CSettings& settings, UserMessages& messages)
     m_left->hide();
     setCentralWidget(m_splitter);
 
+    // Until a land is open the view says how to open one.
+    m_hint = new QLabel(QString::fromUtf8(kOpenLandHint), m_view);
+    m_hint->setObjectName(QStringLiteral("openLandHint"));
+    m_hint->setAccessibleName(m_hint->text());
+    m_hint->setAlignment(Qt::AlignCenter);
+    m_hint->setWordWrap(true);
+    m_hint->setStyleSheet(QStringLiteral("QLabel { color: white; background: rgba(0, 0, 0, 110); padding: 12px; "
+                                         "border-radius: 6px; font-size: 11pt; }"));
+    m_view->installEventFilter(this);
+    connect(this, &CMainFrame::landOpened, m_hint, &QWidget::hide);
+
     m_dialogBar = new CDlgBar(land, this);
     buildMenus();
     buildToolBar();
@@ -109,6 +124,15 @@ CMainFrame::CMainFrame(CLand& land, CSettings& settings, UserMessages& messages)
 
     // Status bar: the message pane, then the lock indicators.
     statusBar()->setAccessibleName(QStringLiteral("Status Bar"));
+    // The message is painted, not a child a screen reader can read: the bar describes itself
+    // with it. A cleared message (a menu's status tip gone) shows the idle text again.
+    connect(statusBar(), &QStatusBar::messageChanged, this, [this](const QString& text) {
+        if (text.isEmpty()) {
+            statusBar()->showMessage(QStringLiteral("Ready"));
+            return;
+        }
+        statusBar()->setAccessibleDescription(text);
+    });
     statusBar()->showMessage(QStringLiteral("Ready"));
     const char* lockNames[3] = {"CAP", "NUM", "SCRL"};
     for (int i = 0; i < 3; ++i) {
@@ -456,6 +480,9 @@ QString CMainFrame::runFileDialog(const QString& title, const QString& filter, b
     dialog.setObjectName(title);
     dialog.setAccessibleName(title);
     dialog.setOption(QFileDialog::DontUseNativeDialog);
+    // Wide enough for the name, size, type and date columns, as far as the screen allows.
+    const QSize room = screen() != nullptr ? screen()->availableGeometry().size() : QSize(1024, 768);
+    dialog.resize(std::min(kFileDialogSize.width(), room.width() - 40), std::min(kFileDialogSize.height(), room.height() - 80));
     dialog.setOption(QFileDialog::DontConfirmOverwrite, false);
     dialog.setAcceptMode(save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
     dialog.setFileMode(save ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
@@ -487,7 +514,8 @@ bool CMainFrame::openLand(const std::string& path) {
         updateCommandStates();
         return false;
     }
-    setWindowTitle(QString::fromStdString(path));
+    // The full path, whether it came from the dialog, the command line or the file manager.
+    setWindowTitle(QDir::cleanPath(QFileInfo(QString::fromStdString(path)).absoluteFilePath()));
     emit landOpened();
     updateCommandStates();
     return true;
@@ -629,8 +657,19 @@ void CMainFrame::copyCoords() {
 void CMainFrame::openHelp() {
     const std::string cwd = QDir::currentPath().toStdString();
     int code = helpFileState(cwd);
-    if (code == 0 && !QDesktopServices::openUrl(QUrl::fromLocalFile(QDir::current().absoluteFilePath(QString::fromLatin1(kHelpFile))))) {
-        code = kLaunchFailed;
+    QString file = QDir::current().absoluteFilePath(QString::fromLatin1(kHelpFile));
+    if (code != 0) {
+        // Started outside a folder with its own help: the installed pages.
+        const std::string installed = findDataFile(DataPlaces::ofProcess(), kHelpFile);
+        if (!installed.empty()) {
+            file = QFileInfo(QString::fromStdString(installed)).absoluteFilePath();
+            code = 0;
+        }
+    }
+    if (code == 0 && !QDesktopServices::openUrl(QUrl::fromLocalFile(file))) {
+        // Names the file the desktop could not open, wherever it was found.
+        m_messages.plain(helpFailureText(cwd, kLaunchFailed, QDir::toNativeSeparators(file).toStdString()));
+        return;
     }
     if (code != 0) m_messages.plain(helpFailureText(cwd, code));
 }
@@ -673,6 +712,12 @@ void CMainFrame::updateKeyLocks() {
 
 bool CMainFrame::eventFilter(QObject* watched, QEvent* event) {
     const QEvent::Type t = event->type();
+    if (watched == m_view && t == QEvent::Resize && m_hint != nullptr) {
+        const QSize room = m_view->size();
+        const int width = std::min(room.width() - 20, 420);
+        const int height = m_hint->heightForWidth(width);
+        m_hint->setGeometry((room.width() - width) / 2, (room.height() - height) / 2, width, height);
+    }
     if (t == QEvent::KeyRelease || t == QEvent::ApplicationActivate) {
         if (t == QEvent::ApplicationActivate || watched == static_cast<QObject*>(windowHandle())) updateKeyLocks();
     }

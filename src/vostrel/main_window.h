@@ -9,6 +9,7 @@
 #include <QHash>
 #include <QMainWindow>
 #include <QPoint>
+#include <QSize>
 
 #include <string>
 
@@ -70,6 +71,11 @@ inline constexpr const char* kLandFilter = "B&W Land File (*.LND *.lnd)";
 inline constexpr const char* kNoiseFilter = "Noise map(bmp) (*.bmp)";
 inline constexpr const char* kHeightmapExportFilter = "8-bit PNG (*.png);;16-bit PNG (*.png)";
 inline constexpr const char* kHeightmapImportFilter = "Heightmap pictures (*.png *.bmp *.tga *.PNG *.BMP *.TGA);;All files (*)";
+// What the view shows until a land is open.
+inline constexpr const char* kOpenLandHint = "Open a land with File \u2192 Open... (Ctrl+O)";
+// The size the file dialogs open with (less where the screen is smaller).
+inline constexpr QSize kFileDialogSize{860, 540};
+
 inline constexpr const char* kImportHeightmapQuestion =
     "Replace the land's altitudes with this heightmap?\nUndo brush takes the import back.";
 
@@ -88,6 +94,8 @@ public:
     // The action of a command number, or null.
     QAction* action(int command) const { return m_actions.value(command, nullptr); }
     QLabel* lockIndicator(int which) const { return m_locks[which]; }
+    // The "open a land" hint over the view (hidden once a land is open).
+    QLabel* openLandHint() const { return m_hint; }
 
     // Loads a land (a failed load keeps the previous one and the title) and titles the window.
     bool openLand(const std::string& path);
@@ -154,6 +162,7 @@ private:
     QToolBar* m_dialogBarHolder = nullptr;
     QMenu* m_context = nullptr;
     QLabel* m_locks[3] = {};
+    QLabel* m_hint = nullptr;
     QHash<int, QAction*> m_actions;
     QPoint m_savedPointer;
     // The pick when the context menu opened: its commands act there.

@@ -39,5 +39,8 @@ private:
 
 // The title of a box: the caption, or the program's title when it is empty.
 QString boxTitle(const std::string& caption);
+// A message text as a box shows it: one line feed for each line break; the design's texts,
+// which break lines as "\n\r", also lose their empty lines.
+QString boxText(const std::string& text);
 
 }  // namespace lnd

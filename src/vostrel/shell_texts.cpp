@@ -30,9 +30,9 @@ const char* launchCodeText(int code) {
 
 }  // namespace
 
-std::string helpFailureText(const std::string& currentDir, int code) {
+std::string helpFailureText(const std::string& currentDir, int code, const std::string& file) {
     std::string text = "Command\t= open\n\r";
-    text += std::string("File\t= ") + kHelpFile + "\n\r";
+    text += "File\t= " + file + "\n\r";
     text += "CurrDir\t=";
     text += currentDir.substr(0, 255);
     text += "\n\r\n\r";

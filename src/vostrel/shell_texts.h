@@ -13,8 +13,8 @@ inline constexpr int kLaunchPathNotFound = 3;
 inline constexpr int kLaunchFailed = 1;   // the desktop refused; not one of the listed codes
 
 // The message for a failed help launch with `code`, run in `currentDir` (cut to 255
-// characters).
-std::string helpFailureText(const std::string& currentDir, int code);
+// characters); `file` is the file that could not be opened.
+std::string helpFailureText(const std::string& currentDir, int code, const std::string& file = kHelpFile);
 
 // The launch code for the help file as seen from `currentDir`: 0 when it exists, else the
 // file or path not-found code.

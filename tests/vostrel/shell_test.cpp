@@ -35,6 +35,7 @@
 #include <QSignalSpy>
 #include <QSlider>
 #include <QSplitter>
+#include <QStatusBar>
 #include <QTest>
 #include <QTimer>
 
@@ -198,6 +199,44 @@ protected:
         return out;
     }
 };
+
+TEST_F(Shell, TitleStatusHintAndDialogSizeAsAUserAndAScreenReaderSeeThem) {
+    // An empty start: the title, the idle status and a hint over the view, all readable.
+    EXPECT_EQ(frame->windowTitle(), QStringLiteral("Vostrel"));
+    EXPECT_EQ(frame->accessibleName(), frame->windowTitle());
+    EXPECT_EQ(frame->statusBar()->currentMessage(), QStringLiteral("Ready"));
+    EXPECT_EQ(frame->statusBar()->accessibleDescription(), QStringLiteral("Ready"));
+    QLabel* hint = frame->openLandHint();
+    ASSERT_NE(hint, nullptr);
+    EXPECT_TRUE(hint->isVisible());
+    EXPECT_TRUE(hint->text().contains(QStringLiteral("File")) && hint->text().contains(QStringLiteral("Open")));
+    EXPECT_EQ(hint->accessibleName(), hint->text());
+    EXPECT_TRUE(frame->renderView()->rect().contains(hint->geometry()));
+
+    // The file dialogs open wide enough for their columns.
+    QSize dialogSize;
+    whenShown<QFileDialog>([&dialogSize](QFileDialog* dialog) {
+        dialogSize = dialog->size();
+        dialog->reject();
+    });
+    frame->action(ID_FILE_OPEN)->trigger();
+    EXPECT_GE(dialogSize.width(), 760);
+    EXPECT_GE(dialogSize.height(), 420);
+
+    // A land named as on the command line (relative to the start directory) titles the window
+    // with its full path, as File Open does; the accessible name follows.
+    ASSERT_TRUE(frame->openLand("island.lnd"));
+    EXPECT_EQ(frame->windowTitle().toStdString(), fs::absolute(landPath).lexically_normal().string());
+    EXPECT_EQ(frame->accessibleName(), frame->windowTitle());
+    EXPECT_FALSE(hint->isVisible());
+
+    // The status message is the bar's description; a cleared one shows the idle text again.
+    frame->statusBar()->showMessage(QStringLiteral("Open a land file"));
+    EXPECT_EQ(frame->statusBar()->accessibleDescription(), QStringLiteral("Open a land file"));
+    frame->statusBar()->clearMessage();
+    EXPECT_EQ(frame->statusBar()->currentMessage(), QStringLiteral("Ready"));
+    EXPECT_EQ(frame->statusBar()->accessibleDescription(), QStringLiteral("Ready"));
+}
 
 TEST_F(Shell, EditSaveAndReopenThroughTheWindow) {
     openThroughDialog(landPath);
@@ -477,7 +516,8 @@ TEST_F(Shell, CopyCoordsHelpFailureAndPostedBoxes) {
         BoxSeen box;
         answerBox(QMessageBox::Ok, &box);
         frame->action(ID_HELP_HELP)->trigger();
-        EXPECT_EQ(box.text.toStdString(), helpFailureText(cwd, code));
+        EXPECT_EQ(box.text, boxText(helpFailureText(cwd, code)));
+        EXPECT_FALSE(box.text.contains(QStringLiteral("\n\n")) || box.text.contains(QLatin1Char('\r'))) << box.text.toStdString();
         EXPECT_EQ(box.icon, QMessageBox::NoIcon);
         EXPECT_EQ(box.title, QStringLiteral("Vostrel"));
     }

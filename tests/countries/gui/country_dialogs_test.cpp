@@ -20,7 +20,10 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QGroupBox>
 #include <QLabel>
+#include <QLayout>
+#include <QScreen>
 #include <QListWidget>
 #include <QMenu>
 #include <QMouseEvent>
@@ -180,6 +183,68 @@ TEST_F(CountryDialogs, BlockEditorPaintsOnMovesAndWritesOnOkOnly) {
     EXPECT_EQ(dialog.result(), QDialog::Rejected);
     EXPECT_FALSE(land.m_modified);
     EXPECT_EQ(std::memcmp(&land.blocks()[std::size_t(middle)], &painted, sizeof painted), 0);
+}
+
+TEST_F(CountryDialogs, DialogsShowTheirNumbersFitSmallScreensAndFrameTheBrushVisibly) {
+    CBlockCountries dialog(land, &held.mesh, nullptr, messages);
+    QWidget* centre = named<QWidget>(dialog, QStringLiteral("Block texture"));
+    ASSERT_NE(centre, nullptr);
+    QGroupBox* group = nullptr;
+    for (QGroupBox* g : dialog.findChildren<QGroupBox*>())
+        if (g->title() == QStringLiteral("Block texture")) group = g;
+    ASSERT_NE(group, nullptr);
+    EXPECT_TRUE(group->isAncestorOf(centre));
+
+    // The country's number, as the import and the exports count countries.
+    QLabel* number = dialog.findChild<QLabel*>(QStringLiteral("CountryNumber"));
+    ASSERT_NE(number, nullptr);
+    EXPECT_EQ(number->text(), QStringLiteral("Country 0 of 0 to 1"));
+    named<QPushButton>(dialog, QStringLiteral("next >"))->click();
+    EXPECT_EQ(number->text(), QStringLiteral("Country 1 of 0 to 1"));
+
+    // On a 1366 x 768 screen, less a title bar and a panel, everything fits with OK and Cancel
+    // in view; the block being painted keeps one pixel per texel, the neighbours give way.
+    const QSize small(1366 - 24, 768 - 48 - 32);
+    EXPECT_LE(dialog.minimumSizeHint().height(), small.height());
+    EXPECT_LE(dialog.minimumSizeHint().width(), small.width());
+    dialog.resize(dialog.sizeHint().boundedTo(small));
+    dialog.layout()->activate();
+    EXPECT_LE(dialog.height(), small.height());
+    for (const char* caption : {"OK", "Cancel", "Set this country to all the land"}) {
+        QPushButton* b = named<QPushButton>(dialog, QString::fromLatin1(caption));
+        const QRect at(b->mapTo(&dialog, QPoint(0, 0)), b->size());
+        EXPECT_TRUE(dialog.rect().contains(at)) << caption;
+    }
+    EXPECT_EQ(centre->size(), QSize(256, 256));
+    EXPECT_LT(named<QWidget>(dialog, QStringLiteral("Above"))->height(), 256);
+    // Opened on this screen it fits its available height.
+    dialog.show();
+    QApplication::processEvents();
+    EXPECT_LE(dialog.frameGeometry().height(), dialog.screen()->availableGeometry().height());
+
+    // The brush frame: dark outside, light inside, so it shows on snow and sand alike.
+    mouse(centre, QEvent::MouseMove, {128, 100}, Qt::NoButton);
+    const BrushFrame frame = dialog.editor().brushFrame();
+    ASSERT_TRUE(frame.shown);
+    const QImage shot = centre->grab().toImage();
+    const int mid = (frame.top + frame.bottom) / 2;
+    EXPECT_LT(qGray(shot.pixel(frame.left, mid)), 40);
+    EXPECT_GT(qGray(shot.pixel(frame.left + 1, mid)), 215);
+    EXPECT_LT(qGray(shot.pixel((frame.left + frame.right) / 2, frame.top)), 40);
+    EXPECT_GT(qGray(shot.pixel((frame.left + frame.right) / 2, frame.top + 1)), 215);
+    dialog.reject();
+
+    // The blend editor names its country and the materials of its two pictures.
+    CEditCountry edit(land, 1);
+    EXPECT_EQ(edit.findChild<QLabel*>(QStringLiteral("CountryNumber"))->text(), QStringLiteral("Country 1"));
+    QLabel* first = edit.findChild<QLabel*>(QStringLiteral("MaterialNumber1"));
+    QLabel* second = edit.findChild<QLabel*>(QStringLiteral("MaterialNumber2"));
+    ASSERT_TRUE(first && second);
+    EXPECT_EQ(first->text(), QStringLiteral("Material 2"));    // Picture 1 shows mat2
+    EXPECT_EQ(second->text(), QStringLiteral("Material 1"));   // Picture 2 shows mat1
+    named<QPushButton>(edit, QStringLiteral("> Picture 1"))->click();
+    EXPECT_EQ(first->text(), QStringLiteral("Material 0"));
+    EXPECT_EQ(first->accessibleName(), first->text());
 }
 
 TEST_F(CountryDialogs, CountryEditorKeepsWeightsUntilMovedAndWritesOnOk) {
