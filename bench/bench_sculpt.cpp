@@ -63,8 +63,7 @@ std::unique_ptr<CSculptingApp> Started(CRenderTarget& rt) {
     app->ReadBrushText(BuiltInBrushText(), "built-in");
     app->m_swatchAltitude = BuiltInSwatchAltitude();
     app->SelectBrush(0);
-    std::string problem;
-    if (!app->AdoptImage(BigLand(), problem)) return nullptr;
+    if (!app->Adopt(BigLand())) return nullptr;
     app->LandStartUp(rt);
     app->FinishSynthesis(rt);
     return app;

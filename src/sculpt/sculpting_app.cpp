@@ -16,9 +16,9 @@ CSculptingApp::~CSculptingApp() = default;
 // ---- Start-up, load and save ----------------------------------------------------------
 
 bool CSculptingApp::OpenFirstLand(const std::string& path, CShell& shell) {
-    std::string problem;
-    if (!LoadFile(path, problem)) {
-        shell.Error("Clayvane cannot load the land: " + problem, "Error");
+    const Result r = Load(path);
+    if (!r) {
+        shell.Error("Clayvane cannot load the land: " + r.message(), "Error");
         return false;
     }
     return true;
@@ -72,39 +72,34 @@ void CSculptingApp::LandStartUp(CRenderTarget& rt) {
     BuildOverlayLists(m_currentCountry, rt);
 }
 
-bool CSculptingApp::LoadLand(const std::string& path, CShell& shell, CRenderTarget& rt) {
+Result CSculptingApp::LoadLand(const std::string& path, CRenderTarget& rt) {
     std::vector<std::uint8_t> bytes;
-    std::string problem;
-    const Result r = readWholeFile(path, bytes, std::uint64_t(1) << 32);
-    if (!r) {
-        problem = r.message();
-    } else {
-        SLandLayout layout;
-        problem = CheckLandImage(bytes, layout);
-        if (!problem.empty()) problem = path + ": " + problem;
-    }
-    if (!problem.empty()) {
-        shell.Error("Clayvane cannot load the land: " + problem + "\nThe current land stays open.", "Error");
-        return false;
-    }
+    const Result r = CLandFile::Read(path, bytes);
+    if (!r) return r;
     rt.DeleteLandResources();
     Release();
-    std::string unused;
-    AdoptImage(std::move(bytes), unused);
-    LandStartUp(rt);
-    return true;
+    const Result adopted = Adopt(std::move(bytes));
+    if (adopted) LandStartUp(rt);
+    return adopted;
+}
+
+bool CSculptingApp::LoadLand(const std::string& path, CShell& shell, CRenderTarget& rt) {
+    const Result r = LoadLand(path, rt);
+    if (!r) shell.Error("Clayvane cannot load the land: " + r.message() + "\nThe current land stays open.", "Error");
+    return r.ok();
+}
+
+Result CSculptingApp::Save(const std::string& path) {
+    if (!Loaded()) return Result::failure(Status::NotPossible, "no land is open");
+    m_mesh.FoldHeights(*this);
+    return writeFileAtomic(path, FileBytes());
 }
 
 bool CSculptingApp::Save(const std::string& path, CShell& shell) {
     if (!Loaded()) return false;
-    m_mesh.FoldHeights(*this);
-    const std::vector<std::uint8_t> bytes = FileBytes();
-    const Result r = writeFileAtomic(path, bytes);
-    if (!r) {
-        shell.Error("Clayvane could not save the land: " + r.message() + "\nThe file on disk is unchanged.", "Error");
-        return false;
-    }
-    return true;
+    const Result r = Save(path);
+    if (!r) shell.Error("Clayvane could not save the land: " + r.message() + "\nThe file on disk is unchanged.", "Error");
+    return r.ok();
 }
 
 // ---- Brushes ----------------------------------------------------------------------------

@@ -61,6 +61,9 @@ public:
     // Meshes, normals, edge flags, swatches, textures and lists of the land just loaded.
     void LandStartUp(CRenderTarget& rt);
     // Loads another land; on failure the current one stays.
+    lnd::Result LoadLand(const std::string& path, CRenderTarget& rt);
+    lnd::Result Save(const std::string& path);
+    // The same for the shell: a failure is shown in Clayvane's words.
     bool LoadLand(const std::string& path, CShell& shell, CRenderTarget& rt);
     bool Save(const std::string& path, CShell& shell);
 

@@ -24,7 +24,7 @@ inline void TexelRgb(const CLandFile& land, int mat, int texel, int rgb[3]) {
         return;
     }
     if (mat < 0 || mat >= count) mat = count - 1;
-    const std::uint16_t t = land.m_materials[mat].Texels[texel >> 8][texel & 255];
+    const std::uint16_t t = land.Material(mat).Texels[texel >> 8][texel & 255];
     rgb[0] = ((t >> 10) & 31) * 8;
     rgb[1] = ((t >> 5) & 31) * 8;
     rgb[2] = (t & 31) * 8;
@@ -39,7 +39,7 @@ void BlendAt(const CLandFile& land, int country, int height, int texel, std::uin
         return;
     }
     if (country < 0 || country >= countries) country = countries - 1;
-    const TLndCoef& e = land.m_countries[country].Coefs[std::clamp(height, 0, 255)];
+    const TLndCoef& e = land.Country(country).Coefs[std::clamp(height, 0, 255)];
     const int coef = std::clamp<int>(e.coef, 0, 255);
     int a[3], b[3];
     TexelRgb(land, e.mat1, texel, a);
@@ -49,7 +49,7 @@ void BlendAt(const CLandFile& land, int country, int height, int texel, std::uin
 
 void SynthesiseBlock(const CLandFile& land, const CBlockMesh& mesh, const STables& tables, std::uint8_t* rgba) {
     const TLndBlock& block = land.BlockRecord(mesh.m_record);
-    const auto& noise = land.m_noiseMap->Values;
+    const auto& noise = land.NoiseMap().Values;
     for (int p = 0; p < 16; ++p) {
         for (int q = 0; q < 16; ++q) {
             int country[4], height[4], alpha[4];

@@ -267,8 +267,7 @@ TEST(ClayvaneSynthesis, TexelsBlendCornersCountriesAndMaterials) {
 
     // Corner D alone at r = c = 15: its country (out of the table: the last one) decides.
     CSculptingApp& a = *app;
-    auto* countries = a.m_countries;
-    for (auto& e : countries[1].Coefs) {
+    for (auto& e : a.Country(1).Coefs) {
         e.mat1 = 7;   // past the material table: the last material (blue)
         e.mat2 = -3;
         e.coef = 900;   // clamped to 255
@@ -281,8 +280,8 @@ TEST(ClayvaneSynthesis, TexelsBlendCornersCountriesAndMaterials) {
 
     // Height 250 with noise 10 uses entry 255, not 260.
     std::uint8_t rgb[3];
-    for (int h = 0; h < 256; ++h) a.m_countries[0].Coefs[h].coef = h == 255 ? 0 : 255;
-    a.m_noiseMap->Values[0][0] = 10;
+    for (int h = 0; h < 256; ++h) a.Country(0).Coefs[h].coef = h == 255 ? 0 : 255;
+    a.NoiseMap().Values[0][0] = 10;
     a.m_mesh.m_meshes[0].m_positions[0].y = 250.0f;
     a.BlockRecord(0).Cells[0][0].CellFlags = 0;
     SynthesiseBlock(a, a.m_mesh.m_meshes[0], a.m_tables, tex.data());
@@ -397,10 +396,10 @@ TEST(ClayvaneLoop, FramesUnderAHeldButtonSculptWhatThePointerShows) {
     CRecordingShell shell;
     ASSERT_TRUE(app->Save(dir.file("out.lnd"), shell));
     const auto out = lndtest::readBytes(dir.file("out.lnd"));
-    SLandLayout layout;
-    ASSERT_EQ(CheckLandImage(out, layout), "");
+    LndLayout layout;
+    ASSERT_TRUE(checkImage(out, layout));
     int raised = 0, top = 0;
-    for (int r = 0; r < layout.blockRecords; ++r) {
+    for (int r = 0; r < layout.numBlockRecords; ++r) {
         const auto* blk = recordAt<TLndBlock>(out.data(), layout.blocksOffset + std::size_t(r) * kBlockSize);
         for (const auto& row : blk->Cells)
             for (const auto& c : row) {

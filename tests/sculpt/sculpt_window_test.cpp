@@ -99,10 +99,10 @@ TEST_F(ClayvaneWindow, HeldButtonRaisesTheLandThatIsSaved) {
                         "--save", dir.file("out.lnd")});
     ASSERT_EQ(r.exitCode, 0) << r.err;
     const auto out = lndtest::readBytes(dir.file("out.lnd"));
-    clay::SLandLayout layout;
-    ASSERT_EQ(clay::CheckLandImage(out, layout), "");
+    lnd::LndLayout layout;
+    ASSERT_TRUE(lnd::checkImage(out, layout));
     int raised = 0, top = 0;
-    for (int b = 0; b < layout.blockRecords; ++b) {
+    for (int b = 0; b < layout.numBlockRecords; ++b) {
         const auto* blk = lnd::recordAt<lnd::TLndBlock>(out.data(), layout.blocksOffset + std::size_t(b) * lnd::kBlockSize);
         for (const auto& row : blk->Cells)
             for (const auto& c : row) {
