@@ -70,13 +70,13 @@ void CGLWindow::OnFrameSwapped() {
         m_app.AfterFrame(m_shell, m_renderer);
         m_inAfterFrame = false;
     }
-    if (m_app.m_active) update();
+    if (m_app.m_input.active) update();
 }
 
 void CGLWindow::OnStateChanged(Qt::WindowState state) {
-    const bool wasActive = m_app.m_active;
-    m_app.m_active = state != Qt::WindowMinimized;
-    if (m_app.m_active && !wasActive) update();
+    const bool wasActive = m_app.m_input.active;
+    m_app.m_input.active = state != Qt::WindowMinimized;
+    if (m_app.m_input.active && !wasActive) update();
 }
 
 int CGLWindow::VirtualKey(int qtKey) {
@@ -113,26 +113,26 @@ void CGLWindow::keyReleaseEvent(QKeyEvent* e) {
 }
 
 void CGLWindow::Button(Qt::MouseButton button, bool down) {
-    if (button == Qt::LeftButton) m_app.m_leftDown = down;
-    else if (button == Qt::RightButton) m_app.m_rightDown = down;
-    else if (button == Qt::MiddleButton) m_app.m_middleDown = down;
+    if (button == Qt::LeftButton) m_app.m_input.left = down;
+    else if (button == Qt::RightButton) m_app.m_input.right = down;
+    else if (button == Qt::MiddleButton) m_app.m_input.middle = down;
 }
 
 void CGLWindow::mousePressEvent(QMouseEvent* e) {
-    m_app.m_mouse[0] = float(e->position().x());
-    m_app.m_mouse[1] = float(e->position().y());
+    m_app.m_input.mouse[0] = float(e->position().x());
+    m_app.m_input.mouse[1] = float(e->position().y());
     Button(e->button(), true);
 }
 
 void CGLWindow::mouseReleaseEvent(QMouseEvent* e) {
-    m_app.m_mouse[0] = float(e->position().x());
-    m_app.m_mouse[1] = float(e->position().y());
+    m_app.m_input.mouse[0] = float(e->position().x());
+    m_app.m_input.mouse[1] = float(e->position().y());
     Button(e->button(), false);
 }
 
 void CGLWindow::mouseMoveEvent(QMouseEvent* e) {
-    m_app.m_mouse[0] = float(e->position().x());
-    m_app.m_mouse[1] = float(e->position().y());
+    m_app.m_input.mouse[0] = float(e->position().x());
+    m_app.m_input.mouse[1] = float(e->position().y());
 }
 
 void CGLWindow::focusOutEvent(QFocusEvent*) { m_app.ClearInput(); }

@@ -150,12 +150,10 @@ int main(int argc, char** argv) {
     const std::string report = app.ReadDataFiles(startDirectory);
     if (!report.empty()) shell->Error(report, kAppTitle);
 
-    if (!menu.empty()) {
-        app.m_menuOpen = true;
-        app.m_toolMenuOpen = menu != "main";
-        app.m_selecting = app.m_selectingBrush = menu == "brush";
-        if (menu == "country") app.m_selecting = app.m_selectingCountry = true;
-    }
+    if (menu == "main") app.m_menu.SetState(clay::EMenuState::Main);
+    else if (menu == "tools") app.m_menu.SetState(clay::EMenuState::Tools);
+    else if (menu == "brush") app.m_menu.SetState(clay::EMenuState::SelectingBrush);
+    else if (menu == "country") app.m_menu.SetState(clay::EMenuState::SelectingCountry);
 
     clay::CGLWindow window(app, *shell, script);
     window.resize(width, height);
@@ -165,6 +163,6 @@ int main(int argc, char** argv) {
     window.requestActivate();
     const int code = qapp.exec();
     window.ReleaseGL();
-    app.Release();
+    app.m_land.Release();
     return code != 0 ? code : window.ExitCode();
 }

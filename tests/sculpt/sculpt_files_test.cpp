@@ -74,7 +74,7 @@ TEST(ClayvaneLandFile, UneditedLandSavesItsBytesExceptTheEdgeFlags) {
     CNullTarget rt;
     auto app = sculpttest::Started(original, rt);
     ASSERT_TRUE(app);
-    EXPECT_EQ(app->Header().NumBlocks, 4);   // records while loaded
+    EXPECT_EQ(app->m_land.Header().NumBlocks, 4);   // records while loaded
     CRecordingShell shell;
     ASSERT_TRUE(app->Save(dir.file("a.lnd"), shell));
     ASSERT_TRUE(app->Save(dir.file("b.lnd"), shell));
@@ -153,10 +153,10 @@ TEST(ClayvaneLandFile, FailedSaveAndFailedLoadChangeNothing) {
     const int slots = app->m_mesh.Count();
     EXPECT_FALSE(app->LoadLand(dir.file("broken.lnd"), shell, rt));
     EXPECT_NE(shell.errors.back().find("broken.lnd"), std::string::npos);
-    EXPECT_TRUE(app->Loaded());
+    EXPECT_TRUE(app->m_land.Loaded());
     EXPECT_EQ(app->m_mesh.Count(), slots);
     EXPECT_FALSE(app->LoadLand(dir.file("nothing-here.lnd"), shell, rt));
-    EXPECT_TRUE(app->Loaded());
+    EXPECT_TRUE(app->m_land.Loaded());
 }
 
 TEST(ClayvaneBrushFile, ReadsTablesAndRefusesOrDefaultsBrokenOnes) {

@@ -72,13 +72,13 @@ void Edit(CSculptingApp& app, CNullTarget& rt, std::uint32_t seed) {
         const int s = int(Next(x) % std::uint32_t(slots));
         const int t = int(Next(x) % kTrianglesPerBlock);
         app.m_pick = {1, s, t, 1.0f, (Next(x) % 2) ? 0.9f : 0.1f, 0.05f};
-        app.m_brushRadius = float(17 + Next(x) % 234);
-        app.m_brushStrength = (k % 2 ? -1.0f : 1.0f) * float(1 + Next(x) % 40) / 4.0f;
+        app.m_stroke.m_radius = float(17 + Next(x) % 234);
+        app.m_stroke.m_strength = (k % 2 ? -1.0f : 1.0f) * float(1 + Next(x) % 40) / 4.0f;
         app.SelectBrush(int(Next(x) % 8));
-        app.m_leftDown = true;
-        app.m_liveTexture = k == 2;
+        app.m_input.left = true;
+        app.m_toggles.liveTexture = k == 2;
         for (int f = 0; f < 3; ++f) app.SculptStroke(rt);
-        app.m_currentCountry = std::uint8_t(Next(x) % 16);
+        app.m_stroke.m_country = std::uint8_t(Next(x) % 16);
         app.PaintStroke(rt);
     }
 }

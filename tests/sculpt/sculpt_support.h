@@ -76,10 +76,8 @@ inline lndtest::LandBuilder::BlockFill Flat(int h) {
 // The editor with a land adopted and its start-up work done (textures finished).
 inline std::unique_ptr<clay::CSculptingApp> Started(std::vector<std::uint8_t> image, clay::CRenderTarget& rt) {
     auto app = std::make_unique<clay::CSculptingApp>();
-    app->ReadBrushText(clay::BuiltInBrushText(), "built-in");
-    app->m_swatchAltitude = clay::BuiltInSwatchAltitude();
-    app->SelectBrush(0);
-    if (!app->Adopt(std::move(image))) return nullptr;
+    app->UseBuiltInData();
+    if (!app->m_land.Adopt(std::move(image))) return nullptr;
     app->LandStartUp(rt);
     app->FinishSynthesis(rt);
     return app;
