@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <sstream>
 
 using namespace clay;
 using namespace lnd;
@@ -258,6 +259,81 @@ TEST(ClayvaneMenuData, ShortOrMissingFilesKeepWhatTheyHoldAndDrawTheRest) {
     // The shipped file is the program's own records.
     EXPECT_EQ(ReadMenuData("Clayvane.dat", data), "");
     EXPECT_EQ(lndtest::readBytes("Clayvane.dat"), full);
+}
+
+}  // namespace
+
+namespace {
+
+// A brush file of `count` brushes whose table holds the entries numbered `numbers`, brush b
+// with every ring at (b % 10) + 1.
+std::string BrushFile(int count, const std::vector<int>& numbers) {
+    std::ostringstream text;
+    text << "Brushes " << count << "\nBrush\n";
+    for (int b : numbers) {
+        text << b;
+        for (int i = 0; i < kRings; ++i) text << ' ' << (((b % 10) + 10) % 10 + 1);
+        text << " name\n";
+    }
+    return text.str();
+}
+
+std::vector<int> Upto(int n) {
+    std::vector<int> v;
+    for (int b = 0; b < n; ++b) v.push_back(b);
+    return v;
+}
+
+TEST(ClayvaneBrushFile, LimitsAtTheEdgeAndOnePast) {
+    struct Case {
+        const char* name;
+        int count;
+        std::vector<int> numbers;
+        bool accepted;
+        const char* problem;   // "" for none
+        int lastValue;         // ring 0 of the last brush, in tenths (0: the default profile)
+    };
+    std::vector<int> atCount = Upto(7);
+    atCount.push_back(8);   // brush 7 is left out, brush 8 does not exist
+    const Case cases[] = {
+        {"the largest count, every brush", kMaxBrushes, Upto(kMaxBrushes), true, "", (255 % 10) + 1},
+        {"one brush past the largest count", kMaxBrushes + 1, Upto(kMaxBrushes + 1), false, "outside 1..256", 0},
+        {"the last number of a small table", 8, Upto(8), true, "", 8},
+        {"an entry numbered at the count", 8, atCount, true, "brush number 8 is outside 0..7", 0},
+        {"an entry numbered at the largest count", kMaxBrushes, [] { auto v = Upto(kMaxBrushes - 1); v.push_back(kMaxBrushes); return v; }(),
+         true, "brush number 256 is outside 0..255", 0},
+        {"the smallest count", 1, {0}, true, "", 1},
+        {"a count of none", 0, {}, false, "outside 1..256", 0},
+    };
+    for (const Case& c : cases) {
+        const SBrushParse p = ParseBrushes(BrushFile(c.count, c.numbers));
+        EXPECT_EQ(p.accepted, c.accepted) << c.name;
+        std::string all;
+        for (const auto& s : p.problems) all += s + "|";
+        if (*c.problem) EXPECT_NE(all.find(c.problem), std::string::npos) << c.name << ": " << all;
+        else EXPECT_TRUE(p.problems.empty()) << c.name << ": " << all;
+        if (!c.accepted) continue;
+        // The table holds exactly the declared brushes: nothing is written past it.
+        ASSERT_EQ(p.count, c.count) << c.name;
+        ASSERT_EQ(p.profiles.size(), std::size_t(c.count) * kRings) << c.name;
+        const float last = p.profiles[std::size_t(c.count - 1) * kRings];
+        if (c.lastValue > 0) EXPECT_FLOAT_EQ(last, float(c.lastValue) / 10.0f) << c.name;
+        else EXPECT_FLOAT_EQ(last, DefaultProfile()[0]) << c.name;
+    }
+
+    // The editor takes 256 brushes whole: every brush has a picture and the last one is chosen.
+    lndtest::TempDir dir;
+    const std::string text = BrushFile(kMaxBrushes, Upto(kMaxBrushes));
+    lndtest::writeBytes(dir.file("Brushes.txt"), std::vector<std::uint8_t>(text.begin(), text.end()));
+    CSculptingApp app;
+    const std::string report = app.ReadDataFiles(dir.path());
+    EXPECT_EQ(report.find("Brushes.txt"), std::string::npos) << report;
+    EXPECT_EQ(app.m_brushes.m_count, kMaxBrushes);
+    EXPECT_EQ(app.BrushPictures().size(), std::size_t(kMaxBrushes) * 64 * 64);
+    app.SelectBrush(kMaxBrushes - 1);
+    EXPECT_FLOAT_EQ(app.m_stroke.m_profile[0], float((255 % 10) + 1) / 10.0f);
+    app.SelectBrush(kMaxBrushes);   // past the table: the last brush, not memory beyond it
+    EXPECT_FLOAT_EQ(app.m_stroke.m_profile[0], float((255 % 10) + 1) / 10.0f);
 }
 
 }  // namespace
