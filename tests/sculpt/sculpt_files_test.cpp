@@ -238,6 +238,28 @@ TEST(ClayvaneBrushFile, MissingOrRefusedFilesFallBackOnTheBuiltInBrushes) {
     for (const auto& [value, rgb] : colours) EXPECT_EQ(RingColour(value), rgb) << value;
 }
 
+// The triangles of the menu pictures are filled: a pixel well inside each one has its colour,
+// whichever way round its corners are given.
+TEST(ClayvaneMenuData, PicturesDrawTheirTriangles) {
+    struct Case {
+        int picture;
+        int x, y;              // a pixel inside the triangle and clear of the other shapes
+        std::uint8_t rgb[3];   // the triangle's colour
+    };
+    const Case cases[] = {
+        {0, 86, 45, {210, 215, 225}},   // the spade's blade, corners turning one way
+        {0, 90, 42, {210, 215, 225}},
+        {1, 56, 60, {30, 34, 40}},      // the load arrow's head, corners turning the other way
+        {1, 72, 60, {30, 34, 40}},
+    };
+    for (const Case& c : cases) {
+        const auto pic = BuiltInMenuPicture(c.picture);
+        const std::uint8_t* px = &pic[(std::size_t(c.y) * kMenuPictureSide + std::size_t(c.x)) * 4];
+        for (int k = 0; k < 3; ++k) EXPECT_NEAR(px[k], c.rgb[k], 2) << "picture " << c.picture << " at " << c.x << "," << c.y;
+        EXPECT_EQ(px[3], 255);
+    }
+}
+
 TEST(ClayvaneMenuData, ShortOrMissingFilesKeepWhatTheyHoldAndDrawTheRest) {
     SMenuData data;
     const auto full = BuiltInMenuFile();
