@@ -159,11 +159,31 @@ void CGLWindow::ScriptBeforeFrame() {
 }
 
 void CGLWindow::ScriptAfterFrame() {
-    if (m_app.Synthesising() || !m_lastPassDrew) return;
+    if (!m_lastPassDrew) return;
+    if (m_app.TexturingShown()) {
+        if (m_script.firstFrame || m_retexturePhase == 2) ScriptFinish();
+        return;
+    }
     if (m_scriptFrame == 0 && !m_timer.isValid()) return;   // this frame finished the textures
     ++m_scriptFrame;
     const int total = std::max(m_script.frames, m_script.pressFrames + 1);
     if (m_scriptFrame < total) return;
+    if (m_script.retexture && m_retexturePhase == 0) {
+        // The key goes through the core as a user's press would: the next frame sees it
+        // pending, the requests and keys after it start the texture pass.
+        m_app.SetKey('T', true);
+        m_retexturePhase = 1;
+        return;
+    }
+    if (m_retexturePhase == 1) {
+        m_app.AfterFrame(m_shell, m_renderer);
+        m_retexturePhase = 2;
+        return;
+    }
+    ScriptFinish();
+}
+
+void CGLWindow::ScriptFinish() {
     if (m_script.reportSpeed) {
         const double ms = double(m_timer.nsecsElapsed()) / 1e6;
         std::printf("Clayvane: %d frames in %.1f ms (%.1f frames per second)\n", m_scriptFrame, ms,

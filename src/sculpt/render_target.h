@@ -53,6 +53,11 @@ public:
     virtual void DrawStrengthBar(float strength) = 0;
     virtual void DrawMenu(const SMenuPlan& plan) = 0;
     virtual void DrawProgress(int columns) = 0;
+
+    // The picture shown while block textures are made again: HoldPicture keeps what the
+    // frame has drawn so far, DrawHeldPicture puts it back (nothing before the first hold).
+    virtual void HoldPicture() = 0;
+    virtual void DrawHeldPicture() = 0;
 };
 
 class CNullTarget final : public CRenderTarget {
@@ -75,6 +80,8 @@ public:
     void DrawStrengthBar(float) override {}
     void DrawMenu(const SMenuPlan&) override {}
     void DrawProgress(int) override {}
+    void HoldPicture() override {}
+    void DrawHeldPicture() override {}
 };
 
 }  // namespace clay

@@ -303,6 +303,7 @@ bool CSculptingApp::Pass(CRenderTarget& rt) {
 
 void CSculptingApp::Frame(CRenderTarget& rt) {
     m_spotlightDrew = false;
+    m_texturingShown = false;
     if (Synthesising()) {
         // The texture pass goes one grid column with blocks per frame, under its progress bar.
         while (m_synthColumn < kGridSize) {
@@ -314,10 +315,12 @@ void CSculptingApp::Frame(CRenderTarget& rt) {
         }
         const int done = m_synthColumn;
         if (m_synthColumn >= kGridSize) m_synthColumn = -1;
+        // The blocks' textures are not all made yet: the land keeps its previous picture (the
+        // sky alone before the first one) under the progress bar, never untextured blocks.
         rt.BeginFrame(m_projection, m_camera.ModelView(), m_camera.m_pointSize);
-        m_skip.assign(std::size_t(m_mesh.Count()), 0);
-        rt.DrawLandLists(m_mesh.Count(), m_skip);
+        rt.DrawHeldPicture();
         rt.DrawProgress(done);
+        m_texturingShown = true;
         m_input.lastMouse[0] = m_input.mouse[0];
         m_input.lastMouse[1] = m_input.mouse[1];
         return;
@@ -346,6 +349,9 @@ void CSculptingApp::Frame(CRenderTarget& rt) {
     }
     if (m_toggles.paintMode) rt.DrawOverlayLists(m_mesh.Count());
     if (m_toggles.showBoxes) rt.DrawBoxes(m_mesh);
+    // The texture key, or a load from the menu, makes the textures again after this frame:
+    // the land as it is now is what stays on screen meanwhile.
+    if (m_input.keys['T'] || m_menu.Open()) rt.HoldPicture();
     rt.DrawStrengthBar(m_stroke.m_strength);
     if (m_menu.Open()) Menu(rt);
     m_input.lastMouse[0] = m_input.mouse[0];

@@ -112,6 +112,8 @@ public:
     void SynthesiseAll(CRenderTarget& rt);     // starts the texture pass shown by the progress bar
     void FinishSynthesis(CRenderTarget& rt);   // runs what is left of it at once
     bool Synthesising() const { return m_synthColumn >= 0; }
+    // The last frame showed the held picture under the progress bar.
+    bool TexturingShown() const { return m_texturingShown; }
     void SynthesiseBlock(int s, CRenderTarget& rt);
     void MakeSwatches(CRenderTarget& rt);
     void BuildLandLists(CRenderTarget& rt);
@@ -153,6 +155,7 @@ private:
     std::vector<SColouredPoint> m_points;
     SSpotlight m_light;
     bool m_spotlightDrew = false;
+    bool m_texturingShown = false;
     std::vector<std::uint8_t> m_skip;
 };
 

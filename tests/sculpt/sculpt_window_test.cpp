@@ -84,6 +84,39 @@ TEST_F(ClayvaneWindow, ScreenshotShowsTheLandUnderTheClearColour) {
     EXPECT_LT(differing, 50);
 }
 
+// While block textures are made again the land keeps its previous picture under the progress
+// bar (at start: the sky alone), never untextured blocks.
+TEST_F(ClayvaneWindow, TexturePassesKeepThePreviousPicture) {
+    const auto normal = Run({"--screenshot", dir.file("normal.png"), "--size", "640x480"});
+    ASSERT_EQ(normal.exitCode, 0) << normal.err;
+    const auto again = Run({"--screenshot", dir.file("retexture.png"), "--size", "640x480", "--retexture"});
+    ASSERT_EQ(again.exitCode, 0) << again.err;
+    const auto start = Run({"--screenshot", dir.file("start.png"), "--size", "640x480", "--first-frame"});
+    ASSERT_EQ(start.exitCode, 0) << start.err;
+    const QImage before(QString::fromStdString(dir.file("normal.png")));
+    const QImage during(QString::fromStdString(dir.file("retexture.png")));
+    const QImage first(QString::fromStdString(dir.file("start.png")));
+    ASSERT_EQ(during.size(), before.size());
+    ASSERT_EQ(first.size(), before.size());
+    // The progress bar runs along the bottom edge and the strength bar (drawn over the land,
+    // not part of its picture) at the right one; everything else is compared.
+    const int barTop = 480 - 32, strengthLeft = 640 - 24;
+    int white = 0, changed = 0, landPixels = 0, notSky = 0;
+    for (int y = 0; y < barTop; ++y)
+        for (int x = 0; x < strengthLeft; ++x) {
+            const QRgb p = during.pixel(x, y), q = before.pixel(x, y), f = first.pixel(x, y);
+            white += qRed(p) > 200 && qGreen(p) > 200 && qBlue(p) > 200;
+            white += qRed(f) > 200 && qGreen(f) > 200 && qBlue(f) > 200;
+            changed += !Near(p, qRed(q), qGreen(q), qBlue(q), 3);
+            landPixels += qGreen(q) > 120 && qRed(q) < 60 && qBlue(q) < 60;
+            notSky += !Near(f, 0, 77, 153, 3);
+        }
+    EXPECT_GT(landPixels, 5000) << "the land is in the picture";
+    EXPECT_EQ(white, 0) << "untextured blocks drawn";
+    EXPECT_LT(changed, 50) << "the retexture pass shows the land as it was";
+    EXPECT_LT(notSky, 50) << "before the first textures only the sky is shown";
+}
+
 TEST_F(ClayvaneWindow, HeldButtonRaisesTheLandThatIsSaved) {
     // Find where the island is on screen from the picture, then press there.
     const auto shot = Run({"--screenshot", dir.file("find.png")});
