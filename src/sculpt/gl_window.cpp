@@ -1,5 +1,7 @@
 #include "sculpt/gl_window.h"
 
+#include "sculpt/screen_saver_dbus.h"
+
 #include <QCoreApplication>
 #include <QImage>
 #include <QKeyEvent>
@@ -11,8 +13,10 @@
 namespace clay {
 
 CGLWindow::CGLWindow(CSculptingApp& app, CShell& shell, SScript script)
-    : QOpenGLWindow(QOpenGLWindow::NoPartialUpdate), m_app(app), m_shell(shell), m_script(std::move(script)) {
+    : QOpenGLWindow(QOpenGLWindow::NoPartialUpdate), m_app(app), m_shell(shell), m_script(std::move(script)),
+      m_screenSaverBus(SessionScreenSaverBus()), m_screenSaver(m_screenSaverBus.get()) {
     setFormat(Format());
+    connect(this, &QWindow::activeChanged, this, [this] { m_screenSaver.SetActive(isActive()); });
     setTitle(QString::fromLatin1(kAppTitle));
     connect(this, &QOpenGLWindow::frameSwapped, this, &CGLWindow::OnFrameSwapped);
     connect(this, &QWindow::windowStateChanged, this, &CGLWindow::OnStateChanged);

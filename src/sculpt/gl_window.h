@@ -3,11 +3,13 @@
 #pragma once
 
 #include "sculpt/gl_renderer.h"
+#include "sculpt/screen_saver.h"
 #include "sculpt/sculpting_app.h"
 
 #include <QElapsedTimer>
 #include <QOpenGLWindow>
 
+#include <memory>
 #include <string>
 
 namespace clay {
@@ -67,6 +69,8 @@ private:
     int m_retexturePhase = 0;   // 1: T is pressed for the next frame, 2: its texture pass runs
     int m_exitCode = 0;
     QElapsedTimer m_timer;
+    std::unique_ptr<CScreenSaverBus> m_screenSaverBus;
+    CScreenSaverHold m_screenSaver;   // held while the window is active
 };
 
 }  // namespace clay

@@ -2,6 +2,8 @@
 // all headless.
 #include "sculpt_support.h"
 
+#include "sculpt/screen_saver.h"
+
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -409,6 +411,60 @@ TEST(ClayvaneLoop, FramesUnderAHeldButtonSculptWhatThePointerShows) {
     EXPECT_GE(top, 90);
     EXPECT_LE(top, 100);
     EXPECT_GT(raised, 20);
+}
+
+}  // namespace
+
+namespace {
+
+class CRecordingBus final : public clay::CScreenSaverBus {
+public:
+    std::optional<std::uint32_t> Inhibit(const std::string& application, const std::string& reason) override {
+        calls.push_back("Inhibit " + application + ": " + reason);
+        if (refuse) return std::nullopt;
+        return ++lastCookie;
+    }
+    void UnInhibit(std::uint32_t cookie) override { calls.push_back("UnInhibit " + std::to_string(cookie)); }
+    bool refuse = false;
+    std::uint32_t lastCookie = 40;
+    std::vector<std::string> calls;
+};
+
+// One inhibition from activation to deactivation; repeats, refusals and a missing bus.
+TEST(ClayvaneScreenSaver, HeldWhileTheWindowIsActive) {
+    const std::string inhibit = "Inhibit Clayvane: Sculpting a land";
+    struct Case {
+        const char* name;
+        bool refuse;
+        std::vector<bool> activations;
+        std::vector<std::string> calls;
+        bool heldAfter;
+    };
+    const Case cases[] = {
+        {"activate, deactivate", false, {true, false}, {inhibit, "UnInhibit 41"}, false},
+        {"repeated activation inhibits once", false, {true, true, true}, {inhibit}, true},
+        {"deactivation without activation", false, {false, false}, {}, false},
+        {"two activations in turn", false, {true, false, true, false}, {inhibit, "UnInhibit 41", inhibit, "UnInhibit 42"}, false},
+        {"the service refuses: nothing to release", true, {true, false, true}, {inhibit, inhibit}, false},
+    };
+    for (const Case& c : cases) {
+        CRecordingBus bus;
+        bus.refuse = c.refuse;
+        {
+            CScreenSaverHold hold(&bus);
+            for (bool a : c.activations) hold.SetActive(a);
+            EXPECT_EQ(bus.calls, c.calls) << c.name;
+            EXPECT_EQ(hold.Held(), c.heldAfter) << c.name;
+        }
+        // Closing the window releases what is still held.
+        if (c.heldAfter) EXPECT_EQ(bus.calls.back(), "UnInhibit 41") << c.name;
+        else EXPECT_EQ(bus.calls, c.calls) << c.name;
+    }
+    // No session bus: activation changes nothing and nothing is held.
+    CScreenSaverHold none(nullptr);
+    none.SetActive(true);
+    EXPECT_FALSE(none.Held());
+    none.SetActive(false);
 }
 
 }  // namespace

@@ -117,6 +117,36 @@ TEST_F(ClayvaneWindow, TexturePassesKeepThePreviousPicture) {
     EXPECT_LT(notSky, 50) << "before the first textures only the sky is shown";
 }
 
+// With a session bus the active window asks its screen-saver service to stay off; a run whose
+// environment names no session bus sends nothing. A monitor on a private session bus sees it.
+TEST_F(ClayvaneWindow, ScreenSaverIsHeldOffOverTheSessionBus) {
+    if (std::system("command -v dbus-run-session >/dev/null 2>&1 && command -v dbus-monitor >/dev/null 2>&1") != 0)
+        GTEST_SKIP() << "no dbus-run-session or dbus-monitor";
+    std::filesystem::create_directories(dir.file("no-bus"));
+    const std::string script =
+        "dbus-monitor --session \"interface='org.freedesktop.ScreenSaver'\" > monitor.txt 2>/dev/null &\n"
+        "monitor=$!\n"
+        "for i in $(seq 100); do [ -s monitor.txt ] && break; sleep 0.05; done\n"
+        "env -u DBUS_SESSION_BUS_ADDRESS XDG_RUNTIME_DIR=\"$PWD/no-bus\" \"$1\" --screenshot alone.png \"$2\" || exit 3\n"
+        "sleep 0.3\n"
+        "cp monitor.txt alone.txt\n"
+        "\"$1\" --screenshot shot.png \"$2\"; code=$?\n"
+        "sleep 0.3\n"
+        "kill $monitor\n"
+        "exit $code\n";
+    const std::vector<std::uint8_t> bytes(script.begin(), script.end());
+    lndtest::writeBytes(dir.file("run.sh"), bytes);
+    const auto r = lndtest::runProgram("dbus-run-session", {"--", "sh", "run.sh", lndtest::programPath("bin/Clayvane"), land}, "",
+                                       dir.path());
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    const auto text = [](const std::vector<std::uint8_t>& b) { return std::string(b.begin(), b.end()); };
+    const std::string alone = text(lndtest::readBytes(dir.file("alone.txt")));
+    const std::string seen = text(lndtest::readBytes(dir.file("monitor.txt")));
+    EXPECT_EQ(alone.find("member=Inhibit"), std::string::npos) << alone;
+    EXPECT_NE(seen.find("member=Inhibit"), std::string::npos) << seen;
+    EXPECT_NE(seen.find("\"Clayvane\""), std::string::npos) << seen;
+}
+
 TEST_F(ClayvaneWindow, HeldButtonRaisesTheLandThatIsSaved) {
     // Find where the island is on screen from the picture, then press there.
     const auto shot = Run({"--screenshot", dir.file("find.png")});
