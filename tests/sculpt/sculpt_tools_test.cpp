@@ -468,3 +468,88 @@ TEST(ClayvaneScreenSaver, HeldWhileTheWindowIsActive) {
 }
 
 }  // namespace
+
+namespace {
+
+// The carousel's one state: every key from every state, the chosen items handed to the loop,
+// and the selector's flip (also when its direction turns round half-way).
+TEST(ClayvaneMenu, OneStateMachineForKeysChoicesAndTheFlip) {
+    using S = EMenuState;
+    struct Case {
+        S from;
+        S escape, f1, f2;   // the state after each key
+        S taken;            // what TakeChoice hands to the loop (Closed: nothing)
+        S afterTake;
+    };
+    const Case cases[] = {
+        {S::Closed, S::Main, S::SelectingBrush, S::SelectingCountry, S::Closed, S::Closed},
+        {S::Main, S::Closed, S::SelectingBrush, S::SelectingCountry, S::Closed, S::Main},
+        {S::Tools, S::Main, S::SelectingBrush, S::SelectingCountry, S::Closed, S::Tools},
+        {S::SelectingBrush, S::Tools, S::Closed, S::SelectingBrush, S::Closed, S::SelectingBrush},
+        {S::SelectingCountry, S::Tools, S::SelectingCountry, S::Closed, S::Closed, S::SelectingCountry},
+        {S::LoadChosen, S::Closed, S::SelectingBrush, S::SelectingCountry, S::LoadChosen, S::Main},
+        {S::SaveChosen, S::Closed, S::SelectingBrush, S::SelectingCountry, S::SaveChosen, S::Main},
+        {S::QuitChosen, S::Closed, S::SelectingBrush, S::SelectingCountry, S::QuitChosen, S::Main},
+    };
+    for (const Case& c : cases) {
+        const int from = int(c.from);
+        CCarouselMenu m;
+        m.SetState(c.from);
+        m.Escape();
+        EXPECT_EQ(m.State(), c.escape) << from;
+        m.SetState(c.from);
+        m.ToggleSelector(S::SelectingBrush);
+        EXPECT_EQ(m.State(), c.f1) << from;
+        m.SetState(c.from);
+        m.ToggleSelector(S::SelectingCountry);
+        EXPECT_EQ(m.State(), c.f2) << from;
+        m.SetState(c.from);
+        EXPECT_EQ(m.TakeChoice(), c.taken) << from;
+        EXPECT_EQ(m.State(), c.afterTake) << from;
+        EXPECT_EQ(m.Open(), c.from != S::Closed) << from;
+    }
+
+    // A held button over a main menu item chooses it once; the tool menu does not release it.
+    CCarouselMenu m;
+    m.SetState(S::Main);
+    bool left = true;
+    int lit = 0;
+    m.Step([&](const SMat4&) { return ++lit == 2; }, left, 8, 3, 0);   // the second item: load
+    EXPECT_EQ(m.State(), S::LoadChosen);
+    EXPECT_FALSE(left);
+    m.SetState(S::Tools);
+    left = true;
+    lit = 0;
+    m.Step([&](const SMat4&) { return true; }, left, 8, 3, 0);   // every item lit: the first wins
+    EXPECT_EQ(m.State(), S::SelectingBrush);
+    EXPECT_TRUE(left);
+
+    // The flip: out in steps of 5 to 45 degrees, the next picture, back in to 0.
+    auto none = [](const SMat4&) { return false; };
+    m.SetState(S::SelectingBrush);
+    m.m_cursor = 0;
+    left = false;
+    m.Flip(1);
+    for (int i = 0; i < 9; ++i) m.Step(none, left, 8, 3, 0);
+    EXPECT_EQ(m.m_cursor, 1);
+    EXPECT_FLOAT_EQ(m.m_flipAngle, 45.0f);
+    for (int i = 0; i < 9; ++i) m.Step(none, left, 8, 3, 0);
+    EXPECT_FLOAT_EQ(m.m_flipAngle, 0.0f);
+    EXPECT_EQ(m.m_flipDirection, 0);
+    // Turned round half-way out: the flip goes on out the other side, to the previous one.
+    m.Flip(1);
+    for (int i = 0; i < 4; ++i) m.Step(none, left, 8, 3, 0);
+    EXPECT_FLOAT_EQ(m.m_flipAngle, -20.0f);
+    m.Flip(-1);
+    for (int i = 0; i < 13; ++i) m.Step(none, left, 8, 3, 0);
+    EXPECT_EQ(m.m_cursor, 0);
+    EXPECT_FLOAT_EQ(m.m_flipAngle, -45.0f);
+    for (int i = 0; i < 9; ++i) m.Step(none, left, 8, 3, 0);
+    EXPECT_FLOAT_EQ(m.m_flipAngle, 0.0f);
+    EXPECT_EQ(m.m_flipDirection, 0);
+    m.Flip(-1);
+    for (int i = 0; i < 19; ++i) m.Step(none, left, 8, 3, 0);
+    EXPECT_EQ(m.m_cursor, 7);   // below the first: the last brush
+}
+
+}  // namespace
