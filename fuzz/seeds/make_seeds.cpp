@@ -70,7 +70,6 @@ int main(int argc, char** argv) {
         put("lnd_reader", name, bytes);
         put("land_load", name, bytes);
         put("dumper_reading", name, bytes);
-        put("clay_land", name, bytes);
     }
 
     // BMP: 24-bit and 8-bit paletted (full and short palette), odd widths for row padding.

@@ -20,7 +20,7 @@ void CBlockMeshes::BuildMeshes(CLandFile& land) {
     if (!land.Loaded()) return;
     for (int C = 0; C < kGridSize; ++C) {
         for (int R = 0; R < kGridSize; ++R) {
-            const int n = land.m_header->BlockIndex[R][C];
+            const int n = land.Header().BlockIndex[R][C];
             if (n == 0 || n > land.BlockRecords()) continue;   // the loader refuses the latter
             m_slotOfSquare[R][C] = int(m_meshes.size());
             CBlockMesh& mesh = m_meshes.emplace_back();

@@ -20,7 +20,7 @@ inline constexpr int kMaxSlots = 1024;
 inline constexpr int kBoxTriangles[12][3] = {{2, 6, 3}, {7, 3, 6}, {1, 5, 2}, {6, 2, 5}, {0, 4, 1}, {5, 1, 4},
                                              {3, 7, 0}, {4, 0, 7}, {6, 5, 7}, {4, 7, 5}, {1, 2, 0}, {3, 0, 2}};
 inline constexpr int kPickedBoxTriangles = 10;   // all but the bottom
-inline constexpr std::uint16_t kEdgeFlags = 0x210;   // FullWater | Water: no land beyond the edge
+inline constexpr std::uint16_t kEdgeFlags = lnd::kFullWater | lnd::kWater;   // no land beyond the edge
 
 struct STriangle {
     std::uint16_t v[3];

@@ -179,8 +179,6 @@ SBrushParse ParseBrushes(std::string_view text) {
     return out;
 }
 
-CBrushList::~CBrushList() = default;
-
 std::string CBrushList::ReadBrushText(std::string_view text, const std::string& name) {
     SBrushParse parsed = ParseBrushes(text);
     std::string report;

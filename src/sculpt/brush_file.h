@@ -54,7 +54,6 @@ std::array<float, kRings> DefaultProfile();
 
 class CBrushList {
 public:
-    virtual ~CBrushList();
 
     // Reads the brush file at `path`. On a missing or refused file the built-in brushes are
     // used. Returns the problems for a person to read (empty when all went well).

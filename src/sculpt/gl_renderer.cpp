@@ -55,6 +55,8 @@ void CGLRenderer::InitState() {
 
 void CGLRenderer::Resize(int pixelWidth, int pixelHeight) {
     if (pixelHeight <= 0) pixelHeight = 1;
+    m_viewWidth = pixelWidth;
+    m_viewHeight = pixelHeight;
     glViewport(0, 0, pixelWidth, pixelHeight);
     glMatrixMode(GL_PROJECTION);
     glLoadIdentity();
@@ -88,6 +90,9 @@ void CGLRenderer::DeleteLandResources() {
 
 void CGLRenderer::DeleteAll() {
     DeleteLandResources();
+    if (m_heldPicture != 0) glDeleteTextures(1, &m_heldPicture);
+    m_heldPicture = 0;
+    m_heldWidth = m_heldHeight = 0;
     DeleteTextures(m_menuTextures);
     DeleteTextures(m_brushPictures);
 }
@@ -395,6 +400,56 @@ void CGLRenderer::DrawProgress(int columns) {
     }
     glEnd();
     glEnable(GL_DEPTH_TEST);
+}
+
+void CGLRenderer::HoldPicture() {
+    if (m_viewWidth <= 0 || m_viewHeight <= 0) return;
+    if (m_heldPicture == 0) glGenTextures(1, &m_heldPicture);
+    glBindTexture(GL_TEXTURE_2D, m_heldPicture);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_CLAMP_TO_EDGE);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_CLAMP_TO_EDGE);
+    glReadBuffer(GL_BACK);
+    glCopyTexImage2D(GL_TEXTURE_2D, 0, GL_RGB, 0, 0, m_viewWidth, m_viewHeight, 0);
+    m_heldWidth = m_viewWidth;
+    m_heldHeight = m_viewHeight;
+}
+
+void CGLRenderer::DrawHeldPicture() {
+    if (m_heldPicture == 0) return;
+    // Texel for pixel, whatever the projection: both matrices identity over the window.
+    glDisable(GL_LIGHTING);
+    glDisable(GL_BLEND);
+    glDisable(GL_DEPTH_TEST);
+    glDisable(GL_CULL_FACE);
+    glEnable(GL_TEXTURE_2D);
+    glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_REPLACE);
+    glBindTexture(GL_TEXTURE_2D, m_heldPicture);
+    glMatrixMode(GL_PROJECTION);
+    glPushMatrix();
+    glLoadIdentity();
+    glMatrixMode(GL_MODELVIEW);
+    glPushMatrix();
+    glLoadIdentity();
+    glColor4f(1, 1, 1, 1);
+    glBegin(GL_QUADS);
+    glTexCoord2f(0, 0);
+    glVertex2f(-1, -1);
+    glTexCoord2f(1, 0);
+    glVertex2f(1, -1);
+    glTexCoord2f(1, 1);
+    glVertex2f(1, 1);
+    glTexCoord2f(0, 1);
+    glVertex2f(-1, 1);
+    glEnd();
+    glPopMatrix();
+    glMatrixMode(GL_PROJECTION);
+    glPopMatrix();
+    glMatrixMode(GL_MODELVIEW);
+    glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_MODULATE);
+    glEnable(GL_DEPTH_TEST);
+    glEnable(GL_CULL_FACE);
 }
 
 }  // namespace clay

@@ -38,6 +38,8 @@ public:
     void DrawStrengthBar(float strength) override;
     void DrawMenu(const SMenuPlan& plan) override;
     void DrawProgress(int columns) override;
+    void HoldPicture() override;
+    void DrawHeldPicture() override;
 
 private:
     static void DeleteTextures(std::vector<unsigned>& names);
@@ -50,6 +52,9 @@ private:
     std::vector<unsigned> m_swatchTextures;
     std::vector<unsigned> m_landLists;
     std::vector<unsigned> m_overlayLists;
+    unsigned m_heldPicture = 0;   // a copy of the colour buffer, m_heldWidth x m_heldHeight
+    int m_heldWidth = 0, m_heldHeight = 0;
+    int m_viewWidth = 0, m_viewHeight = 0;
 };
 
 }  // namespace clay

@@ -1,5 +1,7 @@
 #include "sculpt/gl_window.h"
 
+#include "sculpt/screen_saver_dbus.h"
+
 #include <QCoreApplication>
 #include <QImage>
 #include <QKeyEvent>
@@ -11,8 +13,10 @@
 namespace clay {
 
 CGLWindow::CGLWindow(CSculptingApp& app, CShell& shell, SScript script)
-    : QOpenGLWindow(QOpenGLWindow::NoPartialUpdate), m_app(app), m_shell(shell), m_script(std::move(script)) {
+    : QOpenGLWindow(QOpenGLWindow::NoPartialUpdate), m_app(app), m_shell(shell), m_script(std::move(script)),
+      m_screenSaverBus(SessionScreenSaverBus()), m_screenSaver(m_screenSaverBus.get()) {
     setFormat(Format());
+    connect(this, &QWindow::activeChanged, this, [this] { m_screenSaver.SetActive(isActive()); });
     setTitle(QString::fromLatin1(kAppTitle));
     connect(this, &QOpenGLWindow::frameSwapped, this, &CGLWindow::OnFrameSwapped);
     connect(this, &QWindow::windowStateChanged, this, &CGLWindow::OnStateChanged);
@@ -70,13 +74,13 @@ void CGLWindow::OnFrameSwapped() {
         m_app.AfterFrame(m_shell, m_renderer);
         m_inAfterFrame = false;
     }
-    if (m_app.m_active) update();
+    if (m_app.m_input.active) update();
 }
 
 void CGLWindow::OnStateChanged(Qt::WindowState state) {
-    const bool wasActive = m_app.m_active;
-    m_app.m_active = state != Qt::WindowMinimized;
-    if (m_app.m_active && !wasActive) update();
+    const bool wasActive = m_app.m_input.active;
+    m_app.m_input.active = state != Qt::WindowMinimized;
+    if (m_app.m_input.active && !wasActive) update();
 }
 
 int CGLWindow::VirtualKey(int qtKey) {
@@ -113,26 +117,26 @@ void CGLWindow::keyReleaseEvent(QKeyEvent* e) {
 }
 
 void CGLWindow::Button(Qt::MouseButton button, bool down) {
-    if (button == Qt::LeftButton) m_app.m_leftDown = down;
-    else if (button == Qt::RightButton) m_app.m_rightDown = down;
-    else if (button == Qt::MiddleButton) m_app.m_middleDown = down;
+    if (button == Qt::LeftButton) m_app.m_input.left = down;
+    else if (button == Qt::RightButton) m_app.m_input.right = down;
+    else if (button == Qt::MiddleButton) m_app.m_input.middle = down;
 }
 
 void CGLWindow::mousePressEvent(QMouseEvent* e) {
-    m_app.m_mouse[0] = float(e->position().x());
-    m_app.m_mouse[1] = float(e->position().y());
+    m_app.m_input.mouse[0] = float(e->position().x());
+    m_app.m_input.mouse[1] = float(e->position().y());
     Button(e->button(), true);
 }
 
 void CGLWindow::mouseReleaseEvent(QMouseEvent* e) {
-    m_app.m_mouse[0] = float(e->position().x());
-    m_app.m_mouse[1] = float(e->position().y());
+    m_app.m_input.mouse[0] = float(e->position().x());
+    m_app.m_input.mouse[1] = float(e->position().y());
     Button(e->button(), false);
 }
 
 void CGLWindow::mouseMoveEvent(QMouseEvent* e) {
-    m_app.m_mouse[0] = float(e->position().x());
-    m_app.m_mouse[1] = float(e->position().y());
+    m_app.m_input.mouse[0] = float(e->position().x());
+    m_app.m_input.mouse[1] = float(e->position().y());
 }
 
 void CGLWindow::focusOutEvent(QFocusEvent*) { m_app.ClearInput(); }
@@ -159,11 +163,31 @@ void CGLWindow::ScriptBeforeFrame() {
 }
 
 void CGLWindow::ScriptAfterFrame() {
-    if (m_app.Synthesising() || !m_lastPassDrew) return;
+    if (!m_lastPassDrew) return;
+    if (m_app.TexturingShown()) {
+        if (m_script.firstFrame || m_retexturePhase == 2) ScriptFinish();
+        return;
+    }
     if (m_scriptFrame == 0 && !m_timer.isValid()) return;   // this frame finished the textures
     ++m_scriptFrame;
     const int total = std::max(m_script.frames, m_script.pressFrames + 1);
     if (m_scriptFrame < total) return;
+    if (m_script.retexture && m_retexturePhase == 0) {
+        // The key goes through the core as a user's press would: the next frame sees it
+        // pending, the requests and keys after it start the texture pass.
+        m_app.SetKey('T', true);
+        m_retexturePhase = 1;
+        return;
+    }
+    if (m_retexturePhase == 1) {
+        m_app.AfterFrame(m_shell, m_renderer);
+        m_retexturePhase = 2;
+        return;
+    }
+    ScriptFinish();
+}
+
+void CGLWindow::ScriptFinish() {
     if (m_script.reportSpeed) {
         const double ms = double(m_timer.nsecsElapsed()) / 1e6;
         std::printf("Clayvane: %d frames in %.1f ms (%.1f frames per second)\n", m_scriptFrame, ms,

@@ -3,11 +3,13 @@
 #pragma once
 
 #include "sculpt/gl_renderer.h"
+#include "sculpt/screen_saver.h"
 #include "sculpt/sculpting_app.h"
 
 #include <QElapsedTimer>
 #include <QOpenGLWindow>
 
+#include <memory>
 #include <string>
 
 namespace clay {
@@ -20,6 +22,8 @@ struct SScript {
     bool reportSpeed = false;
     int pressX = -1, pressY = -1, pressFrames = 0;   // left button held at a client pixel
     std::string saveTo;
+    bool firstFrame = false;   // shoot the first frame, drawn while the start-up textures are made
+    bool retexture = false;    // after the frames press T and shoot the first frame of that pass
 };
 
 class CGLWindow : public QOpenGLWindow {
@@ -50,6 +54,7 @@ private:
     void OnStateChanged(Qt::WindowState state);
     void ScriptBeforeFrame();
     void ScriptAfterFrame();
+    void ScriptFinish();
     void Button(Qt::MouseButton button, bool down);
     static int VirtualKey(int qtKey);
 
@@ -61,8 +66,11 @@ private:
     bool m_inAfterFrame = false;
     bool m_glReady = false;
     int m_scriptFrame = 0;
+    int m_retexturePhase = 0;   // 1: T is pressed for the next frame, 2: its texture pass runs
     int m_exitCode = 0;
     QElapsedTimer m_timer;
+    std::unique_ptr<CScreenSaverBus> m_screenSaverBus;
+    CScreenSaverHold m_screenSaver;   // held while the window is active
 };
 
 }  // namespace clay

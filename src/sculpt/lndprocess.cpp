@@ -2,128 +2,94 @@
 
 #include "base/file_io.h"
 
-#include <cstring>
-
 namespace clay {
 
 using namespace lnd;
 
-std::string CheckLandImage(std::span<const std::uint8_t> image, SLandLayout& layout) {
-    layout = SLandLayout{};
-    if (image.empty()) return "the file is empty";
-    if (image.size() < kHeaderSize) {
-        return "the file is too short for a land header (" + std::to_string(image.size()) + " bytes)";
+namespace {
+
+// No land can be longer than 4 GiB of sections; a bigger file is refused unread.
+constexpr std::uint64_t kLargestLand = std::uint64_t(1) << 32;
+
+std::string Num(std::int64_t n) { return std::to_string(n); }
+
+}  // namespace
+
+std::string LandProblem(const LndCheck& check, std::span<const std::uint8_t> image, const LndLayout& layout) {
+    switch (check.status) {
+    case LndStatus::Ok: return {};
+    case LndStatus::TooShortForHeader:
+        if (image.empty()) return "the file is empty";
+        return "the file is too short for a land header (" + Num(std::int64_t(image.size())) + " bytes)";
+    default: break;
     }
     const TLndHeader& h = *recordAt<TLndHeader>(image.data(), 0);
-    const std::int32_t numBlocks = h.NumBlocks;
-    const std::int32_t countries = h.NumCountries;
-    const std::int32_t materials = h.NumMaterials;
-    const std::uint32_t loRes = h.NumLoResTextures;
-    if (numBlocks < 1) return "the block count " + std::to_string(numBlocks) + " is not positive";
-    if (countries < 0) return "the country count " + std::to_string(countries) + " is negative";
-    if (materials < 0) return "the material count " + std::to_string(materials) + " is negative";
+    switch (check.status) {
+    case LndStatus::BadBlockCount: return "the block count " + Num(h.NumBlocks) + " is not positive";
+    case LndStatus::BadCountryCount: return "the country count " + Num(h.NumCountries) + " is negative";
+    case LndStatus::BadMaterialCount: return "the material count " + Num(h.NumMaterials) + " is negative";
+    case LndStatus::Truncated:
+        return "the file is " + Num(std::int64_t(image.size())) + " bytes long but its counts (" +
+               Num(layout.numLoResTextures) + " low-resolution textures, " + Num(layout.numBlockRecords) + " blocks, " +
+               Num(layout.numCountries) + " countries, " + Num(layout.numMaterials) + " materials) need " +
+               Num(std::int64_t(layout.fileSize)) + " bytes";
+    case LndStatus::BlockIndexOutOfRange: {
+        const std::size_t square = check.offset - offsetof(TLndHeader, BlockIndex);
+        const int gx = int(square / kGridSize), gz = int(square % kGridSize);
+        return "the block index at square (" + Num(gx) + ", " + Num(gz) + ") names block " + Num(h.BlockIndex[gx][gz]) +
+               " but the file holds " + Num(layout.numBlockRecords) + " blocks";
+    }
+    default: return check.message;
+    }
+}
 
-    // 64-bit sums: no count can overflow them (each term is below 2^32 * 2^17).
-    const std::uint64_t blocksOffset = kHeaderSize + std::uint64_t(loRes) * kLoResTexSize;
-    const std::uint64_t countriesOffset = blocksOffset + std::uint64_t(numBlocks - 1) * kBlockSize;
-    const std::uint64_t materialsOffset = countriesOffset + std::uint64_t(countries) * kCountrySize;
-    const std::uint64_t noiseOffset = materialsOffset + std::uint64_t(materials) * kMaterialSize;
-    const std::uint64_t end = noiseOffset + kNoiseMapSize + kBumpMapSize;
-    if (end > image.size()) {
-        return "the file is " + std::to_string(image.size()) + " bytes long but its counts (" +
-               std::to_string(loRes) + " low-resolution textures, " + std::to_string(numBlocks - 1) + " blocks, " +
-               std::to_string(countries) + " countries, " + std::to_string(materials) + " materials) need " +
-               std::to_string(end) + " bytes";
-    }
-    for (int gx = 0; gx < kGridSize; ++gx) {
-        for (int gz = 0; gz < kGridSize; ++gz) {
-            const int n = h.BlockIndex[gx][gz];
-            if (n > numBlocks - 1) {
-                return "the block index at square (" + std::to_string(gx) + ", " + std::to_string(gz) +
-                       ") names block " + std::to_string(n) + " but the file holds " +
-                       std::to_string(numBlocks - 1) + " blocks";
-            }
-        }
-    }
-    layout.blockRecords = numBlocks - 1;
-    layout.loResTextures = loRes;
-    layout.countries = countries;
-    layout.materials = materials;
-    layout.blocksOffset = std::size_t(blocksOffset);
-    layout.countriesOffset = std::size_t(countriesOffset);
-    layout.materialsOffset = std::size_t(materialsOffset);
-    layout.noiseOffset = std::size_t(noiseOffset);
-    layout.bumpOffset = std::size_t(noiseOffset + kNoiseMapSize);
-    layout.fileSize = std::size_t(end);
+Result CLandFile::Adopt(std::vector<std::uint8_t>&& image) {
+    // The editor reads no DdsSize (textures are a fixed size apart), so only the structure is
+    // asked for, as it always was.
+    LndLayout layout;
+    const LndCheck check = checkImage(image, layout, ImageCheck::Structure);
+    if (!check) return Result::badInputAt(check.offset, LandProblem(check, image, layout));
+    m_fileImage = std::move(image);
+    m_layout = layout;
+    Header().NumBlocks = layout.numBlockRecords;
     return {};
 }
 
-CLandFile::~CLandFile() = default;
-
-bool CLandFile::AdoptImage(std::vector<std::uint8_t>&& image, std::string& problem) {
-    SLandLayout layout;
-    problem = CheckLandImage(image, layout);
-    if (!problem.empty()) return false;
-    m_fileImage = std::move(image);
-    m_layout = layout;
-    SetViews();
-    // While loaded NumBlocks counts block records; the writer adds the one back.
-    m_header->NumBlocks = layout.blockRecords;
-    return true;
+Result CLandFile::Read(const std::string& path, std::vector<std::uint8_t>& image) {
+    if (path.empty()) return Result::failure(Status::BadInput, "no file name was given");
+    const Result r = readWholeFile(path, image, kLargestLand);
+    if (!r) return r;
+    LndLayout layout;
+    const LndCheck check = checkImage(image, layout, ImageCheck::Structure);
+    if (!check) return Result::badInputAt(check.offset, path + ": " + LandProblem(check, image, layout));
+    return {};
 }
 
-bool CLandFile::LoadFile(const std::string& path, std::string& problem) {
-    if (path.empty()) {
-        problem = "no file name was given";
-        return false;
-    }
-    std::vector<std::uint8_t> bytes;
-    // No land can be longer than 4 GiB of sections; a bigger file is refused unread.
-    const Result r = readWholeFile(path, bytes, std::uint64_t(1) << 32);
-    if (!r) {
-        problem = r.message();
-        return false;
-    }
-    if (!AdoptImage(std::move(bytes), problem)) {
-        problem = path + ": " + problem;
-        return false;
-    }
-    return true;
+Result CLandFile::Load(const std::string& path) {
+    std::vector<std::uint8_t> image;
+    const Result r = Read(path, image);
+    if (!r) return r;
+    return Adopt(std::move(image));
 }
 
 void CLandFile::Release() {
     m_fileImage.clear();
     m_fileImage.shrink_to_fit();
-    m_layout = SLandLayout{};
-    SetViews();
-}
-
-void CLandFile::SetViews() {
-    if (m_fileImage.empty()) {
-        m_header = nullptr;
-        m_loResTex = nullptr;
-        m_blocks = nullptr;
-        m_countries = nullptr;
-        m_materials = nullptr;
-        m_noiseMap = nullptr;
-        m_bumpMap = nullptr;
-        return;
-    }
-    std::uint8_t* base = m_fileImage.data();
-    m_header = recordAt<TLndHeader>(base, 0);
-    m_loResTex = recordAt<TLndLoResTex>(base, kHeaderSize);
-    m_blocks = recordAt<TLndBlock>(base, m_layout.blocksOffset);
-    m_countries = recordAt<TLndCountry>(base, m_layout.countriesOffset);
-    m_materials = recordAt<TLndMaterial>(base, m_layout.materialsOffset);
-    m_noiseMap = recordAt<TLndNoiseMap>(base, m_layout.noiseOffset);
-    m_bumpMap = recordAt<TLndBumpMap>(base, m_layout.bumpOffset);
+    m_layout = LndLayout{};
 }
 
 std::vector<std::uint8_t> CLandFile::FileBytes() const {
-    if (m_fileImage.empty()) return {};
-    std::vector<std::uint8_t> out(m_fileImage.begin(), m_fileImage.begin() + std::ptrdiff_t(m_layout.fileSize));
-    recordAt<TLndHeader>(out.data(), 0)->NumBlocks = m_layout.blockRecords + 1;
-    return out;
+    if (!Loaded()) return {};
+    LndParts parts;
+    parts.header = Header();
+    const std::uint8_t* base = m_fileImage.data();
+    parts.loRes = {recordAt<TLndLoResTex>(base, m_layout.loResOffset), m_layout.numLoResTextures};
+    parts.blocks = {recordAt<TLndBlock>(base, m_layout.blocksOffset), std::size_t(m_layout.numBlockRecords)};
+    parts.countries = {recordAt<TLndCountry>(base, m_layout.countriesOffset), std::size_t(m_layout.numCountries)};
+    parts.materials = {recordAt<TLndMaterial>(base, m_layout.materialsOffset), std::size_t(m_layout.numMaterials)};
+    parts.noiseMap = recordAt<TLndNoiseMap>(base, m_layout.noiseOffset);
+    parts.bumpMap = recordAt<TLndBumpMap>(base, m_layout.bumpOffset);
+    return writePlain(parts);
 }
 
 }  // namespace clay

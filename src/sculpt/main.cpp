@@ -1,10 +1,13 @@
 // Clayvane [LAND]
 // Clayvane --screenshot OUT.png [--size WxH] [--frames N] [--press X,Y,N] [--save OUT.lnd]
-//         [--menu main|tools|brush|country] LAND
+//         [--menu main|tools|brush|country] [--first-frame | --retexture] LAND
 //   The second form never waits on a dialog: it draws the land once its textures are made,
 //   N frames in all (printing the frame rate when N is given), holds the left button at
 //   client pixel X,Y for N frames when asked, saves when asked, writes the last frame and
-//   exits (--menu starts with that menu open); problems go to standard error with exit status 1 (2 for bad arguments).
+//   exits (--menu starts with that menu open; --first-frame shoots the first frame, drawn while
+//   the start-up textures are made; --retexture presses T after the frames and shoots the first
+//   frame of that texture pass); problems go to standard error with exit status 1 (2 for bad
+//   arguments).
 #include "sculpt/gl_window.h"
 #include "sculpt/sculpting_app.h"
 #include "base/data_paths.h"
@@ -73,7 +76,8 @@ public:
 int Usage() {
     std::fprintf(stderr, "usage: Clayvane [LAND]\n"
                          "       Clayvane --screenshot OUT.png [--size WxH] [--frames N] [--press X,Y,N]\n"
-                         "                [--save OUT.lnd] [--menu main|tools|brush|country] LAND\n");
+                         "                [--save OUT.lnd] [--menu main|tools|brush|country]\n"
+                         "                [--first-frame | --retexture] LAND\n");
     return 2;
 }
 
@@ -119,6 +123,10 @@ int main(int argc, char** argv) {
             if (std::sscanf(argv[++i], "%d,%d,%d", &script.pressX, &script.pressY, &script.pressFrames) != 3 ||
                 script.pressFrames < 0)
                 return Usage();
+        } else if (a == "--first-frame") {
+            script.firstFrame = true;
+        } else if (a == "--retexture") {
+            script.retexture = true;
         } else if (a == "--menu" && i + 1 < argc) {
             menu = argv[++i];
             if (menu != "main" && menu != "tools" && menu != "brush" && menu != "country") return Usage();
@@ -157,12 +165,10 @@ int main(int argc, char** argv) {
     const std::string report = app.ReadDataFiles(dataFolder);
     if (!report.empty()) shell->Error(report, kAppTitle);
 
-    if (!menu.empty()) {
-        app.m_menuOpen = true;
-        app.m_toolMenuOpen = menu != "main";
-        app.m_selecting = app.m_selectingBrush = menu == "brush";
-        if (menu == "country") app.m_selecting = app.m_selectingCountry = true;
-    }
+    if (menu == "main") app.m_menu.SetState(clay::EMenuState::Main);
+    else if (menu == "tools") app.m_menu.SetState(clay::EMenuState::Tools);
+    else if (menu == "brush") app.m_menu.SetState(clay::EMenuState::SelectingBrush);
+    else if (menu == "country") app.m_menu.SetState(clay::EMenuState::SelectingCountry);
 
     clay::CGLWindow window(app, *shell, script);
     window.resize(width, height);
@@ -172,6 +178,6 @@ int main(int argc, char** argv) {
     window.requestActivate();
     const int code = qapp.exec();
     window.ReleaseGL();
-    app.Release();
+    app.m_land.Release();
     return code != 0 ? code : window.ExitCode();
 }

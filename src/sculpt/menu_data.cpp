@@ -70,7 +70,9 @@ public:
                 const float ex = qx - px, ey = qy - py, len = std::hypot(ex, ey);
                 return ((x - px) * ey - (y - py) * ex) / len;
             };
-            const float s = (bx - ax) * (cy - ay) - (by - ay) * (cx - ax) > 0 ? -1.0f : 1.0f;
+            // The edge values are negative inside when the corners turn positively (cross product
+            // above 0); s makes the inside negative whichever way they turn.
+            const float s = (bx - ax) * (cy - ay) - (by - ay) * (cx - ax) > 0 ? 1.0f : -1.0f;
             return std::max({s * edge(ax, ay, bx, by), s * edge(bx, by, cx, cy), s * edge(cx, cy, ax, ay)});
         });
     }

@@ -4,8 +4,10 @@
 #pragma once
 
 #include "sculpt/block_meshes.h"
+#include "sculpt/carousel_menu.h"
 #include "sculpt/menu_data.h"
 #include "sculpt/sculpt_math.h"
+#include "sculpt/stroke_tool.h"
 #include "sculpt/synthesis.h"
 
 #include <array>
@@ -13,11 +15,6 @@
 #include <vector>
 
 namespace clay {
-
-struct SColouredPoint {
-    SVec3 p;
-    float rgb[3];
-};
 
 // The spotlight of one frame: for each of its slots the opacity of every triangle, and the
 // opacity of its outline (negative: no outline, the triangle is 250 units or more away).
@@ -29,21 +26,6 @@ struct SSpotlight {
     };
     std::vector<SSlot> slots;
     bool smooth = true;
-};
-
-struct SMenuItem {
-    SMat4 modelView;
-    int picture = 0;     // 0..6, the records of Clayvane.dat
-    bool lit = false;    // under the pointer: drawn opaque
-};
-
-struct SMenuPlan {
-    std::vector<SMenuItem> items;
-    bool frame = false;           // the green frame round the front item
-    bool selector = false;
-    bool selectorBrush = true;    // brush picture, else country swatch
-    int selectorIndex = 0;
-    SMat4 selectorModelView;
 };
 
 class CRenderTarget {
@@ -71,6 +53,11 @@ public:
     virtual void DrawStrengthBar(float strength) = 0;
     virtual void DrawMenu(const SMenuPlan& plan) = 0;
     virtual void DrawProgress(int columns) = 0;
+
+    // The picture shown while block textures are made again: HoldPicture keeps what the
+    // frame has drawn so far, DrawHeldPicture puts it back (nothing before the first hold).
+    virtual void HoldPicture() = 0;
+    virtual void DrawHeldPicture() = 0;
 };
 
 class CNullTarget final : public CRenderTarget {
@@ -93,6 +80,8 @@ public:
     void DrawStrengthBar(float) override {}
     void DrawMenu(const SMenuPlan&) override {}
     void DrawProgress(int) override {}
+    void HoldPicture() override {}
+    void DrawHeldPicture() override {}
 };
 
 }  // namespace clay

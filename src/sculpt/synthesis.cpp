@@ -7,8 +7,6 @@ namespace clay {
 using namespace lnd;
 
 STables::STables() {
-    for (int a = 0; a < 16; ++a)
-        for (int b = 0; b < 16; ++b) m_cornerWeights[a][b] = std::uint8_t((a * b * 255 * 2 + 225) / 450);
     for (int i = 0; i < kFadeSteps; ++i) {
         m_fadeUp[i] = float(i) / 250.0f;
         m_fadeDown[i] = float(249 - i) / 250.0f;
@@ -24,10 +22,10 @@ inline void TexelRgb(const CLandFile& land, int mat, int texel, int rgb[3]) {
         return;
     }
     if (mat < 0 || mat >= count) mat = count - 1;
-    const std::uint16_t t = land.m_materials[mat].Texels[texel >> 8][texel & 255];
-    rgb[0] = ((t >> 10) & 31) * 8;
-    rgb[1] = ((t >> 5) & 31) * 8;
-    rgb[2] = (t & 31) * 8;
+    const std::uint16_t t = land.Material(mat).Texels[texel >> 8][texel & 255];
+    rgb[0] = expandChannel5(t >> 10);
+    rgb[1] = expandChannel5(t >> 5);
+    rgb[2] = expandChannel5(t);
 }
 
 }  // namespace
@@ -39,7 +37,7 @@ void BlendAt(const CLandFile& land, int country, int height, int texel, std::uin
         return;
     }
     if (country < 0 || country >= countries) country = countries - 1;
-    const TLndCoef& e = land.m_countries[country].Coefs[std::clamp(height, 0, 255)];
+    const TLndCoef& e = land.Country(country).Coefs[std::clamp(height, 0, 255)];
     const int coef = std::clamp<int>(e.coef, 0, 255);
     int a[3], b[3];
     TexelRgb(land, e.mat1, texel, a);
@@ -47,9 +45,9 @@ void BlendAt(const CLandFile& land, int country, int height, int texel, std::uin
     for (int c = 0; c < 3; ++c) rgb[c] = std::uint8_t((a[c] * coef + (255 - coef) * b[c]) / 256);
 }
 
-void SynthesiseBlock(const CLandFile& land, const CBlockMesh& mesh, const STables& tables, std::uint8_t* rgba) {
+void SynthesiseBlock(const CLandFile& land, const CBlockMesh& mesh, std::uint8_t* rgba) {
     const TLndBlock& block = land.BlockRecord(mesh.m_record);
-    const auto& noise = land.m_noiseMap->Values;
+    const auto& noise = land.NoiseMap().Values;
     for (int p = 0; p < 16; ++p) {
         for (int q = 0; q < 16; ++q) {
             int country[4], height[4], alpha[4];
@@ -66,8 +64,8 @@ void SynthesiseBlock(const CLandFile& land, const CBlockMesh& mesh, const STable
                 for (int c = 0; c < 16; ++c) {
                     const int col = 16 * q + c;
                     const int T = row * 256 + col;
-                    const int w[4] = {tables.m_cornerWeights[15 - r][15 - c], tables.m_cornerWeights[r][15 - c],
-                                      tables.m_cornerWeights[15 - r][c], tables.m_cornerWeights[r][c]};
+                    const int w[4] = {kBlendWeights[15 - r][15 - c], kBlendWeights[r][15 - c],
+                                      kBlendWeights[15 - r][c], kBlendWeights[r][c]};
                     int sum[4] = {0, 0, 0, 0};
                     for (int k = 0; k < 4; ++k) {
                         if (w[k] == 0) continue;   // a corner without weight adds nothing

@@ -5,6 +5,8 @@
 #include "sculpt/block_meshes.h"
 #include "sculpt/lndprocess.h"
 
+#include "format/material_weights.h"
+
 #include <array>
 #include <cstdint>
 #include <vector>
@@ -15,7 +17,6 @@ inline constexpr int kTextureSide = 256;
 inline constexpr int kFadeSteps = 250;
 
 struct STables {
-    std::uint8_t m_cornerWeights[16][16];   // a * b / 225 * 255, rounded half up
     float m_fadeUp[kFadeSteps];
     float m_fadeDown[kFadeSteps];
     STables();
@@ -26,8 +27,9 @@ struct STables {
 // the table is empty); a blend weight outside 0..255 is clamped.
 void BlendAt(const CLandFile& land, int country, int height, int texel, std::uint8_t rgb[3]);
 
-// The 256 x 256 RGBA texture of slot s.
-void SynthesiseBlock(const CLandFile& land, const CBlockMesh& mesh, const STables& tables, std::uint8_t* rgba);
+// The 256 x 256 RGBA texture of slot s. Its corner weights are the format library's table,
+// the one Vostrel's kernel uses.
+void SynthesiseBlock(const CLandFile& land, const CBlockMesh& mesh, std::uint8_t* rgba);
 
 // The 256 x 256 RGB swatch of country c over the swatch altitude map.
 void MakeSwatch(const CLandFile& land, int country, const std::vector<std::uint8_t>& swatchAltitude, std::uint8_t* rgb);

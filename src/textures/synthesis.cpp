@@ -24,25 +24,9 @@ constexpr int kSquareTexels = 16;
 // Texels of a material that does not exist (a land with no materials): black.
 alignas(64) const std::uint8_t kBlackTexels[65536 * 2] = {};
 
-constexpr WeightTable makeWeights() {
-    WeightTable w{};
-    for (int a = 0; a < 16; ++a)
-        for (int b = 0; b < 16; ++b) w[a][b] = static_cast<std::uint8_t>((a * b * 510 + 225) / 450);
-    return w;
-}
-constexpr WeightTable kWeights = makeWeights();
-
-// The four corner weights of texel (u, v) always sum to 255, so a weighted sum of 8-bit
-// channels stays below 65536 and the whole interpolation fits 16-bit lanes.
-constexpr bool weightsSumTo255() {
-    for (int u = 0; u < 16; ++u)
-        for (int v = 0; v < 16; ++v)
-            if (kWeights[15 - u][15 - v] + kWeights[u][15 - v] + kWeights[15 - u][v] + kWeights[u][v] != 255)
-                return false;
-    return true;
-}
-static_assert(weightsSumTo255());
-static_assert(kWeights[15][15] == 255 && kWeights[7][7] == 56 && kWeights[15][7] == 119 && kWeights[1][1] == 1);
+// The shared weight table; its four corner weights of a texel sum to 255, so a weighted sum
+// of 8-bit channels stays below 65536 and the whole interpolation fits 16-bit lanes.
+constexpr const WeightTable& kWeights = kBlendWeights;
 
 // Corner weights laid out per corner, row u, column v: A, B, C, D.
 struct CornerWeights {
@@ -93,8 +77,6 @@ inline void storeTexels(std::uint8_t* out, const std::uint32_t px[16]) {
 }
 
 }  // namespace
-
-const WeightTable& blendWeights() { return kWeights; }
 
 BlockSynthesizer::BlockSynthesizer() : m_tables(std::size_t(kBlackTable + 1) * kTableLength) {
     Entry* black = &m_tables[std::size_t(kBlackTable) * kTableLength];

@@ -13,6 +13,7 @@
 
 #include "codec/dds.h"
 #include "format/lnd_format.h"
+#include "format/material_weights.h"
 
 #include <array>
 #include <cstddef>
@@ -35,9 +36,8 @@ struct SeaAlphas {
     std::uint8_t fullWater = 0;
 };
 
-// Bilinear weight W(a, b) = floor(a*b*255/225 + 0.5) for a, b in 0..15.
-using WeightTable = std::array<std::array<std::uint8_t, 16>, 16>;
-const WeightTable& blendWeights();
+// The bilinear weight table (WeightTable, blendWeights) is the format library's, shared with
+// Clayvane.
 
 // Synthesises block textures. Holds the per-block lookup tables so that repeated syntheses
 // allocate nothing; one instance per thread.

@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <sstream>
 
 using namespace clay;
 using namespace lnd;
@@ -19,38 +20,52 @@ std::vector<std::uint8_t> SmallLand() {
     return lndtest::LandBuilder().block(3, 4).block(3, 5).block(10, 10).orphanBlock().countries(3).materials(2).build();
 }
 
-TEST(ClayvaneLandFile, RefusesImagesTheirHeaderDoesNotDescribe) {
+// The format library decides what is refused; Clayvane words each refusal as it always has.
+TEST(ClayvaneLandFile, RefusalsKeepClayvanesWords) {
     const auto good = SmallLand();
+    const std::string size = std::to_string(good.size());
+    const std::string counts = " (1 low-resolution textures, 4 blocks, 3 countries, 2 materials) need ";
     struct Case {
         const char* name;
         std::function<void(std::vector<std::uint8_t>&)> spoil;
-        const char* says;
+        std::string says;
+        std::uint64_t offset;
     };
     const Case cases[] = {
-        {"empty", [](auto& b) { b.clear(); }, "empty"},
-        {"short header", [](auto& b) { b.resize(100); }, "too short"},
-        {"no block count", [](auto& b) { recordAt<TLndHeader>(b.data(), 0)->NumBlocks = 0; }, "block count"},
-        {"negative countries", [](auto& b) { recordAt<TLndHeader>(b.data(), 0)->NumCountries = -1; }, "country count"},
-        {"negative materials", [](auto& b) { recordAt<TLndHeader>(b.data(), 0)->NumMaterials = -5; }, "material count"},
-        {"one byte short", [](auto& b) { b.pop_back(); }, "need"},
-        {"huge texture count", [](auto& b) { recordAt<TLndHeader>(b.data(), 0)->NumLoResTextures = 0xFFFFFFFFu; }, "need"},
-        {"index past records", [](auto& b) { recordAt<TLndHeader>(b.data(), 0)->BlockIndex[0][1] = 5; }, "names block 5"},
+        {"empty", [](auto& b) { b.clear(); }, "the file is empty", 0},
+        {"short header", [](auto& b) { b.resize(100); }, "the file is too short for a land header (100 bytes)", 100},
+        {"no block count", [](auto& b) { recordAt<TLndHeader>(b.data(), 0)->NumBlocks = 0; }, "the block count 0 is not positive", 0},
+        {"negative countries", [](auto& b) { recordAt<TLndHeader>(b.data(), 0)->NumCountries = -1; },
+         "the country count -1 is negative", 1032},
+        {"negative materials", [](auto& b) { recordAt<TLndHeader>(b.data(), 0)->NumMaterials = -5; },
+         "the material count -5 is negative", 1028},
+        {"one byte short", [](auto& b) { b.pop_back(); },
+         "the file is " + std::to_string(good.size() - 1) + " bytes long but its counts" + counts + size + " bytes",
+         good.size() - 1},
+        {"huge texture count", [](auto& b) { recordAt<TLndHeader>(b.data(), 0)->NumLoResTextures = 0xFFFFFFFFu; },
+         "the file is " + size + " bytes long but its counts (4294967295 low-resolution textures, 4 blocks, 3 countries, 2 "
+         "materials) need 282093452349180 bytes",
+         good.size()},
+        {"index past records", [](auto& b) { recordAt<TLndHeader>(b.data(), 0)->BlockIndex[0][1] = 5; },
+         "the block index at square (0, 1) names block 5 but the file holds 4 blocks", 5},
     };
     for (const Case& c : cases) {
         auto bytes = good;
         c.spoil(bytes);
         CLandFile land;
-        std::string problem;
-        EXPECT_FALSE(land.AdoptImage(std::move(bytes), problem)) << c.name;
-        EXPECT_NE(problem.find(c.says), std::string::npos) << c.name << ": " << problem;
+        const Result r = land.Adopt(std::move(bytes));
+        EXPECT_FALSE(r) << c.name;
+        EXPECT_EQ(r.status(), Status::BadInput) << c.name;
+        EXPECT_EQ(r.message(), c.says) << c.name;
+        EXPECT_EQ(r.offset(), std::optional<std::uint64_t>(c.offset)) << c.name;
         EXPECT_FALSE(land.Loaded()) << c.name;
     }
     // Bytes after the bump map are allowed (and not written back).
     auto longer = good;
     longer.push_back(7);
     CLandFile land;
-    std::string problem;
-    ASSERT_TRUE(land.AdoptImage(std::move(longer), problem)) << problem;
+    const Result r = land.Adopt(std::move(longer));
+    ASSERT_TRUE(r) << r.message();
     EXPECT_EQ(land.FileBytes(), good);
 }
 
@@ -60,7 +75,7 @@ TEST(ClayvaneLandFile, UneditedLandSavesItsBytesExceptTheEdgeFlags) {
     CNullTarget rt;
     auto app = sculpttest::Started(original, rt);
     ASSERT_TRUE(app);
-    EXPECT_EQ(app->m_header->NumBlocks, 4);   // records while loaded
+    EXPECT_EQ(app->m_land.Header().NumBlocks, 4);   // records while loaded
     CRecordingShell shell;
     ASSERT_TRUE(app->Save(dir.file("a.lnd"), shell));
     ASSERT_TRUE(app->Save(dir.file("b.lnd"), shell));
@@ -69,8 +84,8 @@ TEST(ClayvaneLandFile, UneditedLandSavesItsBytesExceptTheEdgeFlags) {
     ASSERT_EQ(a.size(), original.size());
     EXPECT_EQ(recordAt<TLndHeader>(a.data(), 0)->NumBlocks, 5);
 
-    SLandLayout layout;
-    ASSERT_EQ(CheckLandImage(original, layout), "");
+    LndLayout layout;
+    ASSERT_TRUE(checkImage(original, layout));
     // Differences may lie only in the CellFlags of row 16 and column 16 of used blocks.
     for (std::size_t i = 0; i < a.size(); ++i) {
         if (a[i] == original[i]) continue;
@@ -109,8 +124,8 @@ TEST(ClayvaneLandFile, SaveWritesHeightsIntoTheRecordEachSlotCameFrom) {
     ASSERT_TRUE(app->Save(dir.file("out.lnd"), shell));
     const auto out = lndtest::readBytes(dir.file("out.lnd"));
     ASSERT_EQ(out.size(), image.size());
-    SLandLayout layout;
-    ASSERT_EQ(CheckLandImage(out, layout), "");
+    LndLayout layout;
+    ASSERT_TRUE(checkImage(out, layout));
     EXPECT_EQ(recordAt<TLndBlock>(out.data(), layout.blocksOffset)->Cells[8][8].Altitude, 254);
     EXPECT_EQ(recordAt<TLndBlock>(out.data(), layout.blocksOffset + kBlockSize)->Cells[8][8].Altitude, 3);
 }
@@ -139,10 +154,10 @@ TEST(ClayvaneLandFile, FailedSaveAndFailedLoadChangeNothing) {
     const int slots = app->m_mesh.Count();
     EXPECT_FALSE(app->LoadLand(dir.file("broken.lnd"), shell, rt));
     EXPECT_NE(shell.errors.back().find("broken.lnd"), std::string::npos);
-    EXPECT_TRUE(app->Loaded());
+    EXPECT_TRUE(app->m_land.Loaded());
     EXPECT_EQ(app->m_mesh.Count(), slots);
     EXPECT_FALSE(app->LoadLand(dir.file("nothing-here.lnd"), shell, rt));
-    EXPECT_TRUE(app->Loaded());
+    EXPECT_TRUE(app->m_land.Loaded());
 }
 
 TEST(ClayvaneBrushFile, ReadsTablesAndRefusesOrDefaultsBrokenOnes) {
@@ -223,6 +238,28 @@ TEST(ClayvaneBrushFile, MissingOrRefusedFilesFallBackOnTheBuiltInBrushes) {
     for (const auto& [value, rgb] : colours) EXPECT_EQ(RingColour(value), rgb) << value;
 }
 
+// The triangles of the menu pictures are filled: a pixel well inside each one has its colour,
+// whichever way round its corners are given.
+TEST(ClayvaneMenuData, PicturesDrawTheirTriangles) {
+    struct Case {
+        int picture;
+        int x, y;              // a pixel inside the triangle and clear of the other shapes
+        std::uint8_t rgb[3];   // the triangle's colour
+    };
+    const Case cases[] = {
+        {0, 86, 45, {210, 215, 225}},   // the spade's blade, corners turning one way
+        {0, 90, 42, {210, 215, 225}},
+        {1, 56, 60, {30, 34, 40}},      // the load arrow's head, corners turning the other way
+        {1, 72, 60, {30, 34, 40}},
+    };
+    for (const Case& c : cases) {
+        const auto pic = BuiltInMenuPicture(c.picture);
+        const std::uint8_t* px = &pic[(std::size_t(c.y) * kMenuPictureSide + std::size_t(c.x)) * 4];
+        for (int k = 0; k < 3; ++k) EXPECT_NEAR(px[k], c.rgb[k], 2) << "picture " << c.picture << " at " << c.x << "," << c.y;
+        EXPECT_EQ(px[3], 255);
+    }
+}
+
 TEST(ClayvaneMenuData, ShortOrMissingFilesKeepWhatTheyHoldAndDrawTheRest) {
     SMenuData data;
     const auto full = BuiltInMenuFile();
@@ -244,6 +281,81 @@ TEST(ClayvaneMenuData, ShortOrMissingFilesKeepWhatTheyHoldAndDrawTheRest) {
     // The shipped file is the program's own records.
     EXPECT_EQ(ReadMenuData("Clayvane.dat", data), "");
     EXPECT_EQ(lndtest::readBytes("Clayvane.dat"), full);
+}
+
+}  // namespace
+
+namespace {
+
+// A brush file of `count` brushes whose table holds the entries numbered `numbers`, brush b
+// with every ring at (b % 10) + 1.
+std::string BrushFile(int count, const std::vector<int>& numbers) {
+    std::ostringstream text;
+    text << "Brushes " << count << "\nBrush\n";
+    for (int b : numbers) {
+        text << b;
+        for (int i = 0; i < kRings; ++i) text << ' ' << (((b % 10) + 10) % 10 + 1);
+        text << " name\n";
+    }
+    return text.str();
+}
+
+std::vector<int> Upto(int n) {
+    std::vector<int> v;
+    for (int b = 0; b < n; ++b) v.push_back(b);
+    return v;
+}
+
+TEST(ClayvaneBrushFile, LimitsAtTheEdgeAndOnePast) {
+    struct Case {
+        const char* name;
+        int count;
+        std::vector<int> numbers;
+        bool accepted;
+        const char* problem;   // "" for none
+        int lastValue;         // ring 0 of the last brush, in tenths (0: the default profile)
+    };
+    std::vector<int> atCount = Upto(7);
+    atCount.push_back(8);   // brush 7 is left out, brush 8 does not exist
+    const Case cases[] = {
+        {"the largest count, every brush", kMaxBrushes, Upto(kMaxBrushes), true, "", (255 % 10) + 1},
+        {"one brush past the largest count", kMaxBrushes + 1, Upto(kMaxBrushes + 1), false, "outside 1..256", 0},
+        {"the last number of a small table", 8, Upto(8), true, "", 8},
+        {"an entry numbered at the count", 8, atCount, true, "brush number 8 is outside 0..7", 0},
+        {"an entry numbered at the largest count", kMaxBrushes, [] { auto v = Upto(kMaxBrushes - 1); v.push_back(kMaxBrushes); return v; }(),
+         true, "brush number 256 is outside 0..255", 0},
+        {"the smallest count", 1, {0}, true, "", 1},
+        {"a count of none", 0, {}, false, "outside 1..256", 0},
+    };
+    for (const Case& c : cases) {
+        const SBrushParse p = ParseBrushes(BrushFile(c.count, c.numbers));
+        EXPECT_EQ(p.accepted, c.accepted) << c.name;
+        std::string all;
+        for (const auto& s : p.problems) all += s + "|";
+        if (*c.problem) EXPECT_NE(all.find(c.problem), std::string::npos) << c.name << ": " << all;
+        else EXPECT_TRUE(p.problems.empty()) << c.name << ": " << all;
+        if (!c.accepted) continue;
+        // The table holds exactly the declared brushes: nothing is written past it.
+        ASSERT_EQ(p.count, c.count) << c.name;
+        ASSERT_EQ(p.profiles.size(), std::size_t(c.count) * kRings) << c.name;
+        const float last = p.profiles[std::size_t(c.count - 1) * kRings];
+        if (c.lastValue > 0) EXPECT_FLOAT_EQ(last, float(c.lastValue) / 10.0f) << c.name;
+        else EXPECT_FLOAT_EQ(last, DefaultProfile()[0]) << c.name;
+    }
+
+    // The editor takes 256 brushes whole: every brush has a picture and the last one is chosen.
+    lndtest::TempDir dir;
+    const std::string text = BrushFile(kMaxBrushes, Upto(kMaxBrushes));
+    lndtest::writeBytes(dir.file("Brushes.txt"), std::vector<std::uint8_t>(text.begin(), text.end()));
+    CSculptingApp app;
+    const std::string report = app.ReadDataFiles(dir.path());
+    EXPECT_EQ(report.find("Brushes.txt"), std::string::npos) << report;
+    EXPECT_EQ(app.m_brushes.m_count, kMaxBrushes);
+    EXPECT_EQ(app.BrushPictures().size(), std::size_t(kMaxBrushes) * 64 * 64);
+    app.SelectBrush(kMaxBrushes - 1);
+    EXPECT_FLOAT_EQ(app.m_stroke.m_profile[0], float((255 % 10) + 1) / 10.0f);
+    app.SelectBrush(kMaxBrushes);   // past the table: the last brush, not memory beyond it
+    EXPECT_FLOAT_EQ(app.m_stroke.m_profile[0], float((255 % 10) + 1) / 10.0f);
 }
 
 }  // namespace

@@ -38,9 +38,9 @@ public:
 // Every material texel of material m is one 5:5:5 colour, noise and bump maps are zero: block
 // texels are then predictable.
 inline void PlainMaterials(std::vector<std::uint8_t>& image, const std::vector<std::uint16_t>& colours) {
-    clay::SLandLayout layout;
-    if (!clay::CheckLandImage(image, layout).empty()) return;
-    for (int m = 0; m < layout.materials && std::size_t(m) < colours.size(); ++m) {
+    lnd::LndLayout layout;
+    if (!lnd::checkImage(image, layout)) return;
+    for (int m = 0; m < layout.numMaterials && std::size_t(m) < colours.size(); ++m) {
         auto* mat = lnd::recordAt<lnd::TLndMaterial>(image.data(), layout.materialsOffset + std::size_t(m) * lnd::kMaterialSize);
         for (auto& row : mat->Texels)
             for (auto& t : row) t = colours[std::size_t(m)];
@@ -50,9 +50,9 @@ inline void PlainMaterials(std::vector<std::uint8_t>& image, const std::vector<s
 
 // Sets every country's entries to (mat1, mat2, coef).
 inline void PlainCountries(std::vector<std::uint8_t>& image, int mat1, int mat2, int coef) {
-    clay::SLandLayout layout;
-    if (!clay::CheckLandImage(image, layout).empty()) return;
-    for (int c = 0; c < layout.countries; ++c) {
+    lnd::LndLayout layout;
+    if (!lnd::checkImage(image, layout)) return;
+    for (int c = 0; c < layout.numCountries; ++c) {
         auto* country = lnd::recordAt<lnd::TLndCountry>(image.data(), layout.countriesOffset + std::size_t(c) * lnd::kCountrySize);
         for (auto& e : country->Coefs) {
             e.mat1 = mat1;
@@ -76,11 +76,8 @@ inline lndtest::LandBuilder::BlockFill Flat(int h) {
 // The editor with a land adopted and its start-up work done (textures finished).
 inline std::unique_ptr<clay::CSculptingApp> Started(std::vector<std::uint8_t> image, clay::CRenderTarget& rt) {
     auto app = std::make_unique<clay::CSculptingApp>();
-    app->ReadBrushText(clay::BuiltInBrushText(), "built-in");
-    app->m_swatchAltitude = clay::BuiltInSwatchAltitude();
-    app->SelectBrush(0);
-    std::string problem;
-    if (!app->AdoptImage(std::move(image), problem)) return nullptr;
+    app->UseBuiltInData();
+    if (!app->m_land.Adopt(std::move(image))) return nullptr;
     app->LandStartUp(rt);
     app->FinishSynthesis(rt);
     return app;

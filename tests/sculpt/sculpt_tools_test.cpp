@@ -2,6 +2,8 @@
 // all headless.
 #include "sculpt_support.h"
 
+#include "sculpt/screen_saver.h"
+
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -66,12 +68,12 @@ TEST(ClayvaneMeshes, SlotsLinksEdgeFlagsAndSplitDiagonals) {
         EXPECT_TRUE(a.x == b.x && a.y == b.y && a.z == b.z) << "shared column, row " << r;
     }
     // Edge flags: column 16 of (5,7) takes (5,8)'s column 0; everything else borders sea.
-    EXPECT_EQ(std::uint16_t(app->BlockRecord(2).Cells[4][16].CellFlags), 0x23);
-    EXPECT_EQ(std::uint16_t(app->BlockRecord(2).Cells[16][4].CellFlags), kEdgeFlags);
-    EXPECT_EQ(std::uint16_t(app->BlockRecord(2).Cells[16][16].CellFlags), kEdgeFlags);
+    EXPECT_EQ(std::uint16_t(app->m_land.BlockRecord(2).Cells[4][16].CellFlags), 0x23);
+    EXPECT_EQ(std::uint16_t(app->m_land.BlockRecord(2).Cells[16][4].CellFlags), kEdgeFlags);
+    EXPECT_EQ(std::uint16_t(app->m_land.BlockRecord(2).Cells[16][16].CellFlags), kEdgeFlags);
     for (int k = 0; k < 17; ++k) {
-        EXPECT_EQ(std::uint16_t(app->BlockRecord(0).Cells[k][16].CellFlags), kEdgeFlags);
-        EXPECT_EQ(std::uint16_t(app->BlockRecord(0).Cells[16][k].CellFlags), kEdgeFlags);
+        EXPECT_EQ(std::uint16_t(app->m_land.BlockRecord(0).Cells[k][16].CellFlags), kEdgeFlags);
+        EXPECT_EQ(std::uint16_t(app->m_land.BlockRecord(0).Cells[16][k].CellFlags), kEdgeFlags);
     }
     // Split cell (row 2, column 3) against its unsplit neighbour: other diagonal, same corners.
     const int o = 17 * 2 + 3, k = 2 * (16 * 3 + 2);
@@ -157,13 +159,13 @@ TEST(ClayvaneStrokes, RingsRaiseClampAndReclassify) {
     CNullTarget rt;
     auto app = FlatLand(lndtest::LandBuilder().block(3, 3, Flat(100)).countries(5), rt);
     ASSERT_TRUE(app);
-    app->m_profile = {1.0f, 0.8f, 0.6f, 0.4f, 0.2f, 0, 0, 0, 0, 0};
+    app->m_stroke.m_profile = {1.0f, 0.8f, 0.6f, 0.4f, 0.2f, 0, 0, 0, 0, 0};
     const int centre = 17 * 8 + 8;
     PickAt(*app, 0, centre);
     int v = -1;
-    EXPECT_EQ(app->BrushCentre(v), 0);
+    EXPECT_EQ(CStrokeTool::Centre(app->m_mesh, app->m_pick, v), 0);
     EXPECT_EQ(v, centre);
-    app->m_leftDown = true;
+    app->m_input.left = true;
     app->SculptStroke(rt);
     // Radius 53, strength 2: centre ring 0 (+2), one cell away 17 units = ring 3 (+0.8),
     // three cells away 51 units = ring 9 (+0), four cells 68 units: outside.
@@ -171,7 +173,7 @@ TEST(ClayvaneStrokes, RingsRaiseClampAndReclassify) {
     EXPECT_FLOAT_EQ(Pos(*app, 0, centre + 1).y, 100.8f);
     EXPECT_FLOAT_EQ(Pos(*app, 0, centre + 17 + 1).y, 100.0f + 0.2f * 2.0f);   // 24 units: ring 4
     EXPECT_FLOAT_EQ(Pos(*app, 0, centre + 4).y, 100.0f);
-    app->m_brushStrength = -2.0f;   // the same brush digs
+    app->m_stroke.m_strength = -2.0f;   // the same brush digs
     app->SculptStroke(rt);
     EXPECT_FLOAT_EQ(Pos(*app, 0, centre).y, 100.0f);
 
@@ -192,25 +194,25 @@ TEST(ClayvaneStrokes, RingsRaiseClampAndReclassify) {
     for (const Case& c : cases) {
         CBlockMesh& mesh = app->m_mesh.m_meshes[0];
         mesh.m_positions[std::size_t(centre)].y = c.start;
-        app->BlockRecord(mesh.m_record).Cells[8][8].CellFlags = c.flagsBefore;
-        app->m_brushStrength = c.strength;
+        app->m_land.BlockRecord(mesh.m_record).Cells[8][8].CellFlags = c.flagsBefore;
+        app->m_stroke.m_strength = c.strength;
         app->SculptStroke(rt);
         EXPECT_FLOAT_EQ(Pos(*app, 0, centre).y, c.height) << c.start;
-        EXPECT_EQ(std::uint16_t(app->BlockRecord(mesh.m_record).Cells[8][8].CellFlags), c.flagsAfter) << c.start;
+        EXPECT_EQ(std::uint16_t(app->m_land.BlockRecord(mesh.m_record).Cells[8][8].CellFlags), c.flagsAfter) << c.start;
     }
     // Without the button only the preview is drawn.
-    app->m_leftDown = false;
+    app->m_input.left = false;
     const float kept = Pos(*app, 0, centre).y;
     app->SculptStroke(rt);
     EXPECT_EQ(Pos(*app, 0, centre).y, kept);
 
     // Painting country 3 over low byte 0xB5 leaves 0xB3 (distances count heights too).
     app->m_mesh.m_meshes[0].m_positions[std::size_t(centre)].y = 100.8f;
-    app->BlockRecord(0).Cells[8][9].CellFlags = 0x01B5;
-    app->m_currentCountry = 3;
-    app->m_leftDown = true;
+    app->m_land.BlockRecord(0).Cells[8][9].CellFlags = 0x01B5;
+    app->m_stroke.m_country = 3;
+    app->m_input.left = true;
     app->PaintStroke(rt);
-    EXPECT_EQ(std::uint16_t(app->BlockRecord(0).Cells[8][9].CellFlags), 0x01B3);
+    EXPECT_EQ(std::uint16_t(app->m_land.BlockRecord(0).Cells[8][9].CellFlags), 0x01B3);
 }
 
 TEST(ClayvaneStrokes, AStrokeOverABlockCornerMovesEveryCopyOfAVertexAlike) {
@@ -221,10 +223,10 @@ TEST(ClayvaneStrokes, AStrokeOverABlockCornerMovesEveryCopyOfAVertexAlike) {
     auto app = FlatLand(b, rt);
     ASSERT_TRUE(app);
     const int s = app->m_mesh.m_slotOfSquare[1][1];
-    app->m_brushRadius = 250;
-    app->m_profile.fill(1.0f);
+    app->m_stroke.m_radius = 250;
+    app->m_stroke.m_profile.fill(1.0f);
     PickAt(*app, s, 0);   // corner vertex of the middle block
-    app->m_leftDown = true;
+    app->m_input.left = true;
     for (int i = 0; i < 3; ++i) app->SculptStroke(rt);
     // The shared corner has four copies, all raised by 3 x 2.
     EXPECT_FLOAT_EQ(Pos(*app, s, 0).y, 66.0f);
@@ -249,7 +251,7 @@ TEST(ClayvaneSynthesis, TexelsBlendCornersCountriesAndMaterials) {
 
     auto app = build(2, 2, Flat(10));
     ASSERT_TRUE(app);
-    SynthesiseBlock(*app, app->m_mesh.m_meshes[0], app->m_tables, tex.data());
+    SynthesiseBlock(app->m_land, app->m_mesh.m_meshes[0], tex.data());
     // Uniform cell: about 255/256 of the blend (248 * 255 / 256 = 247, then weights).
     EXPECT_EQ(texel(0, 0)[0], 247 * 255 / 256);
     EXPECT_EQ(texel(7, 9)[0], texel(0, 0)[0]);
@@ -257,9 +259,9 @@ TEST(ClayvaneSynthesis, TexelsBlendCornersCountriesAndMaterials) {
     EXPECT_EQ(texel(0, 0)[3], 254);
 
     // Coast at corner A only: alpha 128 there, the other corners' 255 at D.
-    app->BlockRecord(0).Cells[0][0].CellFlags = kCoast;
-    app->BlockRecord(0).Cells[1][1].CellFlags = kWater;
-    SynthesiseBlock(*app, app->m_mesh.m_meshes[0], app->m_tables, tex.data());
+    app->m_land.BlockRecord(0).Cells[0][0].CellFlags = kCoast;
+    app->m_land.BlockRecord(0).Cells[1][1].CellFlags = kWater;
+    SynthesiseBlock(app->m_land, app->m_mesh.m_meshes[0], tex.data());
     EXPECT_EQ(texel(0, 0)[3], 127);    // 128 * 255 / 256
     EXPECT_EQ(texel(15, 15)[3], 14);   // corner D alone: water, 15 * 255 / 256
     EXPECT_GT(texel(8, 8)[3], 14);
@@ -267,40 +269,39 @@ TEST(ClayvaneSynthesis, TexelsBlendCornersCountriesAndMaterials) {
 
     // Corner D alone at r = c = 15: its country (out of the table: the last one) decides.
     CSculptingApp& a = *app;
-    auto* countries = a.m_countries;
-    for (auto& e : countries[1].Coefs) {
+    for (auto& e : a.m_land.Country(1).Coefs) {
         e.mat1 = 7;   // past the material table: the last material (blue)
         e.mat2 = -3;
         e.coef = 900;   // clamped to 255
     }
-    a.BlockRecord(0).Cells[1][1].CellFlags = 9;   // country 9 of 2
-    SynthesiseBlock(a, a.m_mesh.m_meshes[0], a.m_tables, tex.data());
+    a.m_land.BlockRecord(0).Cells[1][1].CellFlags = 9;   // country 9 of 2
+    SynthesiseBlock(a.m_land, a.m_mesh.m_meshes[0], tex.data());
     EXPECT_EQ(texel(15, 15)[0], 0);
     EXPECT_EQ(texel(15, 15)[2], 246);
     EXPECT_EQ(texel(0, 0)[0], 246);
 
     // Height 250 with noise 10 uses entry 255, not 260.
     std::uint8_t rgb[3];
-    for (int h = 0; h < 256; ++h) a.m_countries[0].Coefs[h].coef = h == 255 ? 0 : 255;
-    a.m_noiseMap->Values[0][0] = 10;
+    for (int h = 0; h < 256; ++h) a.m_land.Country(0).Coefs[h].coef = h == 255 ? 0 : 255;
+    a.m_land.NoiseMap().Values[0][0] = 10;
     a.m_mesh.m_meshes[0].m_positions[0].y = 250.0f;
-    a.BlockRecord(0).Cells[0][0].CellFlags = 0;
-    SynthesiseBlock(a, a.m_mesh.m_meshes[0], a.m_tables, tex.data());
+    a.m_land.BlockRecord(0).Cells[0][0].CellFlags = 0;
+    SynthesiseBlock(a.m_land, a.m_mesh.m_meshes[0], tex.data());
     EXPECT_EQ(texel(0, 0)[2], 246);   // entry 255 is all material 1 (blue)
-    BlendAt(a, 0, 300, 0, rgb);
+    BlendAt(a.m_land, 0, 300, 0, rgb);
     EXPECT_EQ(rgb[2], 247);   // 248 * 255 / 256
 
     // A land without countries synthesises black.
     auto none = build(0, 2, Flat(10));
     ASSERT_TRUE(none);
-    SynthesiseBlock(*none, none->m_mesh.m_meshes[0], none->m_tables, tex.data());
+    SynthesiseBlock(none->m_land, none->m_mesh.m_meshes[0], tex.data());
     EXPECT_EQ(texel(3, 3)[0] + texel(3, 3)[1] + texel(3, 3)[2], 0);
-    EXPECT_EQ(none->m_currentCountry, 0);
+    EXPECT_EQ(none->m_stroke.m_country, 0);
     // Corner weights and fades.
-    EXPECT_EQ(app->m_tables.m_cornerWeights[15][15], 255);
-    EXPECT_EQ(app->m_tables.m_cornerWeights[0][7], 0);
-    EXPECT_EQ(app->m_tables.m_cornerWeights[3][5], 17);   // 15 / 225 * 255 = 17.0
-    EXPECT_FLOAT_EQ(app->m_tables.m_fadeDown[0], 249.0f / 250.0f);
+    EXPECT_EQ(blendWeights()[15][15], 255);
+    EXPECT_EQ(blendWeights()[0][7], 0);
+    EXPECT_EQ(blendWeights()[3][5], 17);   // 15 / 225 * 255 = 17.0
+    EXPECT_FLOAT_EQ(app->Tables().m_fadeDown[0], 249.0f / 250.0f);
 }
 
 TEST(ClayvaneLoop, MenuStepsKeysAndTheSelectorCursor) {
@@ -308,66 +309,63 @@ TEST(ClayvaneLoop, MenuStepsKeysAndTheSelectorCursor) {
     CRecordingShell shell;
     auto app = FlatLand(lndtest::LandBuilder().block(3, 3, Flat(100)).countries(1), rt);
     ASSERT_TRUE(app);
-    EXPECT_EQ(app->m_currentCountry, 0);   // start country 2 clamped into one country
+    EXPECT_EQ(app->m_stroke.m_country, 0);   // start country 2 clamped into one country
 
     // Escape from the brush selector: tool menu, main menu, closed.
     app->SetKey(kKeyF1, true);
     app->AfterFrame(shell, rt);
-    EXPECT_TRUE(app->m_selectingBrush && app->m_toolMenuOpen && app->m_menuOpen);
-    const std::vector<std::tuple<bool, bool, bool>> steps = {{true, true, false}, {true, false, false}, {false, false, false}};
-    for (const auto& [menu, tools, selecting] : steps) {
+    EXPECT_EQ(app->m_menu.State(), EMenuState::SelectingBrush);
+    for (const EMenuState step : {EMenuState::Tools, EMenuState::Main, EMenuState::Closed}) {
         app->SetKey(kKeyEscape, true);
         EXPECT_FALSE(app->Pass(rt));
-        EXPECT_EQ(app->m_menuOpen, menu);
-        EXPECT_EQ(app->m_toolMenuOpen, tools);
-        EXPECT_EQ(app->m_selecting, selecting);
+        EXPECT_EQ(app->m_menu.State(), step);
     }
 
     // Enter wraps the cursor before choosing: 8 built-in brushes, cursor 10 is brush 2.
     app->SetKey(kKeyF1, true);
     app->AfterFrame(shell, rt);
-    app->m_cursor = 10;
+    app->m_menu.m_cursor = 10;
     app->SetKey(kKeyEnter, true);
     app->AfterFrame(shell, rt);
-    EXPECT_FALSE(app->m_menuOpen);
-    EXPECT_EQ(app->m_profile[0], app->Profile(2)[0]);
-    EXPECT_EQ(app->m_profile[9], app->Profile(2)[9]);
+    EXPECT_FALSE(app->m_menu.Open());
+    EXPECT_EQ(app->m_stroke.m_profile[0], app->m_brushes.Profile(2)[0]);
+    EXPECT_EQ(app->m_stroke.m_profile[9], app->m_brushes.Profile(2)[9]);
     app->SetKey(kKeyF2, true);
     app->AfterFrame(shell, rt);
-    app->m_cursor = -3;
+    app->m_menu.m_cursor = -3;
     app->SetKey(kKeyEnter, true);
     app->AfterFrame(shell, rt);
-    EXPECT_EQ(app->m_currentCountry, 0);
+    EXPECT_EQ(app->m_stroke.m_country, 0);
 
     // Held keys act every pass and stop at their limits; once keys act once per press.
-    app->m_brushRadius = 249;
+    app->m_stroke.m_radius = 249;
     app->SetKey(kKeyUp, true);
     for (int i = 0; i < 3; ++i) app->AfterFrame(shell, rt);
-    EXPECT_EQ(app->m_brushRadius, 250);
+    EXPECT_EQ(app->m_stroke.m_radius, 250);
     app->SetKey(kKeyUp, false);
-    app->m_brushRadius = 18;
+    app->m_stroke.m_radius = 18;
     app->SetKey(kKeyDown, true);
     for (int i = 0; i < 3; ++i) app->AfterFrame(shell, rt);
-    EXPECT_EQ(app->m_brushRadius, 17);
+    EXPECT_EQ(app->m_stroke.m_radius, 17);
     app->SetKey('I', true);
-    const float strength = app->m_brushStrength;
+    const float strength = app->m_stroke.m_strength;
     app->AfterFrame(shell, rt);
     app->AfterFrame(shell, rt);
-    EXPECT_EQ(app->m_brushStrength, -strength);
+    EXPECT_EQ(app->m_stroke.m_strength, -strength);
     app->SetKey('C', true);
     app->SetKey(kKeyCtrl, true);
     app->ClearInput();   // focus lost
     app->AfterFrame(shell, rt);
-    EXPECT_FALSE(app->m_paintMode);
-    EXPECT_FALSE(app->m_ctrlDown);
+    EXPECT_FALSE(app->m_toggles.paintMode);
+    EXPECT_FALSE(app->m_input.ctrl);
 
     // The quit question; No keeps the program running.
-    app->m_wantQuit = true;
+    app->m_menu.SetState(EMenuState::QuitChosen);
     app->AfterFrame(shell, rt);
     ASSERT_EQ(shell.questions.size(), 1u);
     EXPECT_EQ(shell.questions[0], "Are you sure you want to quit?");
     EXPECT_FALSE(shell.quit);
-    EXPECT_FALSE(app->m_wantQuit);
+    EXPECT_EQ(app->m_menu.State(), EMenuState::Main);
     // V asks for a file to save as; cancelling saves nothing.
     app->SetKey('V', true);
     app->AfterFrame(shell, rt);
@@ -384,23 +382,23 @@ TEST(ClayvaneLoop, FramesUnderAHeldButtonSculptWhatThePointerShows) {
     ASSERT_TRUE(app);
     // The island's middle (height 80) under the middle of the window: the view axis meets
     // the ground 100 + 80 units beyond the panned origin along z.
-    app->m_panX = 17.0f * 16 * 12;
-    app->m_panZ = 17.0f * 16 * 12 + 180.0f;
-    app->m_mouse[0] = 320;
-    app->m_mouse[1] = 240;
+    app->m_camera.m_panX = 17.0f * 16 * 12;
+    app->m_camera.m_panZ = 17.0f * 16 * 12 + 180.0f;
+    app->m_input.mouse[0] = 320;
+    app->m_input.mouse[1] = 240;
     app->Frame(rt);
     ASSERT_EQ(app->m_pick.m_hitCount, 1);
-    app->m_leftDown = true;
+    app->m_input.left = true;
     for (int i = 0; i < 10; ++i) app->Frame(rt);
-    app->m_leftDown = false;
+    app->m_input.left = false;
     app->Frame(rt);
     CRecordingShell shell;
     ASSERT_TRUE(app->Save(dir.file("out.lnd"), shell));
     const auto out = lndtest::readBytes(dir.file("out.lnd"));
-    SLandLayout layout;
-    ASSERT_EQ(CheckLandImage(out, layout), "");
+    LndLayout layout;
+    ASSERT_TRUE(checkImage(out, layout));
     int raised = 0, top = 0;
-    for (int r = 0; r < layout.blockRecords; ++r) {
+    for (int r = 0; r < layout.numBlockRecords; ++r) {
         const auto* blk = recordAt<TLndBlock>(out.data(), layout.blocksOffset + std::size_t(r) * kBlockSize);
         for (const auto& row : blk->Cells)
             for (const auto& c : row) {
@@ -413,6 +411,145 @@ TEST(ClayvaneLoop, FramesUnderAHeldButtonSculptWhatThePointerShows) {
     EXPECT_GE(top, 90);
     EXPECT_LE(top, 100);
     EXPECT_GT(raised, 20);
+}
+
+}  // namespace
+
+namespace {
+
+class CRecordingBus final : public clay::CScreenSaverBus {
+public:
+    std::optional<std::uint32_t> Inhibit(const std::string& application, const std::string& reason) override {
+        calls.push_back("Inhibit " + application + ": " + reason);
+        if (refuse) return std::nullopt;
+        return ++lastCookie;
+    }
+    void UnInhibit(std::uint32_t cookie) override { calls.push_back("UnInhibit " + std::to_string(cookie)); }
+    bool refuse = false;
+    std::uint32_t lastCookie = 40;
+    std::vector<std::string> calls;
+};
+
+// One inhibition from activation to deactivation; repeats, refusals and a missing bus.
+TEST(ClayvaneScreenSaver, HeldWhileTheWindowIsActive) {
+    const std::string inhibit = "Inhibit Clayvane: Sculpting a land";
+    struct Case {
+        const char* name;
+        bool refuse;
+        std::vector<bool> activations;
+        std::vector<std::string> calls;
+        bool heldAfter;
+    };
+    const Case cases[] = {
+        {"activate, deactivate", false, {true, false}, {inhibit, "UnInhibit 41"}, false},
+        {"repeated activation inhibits once", false, {true, true, true}, {inhibit}, true},
+        {"deactivation without activation", false, {false, false}, {}, false},
+        {"two activations in turn", false, {true, false, true, false}, {inhibit, "UnInhibit 41", inhibit, "UnInhibit 42"}, false},
+        {"the service refuses: nothing to release", true, {true, false, true}, {inhibit, inhibit}, false},
+    };
+    for (const Case& c : cases) {
+        CRecordingBus bus;
+        bus.refuse = c.refuse;
+        {
+            CScreenSaverHold hold(&bus);
+            for (bool a : c.activations) hold.SetActive(a);
+            EXPECT_EQ(bus.calls, c.calls) << c.name;
+            EXPECT_EQ(hold.Held(), c.heldAfter) << c.name;
+        }
+        // Closing the window releases what is still held.
+        if (c.heldAfter) EXPECT_EQ(bus.calls.back(), "UnInhibit 41") << c.name;
+        else EXPECT_EQ(bus.calls, c.calls) << c.name;
+    }
+    // No session bus: activation changes nothing and nothing is held.
+    CScreenSaverHold none(nullptr);
+    none.SetActive(true);
+    EXPECT_FALSE(none.Held());
+    none.SetActive(false);
+}
+
+}  // namespace
+
+namespace {
+
+// The carousel's one state: every key from every state, the chosen items handed to the loop,
+// and the selector's flip (also when its direction turns round half-way).
+TEST(ClayvaneMenu, OneStateMachineForKeysChoicesAndTheFlip) {
+    using S = EMenuState;
+    struct Case {
+        S from;
+        S escape, f1, f2;   // the state after each key
+        S taken;            // what TakeChoice hands to the loop (Closed: nothing)
+        S afterTake;
+    };
+    const Case cases[] = {
+        {S::Closed, S::Main, S::SelectingBrush, S::SelectingCountry, S::Closed, S::Closed},
+        {S::Main, S::Closed, S::SelectingBrush, S::SelectingCountry, S::Closed, S::Main},
+        {S::Tools, S::Main, S::SelectingBrush, S::SelectingCountry, S::Closed, S::Tools},
+        {S::SelectingBrush, S::Tools, S::Closed, S::SelectingBrush, S::Closed, S::SelectingBrush},
+        {S::SelectingCountry, S::Tools, S::SelectingCountry, S::Closed, S::Closed, S::SelectingCountry},
+        {S::LoadChosen, S::Closed, S::SelectingBrush, S::SelectingCountry, S::LoadChosen, S::Main},
+        {S::SaveChosen, S::Closed, S::SelectingBrush, S::SelectingCountry, S::SaveChosen, S::Main},
+        {S::QuitChosen, S::Closed, S::SelectingBrush, S::SelectingCountry, S::QuitChosen, S::Main},
+    };
+    for (const Case& c : cases) {
+        const int from = int(c.from);
+        CCarouselMenu m;
+        m.SetState(c.from);
+        m.Escape();
+        EXPECT_EQ(m.State(), c.escape) << from;
+        m.SetState(c.from);
+        m.ToggleSelector(S::SelectingBrush);
+        EXPECT_EQ(m.State(), c.f1) << from;
+        m.SetState(c.from);
+        m.ToggleSelector(S::SelectingCountry);
+        EXPECT_EQ(m.State(), c.f2) << from;
+        m.SetState(c.from);
+        EXPECT_EQ(m.TakeChoice(), c.taken) << from;
+        EXPECT_EQ(m.State(), c.afterTake) << from;
+        EXPECT_EQ(m.Open(), c.from != S::Closed) << from;
+    }
+
+    // A held button over a main menu item chooses it once; the tool menu does not release it.
+    CCarouselMenu m;
+    m.SetState(S::Main);
+    bool left = true;
+    int lit = 0;
+    m.Step([&](const SMat4&) { return ++lit == 2; }, left, 8, 3, 0);   // the second item: load
+    EXPECT_EQ(m.State(), S::LoadChosen);
+    EXPECT_FALSE(left);
+    m.SetState(S::Tools);
+    left = true;
+    lit = 0;
+    m.Step([&](const SMat4&) { return true; }, left, 8, 3, 0);   // every item lit: the first wins
+    EXPECT_EQ(m.State(), S::SelectingBrush);
+    EXPECT_TRUE(left);
+
+    // The flip: out in steps of 5 to 45 degrees, the next picture, back in to 0.
+    auto none = [](const SMat4&) { return false; };
+    m.SetState(S::SelectingBrush);
+    m.m_cursor = 0;
+    left = false;
+    m.Flip(1);
+    for (int i = 0; i < 9; ++i) m.Step(none, left, 8, 3, 0);
+    EXPECT_EQ(m.m_cursor, 1);
+    EXPECT_FLOAT_EQ(m.m_flipAngle, 45.0f);
+    for (int i = 0; i < 9; ++i) m.Step(none, left, 8, 3, 0);
+    EXPECT_FLOAT_EQ(m.m_flipAngle, 0.0f);
+    EXPECT_EQ(m.m_flipDirection, 0);
+    // Turned round half-way out: the flip goes on out the other side, to the previous one.
+    m.Flip(1);
+    for (int i = 0; i < 4; ++i) m.Step(none, left, 8, 3, 0);
+    EXPECT_FLOAT_EQ(m.m_flipAngle, -20.0f);
+    m.Flip(-1);
+    for (int i = 0; i < 13; ++i) m.Step(none, left, 8, 3, 0);
+    EXPECT_EQ(m.m_cursor, 0);
+    EXPECT_FLOAT_EQ(m.m_flipAngle, -45.0f);
+    for (int i = 0; i < 9; ++i) m.Step(none, left, 8, 3, 0);
+    EXPECT_FLOAT_EQ(m.m_flipAngle, 0.0f);
+    EXPECT_EQ(m.m_flipDirection, 0);
+    m.Flip(-1);
+    for (int i = 0; i < 19; ++i) m.Step(none, left, 8, 3, 0);
+    EXPECT_EQ(m.m_cursor, 7);   // below the first: the last brush
 }
 
 }  // namespace

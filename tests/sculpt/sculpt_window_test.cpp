@@ -84,6 +84,69 @@ TEST_F(ClayvaneWindow, ScreenshotShowsTheLandUnderTheClearColour) {
     EXPECT_LT(differing, 50);
 }
 
+// While block textures are made again the land keeps its previous picture under the progress
+// bar (at start: the sky alone), never untextured blocks.
+TEST_F(ClayvaneWindow, TexturePassesKeepThePreviousPicture) {
+    const auto normal = Run({"--screenshot", dir.file("normal.png"), "--size", "640x480"});
+    ASSERT_EQ(normal.exitCode, 0) << normal.err;
+    const auto again = Run({"--screenshot", dir.file("retexture.png"), "--size", "640x480", "--retexture"});
+    ASSERT_EQ(again.exitCode, 0) << again.err;
+    const auto start = Run({"--screenshot", dir.file("start.png"), "--size", "640x480", "--first-frame"});
+    ASSERT_EQ(start.exitCode, 0) << start.err;
+    const QImage before(QString::fromStdString(dir.file("normal.png")));
+    const QImage during(QString::fromStdString(dir.file("retexture.png")));
+    const QImage first(QString::fromStdString(dir.file("start.png")));
+    ASSERT_EQ(during.size(), before.size());
+    ASSERT_EQ(first.size(), before.size());
+    // The progress bar runs along the bottom edge and the strength bar (drawn over the land,
+    // not part of its picture) at the right one; everything else is compared.
+    const int barTop = 480 - 32, strengthLeft = 640 - 24;
+    int white = 0, changed = 0, landPixels = 0, notSky = 0;
+    for (int y = 0; y < barTop; ++y)
+        for (int x = 0; x < strengthLeft; ++x) {
+            const QRgb p = during.pixel(x, y), q = before.pixel(x, y), f = first.pixel(x, y);
+            white += qRed(p) > 200 && qGreen(p) > 200 && qBlue(p) > 200;
+            white += qRed(f) > 200 && qGreen(f) > 200 && qBlue(f) > 200;
+            changed += !Near(p, qRed(q), qGreen(q), qBlue(q), 3);
+            landPixels += qGreen(q) > 120 && qRed(q) < 60 && qBlue(q) < 60;
+            notSky += !Near(f, 0, 77, 153, 3);
+        }
+    EXPECT_GT(landPixels, 5000) << "the land is in the picture";
+    EXPECT_EQ(white, 0) << "untextured blocks drawn";
+    EXPECT_LT(changed, 50) << "the retexture pass shows the land as it was";
+    EXPECT_LT(notSky, 50) << "before the first textures only the sky is shown";
+}
+
+// With a session bus the active window asks its screen-saver service to stay off; a run whose
+// environment names no session bus sends nothing. A monitor on a private session bus sees it.
+TEST_F(ClayvaneWindow, ScreenSaverIsHeldOffOverTheSessionBus) {
+    if (std::system("command -v dbus-run-session >/dev/null 2>&1 && command -v dbus-monitor >/dev/null 2>&1") != 0)
+        GTEST_SKIP() << "no dbus-run-session or dbus-monitor";
+    std::filesystem::create_directories(dir.file("no-bus"));
+    const std::string script =
+        "dbus-monitor --session \"interface='org.freedesktop.ScreenSaver'\" > monitor.txt 2>/dev/null &\n"
+        "monitor=$!\n"
+        "for i in $(seq 100); do [ -s monitor.txt ] && break; sleep 0.05; done\n"
+        "env -u DBUS_SESSION_BUS_ADDRESS XDG_RUNTIME_DIR=\"$PWD/no-bus\" \"$1\" --screenshot alone.png \"$2\" || exit 3\n"
+        "sleep 0.3\n"
+        "cp monitor.txt alone.txt\n"
+        "\"$1\" --screenshot shot.png \"$2\"; code=$?\n"
+        "sleep 0.3\n"
+        "kill $monitor\n"
+        "exit $code\n";
+    const std::vector<std::uint8_t> bytes(script.begin(), script.end());
+    lndtest::writeBytes(dir.file("run.sh"), bytes);
+    const auto r = lndtest::runProgram("dbus-run-session", {"--", "sh", "run.sh", lndtest::programPath("bin/Clayvane"), land}, "",
+                                       dir.path());
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    const auto text = [](const std::vector<std::uint8_t>& b) { return std::string(b.begin(), b.end()); };
+    const std::string alone = text(lndtest::readBytes(dir.file("alone.txt")));
+    const std::string seen = text(lndtest::readBytes(dir.file("monitor.txt")));
+    EXPECT_EQ(alone.find("member=Inhibit"), std::string::npos) << alone;
+    EXPECT_NE(seen.find("member=Inhibit"), std::string::npos) << seen;
+    EXPECT_NE(seen.find("\"Clayvane\""), std::string::npos) << seen;
+}
+
 TEST_F(ClayvaneWindow, HeldButtonRaisesTheLandThatIsSaved) {
     // Find where the island is on screen from the picture, then press there.
     const auto shot = Run({"--screenshot", dir.file("find.png")});
@@ -99,10 +162,10 @@ TEST_F(ClayvaneWindow, HeldButtonRaisesTheLandThatIsSaved) {
                         "--save", dir.file("out.lnd")});
     ASSERT_EQ(r.exitCode, 0) << r.err;
     const auto out = lndtest::readBytes(dir.file("out.lnd"));
-    clay::SLandLayout layout;
-    ASSERT_EQ(clay::CheckLandImage(out, layout), "");
+    lnd::LndLayout layout;
+    ASSERT_TRUE(lnd::checkImage(out, layout));
     int raised = 0, top = 0;
-    for (int b = 0; b < layout.blockRecords; ++b) {
+    for (int b = 0; b < layout.numBlockRecords; ++b) {
         const auto* blk = lnd::recordAt<lnd::TLndBlock>(out.data(), layout.blocksOffset + std::size_t(b) * lnd::kBlockSize);
         for (const auto& row : blk->Cells)
             for (const auto& c : row) {
