@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs every Debian package the toolkit needs to build, test, run and package
-# (the install and package tests check the menu entries, file type, man pages and completion).
+# (the install and package tests check the menu entries, file type, man pages and completion;
+# Clayvane's window test watches its screen-saver call on a session bus of its own).
 # Safe to run again: apt-get skips what is already there.
 set -euo pipefail
 
@@ -12,6 +13,7 @@ packages=(
   xvfb xauth
   clang-14 libclang-rt-14-dev time
   desktop-file-utils shared-mime-info man-db groff-base bash-completion dpkg-dev
+  dbus-daemon dbus-bin
 )
 
 missing=()
