@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cctype>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -111,6 +112,15 @@ bool parseIoFault(const std::string& text, IoStep& step, int& nth, int& err) {
     else
         return false;
     return nth > 0 && err > 0;
+}
+
+std::string lowerExtension(const std::string& path) {
+    const std::size_t dot = path.find_last_of('.');
+    const std::size_t slash = path.find_last_of("/\\");
+    if (dot == std::string::npos || (slash != std::string::npos && dot < slash)) return "";
+    std::string ext = path.substr(dot);
+    for (char& c : ext) c = char(std::tolower(static_cast<unsigned char>(c)));
+    return ext;
 }
 
 // ---- Reading ----------------------------------------------------------------------------

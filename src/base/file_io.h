@@ -32,6 +32,10 @@ struct FileToWrite {
 };
 Result writeFilesAtomic(std::span<const FileToWrite> files);
 
+// The extension of a path's last component with its dot, in lower case ("" when none);
+// both '/' and '\\' separate components.
+std::string lowerExtension(const std::string& path);
+
 // Size of the pieces a save is written in (each is one write call that can fail).
 inline constexpr std::size_t kWriteChunkBytes = 256 * 1024;
 

@@ -60,15 +60,6 @@ int readHead(const std::string& path, std::uint8_t* head, std::size_t n) {
     return ok ? 0 : 2;
 }
 
-std::string lowerExtensionOf(const std::string& path) {
-    const std::size_t dot = path.find_last_of('.');
-    const std::size_t slash = path.find_last_of("/\\");
-    if (dot == std::string::npos || (slash != std::string::npos && dot < slash)) return "";
-    std::string ext = path.substr(dot);
-    for (char& c : ext) c = char(std::tolower(static_cast<unsigned char>(c)));
-    return ext;
-}
-
 }  // namespace
 
 std::string greySizeProblem(long long width, long long height) {
@@ -125,7 +116,7 @@ Result decodePngGrey(std::span<const std::uint8_t> bytes, GreyImage& out) {
 
 Result readGreyImageFile(const std::string& path, GreyImage& out) {
     out = GreyImage{};
-    const std::string ext = lowerExtensionOf(path);
+    const std::string ext = lowerExtension(path);
     if (ext == ".png") {
         std::vector<std::uint8_t> bytes;
         if (Result r = readWholeFile(path, bytes, std::uint64_t(1) << 31); !r) return r;

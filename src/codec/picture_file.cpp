@@ -3,6 +3,7 @@
 #include "base/byte_order.h"
 #include "base/file_io.h"
 #include "codec/image_readers.h"
+#include "codec/png_writer.h"
 
 #include <png.h>
 #include <zlib.h>
@@ -21,15 +22,6 @@ constexpr std::uint8_t kPngSignature[8] = {0x89, 'P', 'N', 'G', 0x0D, 0x0A, 0x1A
 constexpr std::size_t kHeadBytes = 26;
 // No picture this code reads needs a file larger than this (16384 x 16384 true colour fits).
 constexpr std::uint64_t kMaxPictureFileBytes = std::uint64_t(1) << 31;
-
-std::string lowerExtension(const std::string& path) {
-    const std::size_t dot = path.find_last_of('.');
-    const std::size_t slash = path.find_last_of("/\\");
-    if (dot == std::string::npos || (slash != std::string::npos && dot < slash)) return "";
-    std::string ext = path.substr(dot);
-    for (char& c : ext) c = char(std::tolower(static_cast<unsigned char>(c)));
-    return ext;
-}
 
 Result checkSides(long long width, long long height, const PictureSidesCheck& check) {
     if (width <= 0 || height <= 0) return Result::failure(Status::BadInput, "the picture has no pixels");
@@ -205,20 +197,14 @@ std::vector<std::uint8_t> encodePngPaletted(const CImage8& image) {
 std::vector<std::uint8_t> encodePngRgbQuick(const CImage32& image) {
     const int w = image.width(), h = image.height();
     if (w <= 0 || h <= 0 || w > kMaxImageSide || h > kMaxImageSide) return {};
-    std::vector<std::uint8_t> rgb(std::size_t(w) * std::size_t(h) * 3);
-    const std::uint8_t* p = image.pixels();
-    for (std::size_t i = 0, o = 0; o < rgb.size(); i += 4, o += 3) {
-        rgb[o] = p[i + 1];
-        rgb[o + 1] = p[i + 2];
-        rgb[o + 2] = p[i + 3];
-    }
+    const std::vector<std::uint8_t> rgb = rgbBytes(image);
     std::vector<std::uint8_t> out;
     out.reserve(rgb.size() / 2);
     png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, pngError, pngWarning);
     if (png == nullptr) return {};
     png_infop info = png_create_info_struct(png);
     std::vector<png_bytep> rows(static_cast<std::size_t>(h));
-    for (std::size_t y = 0; y < rows.size(); ++y) rows[y] = rgb.data() + y * std::size_t(w) * 3;
+    for (std::size_t y = 0; y < rows.size(); ++y) rows[y] = const_cast<png_bytep>(rgb.data() + y * std::size_t(w) * 3);
     const bool ok = info != nullptr && writeRgbQuick(png, info, &out, w, h, rows.data());
     png_destroy_write_struct(&png, info != nullptr ? &info : nullptr);
     if (!ok) out.clear();

@@ -94,17 +94,22 @@ std::vector<std::uint8_t> encodePng(const CImage32& image) {
     return out;
 }
 
-std::vector<std::uint8_t> encodePngRgb(const CImage32& image) {
-    const int w = image.width();
-    const int h = image.height();
-    if (w <= 0 || h <= 0 || w > kMaxImageSide || h > kMaxImageSide) return {};
-    std::vector<std::uint8_t> rgb(std::size_t(w) * std::size_t(h) * 3);
-    const std::uint8_t* p = image.pixels();
+std::vector<std::uint8_t> rgbBytes(const CImage32& image) {
+    std::vector<std::uint8_t> rgb(std::size_t(image.width()) * std::size_t(image.height()) * 3);
+    const std::uint8_t* p = image.pixels();   // alpha, red, green, blue
     for (std::size_t i = 0, o = 0; o < rgb.size(); i += 4, o += 3) {
         rgb[o] = p[i + 1];
         rgb[o + 1] = p[i + 2];
         rgb[o + 2] = p[i + 3];
     }
+    return rgb;
+}
+
+std::vector<std::uint8_t> encodePngRgb(const CImage32& image) {
+    const int w = image.width();
+    const int h = image.height();
+    if (w <= 0 || h <= 0 || w > kMaxImageSide || h > kMaxImageSide) return {};
+    const std::vector<std::uint8_t> rgb = rgbBytes(image);
     return writeLibpng(rgb, w, h, 8, PNG_COLOR_TYPE_RGB, std::size_t(w) * 3);
 }
 

@@ -18,6 +18,8 @@ std::vector<std::uint8_t> encodePng(const CImage32& image);
 // An RGB PNG of the image, alpha dropped (for pictures that are opaque anyway); empty when
 // a side is not from 1 to kMaxImageSide.
 std::vector<std::uint8_t> encodePngRgb(const CImage32& image);
+// The picture's pixels as red, green, blue bytes, row by row.
+std::vector<std::uint8_t> rgbBytes(const CImage32& image);
 
 // A grey PNG of 8 or 16 bits; empty when the image is empty or inconsistent.
 std::vector<std::uint8_t> encodePngGrey(const GreyImage& image);

@@ -33,4 +33,17 @@ LandTables landTables(const CLand& land) {
     return t;
 }
 
+std::vector<OccupiedSquare> occupiedSquares(const CLand& land, const OccupiedGrid& grid) {
+    std::vector<OccupiedSquare> squares;
+    std::vector<bool> seen(std::size_t(land.numBlocks()), false);
+    for (int gx = grid.minX; gx <= grid.maxX; ++gx)
+        for (int gz = grid.minZ; gz <= grid.maxZ; ++gz) {
+            const int b = land.blockRecordAt(gx, gz);
+            if (b < 0 || seen[std::size_t(b)]) continue;
+            seen[std::size_t(b)] = true;
+            squares.push_back({gx, gz, b});
+        }
+    return squares;
+}
+
 }  // namespace lnd

@@ -6,7 +6,10 @@
 
 #include "format/lnd_format.h"
 
+#include "textures/map_picture.h"
+
 #include <span>
+#include <vector>
 
 namespace lnd {
 
@@ -18,6 +21,13 @@ inline constexpr int kCellsAlongGrid = kGridSize * kSquaresPerSide + 1;   // 513
 // else a block to -x, -z or both whose last row or column is that cell. Null when no block
 // holds it or the position lies outside the grid.
 const TLndCell* gridCellAt(const CLand& land, int row, int col);
+
+// A square that holds a block, with its record.
+struct OccupiedSquare {
+    int gx, gz, record;
+};
+// Every record on the grid once, through the first square (gx outer, gz inner) that names it.
+std::vector<OccupiedSquare> occupiedSquares(const CLand& land, const OccupiedGrid& grid);
 
 inline constexpr int kCellsPerBlock = kCellsPerSide * kCellsPerSide;
 

@@ -183,11 +183,7 @@ Result writeCountryMapFiles(const CLand& land, const std::string& pngPath, Heigh
     if (Result r = exportCountryMap(land, picture, &at); !r) return r;
     const std::vector<std::uint8_t> png = encodePngPaletted(picture);
     if (png.empty()) return Result::failure(Status::IoFailed, "the PNG file could not be encoded");
-    const std::string text = heightmapSidecarText(at);
-    const FileToWrite files[] = {
-        {pngPath, png},
-        {heightmapSidecarPath(pngPath), {reinterpret_cast<const std::uint8_t*>(text.data()), text.size()}}};
-    if (Result r = writeFilesAtomic(files); !r) return r;
+    if (Result r = writePlacedPicture(pngPath, png, at); !r) return r;
     if (placement != nullptr) *placement = at;
     return Result::success();
 }
@@ -292,18 +288,11 @@ Result planCountryMapImport(const CLand& land, const CImageBase& picture, const 
                                                      sizeText(width, height) + " cells hold none of its blocks)");
 
     // Each record once, through the first square that names it, in record order.
-    std::vector<std::array<int, 3>> records;   // record, gx, gz
-    std::vector<bool> seen(std::size_t(land.numBlocks()), false);
-    for (int gx = grid.minX; gx <= grid.maxX; ++gx)
-        for (int gz = grid.minZ; gz <= grid.maxZ; ++gz) {
-            const int b = land.blockRecordAt(gx, gz);
-            if (b < 0 || seen[std::size_t(b)]) continue;
-            seen[std::size_t(b)] = true;
-            records.push_back({b, gx, gz});
-        }
-    std::sort(records.begin(), records.end());
+    std::vector<OccupiedSquare> records = occupiedSquares(land, grid);
+    std::sort(records.begin(), records.end(),
+              [](const OccupiedSquare& x, const OccupiedSquare& y) { return x.record < y.record; });
     const std::span<const TLndBlock> blocks = land.blocks();
-    for (const auto& [b, gx, gz] : records) {
+    for (const auto& [gx, gz, b] : records) {
         const TLndBlock& block = blocks[std::size_t(b)];
         bool changed = false;
         for (int i = 0; i < kCellsPerSide; ++i)

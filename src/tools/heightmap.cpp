@@ -195,6 +195,15 @@ GreyImage exportHeightmap(const CLand& land, int bits, HeightmapPlacement* place
     return picture;
 }
 
+Result writePlacedPicture(const std::string& pngPath, std::span<const std::uint8_t> png,
+                          const HeightmapPlacement& placement) {
+    const std::string text = heightmapSidecarText(placement);
+    const FileToWrite files[] = {
+        {pngPath, png},
+        {heightmapSidecarPath(pngPath), {reinterpret_cast<const std::uint8_t*>(text.data()), text.size()}}};
+    return writeFilesAtomic(files);
+}
+
 Result writeHeightmapFiles(const CLand& land, const std::string& pngPath, int bits, HeightmapPlacement* placement) {
     if (bits != 8 && bits != 16) return Result::failure(Status::BadInput, "a heightmap has 8 or 16 bits");
     HeightmapPlacement at;
@@ -202,11 +211,7 @@ Result writeHeightmapFiles(const CLand& land, const std::string& pngPath, int bi
     if (picture.empty()) return Result::failure(Status::NotPossible, "the land has no block on its grid");
     const std::vector<std::uint8_t> png = encodePngGrey(picture);
     if (png.empty()) return Result::failure(Status::OutOfMemory, "the PNG file could not be encoded");
-    const std::string text = heightmapSidecarText(at);
-    const FileToWrite files[] = {
-        {pngPath, png},
-        {heightmapSidecarPath(pngPath), {reinterpret_cast<const std::uint8_t*>(text.data()), text.size()}}};
-    if (Result r = writeFilesAtomic(files); !r) return r;
+    if (Result r = writePlacedPicture(pngPath, png, at); !r) return r;
     if (placement != nullptr) *placement = at;
     return Result::success();
 }

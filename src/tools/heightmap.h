@@ -13,6 +13,7 @@
 #include "view/terrain_mesh.h"
 
 #include <optional>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -30,6 +31,9 @@ struct HeightmapPlacement {
 // The side file of a picture: the picture's path with ".txt" appended.
 std::string heightmapSidecarPath(const std::string& picturePath);
 std::string heightmapSidecarText(const HeightmapPlacement& placement);
+// A picture and its side file saved as a pair (both or neither replaced).
+Result writePlacedPicture(const std::string& pngPath, std::span<const std::uint8_t> png,
+                          const HeightmapPlacement& placement);
 // Reads "key value" lines (grid-x, grid-z, rows, columns; '#' starts a comment). BadInput
 // (with the offset of the offending line) when a key is missing or a value is not a whole
 // number in range; `placement` is then left as it was.

@@ -30,29 +30,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-std::string lowerExtension(const std::string& path) {
-    const std::string ext = fs::path(path).extension().string();
-    std::string lower = ext;
-    for (char& c : lower) c = char(std::tolower(static_cast<unsigned char>(c)));
-    return lower;
-}
-
-// The squares that hold a block, each record once through the first square naming it.
-struct Square {
-    int gx, gz, record;
-};
-std::vector<Square> occupiedSquares(const CLand& land, const OccupiedGrid& grid) {
-    std::vector<Square> squares;
-    std::vector<bool> seen(std::size_t(land.numBlocks()), false);
-    for (int gx = grid.minX; gx <= grid.maxX; ++gx)
-        for (int gz = grid.minZ; gz <= grid.maxZ; ++gz) {
-            const int b = land.blockRecordAt(gx, gz);
-            if (b < 0 || seen[std::size_t(b)]) continue;
-            seen[std::size_t(b)] = true;
-            squares.push_back({gx, gz, b});
-        }
-    return squares;
-}
 
 // ---- Scene for assimp ------------------------------------------------------------------------
 
@@ -139,7 +116,7 @@ Result buildLandSurface(const CLand& land, LandSurface& out) {
     const OccupiedGrid grid = occupiedGrid(land);
     if (!grid.any) return Result::failure(Status::NotPossible, "the land has no block on its grid");
     out.grid = grid;
-    const std::vector<Square> squares = occupiedSquares(land, grid);
+    const std::vector<OccupiedSquare> squares = occupiedSquares(land, grid);
     out.blocks = int(squares.size());
 
     // The view's own geometry: its positions and its diagonals.
@@ -153,7 +130,7 @@ Result buildLandSurface(const CLand& land, LandSurface& out) {
     out.positions.reserve(squares.size() * kCellsPerBlock);
     out.indices.reserve(squares.size() * kFullTriangles * 3);
     const float uScale = 1.0f / float(columns - 1), vScale = 1.0f / float(rows - 1);
-    for (const Square& s : squares) {
+    for (const OccupiedSquare& s : squares) {
         const BlockGeometry& g = view.geometry(s.record);
         std::uint32_t local[kVerticesPerBlock];
         for (int i = 0; i < kCellsPerSide; ++i)
@@ -207,7 +184,7 @@ Result buildTextureAtlas(const CLand& land, const MeshExportOptions& options, CI
         p[2] = sea[1];
         p[3] = sea[2];
     }
-    const std::vector<Square> squares = occupiedSquares(land, grid);
+    const std::vector<OccupiedSquare> squares = occupiedSquares(land, grid);
     const std::span<const TLndBlock> blocks = land.blocks();
     const SeaAlphas alphas{land.m_seaParms.alphaCoast, land.m_seaParms.alphaWater, land.m_seaParms.alphaFullWater};
 
@@ -225,7 +202,7 @@ Result buildTextureAtlas(const CLand& land, const MeshExportOptions& options, CI
             BlockSynthesizer& synth = synths[std::size_t(w)];
             std::uint8_t* tex = texels[std::size_t(w)].data();
             for (std::size_t s = next++; s < last; s = next++) {
-                const Square& sq = squares[s];
+                const OccupiedSquare& sq = squares[s];
                 synth.synthesize(blocks[std::size_t(sq.record)], tables.countries, tables.materials, *tables.noise,
                                  alphas, tex);
                 const int top = (sq.gx - grid.minX) * tile, left = (sq.gz - grid.minZ) * tile;
