@@ -48,7 +48,7 @@ void BM_LandLoad(benchmark::State& state) {
     CLand land;
     if (state.range(0) == 1) installTerrainHooks(mesh, land);
     for (auto _ : state) {
-        if (land.Load(b.path) != 0) state.SkipWithError("load failed");
+        if (!land.Load(b.path)) state.SkipWithError("load failed");
         benchmark::DoNotOptimize(land.fileImage().data());
     }
     state.SetBytesProcessed(std::int64_t(state.iterations()) * std::int64_t(b.bytes));
@@ -72,12 +72,12 @@ void BM_LandQuickSave(benchmark::State& state) {
     CTerrainMesh mesh;
     CLand land;
     installTerrainHooks(mesh, land);
-    if (land.Load(b.path) != 0) state.SkipWithError("load failed");
+    if (!land.Load(b.path)) state.SkipWithError("load failed");
     LoadLoResTextures(land);
     mesh.BuildAllMeshes();
     const std::string out = b.dir.file("saved.lnd");
     for (auto _ : state)
-        if (land.Save(out, SaveKind::Quick) != 0) state.SkipWithError("save failed");
+        if (!land.Save(out, SaveKind::Quick)) state.SkipWithError("save failed");
     state.SetBytesProcessed(std::int64_t(state.iterations()) * std::int64_t(b.bytes));
 }
 

@@ -9,6 +9,8 @@
 #pragma once
 
 #include "base/file_io.h"
+#include "base/result.h"
+#include "d3dframework/texture.h"
 #include "land/brush_history.h"
 #include "land/land_settings.h"
 #include "land/land_textures.h"
@@ -36,6 +38,27 @@ inline constexpr int kMaxCountries = 15;
 // A full save synthesises every block texture still missing so the low-resolution tiles
 // show every block; a quick save writes the tiles as they are.
 enum class SaveKind { Full, Quick };
+
+// Something a save noticed about a low-resolution texture while copying it back into its
+// record; the save goes on. The shells put these into their own words.
+struct SaveNote {
+    enum class Kind {
+        NoSurface,            // the record has no device texture
+        NoDescription,        // the texture's level 0 cannot be described
+        SurfaceDescription,   // the debugVideo setting asks for every surface's description
+        LockFailed,           // a DXT3 texture could not be locked
+        UnexpectedPitch,      // a DXT3 texture's rows are not 1024 bytes apart (`pitch`)
+        Unsupported,          // the texture's format (or its lock) cannot be saved
+    };
+    Kind kind = Kind::NoSurface;
+    SurfaceDesc desc{};
+    int pitch = 0;
+};
+
+// The reason a load gives for a land whose blocks overlap at the origin.
+inline constexpr const char* kBlocksAtOriginReason = "two or more blocks lie at the origin";
+// True when a load refused the land for that reason (the file itself was read and well formed).
+bool landRefusedAsInvalid(const Result& result);
 
 // Extent of every block vertex, y taken as Altitude + 1.
 struct LandBounds {
@@ -73,17 +96,24 @@ public:
 
     // ---- Load and save (land_io.cpp) ------------------------------------------------------
 
-    // Reads a landscape file and builds its derived data, with what it needs from the
-    // settings. 0, or -1 with the failure shown and no land held (a file too large for memory
-    // included).
-    int Load(const std::string& path, const LandSettings& settings);
+    // Reads a landscape file and checks it without touching any land: on success `image` is
+    // the file as read, for takeLoaded; on failure it is empty and the result says why (the
+    // read error, the checker's offset and message, kBlocksAtOriginReason, out of memory).
+    static Result readLandFile(const std::string& path, std::vector<std::uint8_t>& image);
+    // Holds an image readLandFile accepted in place of the current land and builds its
+    // derived data with what it needs from the settings. Cannot fail.
+    void takeLoaded(std::vector<std::uint8_t> image, const std::string& path, const LandSettings& settings);
+    // readLandFile then takeLoaded; on failure no land is held.
+    Result Load(const std::string& path, const LandSettings& settings);
     // The same with the settings read from m_settings (defaults without one).
-    int Load(const std::string& path);
+    Result Load(const std::string& path);
     // Folds the mesh heights and diagonals back into the cells, synthesises missing block
     // textures for a full save, copies the low-resolution textures back and writes the file
-    // atomically (compacting once a block was deleted). 0, or -1 with the failure shown and
-    // the previous file untouched; -1 with nothing written when no land is loaded.
-    int Save(const std::string& path, SaveKind kind);
+    // atomically (compacting once a block was deleted). On failure the previous file is
+    // untouched and the land stays modified; NotPossible with nothing written when no land is
+    // loaded. What the copy-back noticed is in saveNotes() either way.
+    Result Save(const std::string& path, SaveKind kind);
+    const std::vector<SaveNote>& saveNotes() const { return m_saveNotes; }
 
     // ---- File image ---------------------------------------------------------------------
 
@@ -168,7 +198,6 @@ public:
     std::string m_landPath;
     std::string m_exportRoot;
     std::string m_exportDir;
-    std::string m_errorText;
     std::string m_textureError;
 
     // ---- State flags ----------------------------------------------------------------------
@@ -210,7 +239,6 @@ public:
 private:
     // Load's failure path: drops the image and every resource and table made from it.
     void releaseLand();
-    int loadFile(const std::string& path, const LandSettings& settings);
     Result saveFile(const std::string& path, SaveKind kind);
     void foldMeshesBack();
     void copyLoResTexturesBack();
@@ -224,6 +252,7 @@ private:
     LandTextures m_textures;
     BrushHistory m_history;
     bool m_debugVideo = false;   // from the settings of the last load
+    std::vector<SaveNote> m_saveNotes;
 };
 
 }  // namespace lnd

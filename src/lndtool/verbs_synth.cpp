@@ -41,11 +41,11 @@ int runSynth(const Args& args) {
     lnd::StreamMessages messages("lndtool");
     std::unique_ptr<lnd::CSettings> settings;
     if (int rc = openSettings(args, messages, settings); rc != kExitOk) return rc;
-    lnd::HeadlessLand held;
-    lnd::CLand& land = held.land;
-    land.m_messages = &messages;
-    land.m_settings = settings.get();
-    if (land.Load(args.positional[0]) != 0) return kExitBadInput;
+    lnd::EditorSession session;
+    lnd::CLand& land = session.land();
+    if (int rc = openEditorLand(args.positional[0], session, settings.get(), messages, lnd::OpenDepth::Geometry);
+        rc != kExitOk)
+        return rc;
     if (number < 1 || number > land.numBlocks())
         return usageError(verb, "--block must be 1 to " + std::to_string(land.numBlocks()));
     // This verb writes its one picture and nothing else: no export runs on the way.
@@ -74,13 +74,6 @@ int runSynth(const Args& args) {
 }
 
 // Reads a land into the editor's model; kExitOk or kExitBadInput after reporting why.
-int openLand(const std::string& path, lnd::CLand& land) {
-    std::vector<std::uint8_t> bytes;
-    if (lnd::Result r = lnd::readWholeFile(path, bytes); !r) return inputError(r.message());
-    if (lnd::LndCheck check = land.adoptImage(std::move(bytes)); !check) return inputError(path + ": " + check.message);
-    land.m_landPath = path;
-    return kExitOk;
-}
 
 std::string xmlEscaped(const std::string& text) {
     std::string out;
@@ -143,11 +136,11 @@ int runExport(const Args& args) {
     if (!file.ok()) return inputError("cannot write a temporary settings file: " + file.error());
     lnd::CSettings settings(messages, file.path());
 
-    lnd::HeadlessLand held;
-    lnd::CLand& land = held.land;
-    land.m_settings = &settings;
-    land.m_messages = &messages;
-    if (land.Load(args.positional[0]) != 0) return kExitBadInput;
+    lnd::EditorSession session;
+    lnd::CLand& land = session.land();
+    if (int rc = openEditorLand(args.positional[0], session, &settings, messages, lnd::OpenDepth::Geometry);
+        rc != kExitOk)
+        return rc;
     std::string landName;
     if (!lnd::landNameOf(land.m_landPath, landName))
         return inputError(land.m_landPath + ": no land name can be derived from this path");
@@ -172,9 +165,10 @@ int runImportNoise(const Args& args) {
     const Verb& verb = verbNamed("import-noise");
     if (!args.has("o")) return usageError(verb, "missing -o OUT.lnd");
     lnd::StreamMessages messages("lndtool");
-    lnd::CLand land;
-    if (int rc = openLand(args.positional[0], land); rc != kExitOk) return rc;
-    land.m_messages = &messages;
+    lnd::EditorSession session;
+    lnd::CLand& land = session.land();
+    if (int rc = openEditorLand(args.positional[0], session, nullptr, messages, lnd::OpenDepth::AsRead); rc != kExitOk)
+        return rc;
     if (lnd::ImportNoiseMap(land, args.positional[1]) != 0) return kExitBadInput;
     if (lnd::Result r = lnd::writeFileAtomic(args.get("o"), lnd::writePlain(land.parts())); !r) return inputError(r.message());
     return kExitOk;

@@ -19,10 +19,10 @@ void installTerrainHooks(CTerrainMesh& mesh, CLand& land) {
     land.m_hooks.synthesizeBlock = [&land](int b) { SynthesizeBlockTexture(land, b); };
 }
 
-int HeadlessLand::open(const std::string& path) {
-    if (land.Load(path) != 0) return -1;
-    land.recreateDeviceObjects();
-    return 0;
+Result HeadlessLand::open(const std::string& path) {
+    Result loaded = land.Load(path);
+    if (loaded) land.recreateDeviceObjects();
+    return loaded;
 }
 
 }  // namespace lnd

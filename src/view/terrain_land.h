@@ -32,8 +32,9 @@ struct HeadlessLand {
     HeadlessLand(const HeadlessLand&) = delete;   // the hooks hold the addresses of both
     HeadlessLand& operator=(const HeadlessLand&) = delete;
 
-    // 0, or -1 with the failure reported through the land's messages and no land held.
-    int open(const std::string& path);
+    // Load, then the device objects made again; on failure no land is held and the result
+    // says why.
+    Result open(const std::string& path);
 };
 
 }  // namespace lnd

@@ -185,7 +185,7 @@ void CTerrainView::frame(CLand& land, const FrameInput& input, FramePlan& plan) 
 
     static const std::string kNoStats;
     statusLines(land.m_debug ? input.frameStats : kNoStats, m_picker.m_hitPoint, land.m_debug, m_camera,
-                m_picker.m_cursorBlock, land.m_errorText, plan.status);
+                m_picker.m_cursorBlock, m_errorText, plan.status);
 }
 
 }  // namespace lnd

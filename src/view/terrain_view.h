@@ -172,6 +172,9 @@ public:
     CCamera& camera() { return m_camera; }
     const CCamera& camera() const { return m_camera; }
     CViewNavigator& navigator() { return m_navigator; }
+    // A line the status shows once, at the next frame (a file that could not be read).
+    void setStatusError(std::string text) { m_errorText = std::move(text); }
+
     CTerrainPicker& picker() { return m_picker; }
     const CTerrainPicker& picker() const { return m_picker; }
     const CBrushSphere& sphere() const { return m_sphere; }
@@ -199,6 +202,7 @@ private:
     CViewNavigator m_navigator;
     Frustum m_frustum;
     CTerrainPicker m_picker;
+    std::string m_errorText;
     CBrushSphere m_sphere;
     KeyTable m_keys;
     bool m_wireframe = false;

@@ -4,6 +4,8 @@
 #include "base/messages.h"
 #include "base/settings.h"
 #include "land/land.h"
+#include "land/land_settings.h"
+#include "session/shell_words.h"
 #include "textures/exports.h"
 #include "textures/synthesis.h"
 #include "tools/altitude_brush.h"
@@ -52,20 +54,21 @@ CRFrame::CRFrame(CLand& land, CSettings& settings, UserMessages& messages, QWidg
 
 CRFrame::~CRFrame() { shutdownHost(); }
 
-bool CRFrame::openLand(const std::string& path) {
+Result CRFrame::openLand(const std::string& path) {
+    // Read and checked before anything of the land shown is released.
+    std::vector<std::uint8_t> image;
+    if (Result read = CLand::readLandFile(path, image); !read) return read;
     if (context() != nullptr) makeCurrent();
-    const int loaded = m_land.Load(path);
+    m_land.takeLoaded(std::move(image), path, landSettingsFrom(m_settings));
     if (context() != nullptr) renderer().forgetAll();   // the load released every device object
-    if (loaded != 0) {
-        return false;
-    }
     m_view.onLandOpened(m_land);
     m_scriptPoseTaken = false;
     if (deviceObjectsLive()) {
         m_land.m_hooks.loadLoResTextures();
         m_view.restoreDeviceObjects(m_land);
     }
-    return true;
+    (void)m_session.takeChanges();   // a new land: the mirrors were all dropped above
+    return Result::success();
 }
 
 void CRFrame::setScript(const ScriptedView& script) {
@@ -99,39 +102,39 @@ auto CRFrame::withContext(Edit edit) {
 
 std::vector<int> CRFrame::brushStep(int mode) {
     return withContext([&] {
-        std::vector<int> changed = ApplyBrush(m_land, m_view.mesh(), mode);
-        for (int b : changed) m_view.forgetTextureFailure(b);
-        return changed;
+        CommandResult step = m_session.brush(brushStepOf(m_land, mode));
+        for (int b : step.changedBlocks) m_view.forgetTextureFailure(b);
+        return step.changedBlocks;
     });
 }
 
 bool CRFrame::undoStroke() {
-    return withContext([&] { return UndoStroke(m_land, m_view.mesh()); });
+    return withContext([&] { return m_session.undo().ok(); });
 }
 
 bool CRFrame::redoStroke() {
-    return withContext([&] { return RedoStroke(m_land, m_view.mesh()); });
+    return withContext([&] { return m_session.redo().ok(); });
 }
 
-HeightmapEdit CRFrame::importHeightmap(const GreyImage& picture, const HeightmapImportOptions& options) {
+Result CRFrame::importHeightmap(const GreyImage& picture, const HeightmapImportOptions& options) {
     return withContext([&] {
-        HeightmapEdit edit = ApplyHeightmap(m_land, m_view.mesh(), picture, options);
-        if (edit.ok && !edit.changedBlocks.empty()) {
-            for (int b : edit.changedBlocks) m_view.forgetTextureFailure(b);
-            BrushStroke step;
-            step.cells = edit.before;
-            m_land.history().record(std::move(step));
-        }
-        return edit;
+        CommandResult edit = m_session.importHeightmap(picture, options);
+        for (int b : edit.changedBlocks) m_view.forgetTextureFailure(b);
+        return edit.result;
     });
 }
 
 bool CRFrame::deleteBlock() {
-    return withContext([&] { return deleteBlockCommand(m_land, m_view.mesh(), m_messages); });
+    if (m_land.m_cursorBlock < 0) return false;
+    if (!m_messages.question(kDeleteQuestion, kDeleteCaption, QuestionButtons::OkCancel)) return false;
+    return withContext([&] { return m_session.deleteBlock(m_land.m_cursorBlock).ok(); });
 }
 
 bool CRFrame::levelBrush() {
-    return withContext([&] { return levelCommand(m_land, m_view.mesh(), m_messages); });
+    if (m_land.m_cursorBlock < 0) return false;
+    if (!m_messages.question(kLevelQuestion, {}, QuestionButtons::OkCancel)) return false;
+    withContext([&] { return m_session.brush(brushStepOf(m_land, kBrushLevel)); });
+    return true;
 }
 
 void CRFrame::landChangedOutside() {
@@ -148,9 +151,11 @@ int CRFrame::importNoiseMap(const std::string& path) {
 
 int CRFrame::saveLand(const std::string& path, bool quick) {
     if (context() != nullptr) makeCurrent();
-    const int result = m_land.Save(path, quick ? SaveKind::Quick : SaveKind::Full);
+    const Result saved = m_session.save(path, quick ? SaveKind::Quick : SaveKind::Full);
     if (context() != nullptr) doneCurrent();
-    return result;
+    for (const SaveNote& note : m_session.saveNotes()) m_messages.error(saveNoteText(note));
+    if (!saved) m_messages.error(kSaveErrorText);
+    return saved ? 0 : -1;
 }
 
 std::vector<int> CRFrame::blocksWithoutTexture() const {

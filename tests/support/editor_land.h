@@ -33,6 +33,12 @@ public:
 
     lnd::RecordingMessages messages;
 
+    // As the shells open and save: the land's Load or Save, then what the window shows about
+    // it (the notes of a save, the fixed failure texts) put into `messages`.
+    lnd::Result open(const std::string& path);
+    lnd::Result load(const std::string& path);
+    lnd::Result save(const std::string& path, lnd::SaveKind kind);
+
     lnd::TLndHeader& header() { return *land.header(); }
     std::span<lnd::TLndBlock> blocks() { return land.blocks(); }
     lnd::TLndBlock& block(int b) { return land.blocks()[std::size_t(b)]; }

@@ -79,7 +79,7 @@ TEST(Pipeline, OpeningBuildsGeometryOnceThenTheDeviceObjects) {
     s.land.m_hooks.loadLoResTextures = [&] { calls.push_back("lores"); inner.loadLoResTextures(); };
     s.land.m_hooks.buildAllMeshes = [&] { calls.push_back("meshes"); inner.buildAllMeshes(); };
 
-    ASSERT_EQ(s.open(big), 0);
+    ASSERT_TRUE(s.open(big));
     EXPECT_EQ(calls, (std::vector<std::string>{"release", "geometry", "lores", "meshes"}));
     ASSERT_EQ(s.mesh.blockCount(), 64);
     for (int b = 0; b < 64; ++b) ASSERT_NE(s.mesh.mesh(b, MeshLevel::Full), nullptr) << b;
@@ -88,7 +88,7 @@ TEST(Pipeline, OpeningBuildsGeometryOnceThenTheDeviceObjects) {
 
     // A second land: the bounds are its own, not widened from the first one's.
     calls.clear();
-    ASSERT_EQ(s.open(small), 0);
+    ASSERT_TRUE(s.open(small));
     EXPECT_EQ(std::count(calls.begin(), calls.end(), "geometry"), 1);
     Opened fresh(small);
     EXPECT_EQ(s.land.m_bounds.minX, fresh.land.m_bounds.minX);
@@ -105,7 +105,7 @@ TEST(Pipeline, UneditedQuickSavesGiveTheFileBack) {
     const std::string sample = sampleLand(dir);
     {
         Opened s(sample);
-        ASSERT_EQ(s.land.Save(dir.file("quick.lnd"), SaveKind::Quick), 0);
+        ASSERT_TRUE(s.land.Save(dir.file("quick.lnd"), SaveKind::Quick));
         EXPECT_EQ(readBytes(dir.file("quick.lnd")), readBytes(sample));
         EXPECT_TRUE(s.messages.entries().empty());
     }
@@ -117,11 +117,11 @@ TEST(Pipeline, UneditedQuickSavesGiveTheFileBack) {
     const std::string built = b.writeTo(dir.file("built.lnd"));
     {
         Opened s(built);
-        ASSERT_EQ(s.land.Save(dir.file("gen1.lnd"), SaveKind::Quick), 0);
+        ASSERT_TRUE(s.land.Save(dir.file("gen1.lnd"), SaveKind::Quick));
     }
     {
         Opened s(dir.file("gen1.lnd"));
-        ASSERT_EQ(s.land.Save(dir.file("gen2.lnd"), SaveKind::Quick), 0);
+        ASSERT_TRUE(s.land.Save(dir.file("gen2.lnd"), SaveKind::Quick));
     }
     EXPECT_EQ(readBytes(dir.file("gen2.lnd")), readBytes(dir.file("gen1.lnd")));
     // Nothing but the edge cells' flags changed in the first save.
@@ -166,7 +166,7 @@ TEST(Pipeline, BrushStepsFullSaveAndReload) {
     EXPECT_EQ(raised, std::min(255, before + 20));
     ASSERT_TRUE(s.land.m_modified);
 
-    ASSERT_EQ(s.land.Save(dir.file("edited.lnd"), SaveKind::Full), 0);
+    ASSERT_TRUE(s.land.Save(dir.file("edited.lnd"), SaveKind::Full));
     EXPECT_FALSE(s.land.m_modified);
     EXPECT_TRUE(errors(s.messages).empty());
     const std::vector<std::uint8_t> saved = readBytes(dir.file("edited.lnd"));
@@ -208,7 +208,7 @@ TEST(Pipeline, BrushStepsFullSaveAndReload) {
     quick.land.m_brushCentre = s.land.m_brushCentre;
     quick.land.m_brushRadius = 120;
     ApplyBrush(quick.land, quick.mesh, kBrushRaise);
-    ASSERT_EQ(quick.land.Save(dir.file("quick.lnd"), SaveKind::Quick), 0);
+    ASSERT_TRUE(quick.land.Save(dir.file("quick.lnd"), SaveKind::Quick));
     const std::vector<std::uint8_t> quickBytes = readBytes(dir.file("quick.lnd"));
     for (std::size_t b = 0; b < std::size_t(v.blockCount()); ++b)
         EXPECT_EQ(tileBytes(quickBytes, v.block(b)), tileBytes(original, v.block(b))) << b;
@@ -226,7 +226,7 @@ TEST(Pipeline, InitializeMapRebuildsThroughTheHooksAndSaves) {
     for (std::size_t l = 0; l < s.land.numLoResTextures(); ++l) EXPECT_TRUE(s.land.textures().loRes().has(l));
     for (int b = 0; b < s.land.numBlocks(); ++b) ASSERT_NE(s.mesh.mesh(b, MeshLevel::Full), nullptr);
 
-    ASSERT_EQ(s.land.Save(dir.file("flat.lnd"), SaveKind::Full), 0);
+    ASSERT_TRUE(s.land.Save(dir.file("flat.lnd"), SaveKind::Full));
     EXPECT_TRUE(errors(s.messages).empty()) << errors(s.messages).front();
     Opened again(dir.file("flat.lnd"));
     for (const TLndBlock& b : again.land.blocks())
@@ -258,7 +258,7 @@ TEST(Pipeline, DeletedBlockLeavesWithACompactingSave) {
     for (int b = 0; b < n; ++b)
         if (b != record) kept.push_back(s.land.blocks()[std::size_t(b)]);
 
-    ASSERT_EQ(s.land.Save(dir.file("compact.lnd"), SaveKind::Full), 0);
+    ASSERT_TRUE(s.land.Save(dir.file("compact.lnd"), SaveKind::Full));
     // The land in memory keeps its numbering until the reopen.
     EXPECT_EQ(s.land.numBlocks(), n);
     EXPECT_EQ(s.land.blockRecordAt(gx + 1, gz), nextRecord);
@@ -288,9 +288,9 @@ TEST(Pipeline, DeletedBlockLeavesWithACompactingSave) {
     }
     EXPECT_GT(waterFacingTheHole, 0);
     // From the reopened land on, saving and opening again changes nothing.
-    ASSERT_EQ(again.land.Save(dir.file("again.lnd"), SaveKind::Quick), 0);
+    ASSERT_TRUE(again.land.Save(dir.file("again.lnd"), SaveKind::Quick));
     Opened third(dir.file("again.lnd"));
-    ASSERT_EQ(third.land.Save(dir.file("third.lnd"), SaveKind::Quick), 0);
+    ASSERT_TRUE(third.land.Save(dir.file("third.lnd"), SaveKind::Quick));
     EXPECT_EQ(readBytes(dir.file("third.lnd")), readBytes(dir.file("again.lnd")));
 }
 
@@ -312,7 +312,7 @@ TEST(Pipeline, EditsMakeTheViewRetryAFailedSynthesis) {
         return SynthesizeBlockTexture(l, b);
     });
     view.attach(land);
-    ASSERT_EQ(land.Load(path), 0);
+    ASSERT_TRUE(land.Load(path));
     land.recreateDeviceObjects();
     view.onLandOpened(land);
     auto showAll = [&] {
@@ -366,7 +366,7 @@ TEST(Pipeline, TheViewsAttachmentIsTheSameRoad) {
     const auto build = land.m_hooks.buildGeometry;
     land.m_hooks.buildGeometry = [&] { ++geometryBuilds; build(); };
 
-    ASSERT_EQ(land.Load(path), 0);
+    ASSERT_TRUE(land.Load(path));
     land.recreateDeviceObjects();
     view.onLandOpened(land);
     view.restoreDeviceObjects(land);
@@ -383,7 +383,7 @@ TEST(Pipeline, TheViewsAttachmentIsTheSameRoad) {
     EXPECT_TRUE(land.textures().loRes().has(0));
 
     // Drawing synthesised the near blocks; a full save does the rest and gives the file back.
-    ASSERT_EQ(land.Save(dir.file("out.lnd"), SaveKind::Full), 0);
+    ASSERT_TRUE(land.Save(dir.file("out.lnd"), SaveKind::Full));
     EXPECT_EQ(readBytes(dir.file("out.lnd")), readBytes(path));
     EXPECT_TRUE(messages.entries().empty());
 }

@@ -166,7 +166,7 @@ TEST_F(ViewFixture, StatusLinesAndNoLand) {
     land.m_debug = true;
     FrameInput in = pointerAt(400, 300);
     in.frameStats = "30.00 fps";
-    land.m_errorText = "Bad file";
+    view.setStatusError("Bad file");
     FramePlan plan = view.frame(land, in);
     ASSERT_EQ(plan.status.size(), 3u);
     EXPECT_EQ(plan.status[0].text.rfind("30.00 fps  coords in script = \"", 0), 0u);

@@ -292,10 +292,10 @@ TEST_F(Shell, EditSaveAndReopenThroughTheWindow) {
     HeadlessLand expected;
     RecordingMessages quiet;
     expected.land.m_messages = &quiet;
-    ASSERT_EQ(expected.open(landPath), 0);
+    ASSERT_TRUE(expected.open(landPath));
     expected.land.m_cursorBlock = deleted;
     ASSERT_TRUE(DeleteCursorBlock(expected.land, expected.mesh));
-    ASSERT_EQ(expected.land.Save(dir.file("expected.lnd"), SaveKind::Full), 0);
+    ASSERT_TRUE(expected.land.Save(dir.file("expected.lnd"), SaveKind::Full));
     EXPECT_EQ(lndtest::readBytes(saved), lndtest::readBytes(dir.file("expected.lnd")));
 
     // Quick save As writes the same land under another name and titles the window with it.
