@@ -16,6 +16,7 @@ inline constexpr const char* kSaveErrorText = "Problems saving the file ";
 inline constexpr const char* kLevelQuestion = "Are you sure you like to do it ? it is not posible to undo...";
 inline constexpr const char* kDeleteQuestion = "Are you sure?";
 inline constexpr const char* kDeleteCaption = "delete block";
+inline constexpr const char* kSaveOnExitQuestion = "Do you like to save the current file?";
 
 // What the window shows when `path` could not be opened: the invalid-land text for a land
 // whose blocks overlap, else the read error text.

@@ -51,16 +51,9 @@ void CTerrainView::restoreDeviceObjects(CLand& land) {
     m_mesh.markLodDirty();
 }
 
-bool CTerrainView::finalCleanup(CLand& land) {
-    bool save = false;
-    if (land.m_modified) {
-        land.m_modified = false;
-        land.m_closing = true;
-        save = land.m_messages != nullptr && land.m_messages->question(kSaveOnExitQuestion, {}, QuestionButtons::YesNo);
-    }
+void CTerrainView::finalCleanup(CLand& land) {
     land.releaseTextures();
     m_mesh.ReleaseAllMeshes();
-    return save;
 }
 
 void CTerrainView::setWireframe(bool on) {

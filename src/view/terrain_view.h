@@ -115,7 +115,6 @@ struct FrameInput {
 };
 
 inline constexpr const char* kTextureErrorText = "ERROR IN LOADING TEXTURE, error =";
-inline constexpr const char* kSaveOnExitQuestion = "Do you like to save the current file?";
 // The render view's window title, and the font of the status lines.
 inline constexpr const char* kViewWindowTitle = "Base: D3D Basic Example";
 inline constexpr const char* kStatusFontName = "Arial";
@@ -143,10 +142,10 @@ public:
     // brush sphere with the current brush radius.
     void restoreDeviceObjects(CLand& land);
 
-    // The view's part of the program's end. A modified land is marked unmodified and closing
-    // and the user is asked whether to save it: true means the shell should run Save As.
-    // Then every texture and mesh of the land is released and their tables dropped.
-    bool finalCleanup(CLand& land);
+    // The view's part of the program's end: every texture and mesh of the land is released
+    // and their tables dropped. The shell asked about unsaved edits before; the land's flags
+    // are left as they are.
+    void finalCleanup(CLand& land);
 
     // One frame, in the view's frame order. `synthesize` makes block b's texture (filling the
     // land's m_textureError on failure); texture failures are reported once per block

@@ -32,20 +32,6 @@ CRFrame::CRFrame(CLand& land, CSettings& settings, UserMessages& messages, QWidg
     // The view's own attach also forgets remembered synthesis failures of edited blocks.
     m_view.attach(land);
 
-    // Whatever the land releases, the renderer's copies go with it before the next draw, so
-    // a new object at a reused address is never taken for the old one.
-    auto forgetMirrors = [this] {
-        if (context() != nullptr && QOpenGLContext::currentContext() != context()) makeCurrent();
-        renderer().forgetAll();
-    };
-    land.m_hooks.releaseMeshes = [this, forgetMirrors, release = land.m_hooks.releaseMeshes] {
-        forgetMirrors();
-        if (release) release();
-    };
-    land.m_hooks.loadLoResTextures = [this, forgetMirrors] {
-        LoadLoResTextures(m_land);
-        forgetMirrors();
-    };
 
     // Nothing is polled while a menu or dialog is open.
     m_input.keyDown = [this](int vk) { return !m_inputBlocked && m_keys.isDown(vk); };
@@ -64,7 +50,7 @@ Result CRFrame::openLand(const std::string& path) {
     m_view.onLandOpened(m_land);
     m_scriptPoseTaken = false;
     if (deviceObjectsLive()) {
-        m_land.m_hooks.loadLoResTextures();
+        LoadLoResTextures(m_land);
         m_view.restoreDeviceObjects(m_land);
     }
     (void)m_session.takeChanges();   // a new land: the mirrors were all dropped above
@@ -124,16 +110,19 @@ Result CRFrame::importHeightmap(const GreyImage& picture, const HeightmapImportO
     });
 }
 
+// Both take the pick as it is when asked: the command acts on the block the user chose it for.
 bool CRFrame::deleteBlock() {
-    if (m_land.m_cursorBlock < 0) return false;
+    const int record = m_land.m_cursorBlock;
+    if (record < 0) return false;
     if (!m_messages.question(kDeleteQuestion, kDeleteCaption, QuestionButtons::OkCancel)) return false;
-    return withContext([&] { return m_session.deleteBlock(m_land.m_cursorBlock).ok(); });
+    return withContext([&] { return m_session.deleteBlock(record).ok(); });
 }
 
 bool CRFrame::levelBrush() {
-    if (m_land.m_cursorBlock < 0) return false;
+    const BrushStep step = brushStepOf(m_land, kBrushLevel);
+    if (step.block < 0) return false;
     if (!m_messages.question(kLevelQuestion, {}, QuestionButtons::OkCancel)) return false;
-    withContext([&] { return m_session.brush(brushStepOf(m_land, kBrushLevel)); });
+    withContext([&] { return m_session.brush(step); });
     return true;
 }
 
@@ -169,7 +158,7 @@ std::vector<int> CRFrame::blocksWithoutTexture() const {
 
 void CRFrame::synthesizeBlock(int block) {
     if (context() != nullptr) makeCurrent();
-    if (m_land.m_hooks.synthesizeBlock) m_land.m_hooks.synthesizeBlock(block);
+    SynthesizeBlockTexture(m_land, block);
 }
 
 void CRFrame::makeCursorModel() {
@@ -195,7 +184,7 @@ HostResult CRFrame::restoreDeviceObjects() {
     m_deviceObjectsBuilt = true;
     ++m_deviceObjectBuilds;
     renderer().forgetAll();
-    if (m_land.m_loaded) m_land.m_hooks.loadLoResTextures();
+    if (m_land.m_loaded) LoadLoResTextures(m_land);
     m_view.restoreDeviceObjects(m_land);
     m_drawnSphere = nullptr;
     makeCursorModel();
@@ -226,11 +215,8 @@ HostResult CRFrame::deleteDeviceObjects() {
 HostResult CRFrame::finalCleanup() {
     // The main window asked about unsaved edits when it was closed, while the meshes the
     // save folds back still existed; here the land's objects only go.
-    const bool modified = m_land.m_modified;
-    m_land.m_modified = false;
     m_land.m_closing = true;
     m_view.finalCleanup(m_land);
-    m_land.m_modified = modified;
     renderer().forgetAll();
     return kHostOk;
 }

@@ -217,20 +217,22 @@ TEST_F(ViewFixture, SettingsGiveTheKeysTheAspectAndTheForcedLevel) {
     EXPECT_TRUE(synthCalls.empty());
 }
 
-TEST_F(ViewFixture, FinalCleanUpAsksOnlyForAModifiedLand) {
-    view.frame(land, pointerAt(400, 300));
-    EXPECT_FALSE(view.finalCleanup(land));
-    EXPECT_EQ(messages.count(RecordingMessages::Kind::Question), 0u);
-    EXPECT_FALSE(view.mesh().meshTablesExist());
-    EXPECT_FALSE(land.textures().blocks().exists());
-
-    land.m_modified = true;
-    messages.scriptAnswers({true});
-    EXPECT_TRUE(view.finalCleanup(land));
-    ASSERT_EQ(messages.count(RecordingMessages::Kind::Question), 1u);
-    EXPECT_EQ(messages.entries().back().text, "Do you like to save the current file?");
-    EXPECT_FALSE(land.m_modified);
-    EXPECT_TRUE(land.m_closing);
+TEST_F(ViewFixture, FinalCleanUpReleasesEverythingAndAsksNothing) {
+    // The shell asks about unsaved edits; the view only lets go, modified land or not.
+    for (const bool modified : {false, true}) {
+        SCOPED_TRACE(modified);
+        view.restoreDeviceObjects(land);
+        view.frame(land, pointerAt(400, 300));
+        land.m_modified = modified;
+        land.m_closing = false;
+        view.finalCleanup(land);
+        EXPECT_EQ(messages.count(), 0u);
+        EXPECT_FALSE(view.mesh().meshTablesExist());
+        EXPECT_FALSE(land.textures().blocks().exists());
+        EXPECT_FALSE(land.textures().loRes().exists());
+        EXPECT_EQ(land.m_modified, modified);
+        EXPECT_FALSE(land.m_closing);
+    }
 }
 
 TEST_F(ViewFixture, AKeptPlanReusesItsStorageAndMatchesAFreshOne) {
