@@ -13,6 +13,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     held.land.m_messages = &messages;
     const std::string& path = lndfuzz::writeScratch("land-load.lnd", data, size);
     if (!held.open(path)) return 0;
-    if (!held.land.Save(lndfuzz::scratchPath("land-saved.lnd"), lnd::SaveKind::Quick)) std::abort();
+    if (!held.save(lndfuzz::scratchPath("land-saved.lnd"), lnd::SaveKind::Quick)) std::abort();
     return 0;
 }

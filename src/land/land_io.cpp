@@ -50,9 +50,6 @@ int cornerOf(const glm::vec3& p, float maxX, float maxZ) {
 void CLand::releaseLand() {
     releaseImage();
     releaseTextures();
-    if (m_hooks.releaseMeshes) m_hooks.releaseMeshes();
-    // With no image the geometry build leaves the mesh without blocks.
-    if (m_hooks.buildGeometry) m_hooks.buildGeometry();
     m_bounds.reset();
     m_loaded = false;
     m_modified = false;
@@ -112,9 +109,7 @@ void CLand::takeLoaded(std::vector<std::uint8_t> image, const std::string& path,
     m_exportRoot = settings.exportRoot;
 
     releaseTextures();
-    if (m_hooks.releaseMeshes) m_hooks.releaseMeshes();
     m_bounds.reset();
-    if (m_hooks.buildGeometry) m_hooks.buildGeometry();
     m_cursorBlock = -1;
     m_modified = false;
     m_loaded = hasImage();
@@ -142,11 +137,11 @@ Result CLand::Load(const std::string& path, const LandSettings& settings) {
 
 // ---- Save -----------------------------------------------------------------------------
 
-void CLand::foldMeshesBack() {
+void CLand::foldMeshesBack(std::span<const DeviceMesh* const> fullMeshes) {
     const std::span<TLndBlock> all = blocks();
-    if (m_hooks.fullMesh) {
-        for (std::size_t b = 0; b < all.size(); ++b) {
-            const DeviceMesh* mesh = m_hooks.fullMesh(int(b));
+    {
+        for (std::size_t b = 0; b < all.size() && b < fullMeshes.size(); ++b) {
+            const DeviceMesh* mesh = fullMeshes[b];
             // The full mesh holds two triangles per square in cell order (i outer), three
             // unshared vertices each; anything else is not ours to read.
             if (mesh == nullptr || mesh->format() != VertexFormat::Terrain ||
@@ -259,12 +254,12 @@ void CLand::copyLoResTexturesBack() {
     }
 }
 
-Result CLand::Save(const std::string& path, SaveKind kind) {
+Result CLand::Save(const std::string& path) {
     m_saveNotes.clear();
     if (!m_loaded || !hasImage()) return Result::failure(Status::NotPossible, "no land is open");
     Result written;
     try {
-        written = saveFile(path, kind);
+        written = saveFile(path);
     } catch (const std::bad_alloc&) {
         // No memory for a compacted copy or a texture: the file on disk was never touched.
         written = Result::failure(Status::OutOfMemory, path + ": out of memory");
@@ -273,12 +268,7 @@ Result CLand::Save(const std::string& path, SaveKind kind) {
     return written;
 }
 
-Result CLand::saveFile(const std::string& path, SaveKind kind) {
-    foldMeshesBack();
-    if (kind == SaveKind::Full) {
-        for (int b = 0; b < numBlocks(); ++b)
-            if (!m_textures.blocks().has(std::size_t(b)) && m_hooks.synthesizeBlock) m_hooks.synthesizeBlock(b);
-    }
+Result CLand::saveFile(const std::string& path) {
     copyLoResTexturesBack();
 
     if (m_blocksDeleted) {

@@ -51,7 +51,7 @@ int runSynth(const Args& args) {
     // This verb writes its one picture and nothing else: no export runs on the way.
     land.m_exportRoot.clear();
     land.m_materialsExported = land.m_noiseExported = land.m_bumpExported = true;
-    land.recreateDeviceObjects();
+    lnd::recreateDeviceObjects(session.mesh(), land);
     land.m_textureError.clear();
     lnd::SynthesizeBlockTexture(land, int(number - 1));
     if (!land.m_textureError.empty()) return inputError("block " + args.get("block") + ": " + land.m_textureError);
@@ -153,7 +153,7 @@ int runExport(const Args& args) {
     lnd::ExportNoiseMap(land);
     lnd::ExportBumpMap(land);
     // The low-resolution pictures come out as the editor's open makes their textures.
-    land.recreateDeviceObjects();
+    lnd::recreateDeviceObjects(session.mesh(), land);
     if (const std::uint64_t failed = lnd::failedSaveCount() - failedBefore; failed > 0)
         return inputError(std::to_string(failed) + " export file(s) could not be written under " + root + " (last: " +
                           lnd::lastSaveFailure() + ")");

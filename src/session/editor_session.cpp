@@ -49,9 +49,7 @@ std::vector<int> allBlocks(const CLand& land) {
 
 EditorSession::EditorSession()
     : m_ownMesh(std::make_unique<CTerrainMesh>()), m_ownLand(std::make_unique<CLand>()),
-      m_land(m_ownLand.get()), m_mesh(m_ownMesh.get()) {
-    installTerrainHooks(*m_mesh, *m_land);
-}
+      m_land(m_ownLand.get()), m_mesh(m_ownMesh.get()) {}
 
 EditorSession::EditorSession(CLand& land, CTerrainMesh& mesh) : m_land(&land), m_mesh(&mesh) {}
 
@@ -98,13 +96,14 @@ Result EditorSession::open(const std::string& path, const LandSettings& settings
     }
     if (Result read = CLand::readLandFile(path, image); !read) return read;
     m_land->takeLoaded(std::move(image), path, settings);
-    if (depth == OpenDepth::Editor) m_land->recreateDeviceObjects();
+    rebuildTerrainGeometry(*m_mesh, *m_land);
+    if (depth == OpenDepth::Editor) recreateDeviceObjects(*m_mesh, *m_land);
     m_pending = {};
     m_pending.everything = true;
     return Result::success();
 }
 
-Result EditorSession::save(const std::string& path, SaveKind kind) { return m_land->Save(path, kind); }
+Result EditorSession::save(const std::string& path, SaveKind kind) { return saveLand(*m_mesh, *m_land, path, kind); }
 
 CommandResult EditorSession::brush(const BrushStep& step) {
     if (!loaded()) return finish(noLand(), {});
@@ -134,7 +133,7 @@ CommandResult EditorSession::redo() {
 CommandResult EditorSession::levelMap(int level) {
     if (!loaded()) return finish(noLand(), {});
     m_land->m_levelValue = level;
-    m_land->InitializeMap();
+    lnd::levelMap(*m_mesh, *m_land, level);
     return everythingChanged(Result::success());
 }
 

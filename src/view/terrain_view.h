@@ -125,11 +125,10 @@ public:
     // Reads the key table; done once when the view is created.
     void readKeyTable(CSettings& settings);
 
-    // Once, when the view is set up: installs every hook of the land (installTerrainHooks on
-    // the view's mesh), so the load builds geometry, links and edge flags once, the map
-    // initialisation rebuilds through the same hooks and the save folds m_mesh back; edits
-    // reported through the land make the view forget those blocks' texture failures. Sets
-    // m_synthesize to SynthesizeBlockTexture unless one was given.
+    // Once, when the view is set up: takes the land's edit count as seen and sets
+    // m_synthesize to SynthesizeBlockTexture unless one was given. The view learns of edits by
+    // comparing the land's edit counts each frame: the plan is made again and blocks edited
+    // since their synthesis failed get another try.
     void attach(CLand& land);
 
     // After a successful open (the load has built the geometry through the hooks; this
@@ -208,6 +207,9 @@ private:
     bool m_showBrushSphere = true;
     Synthesizer m_synthesize;
     std::vector<bool> m_textureFailed;
+    std::vector<std::uint32_t> m_failedAtEdit;   // the block's edit count when it failed
+    std::uint64_t m_seenEdits = 0;
+    void noticeEdits(const CLand& land);
     bool m_sphereMade = false;
 };
 

@@ -6,6 +6,7 @@
 #include "land/land.h"
 #include "land/land_settings.h"
 #include "session/shell_words.h"
+#include "view/terrain_land.h"
 #include "textures/exports.h"
 #include "textures/synthesis.h"
 #include "tools/altitude_brush.h"
@@ -46,6 +47,7 @@ Result CRFrame::openLand(const std::string& path) {
     if (Result read = CLand::readLandFile(path, image); !read) return read;
     if (context() != nullptr) makeCurrent();
     m_land.takeLoaded(std::move(image), path, landSettingsFrom(m_settings));
+    rebuildTerrainGeometry(m_view.mesh(), m_land);
     if (context() != nullptr) renderer().forgetAll();   // the load released every device object
     m_view.onLandOpened(m_land);
     m_scriptPoseTaken = false;
@@ -131,7 +133,7 @@ void CRFrame::landChangedOutside() {
 }
 
 void CRFrame::initializeMap() {
-    withContext([&] { return m_land.InitializeMap(); });
+    withContext([&] { return m_session.levelMap(m_land.m_levelValue); });
 }
 
 int CRFrame::importNoiseMap(const std::string& path) {

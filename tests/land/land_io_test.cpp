@@ -317,7 +317,7 @@ TEST(LandSave, DeviceRestoreKeepsBlockTexturesAndTheirTiles) {
     editAndDraw(s);
     std::vector<const DeviceTexture*> made;
     for (int b = 0; b < 3; ++b) made.push_back(s.land.textures().blocks().at(std::size_t(b)).get());
-    s.land.recreateDeviceObjects();   // a device restore
+    recreateDeviceObjects(s.mesh, s.land);   // a device restore
     for (int b = 0; b < 3; ++b) EXPECT_EQ(s.land.textures().blocks().at(std::size_t(b)).get(), made[std::size_t(b)]) << b;
     // The kept textures gave their tiles back to the remade low-resolution texture.
     ASSERT_TRUE(s.save(dir.file("quick.lnd"), SaveKind::Quick));
@@ -326,7 +326,7 @@ TEST(LandSave, DeviceRestoreKeepsBlockTexturesAndTheirTiles) {
     EXPECT_TRUE(s.messages.texts().empty());
 
     // What drops them: the map initialisation and a load.
-    s.land.InitializeMap();
+    levelMap(s.mesh, s.land, s.land.m_levelValue);
     EXPECT_FALSE(s.land.textures().blocks().has(0));
     SynthesizeBlockTexture(s.land, 0);
     ASSERT_TRUE(s.open(in));
@@ -356,8 +356,8 @@ TEST(LandSave, FailedSaveKeepsTheTargetAndTheModifiedFlag) {
 TEST(LandSave, WithoutALandWritesNothing) {
     TempDir dir;
     CLand land;
-    EXPECT_FALSE(land.Save(dir.file("out.lnd"), SaveKind::Quick));
-    EXPECT_FALSE(land.Save(dir.file("out.lnd"), SaveKind::Full));
+    EXPECT_FALSE(land.Save(dir.file("out.lnd")));
+    EXPECT_EQ(land.Save(dir.file("out.lnd")).status(), Status::NotPossible);
     EXPECT_FALSE(std::filesystem::exists(dir.file("out.lnd")));
 }
 
@@ -531,7 +531,7 @@ TEST(LandLoad, TakesItsSettingsAsGivenAndSaveShowsTheSurfacesWhenAsked) {
         given.debugVideo = video;
         given.exportRoot = "root/";
         ASSERT_TRUE(s.land.Load(path, given));
-        s.land.recreateDeviceObjects();
+        recreateDeviceObjects(s.mesh, s.land);
         EXPECT_EQ(s.land.m_seaParms.altitudeWater, 9);
         EXPECT_TRUE(s.land.m_debug);
         EXPECT_EQ(s.land.m_exportRoot, "root/");

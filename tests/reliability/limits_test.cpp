@@ -199,7 +199,7 @@ TEST(Limits, LyingLandsAreRefusedOrCarriedSafely) {
             continue;
         }
         for (SaveKind kind : {SaveKind::Quick, SaveKind::Full}) {
-            ASSERT_TRUE(held.land.Save(dir.file("resaved.lnd"), kind));
+            ASSERT_TRUE(held.save(dir.file("resaved.lnd"), kind));
             LndLayout again;
             if (c.loads) {
                 EXPECT_TRUE(checkImage(lndtest::readBytes(dir.file("resaved.lnd")), again, ImageCheck::Structure));

@@ -85,7 +85,7 @@ TEST(SaveFaults, LandSaveKeepsThePreviousFileAndTheLandModified) {
 
         // A clean save to learn how many calls of each step it makes and what it writes.
         clearIoFaults();
-        ASSERT_TRUE(held.land.Save(dir.file("probe.lnd"), form.kind));
+        ASSERT_TRUE(held.save(dir.file("probe.lnd"), form.kind));
         std::map<IoStep, int> calls;
         for (IoStep s : kSteps) calls[s] = ioStepCalls(s);
         ASSERT_GE(calls[IoStep::Write], 3) << form.name;   // several pieces: every n matters
@@ -117,7 +117,7 @@ TEST(SaveFaults, LandSaveKeepsThePreviousFileAndTheLandModified) {
         }
         // And with the disk well again the same land saves what the clean run saved.
         clearIoFaults();
-        ASSERT_TRUE(held.land.Save(target, form.kind));
+        ASSERT_TRUE(held.save(target, form.kind));
         EXPECT_EQ(lndtest::readBytes(target), expected) << form.name;
         EXPECT_FALSE(held.land.m_modified);
     }

@@ -23,6 +23,7 @@ EditorLand::EditorLand(const std::string& path) : EditorLand() {
 
 lnd::Result EditorLand::load(const std::string& path) {
     lnd::Result loaded = land.Load(path);
+    lnd::rebuildTerrainGeometry(mesh, land);   // a refused file leaves the mesh without blocks
     if (!loaded) messages.error(lnd::openFailureText(path, loaded));
     return loaded;
 }
@@ -34,7 +35,7 @@ lnd::Result EditorLand::open(const std::string& path) {
 }
 
 lnd::Result EditorLand::save(const std::string& path, lnd::SaveKind kind) {
-    lnd::Result saved = land.Save(path, kind);
+    lnd::Result saved = HeadlessLand::save(path, kind);
     for (const lnd::SaveNote& note : land.saveNotes()) messages.error(lnd::saveNoteText(note));
     if (!saved) messages.error(lnd::kSaveErrorText);
     return saved;

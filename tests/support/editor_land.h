@@ -33,8 +33,9 @@ public:
 
     lnd::RecordingMessages messages;
 
-    // As the shells open and save: the land's Load or Save, then what the window shows about
-    // it (the notes of a save, the fixed failure texts) put into `messages`.
+    // As the shells open and save, then what the window shows about it (the notes of a
+    // save, the fixed failure texts) put into `messages`. load() is the land's Load with the
+    // geometry built again, without the device objects.
     lnd::Result open(const std::string& path);
     lnd::Result load(const std::string& path);
     lnd::Result save(const std::string& path, lnd::SaveKind kind);

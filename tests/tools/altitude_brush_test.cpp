@@ -228,7 +228,7 @@ TEST(AltitudeBrush, UndoRevertsOnlyWhatTheStrokeLeft) {
         {"map initialised", 100, kBrushLower,
          [](EditorLand& h) {
              h.land.m_levelValue = 33;
-             h.land.InitializeMap();
+             levelMap(h.mesh, h.land, h.land.m_levelValue);
          },
          false, 33, 0, 33},
     };
@@ -290,7 +290,7 @@ TEST(AltitudeBrush, RedoReappliesOnlyWhereTheUndoLeftTheCells) {
         {"map initialised",
          [](EditorLand& h) {
              h.land.m_levelValue = 33;
-             h.land.InitializeMap();
+             levelMap(h.mesh, h.land, h.land.m_levelValue);
          },
          false, 33, 0, 33},
     };

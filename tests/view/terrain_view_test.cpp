@@ -1,3 +1,4 @@
+#include "view/terrain_land.h"
 #include "view/terrain_view.h"
 
 #include "base/messages.h"
@@ -36,7 +37,7 @@ struct ViewFixture : testing::Test {
         land.m_loaded = true;
         land.m_messages = &messages;
         view.attach(land);
-        land.m_hooks.buildGeometry();   // what the load does
+        buildTerrainGeometry(view.mesh(), land);   // what the open does
         view.onLandOpened(land);
         view.restoreDeviceObjects(land);
         view.setSynthesizer([this](CLand& l, int n) {
