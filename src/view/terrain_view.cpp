@@ -112,7 +112,7 @@ void CTerrainView::buildDrawList(CLand& land, std::vector<TerrainDrawItem>& item
                         // edit gives the synthesis a reason to succeed.
                         m_textureFailed[std::size_t(n)] = true;
                         m_failedAtEdit[std::size_t(n)] = land.blockEdits(n);
-                        if (land.m_messages) land.m_messages->plain(kTextureErrorText + land.m_textureError);
+                        m_notices.push_back(kTextureErrorText + land.m_textureError);
                     }
                 }
                 if (land.textures().blocks().has(std::size_t(n))) {
@@ -185,6 +185,7 @@ void CTerrainView::frame(CLand& land, const FrameInput& input, FramePlan& plan) 
         }
     }
 
+    plan.notices = takeNotices();
     static const std::string kNoStats;
     statusLines(land.m_debug ? input.frameStats : kNoStats, m_picker.m_hitPoint, land.m_debug, m_camera,
                 m_picker.m_cursorBlock, m_errorText, plan.status);

@@ -103,6 +103,9 @@ struct FramePlan {
 
     std::vector<StatusLine> status;
     BrushKeys brushKeys;                    // held this frame, for the altitude brush
+    // What the shell shows in plain boxes after this frame (a block texture that could not
+    // be made, once per block).
+    std::vector<std::string> notices;
 };
 
 struct FrameInput {
@@ -162,6 +165,9 @@ public:
 
     // The draw list alone, as frame() makes it.
     std::vector<TerrainDrawItem> buildDrawList(CLand& land);
+    // The notices buildDrawList gathered since they were last taken (frame() hands them on in
+    // its plan).
+    std::vector<std::string> takeNotices() { return std::exchange(m_notices, {}); }
     void buildDrawList(CLand& land, std::vector<TerrainDrawItem>& items);
 
     // The parts of the view; each has its own interface.
@@ -209,6 +215,7 @@ private:
     std::vector<bool> m_textureFailed;
     std::vector<std::uint32_t> m_failedAtEdit;   // the block's edit count when it failed
     std::uint64_t m_seenEdits = 0;
+    std::vector<std::string> m_notices;
     void noticeEdits(const CLand& land);
     bool m_sphereMade = false;
 };

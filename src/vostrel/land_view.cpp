@@ -496,6 +496,8 @@ HostResult CRFrame::render() {
         m_land.m_brushCentre = brushCentre;
     }
     const FramePlan& plan = m_plan;
+    // Inside a frame the boxes are posted to the event loop (ShellMessages).
+    for (const std::string& notice : plan.notices) m_messages.plain(notice);
     drawPlan(plan);
 
     std::string status;
