@@ -1,5 +1,6 @@
 // Per-frame cost of the terrain view's logic (frustum, visibility, level of detail, picking,
 // draw list) and of rebuilding meshes after a brush step.
+#include "view/terrain_land.h"
 #include "view/terrain_view.h"
 
 #include "support/land_builder.h"
@@ -46,7 +47,7 @@ struct Scene {
         land.adoptImage(bigLand(fillEverySquare));
         land.m_loaded = true;
         view.attach(land);
-        land.m_hooks.buildGeometry();   // what the load does
+        buildTerrainGeometry(view.mesh(), land);   // what the open does
         view.onLandOpened(land);
         view.restoreDeviceObjects(land);
         land.textures().blocks().make(std::size_t(land.numBlocks()));   // synthesis is not measured

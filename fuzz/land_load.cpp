@@ -12,7 +12,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     lnd::HeadlessLand held;
     held.land.m_messages = &messages;
     const std::string& path = lndfuzz::writeScratch("land-load.lnd", data, size);
-    if (held.open(path) != 0) return 0;
-    if (held.land.Save(lndfuzz::scratchPath("land-saved.lnd"), lnd::SaveKind::Quick) != 0) std::abort();
+    if (!held.open(path)) return 0;
+    if (!held.save(lndfuzz::scratchPath("land-saved.lnd"), lnd::SaveKind::Quick)) std::abort();
     return 0;
 }

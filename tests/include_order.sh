@@ -4,7 +4,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-layers=(base format codec d3dframework land countries textures view tools d3dframework/host)
+layers=(base format codec d3dframework land countries textures view tools session d3dframework/host)
 rank() {   # rank of a path's layer; programs and unknown folders rank above everything
   local path=$1 best=-1 i
   for i in "${!layers[@]}"; do

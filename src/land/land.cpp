@@ -153,27 +153,24 @@ bool CLand::growForCountryImport(int materialCount, CountryGrowth* result) {
 
 void CLand::releaseTextures() { m_textures.releaseAll(); }
 
-void CLand::recreateDeviceObjects() {
-    if (!m_loaded || !hasImage()) return;
-    if (m_hooks.loadLoResTextures) m_hooks.loadLoResTextures();
-    if (m_hooks.buildAllMeshes) m_hooks.buildAllMeshes();
-}
-
 void CLand::blocksEdited(std::span<const int> changed) {
-    std::vector<int> edited;
-    edited.reserve(changed.size());
     for (int b : changed) {
         if (b < 0 || b >= numBlocks()) continue;
         m_textures.dropBlock(std::size_t(b));
-        edited.push_back(b);
+        if (m_blockEdits.size() < std::size_t(numBlocks())) m_blockEdits.resize(std::size_t(numBlocks()), 0);
+        ++m_blockEdits[std::size_t(b)];
+        ++m_editGeneration;
     }
-    if (!edited.empty() && m_hooks.blocksEdited) m_hooks.blocksEdited(edited);
 }
 
-int CLand::InitializeMap() {
-    if (!hasImage()) return 0;
-    const auto altitude = static_cast<std::uint8_t>(m_levelValue & 0xFF);
-    const std::uint16_t flags = m_levelValue == 0 ? kWater : 0;
+std::uint32_t CLand::blockEdits(int b) const {
+    return b >= 0 && std::size_t(b) < m_blockEdits.size() ? m_blockEdits[std::size_t(b)] : 0;
+}
+
+void CLand::levelCells(int level) {
+    if (!hasImage()) return;
+    const auto altitude = static_cast<std::uint8_t>(level & 0xFF);
+    const std::uint16_t flags = level == 0 ? kWater : 0;
     for (TLndBlock& block : blocks()) {
         for (auto& row : block.Cells) {
             for (TLndCell& cell : row) {
@@ -182,27 +179,17 @@ int CLand::InitializeMap() {
             }
         }
     }
-
     releaseTextures();
     // Strokes recorded over the old cells would undo into the new ones.
     m_history.clear();
-    if (m_hooks.releaseMeshes) m_hooks.releaseMeshes();
-
     // Every vertex has a new height, so the extent is measured again rather than widened
     // from the old one.
     m_bounds.reset();
-    if (m_hooks.buildGeometry) m_hooks.buildGeometry();
-    if (m_hooks.loadLoResTextures) m_hooks.loadLoResTextures();
-    if (m_hooks.buildAllMeshes) m_hooks.buildAllMeshes();
-    // Every block changed: failures remembered for the old cells no longer hold.
-    if (m_hooks.blocksEdited) {
-        std::vector<int> all(static_cast<std::size_t>(numBlocks()));
-        for (std::size_t b = 0; b < all.size(); ++b) all[b] = int(b);
-        m_hooks.blocksEdited(all);
-    }
-
+    // Every block changed: whatever was remembered about the old cells no longer holds.
+    std::vector<int> all(static_cast<std::size_t>(numBlocks()));
+    for (std::size_t b = 0; b < all.size(); ++b) all[b] = int(b);
+    blocksEdited(all);
     m_modified = true;
-    return 0;
 }
 
 LndParts CLand::parts() {

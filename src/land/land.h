@@ -9,6 +9,8 @@
 #pragma once
 
 #include "base/file_io.h"
+#include "base/result.h"
+#include "d3dframework/texture.h"
 #include "land/brush_history.h"
 #include "land/land_settings.h"
 #include "land/land_textures.h"
@@ -37,6 +39,27 @@ inline constexpr int kMaxCountries = 15;
 // show every block; a quick save writes the tiles as they are.
 enum class SaveKind { Full, Quick };
 
+// Something a save noticed about a low-resolution texture while copying it back into its
+// record; the save goes on. The shells put these into their own words.
+struct SaveNote {
+    enum class Kind {
+        NoSurface,            // the record has no device texture
+        NoDescription,        // the texture's level 0 cannot be described
+        SurfaceDescription,   // the debugVideo setting asks for every surface's description
+        LockFailed,           // a DXT3 texture could not be locked
+        UnexpectedPitch,      // a DXT3 texture's rows are not 1024 bytes apart (`pitch`)
+        Unsupported,          // the texture's format (or its lock) cannot be saved
+    };
+    Kind kind = Kind::NoSurface;
+    SurfaceDesc desc{};
+    int pitch = 0;
+};
+
+// The reason a load gives for a land whose blocks overlap at the origin.
+inline constexpr const char* kBlocksAtOriginReason = "two or more blocks lie at the origin";
+// True when a load refused the land for that reason (the file itself was read and well formed).
+bool landRefusedAsInvalid(const Result& result);
+
 // Extent of every block vertex, y taken as Altitude + 1.
 struct LandBounds {
     static constexpr float kUnset = 90000.0f;
@@ -49,21 +72,6 @@ struct LandBounds {
     bool empty() const { return minX > maxX; }
 };
 
-// Work that belongs to the terrain mesh and the texture synthesis but has to run when the
-// whole map is re-initialised. Those parts install these when they are set up; a hook that is
-// not installed is skipped.
-struct MapRebuildHooks {
-    std::function<void()> releaseMeshes;      // the three mesh tables and the mesh boxes
-    std::function<void()> buildGeometry;      // BuildGeometry, LinkNeighbours, SyncEdgeFlags
-    std::function<void()> loadLoResTextures;  // LoadLoResTextures
-    std::function<void()> buildAllMeshes;     // BuildAllMeshes
-    std::function<const DeviceMesh*(int b)> fullMesh;   // block b's full-detail mesh, or null
-    std::function<void(int b)> synthesizeBlock;         // SynthesizeBlockTexture of block b
-    // The cells of the listed blocks (entries -1 skipped) changed, their meshes were rebuilt
-    // and their block textures dropped: whatever else was derived from them is stale.
-    std::function<void(std::span<const int> blocks)> blocksEdited;
-};
-
 class CLand {
 public:
     CLand();
@@ -73,19 +81,25 @@ public:
 
     // ---- Load and save (land_io.cpp) ------------------------------------------------------
 
-    // Reads a landscape file and builds its derived data, with what it needs from the
-    // settings. 0, or -1 with the failure shown and no land held (a file too large for memory
-    // included).
-    int Load(const std::string& path, const LandSettings& settings);
+    // Reads a landscape file and checks it without touching any land: on success `image` is
+    // the file as read, for takeLoaded; on failure it is empty and the result says why (the
+    // read error, the checker's offset and message, kBlocksAtOriginReason, out of memory).
+    static Result readLandFile(const std::string& path, std::vector<std::uint8_t>& image);
+    // Holds an image readLandFile accepted in place of the current land and builds its
+    // derived data with what it needs from the settings. Cannot fail.
+    void takeLoaded(std::vector<std::uint8_t> image, const std::string& path, const LandSettings& settings);
+    // readLandFile then takeLoaded; on failure no land is held.
+    Result Load(const std::string& path, const LandSettings& settings);
     // The same with the settings read from m_settings (defaults without one).
-    int Load(const std::string& path);
-    // Folds the mesh heights and diagonals back into the cells, synthesises missing block
-    // textures for a full save, copies the low-resolution textures back and writes the file
-    // atomically (compacting once a block was deleted). 0, or -1 with the failure shown and
-    // the previous file untouched; -1 with nothing written when no land is loaded.
-    int Save(const std::string& path, SaveKind kind);
-    // The same save without a word to the user: the Result says why not.
-    Result SaveLand(const std::string& path, SaveKind kind);
+    Result Load(const std::string& path);
+    // Copies the low-resolution textures back into their records and writes the file
+    // atomically (compacting once a block was deleted). The folding of the meshes and, for a
+    // full save, the synthesis of missing block textures come first (saveLand in the view
+    // layer does all of it). On failure the previous file is untouched and the land stays
+    // modified; NotPossible with nothing written when no land is loaded. What the copy-back
+    // noticed is in saveNotes() either way.
+    Result Save(const std::string& path);
+    const std::vector<SaveNote>& saveNotes() const { return m_saveNotes; }
 
     // ---- File image ---------------------------------------------------------------------
 
@@ -144,33 +158,37 @@ public:
 
     // ---- Whole-map operations ----------------------------------------------------------------
 
-    // Sets every cell to the lowest byte of m_levelValue with country 0 (Water as well when
-    // m_levelValue is 0, no other flag), releases the textures, forgets the brush history and
-    // has the hooks release and rebuild meshes, geometry and low-resolution textures; sets
-    // m_modified. Does nothing with no land held. Returns 0.
-    int InitializeMap();
+    // Sets every cell to the lowest byte of `level` with country 0 (Water as well when the
+    // level is 0, no other flag), releases the textures, forgets the brush history, counts an
+    // edit of every block and sets m_modified. The meshes, the geometry and the
+    // low-resolution textures are the caller's to rebuild. Does nothing with no land held.
+    void levelCells(int level);
 
     // Releases every low-resolution and block texture and drops both tables (what a new load
-    // and the map initialisation do before rebuilding).
+    // and the map levelling do before rebuilding).
     void releaseTextures();
 
-    // What the shell has the view do after a successful Load or a device reset: the
-    // low-resolution textures made again from their records and every block's meshes built,
-    // through the hooks. Block textures still held are kept (a reset changes no cell); missing
-    // ones follow on demand. Does nothing with no land loaded.
-    void recreateDeviceObjects();
-
-    // After an edit of the listed blocks' cells whose meshes the editor already rebuilt:
-    // drops their block textures (the next drawing or full save synthesises them again) and
-    // tells the hooks. Entries -1 or beyond the block records are skipped.
+    // After an edit of the listed blocks' cells (or their country maps): drops their block
+    // textures (the next drawing or full save synthesises them again) and counts an edit of
+    // each. Entries -1 or beyond the block records are skipped.
     void blocksEdited(std::span<const int> changed);
+
+    // How many edits block b has had since the land was opened, and all blocks together:
+    // whoever keeps state about blocks (a failed synthesis, a level-of-detail plan) compares
+    // these with what it saw last, instead of being called from here.
+    std::uint32_t blockEdits(int b) const;
+    std::uint64_t editGeneration() const { return m_editGeneration; }
+
+    // Writes the heights and diagonals the edits left in the blocks' full-detail meshes
+    // (fullMeshes[b], null for none) back into the cells, and clamps country indices the
+    // table does not hold. A save does this first.
+    void foldMeshesBack(std::span<const DeviceMesh* const> fullMeshes);
 
     // ---- Paths and texts ----------------------------------------------------------------
 
     std::string m_landPath;
     std::string m_exportRoot;
     std::string m_exportDir;
-    std::string m_errorText;
     std::string m_textureError;
 
     // ---- State flags ----------------------------------------------------------------------
@@ -207,14 +225,11 @@ public:
 
     UserMessages* m_messages = nullptr;
     CSettings* m_settings = nullptr;
-    MapRebuildHooks m_hooks;
 
 private:
     // Load's failure path: drops the image and every resource and table made from it.
     void releaseLand();
-    int loadFile(const std::string& path, const LandSettings& settings);
-    Result saveFile(const std::string& path, SaveKind kind);
-    void foldMeshesBack();
+    Result saveFile(const std::string& path);
     void copyLoResTexturesBack();
 
     // Recomputes every view from the header; false (and no image) if the header no longer
@@ -226,6 +241,9 @@ private:
     LandTextures m_textures;
     BrushHistory m_history;
     bool m_debugVideo = false;   // from the settings of the last load
+    std::vector<SaveNote> m_saveNotes;
+    std::vector<std::uint32_t> m_blockEdits;
+    std::uint64_t m_editGeneration = 0;
 };
 
 }  // namespace lnd

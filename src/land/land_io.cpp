@@ -6,7 +6,6 @@
 
 #include "land/land.h"
 
-#include "base/messages.h"
 #include "base/settings.h"
 #include "land/land_settings.h"
 #include "d3dframework/mesh.h"
@@ -19,7 +18,7 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
-#include <cstdio>
+#include <cstddef>
 #include <cstring>
 #include <new>
 
@@ -27,26 +26,9 @@ namespace lnd {
 
 namespace {
 
-constexpr const char* kReadErrorText = "Error reading the file ";
-constexpr const char* kInvalidLandText = "The land %s is invalid , unable to open it";
-constexpr const char* kSaveErrorText = "Problems saving the file ";
-constexpr const char* kNoSurfaceText = "Fails to get surfaceLevel 0";
-constexpr const char* kNoDescText = "Fails to get surfaceLevel description";
-constexpr const char* kVideoText =
-    "Please post this message in the forum :\n\rFormat = 0X%6x,resourceType =%d,usage=%d,pool=%d,size=%d,"
-    "\r\nmultisample=%d,Width=%d,Height =%d";
-constexpr const char* kLockFailedText = "LockRect in the lowres texture fails :-(";
-constexpr const char* kPitchText = "Pitch is not 1024 as you think, in this case is %d";
-constexpr const char* kUnsupportedText =
-    "sorry your car does not support the saving of textures, you can do it in the computer of some friend";
-
 constexpr int kLoResSide = 256;
 constexpr int kDxt3RowBytes = kLoResSide / 4 * 16;   // one row of 4 x 4 blocks
 constexpr int kDxt3Rows = kLoResSide / 4;
-
-void showError(UserMessages* messages, const std::string& text) {
-    if (messages != nullptr) messages->error(text);
-}
 
 std::uint8_t heightByte(float y) {
     if (!(y > 0.0f)) return 0;   // NaN and negatives
@@ -68,82 +50,98 @@ int cornerOf(const glm::vec3& p, float maxX, float maxZ) {
 void CLand::releaseLand() {
     releaseImage();
     releaseTextures();
-    if (m_hooks.releaseMeshes) m_hooks.releaseMeshes();
-    // With no image the geometry build leaves the mesh without blocks.
-    if (m_hooks.buildGeometry) m_hooks.buildGeometry();
     m_bounds.reset();
     m_loaded = false;
     m_modified = false;
     m_cursorBlock = -1;
 }
 
-int CLand::Load(const std::string& path) {
-    return Load(path, m_settings != nullptr ? landSettingsFrom(*m_settings) : LandSettings{});
+bool landRefusedAsInvalid(const Result& result) {
+    const std::string& m = result.message();
+    const std::string reason = kBlocksAtOriginReason;
+    return result.status() == Status::BadInput && m.size() >= reason.size() &&
+           m.compare(m.size() - reason.size(), reason.size(), reason) == 0;
 }
 
-int CLand::Load(const std::string& path, const LandSettings& settings) {
+Result CLand::readLandFile(const std::string& path, std::vector<std::uint8_t>& image) {
+    image.clear();
+    try {
+        if (Result r = readWholeFile(path, image); !r) return r;
+        LndView view;
+        if (LndCheck check = view.open(image); !check) {
+            image.clear();
+            return Result::badInputAt(check.offset, path + ": " + check.message);
+        }
+        const LndLayout& layout = view.layout();
+        // Two blocks at the origin is how a land damaged by another tool looks: opening it
+        // would put both on one square.
+        int atOrigin = 0;
+        for (int b = 0; b < layout.numBlockRecords; ++b) {
+            const TLndBlock& block = view.block(std::size_t(b));
+            if (float(block.MapX) == 0.0f && float(block.MapZ) == 0.0f && ++atOrigin == 2) {
+                image.clear();
+                return Result::badInputAt(layout.blocksOffset + std::size_t(b) * sizeof(TLndBlock) +
+                                              offsetof(TLndBlock, MapX),
+                                          path + ": " + kBlocksAtOriginReason);
+            }
+        }
+    } catch (const std::bad_alloc&) {
+        // A file too large for memory is a file that cannot be read, not the end of the
+        // program.
+        image.clear();
+        image.shrink_to_fit();
+        return Result::failure(Status::OutOfMemory, path + ": out of memory");
+    }
+    return Result::success();
+}
+
+void CLand::takeLoaded(std::vector<std::uint8_t> image, const std::string& path, const LandSettings& settings) {
     m_seaParms = settings.sea;
-    m_loaded = false;
-    m_modified = false;
     m_blocksDeleted = false;   // a new file has had nothing deleted yet
     m_history.clear();
     m_materialsExported = m_noiseExported = m_bumpExported = false;
     m_debug = settings.debug;
     m_debugVideo = settings.debugVideo;
     m_exportDir.clear();
-    try {
-        return loadFile(path, settings);
-    } catch (const std::bad_alloc&) {
-        // A file too large for memory is a file that cannot be read, not the end of the
-        // program.
-        m_errorText = kReadErrorText + path;
-        releaseLand();
-        showError(m_messages, m_errorText);
-        return -1;
-    }
-}
-
-int CLand::loadFile(const std::string& path, const LandSettings& settings) {
-    // Unreadable and malformed files are one failure: the format cannot tell them apart
-    // from a file cut short, and nothing past the real end is ever read.
-    std::vector<std::uint8_t> image;
-    if (!readWholeFile(path, image) || !adoptImage(std::move(image))) {
-        m_errorText = kReadErrorText + path;
-        releaseLand();
-        showError(m_messages, m_errorText);
-        return -1;
-    }
-
+    // readLandFile checked the image: adopting it again cannot fail.
+    adoptImage(std::move(image));
     m_landPath = path;
     m_exportRoot = settings.exportRoot;
 
-    int atOrigin = 0;
-    for (const TLndBlock& b : blocks())
-        if (float(b.MapX) == 0.0f && float(b.MapZ) == 0.0f) ++atOrigin;
-    if (atOrigin >= 2) {
-        std::vector<char> text(std::strlen(kInvalidLandText) + path.size() + 1);
-        std::snprintf(text.data(), text.size(), kInvalidLandText, path.c_str());
-        releaseLand();
-        showError(m_messages, text.data());
-        return -1;
-    }
-
     releaseTextures();
-    if (m_hooks.releaseMeshes) m_hooks.releaseMeshes();
     m_bounds.reset();
-    if (m_hooks.buildGeometry) m_hooks.buildGeometry();
     m_cursorBlock = -1;
-    m_loaded = true;
-    return 0;
+    m_modified = false;
+    m_loaded = hasImage();
+}
+
+Result CLand::Load(const std::string& path) {
+    return Load(path, m_settings != nullptr ? landSettingsFrom(*m_settings) : LandSettings{});
+}
+
+Result CLand::Load(const std::string& path, const LandSettings& settings) {
+    std::vector<std::uint8_t> image;
+    Result read = readLandFile(path, image);
+    if (!read) {
+        m_seaParms = settings.sea;
+        m_blocksDeleted = false;
+        m_history.clear();
+        m_materialsExported = m_noiseExported = m_bumpExported = false;
+        m_exportDir.clear();
+        releaseLand();
+        return read;
+    }
+    takeLoaded(std::move(image), path, settings);
+    return read;
 }
 
 // ---- Save -----------------------------------------------------------------------------
 
-void CLand::foldMeshesBack() {
+void CLand::foldMeshesBack(std::span<const DeviceMesh* const> fullMeshes) {
     const std::span<TLndBlock> all = blocks();
-    if (m_hooks.fullMesh) {
-        for (std::size_t b = 0; b < all.size(); ++b) {
-            const DeviceMesh* mesh = m_hooks.fullMesh(int(b));
+    {
+        for (std::size_t b = 0; b < all.size() && b < fullMeshes.size(); ++b) {
+            const DeviceMesh* mesh = fullMeshes[b];
             // The full mesh holds two triangles per square in cell order (i outer), three
             // unshared vertices each; anything else is not ours to read.
             if (mesh == nullptr || mesh->format() != VertexFormat::Terrain ||
@@ -206,22 +204,16 @@ void CLand::copyLoResTexturesBack() {
     const bool debugVideo = m_debugVideo;
     for (std::size_t l = 0; l < records.size(); ++l) {
         if (!m_textures.loRes().has(l)) {
-            showError(m_messages, kNoSurfaceText);
+            m_saveNotes.push_back({SaveNote::Kind::NoSurface});
             continue;
         }
         DeviceTexture& texture = *m_textures.loRes().at(l);
         SurfaceDesc desc;
         if (deviceFailed(texture.levelDesc(0, desc))) {
-            showError(m_messages, kNoDescText);
+            m_saveNotes.push_back({SaveNote::Kind::NoDescription});
             continue;
         }
-        if (debugVideo) {
-            char text[320];
-            std::snprintf(text, sizeof text, kVideoText, unsigned(desc.format), int(desc.type), int(desc.usage),
-                          int(desc.pool), int(desc.size), int(desc.multiSample), int(desc.width),
-                          int(desc.height));
-            showError(m_messages, text);
-        }
+        if (debugVideo) m_saveNotes.push_back({SaveNote::Kind::SurfaceDescription, desc});
         std::uint8_t* data = records[l].Data;
         // Only a surface of the record's own size can fill it; any other (made from an odd
         // record header) cannot have been changed by a tile refresh either, so the record is
@@ -232,14 +224,11 @@ void CLand::copyLoResTexturesBack() {
             if (!fits) continue;
             LockedRect locked;
             if (deviceFailed(texture.lockRect(0, locked, nullptr, LockMode::ReadOnly))) {
-                showError(m_messages, kLockFailedText);
+                m_saveNotes.push_back({SaveNote::Kind::LockFailed});
                 continue;
             }
-            if (locked.pitch != kDxt3RowBytes) {
-                char text[96];
-                std::snprintf(text, sizeof text, kPitchText, locked.pitch);
-                showError(m_messages, text);
-            }
+            if (locked.pitch != kDxt3RowBytes)
+                m_saveNotes.push_back({SaveNote::Kind::UnexpectedPitch, desc, int(locked.pitch)});
             for (int r = 0; r < kDxt3Rows; ++r)
                 std::memcpy(data + std::size_t(r) * kDxt3RowBytes, locked.bits + std::ptrdiff_t(r) * locked.pitch,
                             kDxt3RowBytes);
@@ -248,7 +237,7 @@ void CLand::copyLoResTexturesBack() {
             if (!fits) continue;
             LockedRect locked;
             if (deviceFailed(texture.lockRect(0, locked, nullptr, LockMode::ReadOnly))) {
-                showError(m_messages, kUnsupportedText);
+                m_saveNotes.push_back({SaveNote::Kind::Unsupported});
                 continue;
             }
             CImage32 image(kLoResSide, kLoResSide);
@@ -260,39 +249,26 @@ void CLand::copyLoResTexturesBack() {
                 std::memcpy(data, compressor.data(), kLoResDataSize);
             compressor.release();
         } else {
-            showError(m_messages, kUnsupportedText);
+            m_saveNotes.push_back({SaveNote::Kind::Unsupported});
         }
     }
 }
 
-int CLand::Save(const std::string& path, SaveKind kind) {
-    if (!m_loaded || !hasImage()) return -1;
-    if (!SaveLand(path, kind)) {
-        showError(m_messages, kSaveErrorText);
-        return -1;
-    }
-    return 0;
-}
-
-Result CLand::SaveLand(const std::string& path, SaveKind kind) {
-    if (!m_loaded || !hasImage()) return Result::failure(Status::NotPossible, "no land is loaded");
+Result CLand::Save(const std::string& path) {
+    m_saveNotes.clear();
+    if (!m_loaded || !hasImage()) return Result::failure(Status::NotPossible, "no land is open");
     Result written;
     try {
-        written = saveFile(path, kind);
+        written = saveFile(path);
     } catch (const std::bad_alloc&) {
         // No memory for a compacted copy or a texture: the file on disk was never touched.
-        written = Result::failure(Status::OutOfMemory, "out of memory");
+        written = Result::failure(Status::OutOfMemory, path + ": out of memory");
     }
     if (written) m_modified = false;
     return written;
 }
 
-Result CLand::saveFile(const std::string& path, SaveKind kind) {
-    foldMeshesBack();
-    if (kind == SaveKind::Full) {
-        for (int b = 0; b < numBlocks(); ++b)
-            if (!m_textures.blocks().has(std::size_t(b)) && m_hooks.synthesizeBlock) m_hooks.synthesizeBlock(b);
-    }
+Result CLand::saveFile(const std::string& path) {
     copyLoResTexturesBack();
 
     if (m_blocksDeleted) {

@@ -1,6 +1,8 @@
 #include "lndtool/land_input.h"
 
 #include "base/file_io.h"
+#include "land/land_settings.h"
+#include "session/shell_words.h"
 
 namespace lndtool {
 
@@ -17,6 +19,27 @@ int openSettings(const Args& args, lnd::UserMessages& messages, std::unique_ptr<
     out = std::make_unique<lnd::CSettings>(messages, args.get("settings"));
     if (!out->fileLoaded()) return inputError(args.get("settings") + ": settings file not read");
     return kExitOk;
+}
+
+int openEditorLand(const std::string& path, lnd::EditorSession& session, lnd::CSettings* settings,
+                   lnd::UserMessages& messages, lnd::OpenDepth depth) {
+    lnd::CLand& land = session.land();
+    land.m_messages = &messages;
+    land.m_settings = settings;
+    const lnd::Result opened =
+        session.open(path, settings != nullptr ? lnd::landSettingsFrom(*settings) : lnd::LandSettings{}, depth);
+    if (opened) return kExitOk;
+    if (depth != lnd::OpenDepth::AsRead) messages.error(lnd::openFailureText(path, opened));
+    return inputError(opened.message());
+}
+
+int saveEditorLand(const std::string& path, lnd::SaveKind kind, lnd::EditorSession& session,
+                   lnd::UserMessages& messages) {
+    const lnd::Result saved = session.save(path, kind);
+    for (const lnd::SaveNote& note : session.saveNotes()) messages.error(lnd::saveNoteText(note));
+    if (saved) return kExitOk;
+    messages.error(lnd::kSaveErrorText);
+    return inputError(saved.message());
 }
 
 }  // namespace lndtool

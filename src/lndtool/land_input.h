@@ -5,6 +5,7 @@
 #include "lndtool/cli.h"
 #include "base/messages.h"
 #include "base/settings.h"
+#include "session/editor_session.h"
 
 #include <memory>
 #include <string>
@@ -29,5 +30,17 @@ private:
 // The settings named by --settings, or none. Returns kExitOk, or kExitBadInput when the file
 // was named but could not be read.
 int openSettings(const Args& args, lnd::UserMessages& messages, std::unique_ptr<lnd::CSettings>& out);
+
+// The one road by which a verb opens a land as the editor holds it: `settings` (may be null)
+// gives the sea parameters, the debug switches and the export root, `messages` becomes the
+// land's, and the file is opened into the session as deep as `depth` says. kExitOk, or
+// kExitBadInput after the reason (and, for an editor's open, the editor's text) was reported.
+int openEditorLand(const std::string& path, lnd::EditorSession& session, lnd::CSettings* settings,
+                   lnd::UserMessages& messages, lnd::OpenDepth depth = lnd::OpenDepth::Editor);
+
+// Saves the session's land; the notes of the save go to `messages`. kExitOk, or
+// kExitBadInput after the editor's text and the reason were reported.
+int saveEditorLand(const std::string& path, lnd::SaveKind kind, lnd::EditorSession& session,
+                   lnd::UserMessages& messages);
 
 }  // namespace lndtool

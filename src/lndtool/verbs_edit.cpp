@@ -3,19 +3,14 @@
 #include "lndtool/cli.h"
 #include "lndtool/edit_script.h"
 
+#include "lndtool/land_input.h"
+
 #include "base/file_io.h"
 #include "base/data_paths.h"
 #include "base/messages.h"
 #include "base/settings.h"
-#include "countries/country_import.h"
-#include "countries/country_table.h"
-#include "land/land.h"
-#include "tools/altitude_brush.h"
-#include "tools/block_deletion.h"
-#include "tools/texture_edit.h"
+#include "session/editor_session.h"
 #include "textures/exports.h"
-#include "view/terrain_land.h"
-#include "view/terrain_mesh.h"
 
 #include <cmath>
 #include <cstdio>
@@ -27,25 +22,21 @@ namespace lndtool {
 
 namespace {
 
-// The land as the editor holds it after opening a file.
-struct EditSession {
+// The land as the editor holds it after opening a file, with the settings it was opened with.
+struct EditLand {
     lnd::StreamMessages messages{"lndtool"};
     std::unique_ptr<lnd::CSettings> settings;
-    lnd::HeadlessLand held;
-    lnd::CLand& land = held.land;
-    lnd::CTerrainMesh& mesh = held.mesh;
+    lnd::EditorSession session;
+    int lastLevel = 0;   // the level value the last brush or level-map command gave
 
     // kExitOk, or kExitBadInput after the failure was reported. Verbs that use brushes look
     // for the editor's settings file as the editor does when --settings is not given and take
     // only its brushes: the land loads and saves as without settings (no sea parameters, no
     // exports), so a run in a folder with the editor's settings writes nothing else.
     int open(const Args& args, bool searchBrushes = false) {
-        land.m_messages = &messages;
-        if (args.has("settings")) {
-            settings = std::make_unique<lnd::CSettings>(messages, args.get("settings"));
-            if (!settings->fileLoaded()) return inputError(args.get("settings") + ": settings file not read");
-            land.m_settings = settings.get();
-        } else if (searchBrushes) {
+        if (int rc = openSettings(args, messages, settings); rc != kExitOk) return rc;
+        const bool brushesOnly = !settings && searchBrushes;
+        if (brushesOnly) {
             const lnd::SettingsChoice found = lnd::findSettingsFile(lnd::DataPlaces::ofProcess(), lnd::kSettingsFileName);
             for (const std::string& note : found.notes) std::fprintf(stderr, "lndtool: %s\n", note.c_str());
             if (found.found) {
@@ -53,18 +44,29 @@ struct EditSession {
                 if (!settings->fileLoaded()) return inputError(found.path + ": settings file not read");
             }
         }
-        return held.open(args.positional[0]) == 0 ? kExitOk : kExitBadInput;
+        return openEditorLand(args.positional[0], session, brushesOnly ? nullptr : settings.get(), messages);
     }
     int save(const std::string& path, bool quick) {
-        const lnd::Result saved = land.SaveLand(path, quick ? lnd::SaveKind::Quick : lnd::SaveKind::Full);
-        // The editor's message names no reason; a script's user gets the system's.
-        return saved ? kExitOk : inputError(saved.message());
+        return saveEditorLand(path, quick ? lnd::SaveKind::Quick : lnd::SaveKind::Full, session, messages);
+    }
+    const lnd::CBrushDef* brushNamed(const std::string& name) const {
+        if (settings)
+            for (const lnd::CBrushDef& b : settings->brushes())
+                if (b.name == name) return &b;
+        return nullptr;
+    }
+    // The block record under world position (x, z), or -1.
+    int blockUnder(double x, double z) const {
+        const double gx = std::floor(x / 160.0), gz = std::floor(z / 160.0);
+        return gx < 0 || gz < 0 || gx >= lnd::kGridSize || gz >= lnd::kGridSize
+                   ? -1
+                   : session.land().blockRecordAt(int(gx), int(gz));
     }
 };
 
 int runResave(const Args& args) {
     if (!args.has("o")) return usageError(verbNamed("resave"), "missing -o OUT.lnd");
-    EditSession s;
+    EditLand s;
     if (int rc = s.open(args); rc != kExitOk) return rc;
     return s.save(args.get("o"), args.has("quick"));
 }
@@ -76,13 +78,12 @@ int runDeleteBlock(const Args& args) {
     if (!parseNumberList(args.get("square"), square) || square.size() != 2 || square[0] != std::floor(square[0]) ||
         square[1] != std::floor(square[1]))
         return usageError(verb, "--square GX,GZ takes two whole numbers");
-    EditSession s;
+    EditLand s;
     if (int rc = s.open(args); rc != kExitOk) return rc;
-    const int record = s.land.blockRecordAt(int(std::fmax(-1.0, std::fmin(square[0], 99.0))),
-                                            int(std::fmax(-1.0, std::fmin(square[1], 99.0))));
+    const int record = s.session.land().blockRecordAt(int(std::fmax(-1.0, std::fmin(square[0], 99.0))),
+                                                      int(std::fmax(-1.0, std::fmin(square[1], 99.0))));
     if (record < 0) return usageError(verb, "no block on square " + args.get("square"));
-    s.land.m_cursorBlock = record;
-    lnd::DeleteCursorBlock(s.land, s.mesh);
+    if (lnd::CommandResult r = s.session.deleteBlock(record); !r) return inputError(r.result.message());
     return s.save(args.get("o"), true);
 }
 
@@ -108,127 +109,61 @@ int runBrush(const Args& args) {
                      : args.has("smooth") ? lnd::kBrushSmooth
                                           : lnd::kBrushRaise;
 
-    EditSession s;
+    EditLand s;
     if (int rc = s.open(args, true); rc != kExitOk) return rc;
     if (!s.settings) return usageError(verb, "no settings file found: give --settings FILE (it holds the brushes)");
-    const lnd::CBrushDef* brush = nullptr;
-    for (const lnd::CBrushDef& b : s.settings->brushes())
-        if (b.name == args.get("brush")) brush = &b;
+    const lnd::CBrushDef* brush = s.brushNamed(args.get("brush"));
     if (brush == nullptr && mode != lnd::kBrushLevel) return usageError(verb, "no brush named \"" + args.get("brush") + "\"");
-
-    const double gx = std::floor(at[0] / 160.0), gz = std::floor(at[1] / 160.0);
-    const int record = gx < 0 || gz < 0 || gx >= lnd::kGridSize || gz >= lnd::kGridSize
-                           ? -1
-                           : s.land.blockRecordAt(int(gx), int(gz));
+    const int record = s.blockUnder(at[0], at[1]);
     if (record < 0) return usageError(verb, "no block under " + args.get("at"));
-    s.land.m_cursorBlock = record;
-    s.land.m_brushCentre = {float(at[0]), 0.0f, float(at[1])};
-    s.land.m_brushRadius = int(radius);
-    s.land.m_brushTimes = int(times);
-    s.land.m_levelValue = int(levelValue);
-    s.land.m_brush = brush;
-    for (long long k = 0; k < steps; ++k) lnd::ApplyBrush(s.land, s.mesh, mode);
+    const lnd::BrushStep step{record, {float(at[0]), 0.0f, float(at[1])}, int(radius), int(times), int(levelValue),
+                              brush, mode};
+    for (long long k = 0; k < steps; ++k)
+        if (lnd::CommandResult r = s.session.brush(step); !r) return inputError(r.result.message());
     return s.save(args.get("o"), true);
 }
 
-// Holds what the core would have shown in message boxes while one script line runs, so the
-// failure can be reported with its line.
-class LineMessages final : public lnd::UserMessages {
-public:
-    void error(const std::string& text, const std::string& = {}) override { add(text); }
-    bool question(const std::string&, const std::string& = {}, lnd::QuestionButtons = {}) override { return true; }
-    void plain(const std::string& text, const std::string& = {}) override { add(text); }
-    std::string take() {
-        std::string all;
-        all.swap(m_text);
-        return all;
-    }
-
-private:
-    void add(const std::string& text) { m_text += (m_text.empty() ? "" : "; ") + text; }
-    std::string m_text;
-};
-
-// One script command on the open land; the empty text on success, else what the user sees.
-std::string runCommand(EditSession& s, LineMessages& messages, const EditCommand& c) {
-    lnd::CLand& land = s.land;
+// One script command as a session command.
+lnd::CommandResult runCommand(EditLand& s, const EditCommand& c) {
+    lnd::EditorSession& session = s.session;
+    const auto refused = [](const std::string& why) {
+        return lnd::CommandResult{lnd::Result::failure(lnd::Status::BadInput, why), {}};
+    };
     using Kind = EditCommand::Kind;
     switch (c.kind) {
     case Kind::Brush: {
-        const lnd::CBrushDef* brush = nullptr;
-        if (s.settings)
-            for (const lnd::CBrushDef& b : s.settings->brushes())
-                if (b.name == c.brushName) brush = &b;
+        const lnd::CBrushDef* brush = s.brushNamed(c.brushName);
         if (brush == nullptr && c.mode != lnd::kBrushLevel)
-            return s.settings ? "no brush named \"" + c.brushName + "\" in the settings file"
-                              : std::string("brushes come from the settings file: give --settings FILE");
-        const double gx = std::floor(c.x / 160.0), gz = std::floor(c.z / 160.0);
-        const int record = gx < 0 || gz < 0 || gx >= lnd::kGridSize || gz >= lnd::kGridSize
-                               ? -1
-                               : land.blockRecordAt(int(gx), int(gz));
-        if (record < 0) return "no block under the brush";
-        land.m_cursorBlock = record;
-        land.m_brushCentre = {float(c.x), 0.0f, float(c.z)};
-        land.m_brushRadius = c.radius;
-        land.m_brushTimes = c.times;
-        land.m_levelValue = c.level;
-        land.m_brush = brush;
-        lnd::ApplyBrush(land, s.mesh, c.mode);
-        return {};
+            return refused(s.settings ? "no brush named \"" + c.brushName + "\" in the settings file"
+                                      : std::string("brushes come from the settings file: give --settings FILE"));
+        const int record = s.blockUnder(c.x, c.z);
+        if (record < 0) return refused("no block under the brush");
+        s.lastLevel = c.level;
+        return session.brush({record, {float(c.x), 0.0f, float(c.z)}, c.radius, c.times, c.level, brush, c.mode});
     }
-    case Kind::Undo:
-        return lnd::UndoStroke(land, s.mesh) ? std::string() : std::string("there is no brush step to undo");
-    case Kind::Redo:
-        return lnd::RedoStroke(land, s.mesh) ? std::string() : std::string("there is no undone brush step to redo");
-    case Kind::Paint: {
-        const int record = c.block - 1;
-        if (record >= land.numBlocks())
-            return "the land has no block " + std::to_string(c.block) + " (it has " + std::to_string(land.numBlocks()) +
-                   ")";
-        if (c.country >= land.numCountries())
-            return "the land has no country " + std::to_string(c.country) + " (it has " +
-                   std::to_string(land.numCountries()) + ")";
-        lnd::CTextureEdit editor;
-        editor.LoadBlock(land, record);
-        editor.setBrushSize(c.size);
-        editor.setCountry(c.country);
-        editor.PaintAt(c.pictureX, c.pictureY);
-        if (!editor.ApplyToBlock()) return "the block cannot be painted";
-        land.m_modified = true;
-        const int changed[] = {record};
-        land.blocksEdited(changed);
-        return {};
-    }
-    case Kind::SetCountry:
-        if (!lnd::setCountryEverywhere(land, c.country))
-            return "the land has no country " + std::to_string(c.country) + " (it has " +
-                   std::to_string(land.numCountries()) + ")";
-        return {};
-    case Kind::ImportCountry:
-        if (lnd::Result r = lnd::ImportCountryFromFile(land, c.path, c.id); !r) return r.message();
-        return {};
+    case Kind::Undo: return session.undo();
+    case Kind::Redo: return session.redo();
+    case Kind::Paint: return session.paint({c.block - 1, c.pictureX, c.pictureY, c.size, c.country});
+    case Kind::SetCountry: return session.setCountryEverywhere(c.country);
+    case Kind::ImportCountry: return session.importCountry(c.path, c.id);
     case Kind::DeleteBlock: {
-        const int record = land.blockRecordAt(c.gx, c.gz);
-        if (record < 0) return "no block on square " + std::to_string(c.gx) + "," + std::to_string(c.gz);
-        land.m_cursorBlock = record;
-        if (!lnd::DeleteCursorBlock(land, s.mesh)) {
-            const std::string shown = messages.take();
-            return shown.empty() ? std::string("the block was not deleted") : shown;
-        }
-        return {};
+        const int record = session.land().blockRecordAt(c.gx, c.gz);
+        if (record < 0) return refused("no block on square " + std::to_string(c.gx) + "," + std::to_string(c.gz));
+        return session.deleteBlock(record);
     }
     case Kind::LevelMap:
-        if (c.levelValue >= 0) land.m_levelValue = c.levelValue;
-        land.InitializeMap();
-        return {};
-    case Kind::Noise:
-        if (lnd::Result r = lnd::ImportNoiseMap(land, c.path); !r) {
-            const std::string shown = lnd::noiseRefusalText(r, c.path).text;
-            return shown.empty() ? r.message() : shown + " (" + r.message() + ")";
-        }
-        return {};
+        // Without a level the value last given stays, as the window keeps it.
+        if (c.levelValue >= 0) s.lastLevel = c.levelValue;
+        return session.levelMap(s.lastLevel);
+    case Kind::Noise: {
+        lnd::CommandResult r = session.importNoise(c.path);
+        // The editor's text, then why.
+        if (const std::string shown = r ? std::string() : lnd::noiseRefusalText(r.result, c.path).text; !shown.empty())
+            return refused(shown + " (" + r.result.message() + ")");
+        return r;
     }
-    return "unknown command";
+    }
+    return refused("unknown command");
 }
 
 int runEdit(const Args& args) {
@@ -253,17 +188,14 @@ int runEdit(const Args& args) {
         return rc;
     }
 
-    EditSession s;
+    EditLand s;
     if (int rc = s.open(args, true); rc != kExitOk) return rc;
-    LineMessages messages;
-    s.land.m_messages = &messages;
     for (const EditCommand& c : commands) {
-        const std::string failure = runCommand(s, messages, c);
-        messages.take();   // notes of a command that succeeded are not failures
-        if (!failure.empty())
-            return inputError(source + ": line " + std::to_string(c.line) + ": " + failure + "; nothing was written");
+        const lnd::CommandResult r = runCommand(s, c);
+        if (!r)
+            return inputError(source + ": line " + std::to_string(c.line) + ": " + r.result.message() +
+                              "; nothing was written");
     }
-    s.land.m_messages = &s.messages;
     return s.save(args.get("o"), args.has("quick"));
 }
 

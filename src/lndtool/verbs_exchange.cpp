@@ -11,7 +11,7 @@
 #include "tools/country_map.h"
 #include "tools/heightmap.h"
 #include "tools/mesh_export.h"
-#include "view/terrain_land.h"
+#include "session/editor_session.h"
 
 #include <cstdio>
 #include <memory>
@@ -23,19 +23,17 @@ namespace {
 
 // The file image as stored, nothing derived and nothing brought into line, so that a land
 // written back differs only where the verb changed it.
-int adoptLand(const std::string& path, lnd::CLand& land) {
-    std::vector<std::uint8_t> bytes;
-    if (lnd::Result r = lnd::readWholeFile(path, bytes); !r) return inputError(r.message());
-    if (lnd::LndCheck check = land.adoptImage(std::move(bytes)); !check) return inputError(path + ": " + check.message);
-    land.m_landPath = path;
-    return kExitOk;
+int openAsStored(const std::string& path, lnd::EditorSession& session, lnd::UserMessages& messages) {
+    return openEditorLand(path, session, nullptr, messages, lnd::OpenDepth::AsRead);
 }
 
 int runCountriesExport(const Verb& verb, const Args& args) {
     if (args.positional.size() != 2) return usageError(verb, "export takes one land");
     if (!args.has("o") || lowerExtension(args.get("o")) != ".png") return usageError(verb, "missing -o MAP.png");
-    lnd::CLand land;
-    if (int rc = adoptLand(args.positional[1], land); rc != kExitOk) return rc;
+    lnd::StreamMessages messages("lndtool");
+    lnd::EditorSession session;
+    if (int rc = openAsStored(args.positional[1], session, messages); rc != kExitOk) return rc;
+    lnd::CLand& land = session.land();
     const std::string out = args.get("o");
     lnd::HeightmapPlacement placement;
     if (lnd::Result r = lnd::writeCountryMapFiles(land, out, &placement); !r)
@@ -52,8 +50,10 @@ int runCountriesImport(const Verb& verb, const Args& args) {
     const std::string picturePath = args.positional[2];
     const std::string ext = lowerExtension(picturePath);
     if (ext != ".png" && ext != ".bmp" && ext != ".tga") return usageError(verb, "the picture must be a .png, .bmp or .tga file");
-    lnd::CLand land;
-    if (int rc = adoptLand(args.positional[1], land); rc != kExitOk) return rc;
+    lnd::StreamMessages messages("lndtool");
+    lnd::EditorSession session;
+    if (int rc = openAsStored(args.positional[1], session, messages); rc != kExitOk) return rc;
+    lnd::CLand& land = session.land();
 
     std::unique_ptr<lnd::CImageBase> picture;
     lnd::CountryMapImportOptions options;
@@ -87,11 +87,9 @@ int runMesh(const Args& args) {
     lnd::StreamMessages messages("lndtool");
     std::unique_ptr<lnd::CSettings> settings;
     if (int rc = openSettings(args, messages, settings); rc != kExitOk) return rc;
-    lnd::HeadlessLand held;
-    lnd::CLand& land = held.land;
-    land.m_messages = &messages;
-    land.m_settings = settings.get();
-    if (land.Load(args.positional[1]) != 0) return kExitBadInput;
+    lnd::EditorSession session;
+    if (int rc = openEditorLand(args.positional[1], session, settings.get(), messages); rc != kExitOk) return rc;
+    const lnd::CLand& land = session.land();
 
     lnd::MeshExportOptions options;
     options.textures = args.has("textures");

@@ -21,13 +21,6 @@ namespace lndtool {
 
 namespace {
 
-int openLand(const std::string& path, lnd::CLand& land) {
-    std::vector<std::uint8_t> bytes;
-    if (lnd::Result r = lnd::readWholeFile(path, bytes); !r) return inputError(r.message());
-    if (lnd::LndCheck check = land.adoptImage(std::move(bytes)); !check) return inputError(path + ": " + check.message);
-    land.m_landPath = path;
-    return kExitOk;
-}
 
 int runExport(const Verb& verb, const Args& args) {
     for (const char* name : {"fit", "exact", "min", "max", "settings"})
@@ -40,8 +33,11 @@ int runExport(const Verb& verb, const Args& args) {
         else if (args.get("bits") == "16") bits = 16;
         else return usageError(verb, "--bits must be 8 or 16");
     }
-    lnd::CLand land;
-    if (int rc = openLand(args.positional[1], land); rc != kExitOk) return rc;
+    lnd::StreamMessages messages("lndtool");
+    lnd::EditorSession session;
+    lnd::CLand& land = session.land();
+    if (int rc = openEditorLand(args.positional[1], session, nullptr, messages, lnd::OpenDepth::AsRead); rc != kExitOk)
+        return rc;
     lnd::HeightmapPlacement placement;
     const std::string out = args.get("o");
     if (lnd::Result r = lnd::writeHeightmapFiles(land, out, bits, &placement); !r)
@@ -79,9 +75,10 @@ int runImport(const Verb& verb, const Args& args) {
     lnd::StreamMessages messages("lndtool");
     std::unique_ptr<lnd::CSettings> settings;
     if (int rc = openSettings(args, messages, settings); rc != kExitOk) return rc;
-    lnd::CLand land;
-    land.m_messages = &messages;
-    if (int rc = openLand(args.positional[1], land); rc != kExitOk) return rc;
+    lnd::EditorSession session;
+    lnd::CLand& land = session.land();
+    if (int rc = openEditorLand(args.positional[1], session, nullptr, messages, lnd::OpenDepth::AsRead); rc != kExitOk)
+        return rc;
     if (settings) land.m_seaParms = lnd::readSeaParms(*settings);
 
     // The side file written by the export puts the picture back where it came from; fitting
@@ -123,11 +120,11 @@ int runRenderMap(const Args& args) {
     lnd::StreamMessages messages("lndtool");
     std::unique_ptr<lnd::CSettings> settings;
     if (int rc = openSettings(args, messages, settings); rc != kExitOk) return rc;
-    lnd::HeadlessLand held;
-    lnd::CLand& land = held.land;
-    land.m_messages = &messages;
-    land.m_settings = settings.get();
-    if (land.Load(args.positional[0]) != 0) return kExitBadInput;
+    lnd::EditorSession session;
+    lnd::CLand& land = session.land();
+    if (int rc = openEditorLand(args.positional[0], session, settings.get(), messages, lnd::OpenDepth::Geometry);
+        rc != kExitOk)
+        return rc;
 
     const bool terminal = isatty(STDERR_FILENO) != 0;
     int lastQuarter = 0;

@@ -41,17 +41,17 @@ int runSynth(const Args& args) {
     lnd::StreamMessages messages("lndtool");
     std::unique_ptr<lnd::CSettings> settings;
     if (int rc = openSettings(args, messages, settings); rc != kExitOk) return rc;
-    lnd::HeadlessLand held;
-    lnd::CLand& land = held.land;
-    land.m_messages = &messages;
-    land.m_settings = settings.get();
-    if (land.Load(args.positional[0]) != 0) return kExitBadInput;
+    lnd::EditorSession session;
+    lnd::CLand& land = session.land();
+    if (int rc = openEditorLand(args.positional[0], session, settings.get(), messages, lnd::OpenDepth::Geometry);
+        rc != kExitOk)
+        return rc;
     if (number < 1 || number > land.numBlocks())
         return usageError(verb, "--block must be 1 to " + std::to_string(land.numBlocks()));
     // This verb writes its one picture and nothing else: no export runs on the way.
     land.m_exportRoot.clear();
     land.m_materialsExported = land.m_noiseExported = land.m_bumpExported = true;
-    land.recreateDeviceObjects();
+    lnd::recreateDeviceObjects(session.mesh(), land);
     land.m_textureError.clear();
     lnd::SynthesizeBlockTexture(land, int(number - 1));
     if (!land.m_textureError.empty()) return inputError("block " + args.get("block") + ": " + land.m_textureError);
@@ -74,13 +74,6 @@ int runSynth(const Args& args) {
 }
 
 // Reads a land into the editor's model; kExitOk or kExitBadInput after reporting why.
-int openLand(const std::string& path, lnd::CLand& land) {
-    std::vector<std::uint8_t> bytes;
-    if (lnd::Result r = lnd::readWholeFile(path, bytes); !r) return inputError(r.message());
-    if (lnd::LndCheck check = land.adoptImage(std::move(bytes)); !check) return inputError(path + ": " + check.message);
-    land.m_landPath = path;
-    return kExitOk;
-}
 
 std::string xmlEscaped(const std::string& text) {
     std::string out;
@@ -139,11 +132,11 @@ int runExport(const Args& args) {
     if (!file.written()) return inputError("cannot write a temporary settings file: " + file.written().message());
     lnd::CSettings settings(messages, file.path());
 
-    lnd::HeadlessLand held;
-    lnd::CLand& land = held.land;
-    land.m_settings = &settings;
-    land.m_messages = &messages;
-    if (land.Load(args.positional[0]) != 0) return kExitBadInput;
+    lnd::EditorSession session;
+    lnd::CLand& land = session.land();
+    if (int rc = openEditorLand(args.positional[0], session, &settings, messages, lnd::OpenDepth::Geometry);
+        rc != kExitOk)
+        return rc;
     std::string landName;
     if (!lnd::landNameOf(land.m_landPath, landName))
         return inputError(land.m_landPath + ": no land name can be derived from this path");
@@ -164,9 +157,10 @@ int runImportNoise(const Args& args) {
     const Verb& verb = verbNamed("import-noise");
     if (!args.has("o")) return usageError(verb, "missing -o OUT.lnd");
     lnd::StreamMessages messages("lndtool");
-    lnd::CLand land;
-    if (int rc = openLand(args.positional[0], land); rc != kExitOk) return rc;
-    land.m_messages = &messages;
+    lnd::EditorSession session;
+    lnd::CLand& land = session.land();
+    if (int rc = openEditorLand(args.positional[0], session, nullptr, messages, lnd::OpenDepth::AsRead); rc != kExitOk)
+        return rc;
     if (lnd::Result r = lnd::ImportNoiseMap(land, args.positional[1]); !r) {
         // The editor's text, then why.
         const std::string shown = lnd::noiseRefusalText(r, args.positional[1]).text;

@@ -96,27 +96,44 @@ std::uint16_t reclassifiedFlags(std::uint16_t flags, std::uint8_t altitude, cons
     return f;
 }
 
+BrushStep brushStepOf(const CLand& land, int mode) {
+    BrushStep step;
+    step.block = land.m_cursorBlock;
+    step.centre = land.m_brushCentre;
+    step.radius = land.m_brushRadius;
+    step.times = land.m_brushTimes;
+    step.level = land.m_levelValue;
+    step.brush = land.m_brush;
+    step.mode = mode;
+    return step;
+}
+
 std::vector<int> ApplyBrush(CLand& land, CTerrainMesh& mesh, int mode) {
+    return ApplyBrush(land, mesh, brushStepOf(land, mode));
+}
+
+std::vector<int> ApplyBrush(CLand& land, CTerrainMesh& mesh, const BrushStep& step) {
     std::vector<int> changed;
+    const int mode = step.mode;
     if (mode != kBrushRaise && mode != kBrushLower && mode != kBrushLevel && mode != kBrushSmooth) return changed;
     if (!land.hasImage()) return changed;
     const int count = blockLimit(land, mesh);
-    const int cursor = land.m_cursorBlock;
+    const int cursor = step.block;
     if (cursor < 0 || cursor >= count) return changed;
-    if (mode != kBrushLevel && land.m_brush == nullptr) return changed;
+    if (mode != kBrushLevel && step.brush == nullptr) return changed;
 
     land.m_modified = true;
     BrushStroke* stroke = nullptr;
     if (mode != kBrushLevel && !land.history().replaying()) {
         BrushStroke s;
         s.mode = mode;
-        s.centreX = land.m_brushCentre[0];
-        s.centreY = land.m_brushCentre[1];
-        s.centreZ = land.m_brushCentre[2];
-        s.radius = land.m_brushRadius;
-        s.times = land.m_brushTimes;
+        s.centreX = step.centre[0];
+        s.centreY = step.centre[1];
+        s.centreZ = step.centre[2];
+        s.radius = step.radius;
+        s.times = step.times;
         s.block = cursor;
-        s.brush = land.m_brush;
+        s.brush = step.brush;
         stroke = &land.history().record(std::move(s));
     }
 
@@ -129,9 +146,9 @@ std::vector<int> ApplyBrush(CLand& land, CTerrainMesh& mesh, int mode) {
         if (n >= 0 && n < count && std::find(visit.begin(), visit.end(), n) == visit.end()) visit.push_back(n);
     }
 
-    const double cx = land.m_brushCentre[0], cz = land.m_brushCentre[2];
-    const int radius = land.m_brushRadius;
-    const auto level = static_cast<std::uint8_t>(land.m_levelValue & 0xFF);
+    const double cx = step.centre[0], cz = step.centre[2];
+    const int radius = step.radius;
+    const auto level = static_cast<std::uint8_t>(step.level & 0xFF);
     const std::span<TLndBlock> records = land.blocks();
     // Smoothing reads its means before any cell changes, so the visiting order does not
     // matter and both copies of a shared edge cell see the same neighbourhood.
@@ -160,10 +177,10 @@ std::vector<int> ApplyBrush(CLand& land, CTerrainMesh& mesh, int mode) {
                 const std::uint8_t h = cell.Altitude;
                 std::uint8_t next = level;
                 if (mode == kBrushSmooth) {
-                    next = smoothedAltitude(h, means[v][std::size_t(17 * i + j)], land.m_brushTimes,
-                                            land.m_brush->params[std::size_t(brushRing(d, radius))]);
+                    next = smoothedAltitude(h, means[v][std::size_t(17 * i + j)], step.times,
+                                            step.brush->params[std::size_t(brushRing(d, radius))]);
                 } else if (mode != kBrushLevel) {
-                    next = brushAltitude(h, mode, land.m_brushTimes, land.m_brush->params[std::size_t(brushRing(d, radius))]);
+                    next = brushAltitude(h, mode, step.times, step.brush->params[std::size_t(brushRing(d, radius))]);
                 }
                 if (next == h) continue;
                 const std::uint16_t flags = cell.CellFlags;
@@ -180,23 +197,23 @@ std::vector<int> ApplyBrush(CLand& land, CTerrainMesh& mesh, int mode) {
     return changed;
 }
 
-bool UndoStroke(CLand& land, CTerrainMesh& mesh) {
+bool UndoStroke(CLand& land, CTerrainMesh& mesh, std::vector<int>* touchedOut) {
     std::vector<int> touched;
     if (!land.history().undoNewest(land.blocks(), touched)) return false;
-    if (!touched.empty()) {
-        land.m_modified = true;
-        refreshBlocks(land, mesh, touched);
-    }
+    // The history moved: what is shown may differ from the file even where no cell did.
+    land.m_modified = true;
+    if (!touched.empty()) refreshBlocks(land, mesh, touched);
+    if (touchedOut != nullptr) *touchedOut = std::move(touched);
     return true;
 }
 
-bool RedoStroke(CLand& land, CTerrainMesh& mesh) {
+bool RedoStroke(CLand& land, CTerrainMesh& mesh, std::vector<int>* touchedOut) {
     std::vector<int> touched;
     if (!land.history().redoNewest(land.blocks(), touched)) return false;
-    if (!touched.empty()) {
-        land.m_modified = true;
-        refreshBlocks(land, mesh, touched);
-    }
+    // The history moved: what is shown may differ from the file even where no cell did.
+    land.m_modified = true;
+    if (!touched.empty()) refreshBlocks(land, mesh, touched);
+    if (touchedOut != nullptr) *touchedOut = std::move(touched);
     return true;
 }
 
@@ -213,13 +230,6 @@ void brushKeysFrame(CLand& land, CTerrainMesh& mesh, BrushKeys held, const CBrus
         land.m_brush = selected;
         if (selected != nullptr && land.m_cursorBlock != -1) ApplyBrush(land, mesh, kBrushSmooth);
     }
-}
-
-bool levelCommand(CLand& land, CTerrainMesh& mesh, UserMessages& messages) {
-    if (land.m_cursorBlock < 0) return false;
-    if (!messages.question(kLevelQuestion, {}, QuestionButtons::OkCancel)) return false;
-    ApplyBrush(land, mesh, kBrushLevel);
-    return true;
 }
 
 }  // namespace lnd

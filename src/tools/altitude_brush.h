@@ -8,6 +8,7 @@
 #include "view/camera.h"
 #include "view/terrain_mesh.h"
 
+#include <array>
 #include <cstdint>
 #include <vector>
 
@@ -18,7 +19,17 @@ inline constexpr int kBrushLower = -1;
 inline constexpr int kBrushLevel = 3;
 inline constexpr int kBrushSmooth = 4;
 
-inline constexpr const char* kLevelQuestion = "Are you sure you like to do it ? it is not posible to undo...";
+// One brush step: where, how wide, how strong, to which level and with which brush (null is
+// enough for a level step), on the block under the pointer.
+struct BrushStep {
+    int block = -1;                       // block record under the pointer
+    std::array<float, 3> centre{};        // world position of the brush centre
+    int radius = 80;
+    int times = 1;
+    int level = 0;                        // a level step's altitude (lowest byte)
+    const CBrushDef* brush = nullptr;
+    int mode = kBrushRaise;
+};
 
 // The ring of a vertex at distance d from the centre of a brush of radius r: 0 inside 0.2 r,
 // then one ring per tenth of the radius, 9 only at d = r.
@@ -44,22 +55,24 @@ std::uint16_t reclassifiedFlags(std::uint16_t flags, std::uint8_t altitude, cons
 // lower and smooth steps go to the front of the history. A smooth step reads every mean from
 // the altitudes before the step, across block edges, so shared edges stay welded. Returns one entry per visited block, in
 // visiting order: its record, or -1 when it did not change. Does nothing without a land, a block under the pointer or (raise/lower) a brush.
+std::vector<int> ApplyBrush(CLand& land, CTerrainMesh& mesh, const BrushStep& step);
+// The same with the step taken from the land's brush fields (the window's pointer state).
 std::vector<int> ApplyBrush(CLand& land, CTerrainMesh& mesh, int mode);
+// The land's brush fields as a step of `mode`.
+BrushStep brushStepOf(const CLand& land, int mode);
 
 // Reapplies the most recently undone step (cells edited since keep their bytes) and
-// rebuilds those blocks. False when nothing is left to redo.
-bool RedoStroke(CLand& land, CTerrainMesh& mesh);
+// rebuilds those blocks, marking the land modified (the file no longer holds what is shown,
+// even after a save). False when nothing is left to redo.
+bool RedoStroke(CLand& land, CTerrainMesh& mesh, std::vector<int>* touched = nullptr);
 
 // Takes the newest stroke off the history and reverts it where its cells still hold what it
 // left (heights and the sea and split flags it changed; never countries), rebuilding the
-// blocks that changed. False when the history is empty.
-bool UndoStroke(CLand& land, CTerrainMesh& mesh);
+// blocks that changed and marking the land modified. False when the history is empty.
+bool UndoStroke(CLand& land, CTerrainMesh& mesh, std::vector<int>* touched = nullptr);
 
 // Once per frame with the brush keys held and the brush selected in the brush list (null for
 // none): stores the selection and, with a block under the pointer, raises, lowers or smooths.
 void brushKeysFrame(CLand& land, CTerrainMesh& mesh, BrushKeys held, const CBrushDef* selected);
-
-// The level command: asks first, then levels. True when it levelled.
-bool levelCommand(CLand& land, CTerrainMesh& mesh, UserMessages& messages);
 
 }  // namespace lnd

@@ -1,11 +1,15 @@
 #include "tools/block_deletion.h"
 
+#include <string>
+
 namespace lnd {
 
-bool DeleteCursorBlock(CLand& land, CTerrainMesh& mesh) {
+Result DeleteBlock(CLand& land, CTerrainMesh& mesh, int record) {
     TLndHeader* header = land.header();
-    if (header == nullptr || land.m_cursorBlock < 0 || land.m_cursorBlock >= land.numBlocks()) return false;
-    const int number = land.m_cursorBlock + 1;
+    if (header == nullptr) return Result::failure(Status::NotPossible, "no land is open");
+    if (record < 0 || record >= land.numBlocks())
+        return Result::failure(Status::NotPossible, "the land has no block record " + std::to_string(record + 1));
+    const int number = record + 1;
     for (int gx = 0; gx < kGridSize; ++gx) {
         for (int gz = 0; gz < kGridSize; ++gz) {
             if (header->BlockIndex[gx][gz] != number) continue;
@@ -13,17 +17,13 @@ bool DeleteCursorBlock(CLand& land, CTerrainMesh& mesh) {
             mesh.markLodDirty();
             land.m_blocksDeleted = true;
             land.m_modified = true;
-            land.m_cursorBlock = -1;
-            return true;
+            if (land.m_cursorBlock == record) land.m_cursorBlock = -1;
+            return Result::success();
         }
     }
-    return false;
+    return Result::failure(Status::NotPossible, "no square holds block " + std::to_string(number));
 }
 
-bool deleteBlockCommand(CLand& land, CTerrainMesh& mesh, UserMessages& messages) {
-    if (land.m_cursorBlock < 0) return false;
-    if (!messages.question(kDeleteQuestion, kDeleteCaption, QuestionButtons::OkCancel)) return false;
-    return DeleteCursorBlock(land, mesh);
-}
+Result DeleteCursorBlock(CLand& land, CTerrainMesh& mesh) { return DeleteBlock(land, mesh, land.m_cursorBlock); }
 
 }  // namespace lnd

@@ -2,6 +2,8 @@
 
 #include "textures/synthesis.h"
 
+#include <new>
+
 namespace lnd {
 
 void buildTerrainGeometry(CTerrainMesh& mesh, CLand& land) {
@@ -10,19 +12,52 @@ void buildTerrainGeometry(CTerrainMesh& mesh, CLand& land) {
     mesh.SyncEdgeFlags(land.blocks());
 }
 
-void installTerrainHooks(CTerrainMesh& mesh, CLand& land) {
-    land.m_hooks.releaseMeshes = [&mesh] { mesh.ReleaseAllMeshes(); };
-    land.m_hooks.buildGeometry = [&mesh, &land] { buildTerrainGeometry(mesh, land); };
-    land.m_hooks.loadLoResTextures = [&land] { LoadLoResTextures(land); };
-    land.m_hooks.buildAllMeshes = [&mesh] { mesh.BuildAllMeshes(); };
-    land.m_hooks.fullMesh = [&mesh](int b) { return mesh.mesh(b, MeshLevel::Full); };
-    land.m_hooks.synthesizeBlock = [&land](int b) { SynthesizeBlockTexture(land, b); };
+void rebuildTerrainGeometry(CTerrainMesh& mesh, CLand& land) {
+    mesh.ReleaseAllMeshes();
+    land.m_bounds.reset();
+    buildTerrainGeometry(mesh, land);
 }
 
-int HeadlessLand::open(const std::string& path) {
-    if (land.Load(path) != 0) return -1;
-    land.recreateDeviceObjects();
-    return 0;
+void recreateDeviceObjects(CTerrainMesh& mesh, CLand& land) {
+    if (!land.m_loaded || !land.hasImage()) return;
+    LoadLoResTextures(land);
+    mesh.BuildAllMeshes();
+}
+
+void levelMap(CTerrainMesh& mesh, CLand& land, int level) {
+    if (!land.hasImage()) return;
+    land.levelCells(level);
+    rebuildTerrainGeometry(mesh, land);
+    LoadLoResTextures(land);
+    mesh.BuildAllMeshes();
+}
+
+std::vector<const DeviceMesh*> fullMeshes(const CTerrainMesh& mesh, const CLand& land) {
+    std::vector<const DeviceMesh*> out(std::size_t(std::max(land.numBlocks(), 0)), nullptr);
+    for (std::size_t b = 0; b < out.size(); ++b) out[b] = mesh.mesh(int(b), MeshLevel::Full);
+    return out;
+}
+
+Result saveLand(CTerrainMesh& mesh, CLand& land, const std::string& path, SaveKind kind) {
+    if (!land.m_loaded || !land.hasImage()) return land.Save(path);   // refuses, writes nothing
+    try {
+        land.foldMeshesBack(fullMeshes(mesh, land));
+        if (kind == SaveKind::Full) {
+            for (int b = 0; b < land.numBlocks(); ++b)
+                if (!land.textures().blocks().has(std::size_t(b))) SynthesizeBlockTexture(land, b);
+        }
+    } catch (const std::bad_alloc&) {
+        // No memory for a texture: the file on disk was never touched.
+        return Result::failure(Status::OutOfMemory, path + ": out of memory");
+    }
+    return land.Save(path);
+}
+
+Result HeadlessLand::open(const std::string& path) {
+    Result loaded = land.Load(path);
+    rebuildTerrainGeometry(mesh, land);   // with no image the mesh is left without blocks
+    if (loaded) recreateDeviceObjects(mesh, land);
+    return loaded;
 }
 
 }  // namespace lnd

@@ -1,12 +1,13 @@
-// The terrain mesh attached to the land model: the build a load or a map initialisation runs,
-// and the hooks through which the land's load, save and map initialisation reach the mesh
-// and the texture synthesis.
+// The terrain mesh next to the land model: what an open, a map levelling, a device restore
+// and a save do to both. The land knows nothing of the mesh; these run the two in step.
 #pragma once
 
+#include "base/result.h"
 #include "land/land.h"
 #include "view/terrain_mesh.h"
 
 #include <string>
+#include <vector>
 
 namespace lnd {
 
@@ -14,26 +15,39 @@ namespace lnd {
 // bounds. A land without an image leaves the mesh empty.
 void buildTerrainGeometry(CTerrainMesh& mesh, CLand& land);
 
-// Installs every hook the land calls: releasing the mesh tables, building the geometry (once
-// per Load, with the bounds reset by the land first), remaking the low-resolution textures,
-// building every mesh and handing the save each block's full-detail mesh. `blocksEdited` is
-// left to whoever keeps state about blocks (the view). `mesh` must outlive the land's use of
-// the hooks.
-void installTerrainHooks(CTerrainMesh& mesh, CLand& land);
+// After the land took a new image (or lost it): the mesh's tables released and the geometry
+// built again from the cells, the bounds measured afresh.
+void rebuildTerrainGeometry(CTerrainMesh& mesh, CLand& land);
 
-// A land held as the editor holds it, without a window (the command-line verbs, tests): the
-// mesh attached before the first load, and opening as the shell opens (Load, then the device
-// objects made again).
+// What follows an open or a device reset: the low-resolution textures made again from their
+// records and every block's meshes built. Block textures still held are kept (a reset changes
+// no cell); missing ones follow on demand. Does nothing with no land loaded.
+void recreateDeviceObjects(CTerrainMesh& mesh, CLand& land);
+
+// Every cell to one altitude (CLand::levelCells), then the geometry, the low-resolution
+// textures and every mesh made again.
+void levelMap(CTerrainMesh& mesh, CLand& land, int level);
+
+// Each block's full-detail mesh, null where there is none, for CLand::foldMeshesBack.
+std::vector<const DeviceMesh*> fullMeshes(const CTerrainMesh& mesh, const CLand& land);
+
+// A save as the editor saves: the meshes folded back into the cells, for a full save every
+// missing block texture synthesised, then CLand::Save.
+Result saveLand(CTerrainMesh& mesh, CLand& land, const std::string& path, SaveKind kind);
+
+// A land held as the editor holds it, without a window (tests, benchmarks): opening as the
+// shell opens (Load, the geometry, then the device objects), saving as it saves.
 struct HeadlessLand {
     CTerrainMesh mesh;
     CLand land;
 
-    HeadlessLand() { installTerrainHooks(mesh, land); }
-    HeadlessLand(const HeadlessLand&) = delete;   // the hooks hold the addresses of both
+    HeadlessLand() = default;
+    HeadlessLand(const HeadlessLand&) = delete;
     HeadlessLand& operator=(const HeadlessLand&) = delete;
 
-    // 0, or -1 with the failure reported through the land's messages and no land held.
-    int open(const std::string& path);
+    // On failure no land is held and the result says why.
+    Result open(const std::string& path);
+    Result save(const std::string& path, SaveKind kind) { return saveLand(mesh, land, path, kind); }
 };
 
 }  // namespace lnd

@@ -276,6 +276,8 @@ DeviceResult CTerrainMesh::RebuildBlocks(std::span<const int> changed, std::span
         ReleaseBlockMeshes(b);
         const DeviceResult r = BuildBlockMeshes(b);
         if (deviceFailed(r)) result = r;
+        // New meshes: the next frame's level-of-detail plan must pick them up.
+        markLodDirty();
     }
     return result;
 }

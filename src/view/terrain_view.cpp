@@ -16,12 +16,17 @@ DeviceStates deviceStatesFor(const LandBounds& bounds) {
 void CTerrainView::readKeyTable(CSettings& settings) { m_keys = keyTableFromBindings(readKeyBindings(settings)); }
 
 void CTerrainView::attach(CLand& land) {
-    installTerrainHooks(m_mesh, land);
-    land.m_hooks.blocksEdited = [this](std::span<const int> blocks) {
-        for (int b : blocks) forgetTextureFailure(b);
-        m_mesh.markLodDirty();
-    };
+    m_seenEdits = land.editGeneration();
     if (!m_synthesize) m_synthesize = [](CLand& l, int b) { return SynthesizeBlockTexture(l, b); };
+}
+
+void CTerrainView::noticeEdits(const CLand& land) {
+    if (land.editGeneration() == m_seenEdits) return;
+    m_seenEdits = land.editGeneration();
+    m_mesh.markLodDirty();
+    // A block edited since its synthesis failed gets another try.
+    for (std::size_t b = 0; b < m_textureFailed.size() && b < m_failedAtEdit.size(); ++b)
+        if (m_textureFailed[b] && land.blockEdits(int(b)) != m_failedAtEdit[b]) m_textureFailed[b] = false;
 }
 
 void CTerrainView::onLandOpened(CLand& land) {
@@ -51,16 +56,9 @@ void CTerrainView::restoreDeviceObjects(CLand& land) {
     m_mesh.markLodDirty();
 }
 
-bool CTerrainView::finalCleanup(CLand& land) {
-    bool save = false;
-    if (land.m_modified) {
-        land.m_modified = false;
-        land.m_closing = true;
-        save = land.m_messages != nullptr && land.m_messages->question(kSaveOnExitQuestion, {}, QuestionButtons::YesNo);
-    }
+void CTerrainView::finalCleanup(CLand& land) {
     land.releaseTextures();
     m_mesh.ReleaseAllMeshes();
-    return save;
 }
 
 void CTerrainView::setWireframe(bool on) {
@@ -82,6 +80,8 @@ void CTerrainView::buildDrawList(CLand& land, std::vector<TerrainDrawItem>& item
     items.clear();
     const int blocks = std::min(land.numBlocks(), m_mesh.blockCount());
     if (m_textureFailed.size() != std::size_t(std::max(blocks, 0))) m_textureFailed.assign(std::size_t(std::max(blocks, 0)), false);
+    m_failedAtEdit.resize(m_textureFailed.size(), 0);
+    noticeEdits(land);
     const std::span<const TLndBlock> records = land.blocks();
     const std::uint32_t loResCount = land.numLoResTextures();
 
@@ -111,7 +111,8 @@ void CTerrainView::buildDrawList(CLand& land, std::vector<TerrainDrawItem>& item
                         // Reported once; the block keeps its low-resolution texture until an
                         // edit gives the synthesis a reason to succeed.
                         m_textureFailed[std::size_t(n)] = true;
-                        if (land.m_messages) land.m_messages->plain(kTextureErrorText + land.m_textureError);
+                        m_failedAtEdit[std::size_t(n)] = land.blockEdits(n);
+                        m_notices.push_back(kTextureErrorText + land.m_textureError);
                     }
                 }
                 if (land.textures().blocks().has(std::size_t(n))) {
@@ -144,6 +145,7 @@ void CTerrainView::frame(CLand& land, const FrameInput& input, FramePlan& plan) 
     plan.terrain.clear();
     plan.status = std::move(status);
     if (input.keyDown) plan.brushKeys = pollKeys(m_keys, input.keyDown, m_navigator);
+    noticeEdits(land);
     plan.fill = m_wireframe ? FillMode::Wireframe : FillMode::Solid;
 
     const AltitudeLookup altitude = [&land](float x, float z) { return AltitudeAt(land, x, z); };
@@ -183,9 +185,10 @@ void CTerrainView::frame(CLand& land, const FrameInput& input, FramePlan& plan) 
         }
     }
 
+    plan.notices = takeNotices();
     static const std::string kNoStats;
     statusLines(land.m_debug ? input.frameStats : kNoStats, m_picker.m_hitPoint, land.m_debug, m_camera,
-                m_picker.m_cursorBlock, land.m_errorText, plan.status);
+                m_picker.m_cursorBlock, m_errorText, plan.status);
 }
 
 }  // namespace lnd

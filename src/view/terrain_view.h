@@ -103,6 +103,9 @@ struct FramePlan {
 
     std::vector<StatusLine> status;
     BrushKeys brushKeys;                    // held this frame, for the altitude brush
+    // What the shell shows in plain boxes after this frame (a block texture that could not
+    // be made, once per block).
+    std::vector<std::string> notices;
 };
 
 struct FrameInput {
@@ -115,7 +118,6 @@ struct FrameInput {
 };
 
 inline constexpr const char* kTextureErrorText = "ERROR IN LOADING TEXTURE, error =";
-inline constexpr const char* kSaveOnExitQuestion = "Do you like to save the current file?";
 // The render view's window title, and the font of the status lines.
 inline constexpr const char* kViewWindowTitle = "Base: D3D Basic Example";
 inline constexpr const char* kStatusFontName = "Arial";
@@ -126,11 +128,10 @@ public:
     // Reads the key table; done once when the view is created.
     void readKeyTable(CSettings& settings);
 
-    // Once, when the view is set up: installs every hook of the land (installTerrainHooks on
-    // the view's mesh), so the load builds geometry, links and edge flags once, the map
-    // initialisation rebuilds through the same hooks and the save folds m_mesh back; edits
-    // reported through the land make the view forget those blocks' texture failures. Sets
-    // m_synthesize to SynthesizeBlockTexture unless one was given.
+    // Once, when the view is set up: takes the land's edit count as seen and sets
+    // m_synthesize to SynthesizeBlockTexture unless one was given. The view learns of edits by
+    // comparing the land's edit counts each frame: the plan is made again and blocks edited
+    // since their synthesis failed get another try.
     void attach(CLand& land);
 
     // After a successful open (the load has built the geometry through the hooks; this
@@ -143,10 +144,10 @@ public:
     // brush sphere with the current brush radius.
     void restoreDeviceObjects(CLand& land);
 
-    // The view's part of the program's end. A modified land is marked unmodified and closing
-    // and the user is asked whether to save it: true means the shell should run Save As.
-    // Then every texture and mesh of the land is released and their tables dropped.
-    bool finalCleanup(CLand& land);
+    // The view's part of the program's end: every texture and mesh of the land is released
+    // and their tables dropped. The shell asked about unsaved edits before; the land's flags
+    // are left as they are.
+    void finalCleanup(CLand& land);
 
     // One frame, in the view's frame order. `synthesize` makes block b's texture (filling the
     // land's m_textureError on failure); texture failures are reported once per block
@@ -164,6 +165,9 @@ public:
 
     // The draw list alone, as frame() makes it.
     std::vector<TerrainDrawItem> buildDrawList(CLand& land);
+    // The notices buildDrawList gathered since they were last taken (frame() hands them on in
+    // its plan).
+    std::vector<std::string> takeNotices() { return std::exchange(m_notices, {}); }
     void buildDrawList(CLand& land, std::vector<TerrainDrawItem>& items);
 
     // The parts of the view; each has its own interface.
@@ -172,6 +176,9 @@ public:
     CCamera& camera() { return m_camera; }
     const CCamera& camera() const { return m_camera; }
     CViewNavigator& navigator() { return m_navigator; }
+    // A line the status shows once, at the next frame (a file that could not be read).
+    void setStatusError(std::string text) { m_errorText = std::move(text); }
+
     CTerrainPicker& picker() { return m_picker; }
     const CTerrainPicker& picker() const { return m_picker; }
     const CBrushSphere& sphere() const { return m_sphere; }
@@ -199,12 +206,17 @@ private:
     CViewNavigator m_navigator;
     Frustum m_frustum;
     CTerrainPicker m_picker;
+    std::string m_errorText;
     CBrushSphere m_sphere;
     KeyTable m_keys;
     bool m_wireframe = false;
     bool m_showBrushSphere = true;
     Synthesizer m_synthesize;
     std::vector<bool> m_textureFailed;
+    std::vector<std::uint32_t> m_failedAtEdit;   // the block's edit count when it failed
+    std::uint64_t m_seenEdits = 0;
+    std::vector<std::string> m_notices;
+    void noticeEdits(const CLand& land);
     bool m_sphereMade = false;
 };
 

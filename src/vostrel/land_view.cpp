@@ -5,6 +5,9 @@
 #include "base/messages.h"
 #include "base/settings.h"
 #include "land/land.h"
+#include "land/land_settings.h"
+#include "session/shell_words.h"
+#include "view/terrain_land.h"
 #include "textures/exports.h"
 #include "textures/synthesis.h"
 #include "tools/altitude_brush.h"
@@ -31,20 +34,6 @@ CRFrame::CRFrame(CLand& land, CSettings& settings, UserMessages& messages, QWidg
     // The view's own attach also forgets remembered synthesis failures of edited blocks.
     m_view.attach(land);
 
-    // Whatever the land releases, the renderer's copies go with it before the next draw, so
-    // a new object at a reused address is never taken for the old one.
-    auto forgetMirrors = [this] {
-        if (context() != nullptr && QOpenGLContext::currentContext() != context()) makeCurrent();
-        renderer().forgetAll();
-    };
-    land.m_hooks.releaseMeshes = [this, forgetMirrors, release = land.m_hooks.releaseMeshes] {
-        forgetMirrors();
-        if (release) release();
-    };
-    land.m_hooks.loadLoResTextures = [this, forgetMirrors] {
-        LoadLoResTextures(m_land);
-        forgetMirrors();
-    };
 
     // Nothing is polled while a menu or dialog is open.
     m_input.keyDown = [this](int vk) { return !m_inputBlocked && m_keys.isDown(vk); };
@@ -53,20 +42,22 @@ CRFrame::CRFrame(CLand& land, CSettings& settings, UserMessages& messages, QWidg
 
 CRFrame::~CRFrame() { shutdownHost(); }
 
-bool CRFrame::openLand(const std::string& path) {
+Result CRFrame::openLand(const std::string& path) {
+    // Read and checked before anything of the land shown is released.
+    std::vector<std::uint8_t> image;
+    if (Result read = CLand::readLandFile(path, image); !read) return read;
     if (context() != nullptr) makeCurrent();
-    const int loaded = m_land.Load(path);
+    m_land.takeLoaded(std::move(image), path, landSettingsFrom(m_settings));
+    rebuildTerrainGeometry(m_view.mesh(), m_land);
     if (context() != nullptr) renderer().forgetAll();   // the load released every device object
-    if (loaded != 0) {
-        return false;
-    }
     m_view.onLandOpened(m_land);
     m_scriptPoseTaken = false;
     if (deviceObjectsLive()) {
-        m_land.m_hooks.loadLoResTextures();
+        LoadLoResTextures(m_land);
         m_view.restoreDeviceObjects(m_land);
     }
-    return true;
+    (void)m_session.takeChanges();   // a new land: the mirrors were all dropped above
+    return Result::success();
 }
 
 void CRFrame::setScript(const ScriptedView& script) {
@@ -100,39 +91,42 @@ auto CRFrame::withContext(Edit edit) {
 
 std::vector<int> CRFrame::brushStep(int mode) {
     return withContext([&] {
-        std::vector<int> changed = ApplyBrush(m_land, m_view.mesh(), mode);
-        for (int b : changed) m_view.forgetTextureFailure(b);
-        return changed;
+        CommandResult step = m_session.brush(brushStepOf(m_land, mode));
+        for (int b : step.changedBlocks) m_view.forgetTextureFailure(b);
+        return step.changedBlocks;
     });
 }
 
 bool CRFrame::undoStroke() {
-    return withContext([&] { return UndoStroke(m_land, m_view.mesh()); });
+    return withContext([&] { return m_session.undo().ok(); });
 }
 
 bool CRFrame::redoStroke() {
-    return withContext([&] { return RedoStroke(m_land, m_view.mesh()); });
+    return withContext([&] { return m_session.redo().ok(); });
 }
 
-HeightmapEdit CRFrame::importHeightmap(const GreyImage& picture, const HeightmapImportOptions& options) {
+Result CRFrame::importHeightmap(const GreyImage& picture, const HeightmapImportOptions& options) {
     return withContext([&] {
-        HeightmapEdit edit = ApplyHeightmap(m_land, m_view.mesh(), picture, options);
-        if (edit.result && !edit.changedBlocks.empty()) {
-            for (int b : edit.changedBlocks) m_view.forgetTextureFailure(b);
-            BrushStroke step;
-            step.cells = edit.before;
-            m_land.history().record(std::move(step));
-        }
-        return edit;
+        CommandResult edit = m_session.importHeightmap(picture, options);
+        for (int b : edit.changedBlocks) m_view.forgetTextureFailure(b);
+        return edit.result;
     });
 }
 
+// Both take the pick as it is when asked: the command acts on the block the user chose it for.
 bool CRFrame::deleteBlock() {
-    return withContext([&] { return deleteBlockCommand(m_land, m_view.mesh(), m_messages); });
+    const int record = m_land.m_cursorBlock;
+    if (record < 0) return false;
+    if (!m_messages.question(kDeleteQuestion, kDeleteCaption, QuestionButtons::OkCancel)) return false;
+    return withContext([&] { return m_session.deleteBlock(record).ok(); });
 }
 
 bool CRFrame::levelBrush() {
-    return withContext([&] { return levelCommand(m_land, m_view.mesh(), m_messages); });
+    const BrushStep step = brushStepOf(m_land, kBrushLevel);
+    if (step.block < 0) return false;
+    if (!m_messages.question(kLevelQuestion, {}, QuestionButtons::OkCancel)) return false;
+    withContext([&] { return m_session.brush(step); });
+    return true;
 }
 
 void CRFrame::landChangedOutside() {
@@ -140,7 +134,7 @@ void CRFrame::landChangedOutside() {
 }
 
 void CRFrame::initializeMap() {
-    withContext([&] { return m_land.InitializeMap(); });
+    withContext([&] { return m_session.levelMap(m_land.m_levelValue); });
 }
 
 int CRFrame::importNoiseMap(const std::string& path) {
@@ -155,9 +149,11 @@ int CRFrame::importNoiseMap(const std::string& path) {
 
 int CRFrame::saveLand(const std::string& path, bool quick) {
     if (context() != nullptr) makeCurrent();
-    const int result = m_land.Save(path, quick ? SaveKind::Quick : SaveKind::Full);
+    const Result saved = m_session.save(path, quick ? SaveKind::Quick : SaveKind::Full);
     if (context() != nullptr) doneCurrent();
-    return result;
+    for (const SaveNote& note : m_session.saveNotes()) m_messages.error(saveNoteText(note));
+    if (!saved) m_messages.error(kSaveErrorText);
+    return saved ? 0 : -1;
 }
 
 std::vector<int> CRFrame::blocksWithoutTexture() const {
@@ -171,7 +167,7 @@ std::vector<int> CRFrame::blocksWithoutTexture() const {
 
 void CRFrame::synthesizeBlock(int block) {
     if (context() != nullptr) makeCurrent();
-    if (m_land.m_hooks.synthesizeBlock) m_land.m_hooks.synthesizeBlock(block);
+    SynthesizeBlockTexture(m_land, block);
 }
 
 void CRFrame::makeCursorModel() {
@@ -199,7 +195,7 @@ HostResult CRFrame::restoreDeviceObjects() {
     m_deviceObjectsBuilt = true;
     ++m_deviceObjectBuilds;
     renderer().forgetAll();
-    if (m_land.m_loaded) m_land.m_hooks.loadLoResTextures();
+    if (m_land.m_loaded) LoadLoResTextures(m_land);
     m_view.restoreDeviceObjects(m_land);
     m_drawnSphere = nullptr;
     makeCursorModel();
@@ -230,11 +226,8 @@ HostResult CRFrame::deleteDeviceObjects() {
 HostResult CRFrame::finalCleanup() {
     // The main window asked about unsaved edits when it was closed, while the meshes the
     // save folds back still existed; here the land's objects only go.
-    const bool modified = m_land.m_modified;
-    m_land.m_modified = false;
     m_land.m_closing = true;
     m_view.finalCleanup(m_land);
-    m_land.m_modified = modified;
     renderer().forgetAll();
     return kHostOk;
 }
@@ -512,6 +505,8 @@ HostResult CRFrame::render() {
         m_land.m_brushCentre = brushCentre;
     }
     const FramePlan& plan = m_plan;
+    // Inside a frame the boxes are posted to the event loop (ShellMessages).
+    for (const std::string& notice : plan.notices) m_messages.plain(notice);
     drawPlan(plan);
 
     std::string status;

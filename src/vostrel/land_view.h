@@ -6,6 +6,7 @@
 #include "vostrel/key_state.h"
 #include "d3dframework/host/file_mesh.h"
 #include "d3dframework/host/gl_host_widget.h"
+#include "session/editor_session.h"
 #include "tools/heightmap.h"
 #include "view/terrain_view.h"
 
@@ -44,7 +45,9 @@ public:
 
     // CLand::Load, then the view's part of a new land: textures, meshes, home view. False
     // when the load failed (it has said why); no land is held then.
-    bool openLand(const std::string& path);
+    // Opens `path` in place of the land shown; the land stays when the file cannot be
+    // opened. Shows nothing: the window puts the result into words.
+    Result openLand(const std::string& path);
 
     // Replaces the mouse and keys by a script (screenshot and benchmark runs).
     void setScript(const ScriptedView& script);
@@ -60,12 +63,13 @@ public:
     // Edits with the view's meshes; each has the renderer drop the copies they replaced and
     // tells landEdited. A brush step with the land's brush at the picked point: the blocks
     // it changed.
+    // One step of the land's brush fields; the blocks it changed.
     std::vector<int> brushStep(int mode);
     bool undoStroke();
     bool redoStroke();
     // Lays a picture onto the land's altitudes as one step of the brush history, so undo
-    // takes the whole import back. On failure (edit.result not ok) the land is untouched.
-    HeightmapEdit importHeightmap(const GreyImage& picture, const HeightmapImportOptions& options);
+    // takes the whole import back. On failure the land is untouched.
+    Result importHeightmap(const GreyImage& picture, const HeightmapImportOptions& options);
     bool deleteBlock();     // asks first
     bool levelBrush();      // asks first
     void initializeMap();
@@ -133,6 +137,9 @@ private:
     CSettings& m_settings;
     UserMessages& m_messages;
     CTerrainView m_view;
+    // Every edit command of the view runs through the session (the view owns the mesh it
+    // draws, the program the land).
+    EditorSession m_session{m_land, m_view.mesh()};
     FrameInput m_input;
     FramePlan m_plan;   // kept between frames so its lists keep their storage
     KeyStateTable m_keys;

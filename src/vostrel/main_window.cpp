@@ -10,6 +10,7 @@
 #include "base/messages.h"
 #include "base/settings.h"
 #include "land/land.h"
+#include "session/shell_words.h"
 #include "tools/altitude_brush.h"
 #include "tools/heightmap.h"
 
@@ -502,15 +503,9 @@ QString CMainFrame::runFileDialog(const QString& title, const QString& filter, b
 
 bool CMainFrame::openLand(const std::string& path) {
     WaitCursor wait;
-    {
-        // A trial load on a land of its own: a file that cannot be opened is reported and
-        // the land on screen stays.
-        CLand trial;
-        trial.m_settings = &m_settings;
-        trial.m_messages = &m_messages;
-        if (trial.Load(path) != 0) return false;
-    }
-    if (!m_view->openLand(path)) {
+    // A file that cannot be opened is reported and the land on screen stays.
+    if (const Result opened = m_view->openLand(path); !opened) {
+        m_messages.error(openFailureText(path, opened));
         updateCommandStates();
         return false;
     }
@@ -523,7 +518,9 @@ bool CMainFrame::openLand(const std::string& path) {
 
 bool CMainFrame::reopen(const std::string& path) {
     WaitCursor wait;
-    if (!m_view->openLand(path)) {
+    if (const Result opened = m_view->openLand(path); !opened) {
+        m_messages.error(openFailureText(path, opened));
+        if (!landRefusedAsInvalid(opened)) m_view->terrainView().setStatusError(kReadErrorText + path);
         updateCommandStates();
         return false;
     }
@@ -637,12 +634,12 @@ void CMainFrame::importHeightmap() {
         return;
     }
     if (!m_messages.question(kImportHeightmapQuestion, {}, QuestionButtons::OkCancel)) return;
-    HeightmapEdit edit;
+    Result edit;
     {
         WaitCursor wait;
         edit = m_view->importHeightmap(picture, options);
     }
-    if (!edit.result) m_messages.error(name + ": " + edit.result.message(), "Import heightmap");
+    if (!edit) m_messages.error(name + ": " + edit.message(), "Import heightmap");
     updateCommandStates();
 }
 

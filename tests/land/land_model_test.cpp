@@ -86,8 +86,7 @@ TEST(LandModel, LandWithoutBlocksHasAnEmptyBlockSection) {
     ASSERT_TRUE(land.adoptImage(lndtest::LandBuilder().build()));
     EXPECT_EQ(land.header()->NumBlocks, 0);
     EXPECT_TRUE(land.blocks().empty());
-    land.m_levelValue = 5;
-    EXPECT_EQ(land.InitializeMap(), 0);
+    land.levelCells(5);
     EXPECT_TRUE(land.m_modified);
 }
 
@@ -182,8 +181,7 @@ TEST(LandModel, InitializeMapSetsEveryCellFromTheLevelValue) {
                                         })
                                         .block(1, 0)
                                         .build()));
-        land.m_levelValue = c.level;
-        EXPECT_EQ(land.InitializeMap(), 0);
+        land.levelCells(c.level);
         for (const TLndBlock& b : land.blocks())
             for (const auto& row : b.Cells)
                 for (const TLndCell& cell : row) {
@@ -194,41 +192,37 @@ TEST(LandModel, InitializeMapSetsEveryCellFromTheLevelValue) {
     }
 }
 
-TEST(LandModel, InitializeMapReleasesTexturesThenRunsTheRebuildHooksInOrder) {
+TEST(LandModel, LevellingReleasesTexturesForgetsHistoryAndCountsAnEditOfEveryBlock) {
     CLand land;
     ASSERT_TRUE(land.adoptImage(threeBlockLand()));
     land.textures().loRes().make(2);
     land.textures().blocks().make(3);
     land.m_bounds.include(1.0f, 200.0f, 3.0f);
+    land.history().record(BrushStroke{});
+    const int once[] = {1};
+    land.blocksEdited(once);
+    ASSERT_EQ(land.blockEdits(1), 1u);
+    ASSERT_EQ(land.editGeneration(), 1u);
 
-    std::vector<std::string> calls;
-    land.m_hooks.releaseMeshes = [&] {
-        EXPECT_FALSE(land.textures().loRes().exists());
-        EXPECT_FALSE(land.textures().blocks().exists());
-        calls.push_back("releaseMeshes");
-    };
-    land.m_hooks.buildGeometry = [&] {
-        EXPECT_TRUE(land.m_bounds.empty());
-        calls.push_back("buildGeometry");
-    };
-    land.m_hooks.loadLoResTextures = [&] { calls.push_back("loadLoResTextures"); };
-    land.m_hooks.buildAllMeshes = [&] {
-        EXPECT_FALSE(land.m_modified);
-        calls.push_back("buildAllMeshes");
-    };
-    EXPECT_EQ(land.InitializeMap(), 0);
-    EXPECT_EQ(calls, (std::vector<std::string>{"releaseMeshes", "buildGeometry",
-                                               "loadLoResTextures", "buildAllMeshes"}));
+    land.levelCells(9);
+    EXPECT_FALSE(land.textures().loRes().exists());
+    EXPECT_FALSE(land.textures().blocks().exists());
+    EXPECT_TRUE(land.m_bounds.empty());   // measured again by the geometry build that follows
+    EXPECT_TRUE(land.history().empty());
+    EXPECT_EQ(land.blockEdits(0), 1u);
+    EXPECT_EQ(land.blockEdits(1), 2u);
+    EXPECT_EQ(land.blockEdits(2), 1u);
+    EXPECT_EQ(land.blockEdits(3), 0u);    // past the records
+    EXPECT_EQ(land.blockEdits(-1), 0u);
+    EXPECT_EQ(land.editGeneration(), 4u);
     EXPECT_TRUE(land.m_modified);
 }
 
-TEST(LandModel, InitializeMapWithoutLandChangesNothing) {
+TEST(LandModel, LevellingWithoutLandChangesNothing) {
     CLand land;
-    bool called = false;
-    land.m_hooks.buildGeometry = [&] { called = true; };
-    EXPECT_EQ(land.InitializeMap(), 0);
-    EXPECT_FALSE(called);
+    land.levelCells(3);
     EXPECT_FALSE(land.m_modified);
+    EXPECT_EQ(land.editGeneration(), 0u);
 }
 
 TEST(LandModel, ConstructionDefaults) {

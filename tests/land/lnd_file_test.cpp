@@ -4,6 +4,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstring>
+
 using namespace lnd;
 using lndtest::LandBuilder;
 
@@ -127,6 +130,42 @@ TEST(LndWriteCompacting, EmptyGridLeavesNoBlocks) {
     EXPECT_EQ(compact.header().NumBlocks, 1);
     EXPECT_EQ(compact.header().BlockSize, 0);
     EXPECT_EQ(out.size(), expectedSize(1, 0, 1, 1));
+}
+
+// Squares may share a record, so a compacted land can need more than the 255 numbers a
+// BlockIndex byte holds: the first 255 squares in grid order keep their blocks, each as its
+// own record; every square after them becomes sea. Checked below, at and one past the cap.
+TEST(LndWriteCompacting, SharedRecordsStopAtTheLastBlockNumber) {
+    constexpr int kRecords = 10;
+    for (const int squares : {1, 254, 255, 256, 300}) {
+        SCOPED_TRACE(squares);
+        LandBuilder builder;
+        for (int r = 0; r < kRecords; ++r) builder.orphanBlock();
+        builder.header([squares](TLndHeader& h) {
+            for (int k = 0; k < squares; ++k) h.BlockIndex[k / kGridSize][k % kGridSize] = std::uint8_t(k % kRecords + 1);
+        });
+        const auto image = builder.build();
+        LndView view;
+        ASSERT_TRUE(view.open(image));
+        const auto out = writeCompacting(partsOf(view));
+        LndView compact;
+        ASSERT_TRUE(compact.open(out));
+        const int kept = std::min(squares, 255);
+        ASSERT_EQ(compact.blockCount(), kept);
+        EXPECT_EQ(compact.header().NumBlocks, kept + 1);
+        EXPECT_EQ(compact.header().BlockSize, kept * 2520);
+        EXPECT_EQ(out.size(), expectedSize(1, std::size_t(kept), 1, 1));
+        for (int k = 0; k < kGridSize * kGridSize; ++k) {
+            const int number = compact.header().BlockIndex[k / kGridSize][k % kGridSize];
+            ASSERT_EQ(number, k < kept ? k + 1 : 0) << "square " << k;
+            if (number == 0) continue;
+            // The record the square named, renumbered and otherwise byte for byte.
+            const TLndBlock& from = view.block(std::size_t(k % kRecords));
+            const TLndBlock& to = compact.block(std::size_t(k));
+            EXPECT_EQ(to.BlockNumber, k + 1);
+            EXPECT_EQ(std::memcmp(&from, &to, 2312), 0);
+        }
+    }
 }
 
 struct BrokenCase {

@@ -166,7 +166,7 @@ TEST(LndtoolPipeline, SynthWritesTheTextureTheEditorShows) {
     ASSERT_EQ(r.exitCode, 0) << r.err;
 
     lnd::HeadlessLand held;
-    ASSERT_EQ(held.open(in), 0);
+    ASSERT_TRUE(held.open(in));
     ASSERT_EQ(lnd::SynthesizeBlockTexture(held.land, 0), 0);
     const std::vector<std::uint8_t> expected(held.land.textures().scratch().begin(),
                                              held.land.textures().scratch().begin() + std::ptrdiff_t(lnd::kBlockImageSize));

@@ -15,7 +15,11 @@
 #include "tools/block_deletion.h"
 #include "view/terrain_land.h"
 
+#include "support/editor_land.h"
+
 #include <gtest/gtest.h>
+
+#include <cstring>
 
 #include <algorithm>
 #include <cerrno>
@@ -69,10 +73,9 @@ TEST(SaveFaults, LandSaveKeepsThePreviousFileAndTheLandModified) {
     };
     for (const Form form : {Form{"quick", SaveKind::Quick, false}, Form{"full", SaveKind::Full, false},
                            Form{"compacting", SaveKind::Quick, true}}) {
-        RecordingMessages messages;
-        HeadlessLand held;
-        held.land.m_messages = &messages;
-        ASSERT_EQ(held.open(source), 0);
+        lndtest::EditorLand held;   // saves as the shells do, the texts they show recorded
+        RecordingMessages& messages = held.messages;
+        ASSERT_TRUE(held.open(source));
         if (form.deleteBlock) {
             held.land.m_cursorBlock = 0;
             ASSERT_TRUE(DeleteCursorBlock(held.land, held.mesh));
@@ -82,7 +85,7 @@ TEST(SaveFaults, LandSaveKeepsThePreviousFileAndTheLandModified) {
 
         // A clean save to learn how many calls of each step it makes and what it writes.
         clearIoFaults();
-        ASSERT_EQ(held.land.Save(dir.file("probe.lnd"), form.kind), 0);
+        ASSERT_TRUE(held.save(dir.file("probe.lnd"), form.kind));
         std::map<IoStep, int> calls;
         for (IoStep s : kSteps) calls[s] = ioStepCalls(s);
         ASSERT_GE(calls[IoStep::Write], 3) << form.name;   // several pieces: every n matters
@@ -100,7 +103,11 @@ TEST(SaveFaults, LandSaveKeepsThePreviousFileAndTheLandModified) {
                     held.land.m_modified = true;
                     clearIoFaults();
                     injectIoFault(step, n, err);
-                    EXPECT_EQ(held.land.Save(target, form.kind), -1);
+                    const Result saved = held.save(target, form.kind);
+                    EXPECT_FALSE(saved);
+                    // The reason names the system's error, for the command line and logs.
+                    EXPECT_EQ(saved.systemError(), err);
+                    EXPECT_NE(saved.message().find(std::strerror(err)), std::string::npos) << saved.message();
                     const std::vector<std::string> texts = messages.texts();
                     EXPECT_NE(std::find(texts.begin(), texts.end(), "Problems saving the file "), texts.end());
                     EXPECT_TRUE(held.land.m_modified);
@@ -110,7 +117,7 @@ TEST(SaveFaults, LandSaveKeepsThePreviousFileAndTheLandModified) {
         }
         // And with the disk well again the same land saves what the clean run saved.
         clearIoFaults();
-        ASSERT_EQ(held.land.Save(target, form.kind), 0);
+        ASSERT_TRUE(held.save(target, form.kind));
         EXPECT_EQ(lndtest::readBytes(target), expected) << form.name;
         EXPECT_FALSE(held.land.m_modified);
     }

@@ -1,5 +1,7 @@
 #include "support/editor_land.h"
 
+#include "session/shell_words.h"
+
 #include <stdexcept>
 
 namespace lndtest {
@@ -16,7 +18,27 @@ EditorLand::EditorLand(const LandBuilder& builder, State state) : EditorLand() {
 }
 
 EditorLand::EditorLand(const std::string& path) : EditorLand() {
-    if (open(path) != 0) throw std::runtime_error("land refused: " + path);
+    if (!open(path)) throw std::runtime_error("land refused: " + path);
+}
+
+lnd::Result EditorLand::load(const std::string& path) {
+    lnd::Result loaded = land.Load(path);
+    lnd::rebuildTerrainGeometry(mesh, land);   // a refused file leaves the mesh without blocks
+    if (!loaded) messages.error(lnd::openFailureText(path, loaded));
+    return loaded;
+}
+
+lnd::Result EditorLand::open(const std::string& path) {
+    lnd::Result opened = HeadlessLand::open(path);
+    if (!opened) messages.error(lnd::openFailureText(path, opened));
+    return opened;
+}
+
+lnd::Result EditorLand::save(const std::string& path, lnd::SaveKind kind) {
+    lnd::Result saved = HeadlessLand::save(path, kind);
+    for (const lnd::SaveNote& note : land.saveNotes()) messages.error(lnd::saveNoteText(note));
+    if (!saved) messages.error(lnd::kSaveErrorText);
+    return saved;
 }
 
 LandBuilder::BlockFill flat(std::uint8_t altitude, std::uint16_t flags) {

@@ -33,6 +33,13 @@ public:
 
     lnd::RecordingMessages messages;
 
+    // As the shells open and save, then what the window shows about it (the notes of a
+    // save, the fixed failure texts) put into `messages`. load() is the land's Load with the
+    // geometry built again, without the device objects.
+    lnd::Result open(const std::string& path);
+    lnd::Result load(const std::string& path);
+    lnd::Result save(const std::string& path, lnd::SaveKind kind);
+
     lnd::TLndHeader& header() { return *land.header(); }
     std::span<lnd::TLndBlock> blocks() { return land.blocks(); }
     lnd::TLndBlock& block(int b) { return land.blocks()[std::size_t(b)]; }

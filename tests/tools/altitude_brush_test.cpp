@@ -102,16 +102,11 @@ TEST(AltitudeBrush, LevelSetsEveryVertexInsideAndIsNotRecorded) {
     EXPECT_EQ(h.block(0).Cells[11][8].Altitude, 100);
     EXPECT_TRUE(h.land.history().empty());
 
-    RecordingMessages answers;
-    answers.scriptAnswers({false});
-    h.land.m_levelValue = 0;
-    EXPECT_FALSE(levelCommand(h.land, h.mesh, answers));
-    EXPECT_EQ(h.block(0).Cells[8][8].Altitude, 44);
-    ASSERT_EQ(answers.count(), 1u);
-    EXPECT_EQ(answers.entries()[0].text, kLevelQuestion);
-    EXPECT_EQ(answers.entries()[0].buttons, QuestionButtons::OkCancel);
-    answers.scriptAnswers({true});
-    EXPECT_TRUE(levelCommand(h.land, h.mesh, answers));
+    // The step's own values win over the land's fields (the window asks first, then steps).
+    h.land.m_levelValue = 200;
+    BrushStep step = brushStepOf(h.land, kBrushLevel);
+    step.level = 0;
+    ApplyBrush(h.land, h.mesh, step);
     EXPECT_EQ(h.block(0).Cells[8][8].Altitude, 0);
 }
 
@@ -233,7 +228,7 @@ TEST(AltitudeBrush, UndoRevertsOnlyWhatTheStrokeLeft) {
         {"map initialised", 100, kBrushLower,
          [](EditorLand& h) {
              h.land.m_levelValue = 33;
-             h.land.InitializeMap();
+             levelMap(h.mesh, h.land, h.land.m_levelValue);
          },
          false, 33, 0, 33},
     };
@@ -295,7 +290,7 @@ TEST(AltitudeBrush, RedoReappliesOnlyWhereTheUndoLeftTheCells) {
         {"map initialised",
          [](EditorLand& h) {
              h.land.m_levelValue = 33;
-             h.land.InitializeMap();
+             levelMap(h.mesh, h.land, h.land.m_levelValue);
          },
          false, 33, 0, 33},
     };

@@ -16,17 +16,13 @@ TEST(BlockDeletion, UnmapsTheBlockUnderThePointerAndMarksTheLand) {
     h.mesh.UpdateVisibility(h.land.header()->BlockIndex, Frustum{});
     ASSERT_FALSE(h.mesh.lodDirty());
     h.land.m_cursorBlock = 1;
-    RecordingMessages answers;
-    answers.scriptAnswers({false});
-    EXPECT_FALSE(deleteBlockCommand(h.land, h.mesh, answers));
+    // A record beyond the land: refused, nothing changes.
+    EXPECT_EQ(DeleteBlock(h.land, h.mesh, 3).status(), Status::NotPossible);
+    EXPECT_EQ(DeleteBlock(h.land, h.mesh, -1).status(), Status::NotPossible);
     EXPECT_EQ(h.land.header()->BlockIndex[3][2], 2);
-    ASSERT_EQ(answers.count(), 1u);
-    EXPECT_EQ(answers.entries()[0].text, "Are you sure?");
-    EXPECT_EQ(answers.entries()[0].caption, "delete block");
     EXPECT_FALSE(h.land.m_modified);
 
-    answers.scriptAnswers({true});
-    EXPECT_TRUE(deleteBlockCommand(h.land, h.mesh, answers));
+    EXPECT_TRUE(DeleteCursorBlock(h.land, h.mesh));
     EXPECT_EQ(h.land.header()->BlockIndex[3][2], 0);
     EXPECT_EQ(h.land.header()->BlockIndex[2][2], 1);
     EXPECT_TRUE(h.land.m_blocksDeleted && h.land.m_modified && h.mesh.lodDirty());
@@ -36,7 +32,9 @@ TEST(BlockDeletion, UnmapsTheBlockUnderThePointerAndMarksTheLand) {
     // A block no square names any more: nothing happens.
     h.land.m_modified = false;
     h.land.m_cursorBlock = 1;
-    EXPECT_FALSE(DeleteCursorBlock(h.land, h.mesh));
+    const Result again = DeleteCursorBlock(h.land, h.mesh);
+    EXPECT_EQ(again.status(), Status::NotPossible);
+    EXPECT_NE(again.message().find("block 2"), std::string::npos) << again.message();
     EXPECT_FALSE(h.land.m_modified);
     EXPECT_EQ(h.land.m_cursorBlock, 1);
 }

@@ -89,7 +89,7 @@ protected:
         const std::string path = dir.file("Home.lnd");
         lndtest::writeBytes(path, image);
         land.m_messages = &messages;
-        ASSERT_EQ(held.open(path), 0);
+        ASSERT_TRUE(held.open(path));
         const std::uint16_t colours[3] = {0x7C00, 0x03E0, 0x001F};
         for (int m = 0; m < 3; ++m)
             for (auto& row : land.materials()[std::size_t(m)].Texels)

@@ -1,0 +1,313 @@
+// The editor session's commands, headless: what each one reports (result and changed
+// blocks), what it leaves in the modified flag (with and without a save in between), that a
+// failed open keeps the land and a failed save keeps it modified, and that a script run
+// through lndtool edit writes what the same commands through the session write.
+#include "session/editor_session.h"
+#include "session/shell_words.h"
+
+#include "base/settings.h"
+#include "format/lnd_file.h"
+#include "support/editor_land.h"
+#include "support/land_builder.h"
+#include "support/run_program.h"
+
+#include <gtest/gtest.h>
+
+#include <cerrno>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <optional>
+
+using namespace lnd;
+using lndtest::LandBuilder;
+using lndtest::readBytes;
+using lndtest::TempDir;
+
+namespace {
+
+// Nine blocks on squares (4..6, 4..6), records numbered in that order: record 4 is (5, 5).
+std::string nineBlocks(const TempDir& dir, const std::string& name = "nine.lnd") {
+    LandBuilder b;
+    for (int gx = 4; gx < 7; ++gx)
+        for (int gz = 4; gz < 7; ++gz) b.block(gx, gz, lndtest::flat(100));
+    return b.countries(2).materials(2).loResTextures(2).writeTo(dir.file(name));
+}
+
+constexpr int kMiddle = 4;
+const CBrushDef kHill = lndtest::ringBrush({6, 5, 4, 3, 2, 1, 1, 1, 1, 1});
+
+// A step on the middle of square (5, 5); radius 30 stays inside its block.
+BrushStep middleStep(int mode, int radius = 30) {
+    return BrushStep{kMiddle, {880.0f, 0.0f, 880.0f}, radius, 2, 40, &kHill, mode};
+}
+
+std::vector<int> all9() { return {0, 1, 2, 3, 4, 5, 6, 7, 8}; }
+
+std::vector<std::uint8_t> cellsOf(const CLand& land) {
+    std::vector<std::uint8_t> out;
+    for (const TLndBlock& b : land.blocks()) {
+        const auto* p = reinterpret_cast<const std::uint8_t*>(&b.Cells);
+        out.insert(out.end(), p, p + sizeof b.Cells);
+    }
+    return out;
+}
+
+}  // namespace
+
+TEST(EditorSession, EveryCommandReportsItsBlocksAndTheModifiedFlag) {
+    TempDir dir;
+    const std::string path = nineBlocks(dir);
+    using Command = std::function<CommandResult(EditorSession&)>;
+    struct Case {
+        const char* name;
+        Command before;   // run first (may be empty)
+        Command command;
+        Status status;
+        std::optional<std::vector<int>> changed;   // empty optional: any blocks, none when failed
+    };
+    const auto brush = [](int mode, int radius = 30) {
+        return [=](EditorSession& s) { return s.brush(middleStep(mode, radius)); };
+    };
+    const auto undo = [](EditorSession& s) { return s.undo(); };
+    const auto redo = [](EditorSession& s) { return s.redo(); };
+    const Case cases[] = {
+        {"raise", {}, brush(kBrushRaise), Status::Ok, std::vector<int>{kMiddle}},
+        {"lower", {}, brush(kBrushLower), Status::Ok, std::vector<int>{kMiddle}},
+        {"level", {}, brush(kBrushLevel), Status::Ok, std::vector<int>{kMiddle}},
+        {"smooth flat ground", {}, brush(kBrushSmooth), Status::Ok, std::vector<int>{}},
+        // Radius 90 from the middle reaches the border cells of the four blocks sharing an
+        // edge, radius 160 the corners shared with the diagonal ones as well.
+        {"wider raise", {}, brush(kBrushRaise, 90), Status::Ok, std::vector<int>{1, 3, 4, 5, 7}},
+        {"widest raise", {}, brush(kBrushRaise, 160), Status::Ok, all9()},
+        {"no brush", {}, [](EditorSession& s) { BrushStep b = middleStep(kBrushRaise); b.brush = nullptr; return s.brush(b); },
+         Status::BadInput, std::vector<int>{}},
+        {"no block", {}, [](EditorSession& s) { BrushStep b = middleStep(kBrushRaise); b.block = 9; return s.brush(b); },
+         Status::NotPossible, std::vector<int>{}},
+        {"bad mode", {}, [](EditorSession& s) { BrushStep b = middleStep(2); return s.brush(b); }, Status::BadInput,
+         std::vector<int>{}},
+        {"undo", brush(kBrushRaise), undo, Status::Ok, std::vector<int>{kMiddle}},
+        {"undo nothing", {}, undo, Status::NotPossible, std::vector<int>{}},
+        // A level step is not in the history and overwrote every cell of the raise: the undo
+        // reverts none, yet the history moved.
+        {"undo over cells levelled since",
+         [&](EditorSession& s) { s.brush(middleStep(kBrushRaise)); return s.brush(middleStep(kBrushLevel)); }, undo,
+         Status::Ok, std::vector<int>{}},
+        {"redo", [&](EditorSession& s) { s.brush(middleStep(kBrushRaise)); return s.undo(); }, redo, Status::Ok,
+         std::vector<int>{kMiddle}},
+        {"redo nothing", brush(kBrushRaise), redo, Status::NotPossible, std::vector<int>{}},
+        {"level map", {}, [](EditorSession& s) { return s.levelMap(7); }, Status::Ok, all9()},
+        {"delete block", {}, [](EditorSession& s) { return s.deleteBlock(2); }, Status::Ok, std::vector<int>{2}},
+        {"delete it twice", [](EditorSession& s) { return s.deleteBlock(2); },
+         [](EditorSession& s) { return s.deleteBlock(2); }, Status::NotPossible, std::vector<int>{}},
+        {"delete past the records", {}, [](EditorSession& s) { return s.deleteBlock(9); }, Status::NotPossible,
+         std::vector<int>{}},
+        {"paint", {}, [](EditorSession& s) { return s.paint({3, 10, 10, 32, 1}); }, Status::Ok, std::vector<int>{3}},
+        {"paint the last block", {}, [](EditorSession& s) { return s.paint({8, 250, 250, 16, 1}); }, Status::Ok,
+         std::vector<int>{8}},
+        {"paint past the blocks", {}, [](EditorSession& s) { return s.paint({9, 10, 10, 16, 0}); }, Status::BadInput,
+         std::vector<int>{}},
+        {"paint past the countries", {}, [](EditorSession& s) { return s.paint({0, 10, 10, 16, 2}); },
+         Status::BadInput, std::vector<int>{}},
+        {"country everywhere", {}, [](EditorSession& s) { return s.setCountryEverywhere(1); }, Status::Ok, all9()},
+        {"country past the table", {}, [](EditorSession& s) { return s.setCountryEverywhere(2); }, Status::BadInput,
+         std::vector<int>{}},
+        {"import a missing country file", {},
+         [&](EditorSession& s) { return s.importCountry(dir.file("none/countries.xml"), "0"); }, Status::IoFailed,
+         std::vector<int>{}},
+        {"noise from a missing picture", {}, [&](EditorSession& s) { return s.importNoise(dir.file("none.bmp")); },
+         Status::IoFailed, std::vector<int>{}},
+    };
+    for (const Case& c : cases) {
+        for (const bool saveBetween : {false, true}) {
+            SCOPED_TRACE(std::string(c.name) + (saveBetween ? " after a save" : ""));
+            EditorSession s;
+            ASSERT_TRUE(s.open(path, LandSettings{}));
+            EXPECT_FALSE(s.modified());
+            if (c.before) {
+                ASSERT_TRUE(c.before(s).ok());
+            }
+            if (saveBetween) {
+                ASSERT_TRUE(s.save(dir.file("between.lnd"), SaveKind::Quick));
+                ASSERT_FALSE(s.modified());
+            }
+            const bool modifiedBefore = s.modified();
+            const std::vector<std::uint8_t> cellsBefore = cellsOf(s.land());
+            (void)s.takeChanges();
+            const CommandResult r = c.command(s);
+            EXPECT_EQ(r.result.status(), c.status) << r.result.message();
+            if (c.status == Status::Ok) {
+                // Every command that ran leaves the land to be saved, a save before it or not.
+                EXPECT_TRUE(s.modified());
+                EXPECT_TRUE(r.result.message().empty());
+            } else {
+                EXPECT_EQ(s.modified(), modifiedBefore);
+                EXPECT_FALSE(r.result.message().empty());
+                EXPECT_EQ(cellsOf(s.land()), cellsBefore) << "a refused command changed cells";
+            }
+            if (c.changed) {
+                EXPECT_EQ(r.changedBlocks, *c.changed);
+            }
+            // The host learns the same blocks.
+            const EditorSession::Changes told = s.takeChanges();
+            EXPECT_EQ(told.blocks, r.changedBlocks);
+        }
+    }
+}
+
+TEST(EditorSession, UndoAndRedoAfterASaveMarkTheLandAgain) {
+    TempDir dir;
+    EditorSession s;
+    ASSERT_TRUE(s.open(nineBlocks(dir), LandSettings{}));
+    ASSERT_TRUE(s.brush(middleStep(kBrushRaise)));
+    const std::vector<std::uint8_t> raised = cellsOf(s.land());
+    // Save, undo, save, redo, save, undo...: every history move marks the land, every save
+    // clears it, and the file follows.
+    for (int round = 0; round < 4; ++round) {
+        SCOPED_TRACE(round);
+        ASSERT_TRUE(s.save(dir.file("out.lnd"), SaveKind::Quick));
+        EXPECT_FALSE(s.modified());
+        const CommandResult r = round % 2 == 0 ? s.undo() : s.redo();
+        ASSERT_TRUE(r);
+        EXPECT_TRUE(s.modified()) << "closing now would lose the " << (round % 2 == 0 ? "undo" : "redo");
+        EXPECT_EQ(r.changedBlocks, std::vector<int>{kMiddle});
+        EXPECT_EQ(cellsOf(s.land()) == raised, round % 2 == 1);
+    }
+}
+
+TEST(EditorSession, AFailedOpenKeepsTheLandItsEditsAndItsHistory) {
+    TempDir dir;
+    const std::string good = nineBlocks(dir);
+    std::vector<std::uint8_t> cut = readBytes(good);
+    cut.resize(cut.size() - 1);
+    lndtest::writeBytes(dir.file("cut.lnd"), cut);
+    LandBuilder().block(0, 0).orphanBlock().writeTo(dir.file("overlap.lnd"));
+    std::filesystem::create_directory(dir.file("folder.lnd"));
+    struct Case {
+        std::string path;
+        Status status;
+        bool offset;              // the checker's byte offset comes with it
+        const char* reasonPart;   // in the message
+        std::string shown;        // what the window shows
+    };
+    const Case cases[] = {
+        {dir.file("missing.lnd"), Status::IoFailed, false, "No such file", kReadErrorText + dir.file("missing.lnd")},
+        {dir.file("folder.lnd"), Status::BadInput, false, "not a regular file", kReadErrorText + dir.file("folder.lnd")},
+        {dir.file("cut.lnd"), Status::BadInput, true, "cut.lnd", kReadErrorText + dir.file("cut.lnd")},
+        {dir.file("overlap.lnd"), Status::BadInput, true, kBlocksAtOriginReason,
+         "The land " + dir.file("overlap.lnd") + " is invalid , unable to open it"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.path);
+        EditorSession s;
+        ASSERT_TRUE(s.open(good, LandSettings{}));
+        ASSERT_TRUE(s.brush(middleStep(kBrushRaise)));
+        const std::vector<std::uint8_t> image(s.land().fileImage().begin(), s.land().fileImage().end());
+        const Result r = s.open(c.path, LandSettings{});
+        EXPECT_EQ(r.status(), c.status) << r.message();
+        EXPECT_EQ(r.offset().has_value(), c.offset);
+        EXPECT_NE(r.message().find(c.reasonPart), std::string::npos) << r.message();
+        EXPECT_EQ(openFailureText(c.path, r), c.shown);
+        // The land on screen is untouched: image, path, flag, meshes, history.
+        EXPECT_TRUE(std::equal(image.begin(), image.end(), s.land().fileImage().begin(), s.land().fileImage().end()));
+        EXPECT_EQ(s.land().m_landPath, good);
+        EXPECT_TRUE(s.modified());
+        EXPECT_EQ(s.mesh().blockCount(), 9);
+        EXPECT_NE(s.mesh().mesh(kMiddle, MeshLevel::Full), nullptr);
+        EXPECT_TRUE(s.undo());
+    }
+}
+
+TEST(EditorSession, AFailedSaveKeepsTheLandModifiedWithTheReason) {
+    TempDir dir;
+    EditorSession s;
+    EXPECT_EQ(s.save(dir.file("none.lnd"), SaveKind::Quick).status(), Status::NotPossible);
+    ASSERT_TRUE(s.open(nineBlocks(dir), LandSettings{}));
+    ASSERT_TRUE(s.deleteBlock(0));
+    std::filesystem::create_directory(dir.file("taken.lnd"));
+    struct Case {
+        std::string target;
+        int systemError;
+        const char* reason;
+    };
+    const Case cases[] = {
+        {dir.file("taken.lnd"), 0, "it is a directory"},
+        {dir.file("missing/out.lnd"), ENOENT, "No such file or directory"},
+    };
+    for (const SaveKind kind : {SaveKind::Quick, SaveKind::Full}) {
+        for (const Case& c : cases) {
+            SCOPED_TRACE(c.target);
+            const Result r = s.save(c.target, kind);
+            EXPECT_EQ(r.status(), Status::CannotCreate);
+            EXPECT_EQ(r.systemError(), c.systemError);
+            EXPECT_NE(r.message().find(c.target), std::string::npos) << r.message();
+            EXPECT_NE(r.message().find(c.reason), std::string::npos) << r.message();
+            EXPECT_TRUE(s.modified());
+        }
+    }
+    EXPECT_TRUE(std::filesystem::is_directory(dir.file("taken.lnd")));
+    ASSERT_TRUE(s.save(dir.file("ok.lnd"), SaveKind::Quick));
+    EXPECT_FALSE(s.modified());
+    lnd::LndView saved;
+    const auto bytes = readBytes(dir.file("ok.lnd"));
+    ASSERT_TRUE(saved.open(bytes));
+    EXPECT_EQ(saved.blockCount(), 8);   // compacted: the deleted block is gone
+}
+
+TEST(EditorSession, TheHostLearnsWhatChangedOnce) {
+    TempDir dir;
+    EditorSession s;
+    ASSERT_TRUE(s.open(nineBlocks(dir), LandSettings{}));
+    EditorSession::Changes c = s.takeChanges();
+    EXPECT_TRUE(c.everything);
+    ASSERT_TRUE(s.brush(middleStep(kBrushRaise)));
+    ASSERT_TRUE(s.paint({0, 1, 1, 16, 1}));
+    ASSERT_TRUE(s.undo());
+    c = s.takeChanges();
+    EXPECT_FALSE(c.everything);
+    EXPECT_EQ(c.blocks, (std::vector<int>{0, kMiddle}));
+    c = s.takeChanges();
+    EXPECT_FALSE(c.everything);
+    EXPECT_TRUE(c.blocks.empty());
+    ASSERT_TRUE(s.levelMap(3));
+    EXPECT_TRUE(s.takeChanges().everything);
+}
+
+// The same commands as a script through lndtool and as values through the session write
+// the same file.
+TEST(EditorSession, AScriptThroughLndtoolWritesWhatTheSessionWrites) {
+    TempDir dir;
+    const std::string in = nineBlocks(dir);
+    std::ofstream(dir.file("s.xml")) << "<settings><landEdit><brushes>"
+                                        "<brush bmp=\"x.bmp\" name=\"Hill\" tip=\"t\">6 5 4 3 2 1 1 1 1 1</brush>"
+                                        "</brushes></landEdit></settings>";
+    const std::string script = "brush Hill 880,880 raise 2 60 0\n"
+                               "brush Hill 900,860 smooth 3 90 0\n"
+                               "undo\nredo\n"
+                               "brush Hill 880,880 level 1 40 120\n"
+                               "paint 2 10,10 32 1\n"
+                               "delete-block 4,4\n";
+    for (const bool quick : {true, false}) {
+        SCOPED_TRACE(quick ? "quick" : "full");
+        std::vector<std::string> args{"edit", in, "-o", dir.file("tool.lnd"), "--settings", dir.file("s.xml")};
+        if (quick) args.push_back("--quick");
+        const lndtest::ProgramResult run = lndtest::runLndtool(args, script);
+        ASSERT_EQ(run.exitCode, 0) << run.err;
+
+        RecordingMessages quiet;
+        CSettings settings(quiet, dir.file("s.xml"));
+        ASSERT_TRUE(settings.fileLoaded());
+        const CBrushDef* hill = &settings.brushes().front();
+        EditorSession s;
+        ASSERT_TRUE(s.open(in, landSettingsFrom(settings)));
+        ASSERT_TRUE(s.brush({kMiddle, {880, 0, 880}, 60, 2, 0, hill, kBrushRaise}));
+        ASSERT_TRUE(s.brush({kMiddle, {900, 0, 860}, 90, 3, 0, hill, kBrushSmooth}));
+        ASSERT_TRUE(s.undo());
+        ASSERT_TRUE(s.redo());
+        ASSERT_TRUE(s.brush({kMiddle, {880, 0, 880}, 40, 1, 120, hill, kBrushLevel}));
+        ASSERT_TRUE(s.paint({1, 10, 10, 32, 1}));
+        ASSERT_TRUE(s.deleteBlock(0));
+        ASSERT_TRUE(s.save(dir.file("session.lnd"), quick ? SaveKind::Quick : SaveKind::Full));
+        EXPECT_EQ(readBytes(dir.file("session.lnd")), readBytes(dir.file("tool.lnd")));
+    }
+}
