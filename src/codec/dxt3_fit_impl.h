@@ -206,11 +206,11 @@ inline void scoreTrials(const TrialList& trials, const std::uint16_t* entry, V w
     }
 }
 
-// The same for n0 first and n1 second values known when compiling, every offset unrolled.
-template <class V, int N0, int N1, class Trial>
+// The first `Batches` batches of the same for n0 first and n1 second values known when
+// compiling, every offset unrolled.
+template <class V, int N0, int N1, int Batches, class Trial>
 inline void scoreTrials(const std::uint16_t* entry, V weight, typename V::Least& least, const Rgb* colours,
                         const int* count, int n, Trial trial) {
-    static_assert(kTrialCount == 4 * kBatch);
     constexpr const TrialList& trials = kTrials.bySize[N0][N1];
     auto batch = [&]<int p>(std::integral_constant<int, p>) {
         V nearest[kBatch];
@@ -223,10 +223,37 @@ inline void scoreTrials(const std::uint16_t* entry, V weight, typename V::Least&
         }(std::make_integer_sequence<int, kBatch>{});
         scoreBatch(nearest, seen, weight, least, p, colours, count, n, trial);
     };
+    static_assert(Batches >= 3 && Batches <= 4);
     batch(std::integral_constant<int, 0>{});
     batch(std::integral_constant<int, 8>{});
     batch(std::integral_constant<int, 16>{});
-    batch(std::integral_constant<int, 24>{});
+    if constexpr (Batches == 4) batch(std::integral_constant<int, 24>{});
+}
+
+// With both ends in range the 25th trial is the last that is not a repeat: it is scored alone
+// after the first three batches, and wins only strictly below all of them, as it would in order.
+template <class V, class Trial>
+inline void scoreTrials55(const std::uint16_t* entry, V weight, typename V::Least& least, const Rgb* colours,
+                          const int* count, int n, Trial trial) {
+    constexpr int kLast = 24;
+    static_assert(kTrialCount == 4 * kBatch && kLast == 3 * kBatch);
+    scoreTrials<V, 5, 5, 3>(entry, weight, least, colours, count, n, trial);
+    int best, winner;
+    leastOfAll<V>(least, best, winner);
+    constexpr const TrialList& trials = kTrials.bySize[5][5];
+    const V nearest = V::minU(V::minU(V::load(entry + trials.end0[kLast]), V::load(entry + trials.end1[kLast])),
+                              V::minU(V::load(entry + trials.inner1[kLast]), V::load(entry + trials.inner2[kLast])));
+    int err;
+    if (!V::anyWide(nearest)) {
+        err = V::weightedSum(nearest, weight);
+    } else if (best <= kWideLane) {
+        return;
+    } else {
+        Rgb t[4];
+        trial(kLast, t);
+        err = exactError(colours, count, n, t, best);
+    }
+    if (err < best) least = V::leastOf(err, kLast);
 }
 
 // The exhaustive pair search (first pair with the smallest error wins) followed by the
@@ -336,7 +363,7 @@ void fitLanes(const std::uint16_t (&lanes)[4][16], int n, Rgb* pal) {
         least = V::leastOf(best, -1);
         // Both ends in range is the common case: its offsets are constants of the code.
         if (n0 == 5 && n1 == 5)
-            scoreTrials<V, 5, 5>(entry, weight, least, colours, count, n, refined);
+            scoreTrials55<V>(entry, weight, least, colours, count, n, refined);
         else
             scoreTrials<V>(trials, entry, weight, least, colours, count, n, refined);
         leastOfAll<V>(least, best, winner);
