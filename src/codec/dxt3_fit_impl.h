@@ -145,6 +145,10 @@ inline constexpr TrialLists kTrials{};
 // position: the smallest sum, and the earliest index among positions that share it.
 template <class V>
 inline void leastOfAll(const typename V::Least& least, int& best, int& at) {
+    if constexpr (requires { V::reduceLeast(least, best, at); }) {
+        V::reduceLeast(least, best, at);
+        return;
+    }
     alignas(32) int sums[kBatch], ats[kBatch];
     V::storeLeast(least, sums, ats);
     best = sums[0];
