@@ -210,9 +210,9 @@ inline void scoreTrials(const TrialList& trials, const std::uint16_t* entry, V w
     }
 }
 
-// The first `Batches` batches of the same for n0 first and n1 second values known when
-// compiling, every offset unrolled.
-template <class V, int N0, int N1, int Batches, class Trial>
+// The first three batches of the same for n0 first and n1 second values known when compiling,
+// every offset unrolled.
+template <class V, int N0, int N1, class Trial>
 inline void scoreTrials(const std::uint16_t* entry, V weight, typename V::Least& least, const Rgb* colours,
                         const int* count, int n, Trial trial) {
     constexpr const TrialList& trials = kTrials.bySize[N0][N1];
@@ -227,11 +227,9 @@ inline void scoreTrials(const std::uint16_t* entry, V weight, typename V::Least&
         }(std::make_integer_sequence<int, kBatch>{});
         scoreBatch(nearest, seen, weight, least, p, colours, count, n, trial);
     };
-    static_assert(Batches >= 3 && Batches <= 4);
     batch(std::integral_constant<int, 0>{});
     batch(std::integral_constant<int, 8>{});
     batch(std::integral_constant<int, 16>{});
-    if constexpr (Batches == 4) batch(std::integral_constant<int, 24>{});
 }
 
 // With both ends in range the 25th trial is the last that is not a repeat: it is scored alone
@@ -241,7 +239,7 @@ inline void scoreTrials55(const std::uint16_t* entry, V weight, typename V::Leas
                           const int* count, int n, Trial trial) {
     constexpr int kLast = 24;
     static_assert(kTrialCount == 4 * kBatch && kLast == 3 * kBatch);
-    scoreTrials<V, 5, 5, 3>(entry, weight, least, colours, count, n, trial);
+    scoreTrials<V, 5, 5>(entry, weight, least, colours, count, n, trial);
     int best, winner;
     leastOfAll<V>(least, best, winner);
     constexpr const TrialList& trials = kTrials.bySize[5][5];
