@@ -3,6 +3,11 @@
 // second argument, 0 for all), beside stb_dxt (colour half, normal and high quality, with the
 // explicit alpha packed by hand) and libsquish (range fit and cluster fit, one block at a
 // time). Every run reports the RGB RMSE against the source.
+//
+// `bench_dxt3 --once=ENCODER --side=N` encodes the picture once with one encoder (ours, stb,
+// stb-normal) on one thread and exits: a driver for instruction counts, which say more than
+// timings on a busy machine. Under callgrind only the encoding is counted:
+//   valgrind --tool=callgrind --instr-atstart=no bench_dxt3 --once=ours --side=256
 #include "codec/dxt3.h"
 #include "codec/dxt3_reference.cpp"  // the plain encoder, to show what the fast one saves
 
@@ -20,9 +25,19 @@
 #include <stb/stb_dxt.h>
 #pragma GCC diagnostic pop
 
+#if __has_include(<valgrind/callgrind.h>)
+#include <valgrind/callgrind.h>
+#else
+#define CALLGRIND_START_INSTRUMENTATION
+#define CALLGRIND_STOP_INSTRUMENTATION
+#endif
+
 #include <cmath>
+#include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <map>
+#include <string>
 #include <random>
 #include <thread>
 #include <vector>
@@ -176,4 +191,57 @@ BENCHMARK(BM_StbHighQuality)->Arg(256)->Arg(1024)->ArgName("side")->Unit(benchma
 BENCHMARK(BM_SquishRangeFit)->Arg(256)->Arg(1024)->ArgName("side")->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_SquishClusterFit)->Arg(256)->Arg(1024)->ArgName("side")->Unit(benchmark::kMillisecond);
 
-BENCHMARK_MAIN();
+namespace {
+
+// The --once driver; returns the process status.
+int encodeOnce(const std::string& encoder, int side) {
+    if (side <= 0 || side % 4 != 0 || side > 4096) {
+        std::fprintf(stderr, "bench_dxt3: --side must be a positive multiple of 4 up to 4096\n");
+        return 2;
+    }
+    const std::vector<std::uint8_t>& src = source(side);
+    std::vector<std::uint8_t> dxt(std::size_t(side) * side);
+    auto perBlock = [&](auto encode) {
+        std::uint8_t block[64];
+        std::uint8_t* out = dxt.data();
+        for (int by = 0; by < side / 4; ++by)
+            for (int bx = 0; bx < side / 4; ++bx, out += 16) {
+                gatherBlock(src.data(), side, bx, by, block);
+                encode(block, out);
+            }
+    };
+    lnd::encodeDxt3Block(src.data(), dxt.data());  // the variant is chosen outside the count
+    CALLGRIND_START_INSTRUMENTATION;
+    if (encoder == "ours") {
+        lnd::encodeDxt3Image(src.data(), side, side, std::size_t(side) * 4, dxt.data(), 1);
+    } else if (encoder == "stb") {
+        perBlock([](const std::uint8_t* b, std::uint8_t* out) { stbBlock(b, out, STB_DXT_HIGHQUAL); });
+    } else if (encoder == "stb-normal") {
+        perBlock([](const std::uint8_t* b, std::uint8_t* out) { stbBlock(b, out, STB_DXT_NORMAL); });
+    } else {
+        CALLGRIND_STOP_INSTRUMENTATION;
+        std::fprintf(stderr, "bench_dxt3: --once takes ours, stb or stb-normal\n");
+        return 2;
+    }
+    CALLGRIND_STOP_INSTRUMENTATION;
+    std::printf("%s %d: rgb_rmse %.5f\n", encoder.c_str(), side, rgbRmse(dxt, side));
+    return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    std::string once;
+    int side = 256;
+    for (int i = 1; i < argc; ++i) {
+        const std::string arg = argv[i];
+        if (arg.rfind("--once=", 0) == 0) once = arg.substr(7);
+        if (arg.rfind("--side=", 0) == 0) side = std::atoi(arg.c_str() + 7);
+    }
+    if (!once.empty()) return encodeOnce(once, side);
+    benchmark::Initialize(&argc, argv);
+    if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}

@@ -73,6 +73,19 @@ struct LanesAvx2 {
         _mm256_storeu_si256(reinterpret_cast<__m256i*>(sums), l.sum);
         _mm256_storeu_si256(reinterpret_cast<__m256i*>(ats), l.at);
     }
+    // The least sum of all positions and the earliest index among those that reach it, in
+    // registers: the sums folded to their minimum, the indices of other sums made too large.
+    static void reduceLeast(const Least& l, int& best, int& at) {
+        __m256i m = _mm256_min_epi32(l.sum, _mm256_permute2x128_si256(l.sum, l.sum, 0x01));
+        m = _mm256_min_epi32(m, _mm256_shuffle_epi32(m, _MM_SHUFFLE(1, 0, 3, 2)));
+        m = _mm256_min_epi32(m, _mm256_shuffle_epi32(m, _MM_SHUFFLE(2, 3, 0, 1)));
+        __m256i a = _mm256_blendv_epi8(_mm256_set1_epi32(1 << 30), l.at, _mm256_cmpeq_epi32(l.sum, m));
+        a = _mm256_min_epi32(a, _mm256_permute2x128_si256(a, a, 0x01));
+        a = _mm256_min_epi32(a, _mm256_shuffle_epi32(a, _MM_SHUFFLE(1, 0, 3, 2)));
+        a = _mm256_min_epi32(a, _mm256_shuffle_epi32(a, _MM_SHUFFLE(2, 3, 0, 1)));
+        best = _mm256_cvtsi256_si32(m);
+        at = _mm256_cvtsi256_si32(a);
+    }
     static int weightedSum(LanesAvx2 a, LanesAvx2 w) {
         const __m256i p = _mm256_madd_epi16(a.v, w.v);
         __m128i s = _mm_add_epi32(_mm256_castsi256_si128(p), _mm256_extracti128_si256(p, 1));

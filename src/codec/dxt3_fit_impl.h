@@ -13,6 +13,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <type_traits>
 #include <utility>
 
 namespace lnd::dxt3 {
@@ -144,6 +145,10 @@ inline constexpr TrialLists kTrials{};
 // position: the smallest sum, and the earliest index among positions that share it.
 template <class V>
 inline void leastOfAll(const typename V::Least& least, int& best, int& at) {
+    if constexpr (requires { V::reduceLeast(least, best, at); }) {
+        V::reduceLeast(least, best, at);
+        return;
+    }
     alignas(32) int sums[kBatch], ats[kBatch];
     V::storeLeast(least, sums, ats);
     best = sums[0];
@@ -186,6 +191,71 @@ inline void scoreBatch(const V* nearest, V seen, V weight, typename V::Least& le
         }
     }
     least = V::leastOf(best, winner);
+}
+
+// Scores the 32 refinement trials of one pass from the table of their entries' lanes.
+template <class V, class Trial>
+inline void scoreTrials(const TrialList& trials, const std::uint16_t* entry, V weight, typename V::Least& least,
+                        const Rgb* colours, const int* count, int n, Trial trial) {
+    for (int p = 0; p < kTrialCount; p += kBatch) {
+        V nearest[kBatch];
+        V seen = V::splat(0);
+#pragma GCC unroll 8
+        for (int k = 0; k < kBatch; ++k) {
+            nearest[k] = V::minU(V::minU(V::load(entry + trials.end0[p + k]), V::load(entry + trials.end1[p + k])),
+                                 V::minU(V::load(entry + trials.inner1[p + k]), V::load(entry + trials.inner2[p + k])));
+            seen = V::orBits(seen, nearest[k]);
+        }
+        scoreBatch(nearest, seen, weight, least, p, colours, count, n, trial);
+    }
+}
+
+// The first three batches of the same for n0 first and n1 second values known when compiling,
+// every offset unrolled.
+template <class V, int N0, int N1, class Trial>
+inline void scoreTrials(const std::uint16_t* entry, V weight, typename V::Least& least, const Rgb* colours,
+                        const int* count, int n, Trial trial) {
+    constexpr const TrialList& trials = kTrials.bySize[N0][N1];
+    auto batch = [&]<int p>(std::integral_constant<int, p>) {
+        V nearest[kBatch];
+        V seen = V::splat(0);
+        [&]<int... k>(std::integer_sequence<int, k...>) {
+            ((nearest[k] = V::minU(V::minU(V::load(entry + trials.end0[p + k]), V::load(entry + trials.end1[p + k])),
+                                   V::minU(V::load(entry + trials.inner1[p + k]), V::load(entry + trials.inner2[p + k]))),
+              seen = V::orBits(seen, nearest[k])),
+             ...);
+        }(std::make_integer_sequence<int, kBatch>{});
+        scoreBatch(nearest, seen, weight, least, p, colours, count, n, trial);
+    };
+    batch(std::integral_constant<int, 0>{});
+    batch(std::integral_constant<int, 8>{});
+    batch(std::integral_constant<int, 16>{});
+}
+
+// With both ends in range the 25th trial is the last that is not a repeat: it is scored alone
+// after the first three batches, and wins only strictly below all of them, as it would in order.
+template <class V, class Trial>
+inline void scoreTrials55(const std::uint16_t* entry, V weight, typename V::Least& least, const Rgb* colours,
+                          const int* count, int n, Trial trial) {
+    constexpr int kLast = 24;
+    static_assert(kTrialCount == 4 * kBatch && kLast == 3 * kBatch);
+    scoreTrials<V, 5, 5>(entry, weight, least, colours, count, n, trial);
+    int best, winner;
+    leastOfAll<V>(least, best, winner);
+    constexpr const TrialList& trials = kTrials.bySize[5][5];
+    const V nearest = V::minU(V::minU(V::load(entry + trials.end0[kLast]), V::load(entry + trials.end1[kLast])),
+                              V::minU(V::load(entry + trials.inner1[kLast]), V::load(entry + trials.inner2[kLast])));
+    int err;
+    if (!V::anyWide(nearest)) {
+        err = V::weightedSum(nearest, weight);
+    } else if (best <= kWideLane) {
+        return;
+    } else {
+        Rgb t[4];
+        trial(kLast, t);
+        err = exactError(colours, count, n, t, best);
+    }
+    if (err < best) least = V::leastOf(err, kLast);
 }
 
 // The exhaustive pair search (first pair with the smallest error wins) followed by the
@@ -249,6 +319,8 @@ void fitLanes(const std::uint16_t (&lanes)[4][16], int n, Rgb* pal) {
     for (int c = 0; c < 3; ++c) {
         const int base0 = pal[0].c[c];
         const int base1 = pal[3].c[c];
+        // A palette that misses nothing cannot be beaten: trials must score strictly less.
+        if (best == 0) break;
         if (base0 == base1) continue;
         const int o1 = c == 0 ? 1 : 0, o2 = c == 2 ? 1 : 2;
         // The two channels this pass leaves alone keep their distances throughout.
@@ -291,17 +363,11 @@ void fitLanes(const std::uint16_t (&lanes)[4][16], int n, Rgb* pal) {
             t[3].c[c] = t1;
         };
         least = V::leastOf(best, -1);
-        for (int p = 0; p < kTrialCount; p += kBatch) {
-            V nearest[kBatch];
-            V seen = V::splat(0);
-#pragma GCC unroll 8
-            for (int k = 0; k < kBatch; ++k) {
-                nearest[k] = V::minU(V::minU(V::load(entry + trials.end0[p + k]), V::load(entry + trials.end1[p + k])),
-                                     V::minU(V::load(entry + trials.inner1[p + k]), V::load(entry + trials.inner2[p + k])));
-                seen = V::orBits(seen, nearest[k]);
-            }
-            scoreBatch(nearest, seen, weight, least, p, colours, count, n, refined);
-        }
+        // Both ends in range is the common case: its offsets are constants of the code.
+        if (n0 == 5 && n1 == 5)
+            scoreTrials55<V>(entry, weight, least, colours, count, n, refined);
+        else
+            scoreTrials<V>(trials, entry, weight, least, colours, count, n, refined);
         leastOfAll<V>(least, best, winner);
         if (winner >= 0) refined(winner, pal);
     }
