@@ -41,6 +41,9 @@ QSurfaceFormat requestedFormat(bool useDepth, std::uint32_t depthFormat) {
 
 CD3DHostWidget::CD3DHostWidget(QWidget* parent) : QOpenGLWidget(parent) {
     setMinimumSize(100, 100);
+    // A window of its own: Qt then composes only this view's picture into it each frame,
+    // not the whole main window around it, which a software rasteriser pays for per pixel.
+    setAttribute(Qt::WA_NativeWindow);
     setFocusPolicy(Qt::StrongFocus);
     setMouseTracking(true);
     // A frame that draws nothing keeps showing the last one.
@@ -217,6 +220,9 @@ void CD3DHostWidget::paintGL() {
         return;
     }
     const HostResult hr = renderOneFrame();
+    // The owner's draws are collected by the renderer; they reach the framebuffer here,
+    // before Qt presents it.
+    m_renderer.endFrame();
     if (hostFailed(hr)) {
         closeHostWindow();
         return;
