@@ -41,9 +41,6 @@ QSurfaceFormat requestedFormat(bool useDepth, std::uint32_t depthFormat) {
 
 CD3DHostWidget::CD3DHostWidget(QWidget* parent) : QOpenGLWidget(parent) {
     setMinimumSize(100, 100);
-    // A window of its own: Qt then composes only this view's picture into it each frame,
-    // not the whole main window around it, which a software rasteriser pays for per pixel.
-    setAttribute(Qt::WA_NativeWindow);
     setFocusPolicy(Qt::StrongFocus);
     setMouseTracking(true);
     // A frame that draws nothing keeps showing the last one.
