@@ -10,6 +10,16 @@
 
 namespace lnd {
 
+namespace {
+
+// From the harness's preparation (before the host starts and the land opens) on.
+QElapsedTimer& sinceStart() {
+    static QElapsedTimer timer;
+    return timer;
+}
+
+}  // namespace
+
 int parseHarnessOption(int argc, char** argv, int& i, HarnessOptions& options) {
     const std::string a = argv[i];
     const bool hasValue = i + 1 < argc;
@@ -43,6 +53,7 @@ int parseHarnessOption(int argc, char** argv, int& i, HarnessOptions& options) {
 }
 
 void prepareHarness(CMainFrame& frame, const HarnessOptions& options) {
+    sinceStart().start();
     CRFrame* view = frame.renderView();
     view->setFixedSize(options.width, options.height);
     // Frames before the picture stand still; a flight starts after it.
@@ -51,9 +62,17 @@ void prepareHarness(CMainFrame& frame, const HarnessOptions& options) {
 
 void runHarness(CMainFrame& frame, const HarnessOptions& options, std::shared_ptr<int> result) {
     CRFrame* view = frame.renderView();
+    const qint64 opened = sinceStart().isValid() ? sinceStart().elapsed() : 0;
     // The first frame after the home view has drawn every visible block; grab the next one
     // so block textures synthesised on the way are in it too.
-    QObject::connect(view, &CRFrame::framePresented, view, [&frame, view, options, result] {
+    QObject::connect(view, &CRFrame::framePresented, view, [&frame, view, options, result, opened] {
+        if (sinceStart().isValid()) {
+            // Host start and land load, then the window shown and the first frame drawn with
+            // the textures it needed synthesised.
+            std::printf("open to first frame: %lld ms (host and land %lld ms, first frame %lld ms)\n",
+                        static_cast<long long>(sinceStart().elapsed()), static_cast<long long>(opened),
+                        static_cast<long long>(sinceStart().elapsed() - opened));
+        }
         const UploadCounters first = view->renderer().counters();
         const std::size_t firstTextures = view->renderer().mirroredTextures();
         const std::size_t firstMeshes = view->renderer().mirroredMeshes();

@@ -217,6 +217,9 @@ void CD3DHostWidget::paintGL() {
         return;
     }
     const HostResult hr = renderOneFrame();
+    // The owner's draws are collected by the renderer; they reach the framebuffer here,
+    // before Qt presents it.
+    m_renderer.endFrame();
     if (hostFailed(hr)) {
         closeHostWindow();
         return;

@@ -6,71 +6,103 @@
 
 #include <algorithm>
 #include <cstring>
+#include <string>
 
 namespace lnd {
 
 namespace {
 
 constexpr unsigned kCompressedRgbaDxt3 = 0x83F2;
-constexpr unsigned kTextureMaxAnisotropy = 0x84FE;
-constexpr unsigned kMaxTextureMaxAnisotropy = 0x84FF;
 
-const char* kVertexShader = R"(#version 330 core
+// The shaders are compiled once per combination of stage states; each combination comes in
+// as #defines, so a pixel runs only the code its state needs.
+const char* kVertexShader = R"(
 layout(location = 0) in vec3 aPosition;
 layout(location = 1) in vec3 aNormal;
 layout(location = 2) in vec4 aColour;
 layout(location = 3) in vec2 aTex0;
 layout(location = 4) in vec2 aTex1;
 uniform mat4 uWorldViewProj;
+#if LIGHTING
 uniform mat4 uWorld;
-uniform int uTexSet;
-uniform bool uHasColour;
-uniform bool uLighting;
 uniform vec3 uLightDir;
 uniform vec3 uLightDiffuse;
 uniform vec3 uAmbient;
 uniform vec4 uMatDiffuse;
 uniform vec4 uMatAmbient;
+#endif
 out vec4 vColour;
 out vec2 vTex;
 void main() {
     // Matrices arrive as rows of row-vector transforms, which GLSL reads as M * v.
     gl_Position = uWorldViewProj * vec4(aPosition, 1.0);
     gl_Position.z = 2.0 * gl_Position.z - gl_Position.w;   // depth 0..1 to GL's -1..1
-    vec4 diffuse = uHasColour ? aColour : vec4(1.0);
-    if (uLighting) {
-        vec3 n = normalize(mat3(uWorld) * aNormal);
-        float d = max(dot(n, -uLightDir), 0.0);
-        vColour = vec4(uAmbient * uMatAmbient.rgb + d * uLightDiffuse * uMatDiffuse.rgb, uMatDiffuse.a);
-    } else {
-        vColour = diffuse;
-    }
-    vTex = uTexSet == 1 ? aTex1 : aTex0;
+#if LIGHTING
+    vec3 n = normalize(mat3(uWorld) * aNormal);
+    float d = max(dot(n, -uLightDir), 0.0);
+    vColour = vec4(uAmbient * uMatAmbient.rgb + d * uLightDiffuse * uMatDiffuse.rgb, uMatDiffuse.a);
+#elif HAS_COLOUR
+    vColour = aColour;
+#else
+    vColour = vec4(1.0);
+#endif
+#if TEX_SET == 1
+    vTex = aTex1;
+#else
+    vTex = aTex0;
+#endif
 }
 )";
 
-const char* kFragmentShader = R"(#version 330 core
+const char* kFragmentShader = R"(
 in vec4 vColour;
 in vec2 vTex;
 uniform sampler2D uTexture;
-uniform int uColourOp;
-uniform bool uOpaque;
-uniform bool uClamp;
+#if CLAMP
 uniform vec4 uTexClamp;
+#endif
 out vec4 fragColour;
 void main() {
-    vec4 t = texture(uTexture, uClamp ? clamp(vTex, uTexClamp.xy, uTexClamp.zw) : vTex);
-    vec3 c;
-    if (uColourOp == 0) {
-        c = t.rgb * t.a + vColour.rgb * (1.0 - t.a);
-    } else if (uColourOp == 1) {
-        c = t.rgb;
-    } else {
-        c = vColour.rgb;
-    }
-    fragColour = vec4(c, uOpaque ? 1.0 : vColour.a);
+#if COLOUR_OP != 2
+#if CLAMP
+    vec4 t = texture(uTexture, clamp(vTex, uTexClamp.xy, uTexClamp.zw));
+#else
+    vec4 t = texture(uTexture, vTex);
+#endif
+#endif
+#if COLOUR_OP == 0
+    vec3 c = t.rgb * t.a + vColour.rgb * (1.0 - t.a);
+#elif COLOUR_OP == 1
+    vec3 c = t.rgb;
+#else
+    vec3 c = vColour.rgb;
+#endif
+#if OPAQUE
+    fragColour = vec4(c, 1.0);
+#else
+    fragColour = vec4(c, vColour.a);
+#endif
 }
 )";
+
+// Bits of a program key.
+constexpr std::uint32_t kKeyColourOp = 3u;   // 0 blend by texture alpha, 1 select texture, 2 diffuse
+constexpr std::uint32_t kKeyTexSet1 = 1u << 2;
+constexpr std::uint32_t kKeyHasColour = 1u << 3;
+constexpr std::uint32_t kKeyLighting = 1u << 4;
+constexpr std::uint32_t kKeyOpaque = 1u << 5;
+constexpr std::uint32_t kKeyClamp = 1u << 6;
+
+std::string shaderDefines(std::uint32_t key) {
+    std::string d = "#version 330 core\n";
+    d += "#define COLOUR_OP " + std::to_string(key & kKeyColourOp) + "\n";
+    d += "#define TEX_SET " + std::string((key & kKeyTexSet1) ? "1" : "0") + "\n";
+    d += "#define HAS_COLOUR " + std::string((key & kKeyHasColour) ? "1" : "0") + "\n";
+    d += "#define LIGHTING " + std::string((key & kKeyLighting) ? "1" : "0") + "\n";
+    d += "#define OPAQUE " + std::string((key & kKeyOpaque) ? "1" : "0") + "\n";
+    d += "#define CLAMP " + std::string((key & kKeyClamp) ? "1" : "0") + "\n";
+    return d;
+}
 
 }  // namespace
 
@@ -90,74 +122,26 @@ bool GlRenderer::initialize(std::string& error) {
     }
     m_s3tc = ctx->hasExtension("GL_EXT_texture_compression_s3tc") ||
              ctx->hasExtension("GL_ANGLE_texture_compression_dxt3");
-    if (ctx->hasExtension("GL_EXT_texture_filter_anisotropic") ||
-        ctx->hasExtension("GL_ARB_texture_filter_anisotropic")) {
-        glGetFloatv(kMaxTextureMaxAnisotropy, &m_maxAnisotropy);
-    }
-
-    auto compile = [&](GLenum type, const char* source) -> GLuint {
-        const GLuint s = glCreateShader(type);
-        glShaderSource(s, 1, &source, nullptr);
-        glCompileShader(s);
-        GLint ok = 0;
-        glGetShaderiv(s, GL_COMPILE_STATUS, &ok);
-        if (!ok) {
-            char log[1024] = {};
-            glGetShaderInfoLog(s, sizeof log, nullptr, log);
-            error = log;
-            glDeleteShader(s);
-            return 0;
-        }
-        return s;
-    };
-    const GLuint vs = compile(GL_VERTEX_SHADER, kVertexShader);
-    const GLuint fs = vs ? compile(GL_FRAGMENT_SHADER, kFragmentShader) : 0;
-    if (fs == 0) {
-        if (vs) glDeleteShader(vs);
+    m_programs.clear();
+    // The terrain's program now: a context that cannot run it cannot run the others either.
+    DrawState terrain;
+    if (program(programKey(terrain, VertexFormat::Terrain)) == nullptr) {
+        error = m_programError;
+        m_programs.clear();
         return false;
     }
-    m_program = glCreateProgram();
-    glAttachShader(m_program, vs);
-    glAttachShader(m_program, fs);
-    glLinkProgram(m_program);
-    glDeleteShader(vs);
-    glDeleteShader(fs);
-    GLint linked = 0;
-    glGetProgramiv(m_program, GL_LINK_STATUS, &linked);
-    if (!linked) {
-        error = "shader link failed";
-        glDeleteProgram(m_program);
-        m_program = 0;
-        return false;
-    }
-    m_uWorldViewProj = glGetUniformLocation(m_program, "uWorldViewProj");
-    m_uWorld = glGetUniformLocation(m_program, "uWorld");
-    m_uTexSet = glGetUniformLocation(m_program, "uTexSet");
-    m_uHasColour = glGetUniformLocation(m_program, "uHasColour");
-    m_uLighting = glGetUniformLocation(m_program, "uLighting");
-    m_uLightDir = glGetUniformLocation(m_program, "uLightDir");
-    m_uLightDiffuse = glGetUniformLocation(m_program, "uLightDiffuse");
-    m_uAmbient = glGetUniformLocation(m_program, "uAmbient");
-    m_uMatDiffuse = glGetUniformLocation(m_program, "uMatDiffuse");
-    m_uMatAmbient = glGetUniformLocation(m_program, "uMatAmbient");
-    m_uColourOp = glGetUniformLocation(m_program, "uColourOp");
-    m_uOpaque = glGetUniformLocation(m_program, "uOpaque");
-    m_uClamp = glGetUniformLocation(m_program, "uClamp");
-    m_uTexClamp = glGetUniformLocation(m_program, "uTexClamp");
-    glUseProgram(m_program);
-    glUniform1i(glGetUniformLocation(m_program, "uTexture"), 0);
 
     glGenSamplers(2, m_samplers);
-    // Terrain: point minification and mip choice, smooth (anisotropic where offered) magnification.
+    // Terrain: point minification and mip choice, smooth magnification. The stage's
+    // anisotropic magnification runs at the device's default degree of one, which is plain
+    // linear filtering; anisotropy here would filter the minified (distant) texels the stage
+    // samples by point, and costs a software rasteriser most of its frame.
     glSamplerParameteri(m_samplers[0], GL_TEXTURE_MIN_FILTER, GL_NEAREST_MIPMAP_NEAREST);
     glSamplerParameteri(m_samplers[0], GL_TEXTURE_MAG_FILTER, GL_LINEAR);
     // A block texture covers its block exactly: wrapping would filter the far edge into the
     // near one and draw a seam along every block border.
     glSamplerParameteri(m_samplers[0], GL_TEXTURE_WRAP_S, GL_CLAMP_TO_EDGE);
     glSamplerParameteri(m_samplers[0], GL_TEXTURE_WRAP_T, GL_CLAMP_TO_EDGE);
-    if (m_maxAnisotropy > 1.0f) {
-        glSamplerParameterf(m_samplers[0], kTextureMaxAnisotropy, std::min(m_maxAnisotropy, 16.0f));
-    }
     glSamplerParameteri(m_samplers[1], GL_TEXTURE_MIN_FILTER, GL_LINEAR_MIPMAP_NEAREST);
     glSamplerParameteri(m_samplers[1], GL_TEXTURE_MAG_FILTER, GL_LINEAR);
 
@@ -167,11 +151,84 @@ bool GlRenderer::initialize(std::string& error) {
     const std::uint32_t white = 0xFFFFFFFFu;
     glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, 1, 1, 0, GL_RGBA, GL_UNSIGNED_BYTE, &white);
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAX_LEVEL, 0);
+    m_ready = true;
+    m_boundProgram = m_boundTexture = m_boundSampler = 0;
+    m_fillState = m_cullState = m_blendState = -1;
     return true;
 }
 
+std::uint32_t GlRenderer::programKey(const DrawState& state, VertexFormat format) {
+    std::uint32_t key = state.colourOp == ColourOp::BlendTextureAlpha ? 0u
+                        : state.colourOp == ColourOp::SelectTexture   ? 1u
+                                                                      : 2u;
+    if (state.texCoordSet == 1) key |= kKeyTexSet1;
+    if (format == VertexFormat::Terrain) key |= kKeyHasColour;
+    if (state.lighting) key |= kKeyLighting;
+    if (!state.blend) key |= kKeyOpaque;
+    if (state.clampTexCoords) key |= kKeyClamp;
+    return key;
+}
+
+const GlRenderer::Program* GlRenderer::program(std::uint32_t key) {
+    auto found = m_programs.find(key);
+    if (found != m_programs.end()) {
+        return found->second.name != 0 ? &found->second : nullptr;
+    }
+    Program& p = m_programs[key];   // stays empty when it cannot be made: not tried again
+    const std::string defines = shaderDefines(key);
+    auto compile = [&](GLenum type, const char* body) -> GLuint {
+        const GLuint sh = glCreateShader(type);
+        const char* parts[2] = {defines.c_str(), body};
+        glShaderSource(sh, 2, parts, nullptr);
+        glCompileShader(sh);
+        GLint ok = 0;
+        glGetShaderiv(sh, GL_COMPILE_STATUS, &ok);
+        if (!ok) {
+            char log[1024] = {};
+            glGetShaderInfoLog(sh, sizeof log, nullptr, log);
+            m_programError = log;
+            glDeleteShader(sh);
+            return 0;
+        }
+        return sh;
+    };
+    const GLuint vs = compile(GL_VERTEX_SHADER, kVertexShader);
+    const GLuint fs = vs ? compile(GL_FRAGMENT_SHADER, kFragmentShader) : 0;
+    if (fs == 0) {
+        if (vs) glDeleteShader(vs);
+        return nullptr;
+    }
+    const GLuint name = glCreateProgram();
+    glAttachShader(name, vs);
+    glAttachShader(name, fs);
+    glLinkProgram(name);
+    glDeleteShader(vs);
+    glDeleteShader(fs);
+    GLint linked = 0;
+    glGetProgramiv(name, GL_LINK_STATUS, &linked);
+    if (!linked) {
+        m_programError = "shader link failed";
+        glDeleteProgram(name);
+        return nullptr;
+    }
+    p.name = name;
+    p.uWorldViewProj = glGetUniformLocation(name, "uWorldViewProj");
+    p.uWorld = glGetUniformLocation(name, "uWorld");
+    p.uLightDir = glGetUniformLocation(name, "uLightDir");
+    p.uLightDiffuse = glGetUniformLocation(name, "uLightDiffuse");
+    p.uAmbient = glGetUniformLocation(name, "uAmbient");
+    p.uMatDiffuse = glGetUniformLocation(name, "uMatDiffuse");
+    p.uMatAmbient = glGetUniformLocation(name, "uMatAmbient");
+    p.uTexClamp = glGetUniformLocation(name, "uTexClamp");
+    glUseProgram(name);
+    m_boundProgram = name;
+    glUniform1i(glGetUniformLocation(name, "uTexture"), 0);
+    return &p;
+}
+
 void GlRenderer::releaseAll() {
-    if (m_program == 0) {
+    if (!m_ready) {
+        m_pending.clear();
         m_textures.clear();
         m_meshes.clear();
         return;
@@ -179,21 +236,25 @@ void GlRenderer::releaseAll() {
     forgetAll();
     glDeleteSamplers(2, m_samplers);
     glDeleteTextures(1, &m_white);
-    glDeleteProgram(m_program);
-    m_program = 0;
+    for (auto& [key, p] : m_programs) {
+        if (p.name != 0) glDeleteProgram(p.name);
+    }
+    m_programs.clear();
+    m_ready = false;
     m_white = 0;
     m_samplers[0] = m_samplers[1] = 0;
 }
 
 void GlRenderer::deleteTexture(GlTexture& gl) {
-    if (gl.name != 0 && m_program != 0) {
+    if (gl.name != 0 && m_ready) {
         glDeleteTextures(1, &gl.name);
+        if (m_boundTexture == gl.name) m_boundTexture = 0;
     }
     gl.name = 0;
 }
 
 void GlRenderer::deleteMesh(GlMesh& gl) {
-    if (gl.vao != 0 && m_program != 0) {
+    if (gl.vao != 0 && m_ready) {
         glDeleteVertexArrays(1, &gl.vao);
         glDeleteBuffers(1, &gl.vbo);
         glDeleteBuffers(1, &gl.ibo);
@@ -204,6 +265,7 @@ void GlRenderer::deleteMesh(GlMesh& gl) {
 void GlRenderer::forget(const DeviceTexture* texture) {
     auto it = m_textures.find(texture);
     if (it != m_textures.end()) {
+        endFrame();   // collected draws may still use it
         deleteTexture(it->second);
         m_textures.erase(it);
     }
@@ -212,12 +274,14 @@ void GlRenderer::forget(const DeviceTexture* texture) {
 void GlRenderer::forget(const DeviceMesh* mesh) {
     auto it = m_meshes.find(mesh);
     if (it != m_meshes.end()) {
+        endFrame();
         deleteMesh(it->second);
         m_meshes.erase(it);
     }
 }
 
 void GlRenderer::forgetAll() {
+    endFrame();
     for (auto& [key, gl] : m_textures) deleteTexture(gl);
     for (auto& [key, gl] : m_meshes) deleteMesh(gl);
     m_textures.clear();
@@ -225,6 +289,11 @@ void GlRenderer::forgetAll() {
 }
 
 void GlRenderer::beginFrame(int width, int height, std::uint32_t clearArgb, float depth) {
+    endFrame();
+    // Whatever touched the context between frames (the widget's own framebuffer work, a
+    // picture grab) may have changed the state we remember.
+    m_boundProgram = m_boundTexture = m_boundSampler = 0;
+    m_fillState = m_cullState = m_blendState = -1;
     glViewport(0, 0, width, height);
     glClearColor(((clearArgb >> 16) & 0xFF) / 255.0f, ((clearArgb >> 8) & 0xFF) / 255.0f,
                  (clearArgb & 0xFF) / 255.0f, 1.0f);
@@ -234,6 +303,7 @@ void GlRenderer::beginFrame(int width, int height, std::uint32_t clearArgb, floa
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT | GL_STENCIL_BUFFER_BIT);
     glEnable(GL_DEPTH_TEST);
     glDepthFunc(GL_LEQUAL);
+    glActiveTexture(GL_TEXTURE0);
 }
 
 void GlRenderer::setTransforms(const Matrix& world, const Matrix& view, const Matrix& projection) {
@@ -318,6 +388,7 @@ void GlRenderer::uploadWholeTexture(DeviceTexture& texture, GlTexture& gl) {
         glGenTextures(1, &gl.name);
     }
     glBindTexture(GL_TEXTURE_2D, gl.name);
+    m_boundTexture = gl.name;
     glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
     for (std::uint32_t l = 0; l < texture.levelCount(); ++l) {
         uploadLevel(texture, l, Rect{0, 0, int(texture.levelWidth(l)), int(texture.levelHeight(l))}, true);
@@ -340,6 +411,7 @@ void GlRenderer::syncTexture(DeviceTexture& texture) {
         uploadWholeTexture(texture, gl);
     } else if (gl.changeCount != texture.changeCount()) {
         glBindTexture(GL_TEXTURE_2D, gl.name);
+        m_boundTexture = gl.name;
         glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
         const auto& rects = texture.dirtyRects();
         if (rects.empty() && !texture.smallerLevelsDirty()) {
@@ -405,6 +477,12 @@ void GlRenderer::syncMesh(const DeviceMesh& mesh, GlMesh& gl) {
         break;
     }
     glBindVertexArray(0);
+    glm::vec3 lo(0.0f), hi(0.0f);
+    if (mesh.vertexCount() > 0 && computeBoundingBox(mesh.vertexBytes(), mesh.vertexCount(), mesh.stride(), lo, hi) == kDeviceOk) {
+        gl.centre = (lo + hi) * 0.5f;
+    } else {
+        gl.centre = glm::vec3(0.0f);
+    }
     gl.changeCount = mesh.changeCount();
     gl.vertices = mesh.vertexCount();
     gl.indices = std::uint32_t(idx.size());
@@ -414,7 +492,7 @@ void GlRenderer::syncMesh(const DeviceMesh& mesh, GlMesh& gl) {
 }
 
 void GlRenderer::drawMesh(const DeviceMesh& mesh, DeviceTexture* texture, const DrawState& state) {
-    if (m_program == 0) {
+    if (!m_ready) {
         return;
     }
     GlMesh& gl = m_meshes[&mesh];
@@ -422,52 +500,106 @@ void GlRenderer::drawMesh(const DeviceMesh& mesh, DeviceTexture* texture, const 
     if (gl.indices == 0) {
         return;
     }
-    glUseProgram(m_program);
-    glActiveTexture(GL_TEXTURE0);
     if (texture != nullptr) {
         syncTexture(*texture);
-        glBindTexture(GL_TEXTURE_2D, m_textures[texture].name);
-    } else {
-        glBindTexture(GL_TEXTURE_2D, m_white);
     }
-    glBindSampler(0, m_samplers[state.sampler == SamplerKind::Terrain ? 0 : 1]);
+    PendingDraw d;
+    d.mesh = &mesh;
+    d.texture = texture;
+    d.state = state;
+    d.world = m_world;
+    // Distance along the line of sight of the mesh's middle: the order within opaque runs.
+    d.depth = vec3TransformCoord(gl.centre, matrixMultiply(m_world, m_view)).z;
+    m_pending.push_back(d);
+}
 
-    const Matrix wvp = matrixMultiply(m_world, matrixMultiply(m_view, m_projection));
-    glUniformMatrix4fv(m_uWorldViewProj, 1, GL_FALSE, &wvp[0][0]);
-    glUniformMatrix4fv(m_uWorld, 1, GL_FALSE, &m_world[0][0]);
-    glUniform1i(m_uTexSet, state.texCoordSet);
-    glUniform1i(m_uHasColour, mesh.format() == VertexFormat::Terrain ? 1 : 0);
-    glUniform1i(m_uLighting, state.lighting ? 1 : 0);
-    glUniform3fv(m_uLightDir, 1, &m_light.direction[0]);
-    glUniform3fv(m_uLightDiffuse, 1, &m_light.diffuse[0]);
-    glUniform3fv(m_uAmbient, 1, &m_light.ambient[0]);
-    glUniform4fv(m_uMatDiffuse, 1, &state.materialDiffuse[0]);
-    glUniform4fv(m_uMatAmbient, 1, &state.materialAmbient[0]);
-    glUniform1i(m_uColourOp, state.colourOp == ColourOp::BlendTextureAlpha ? 0
-                             : state.colourOp == ColourOp::SelectTexture   ? 1
-                                                                           : 2);
-    glUniform1i(m_uOpaque, state.blend ? 0 : 1);
-    glUniform1i(m_uClamp, state.clampTexCoords ? 1 : 0);
-    glUniform4fv(m_uTexClamp, 1, &state.texClamp[0]);
-
-    glPolygonMode(GL_FRONT_AND_BACK, state.wireframe ? GL_LINE : GL_FILL);
-    if (state.cullClockwise) {
-        // Clockwise on screen is clockwise in GL's y-up window space too: keep the others.
-        glEnable(GL_CULL_FACE);
-        glFrontFace(GL_CCW);
-        glCullFace(GL_BACK);
-    } else {
-        glDisable(GL_CULL_FACE);
+void GlRenderer::endFrame() {
+    if (m_pending.empty()) {
+        return;
     }
-    if (state.blend) {
-        glEnable(GL_BLEND);
-        glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
-    } else {
-        glDisable(GL_BLEND);
+    // Opaque draws between two translucent ones (or the ends) may go in any order: the depth
+    // test gives the same picture, and nearest first leaves the farther pixels unshaded.
+    // Translucent draws blend with what is drawn before them, so they keep their place.
+    m_order.resize(m_pending.size());
+    for (std::size_t i = 0; i < m_order.size(); ++i) m_order[i] = i;
+    std::size_t runStart = 0;
+    for (std::size_t i = 0; i <= m_pending.size(); ++i) {
+        if (i == m_pending.size() || m_pending[i].state.blend) {
+            std::stable_sort(m_order.begin() + std::ptrdiff_t(runStart), m_order.begin() + std::ptrdiff_t(i),
+                             [this](std::size_t a, std::size_t b) { return m_pending[a].depth < m_pending[b].depth; });
+            runStart = i + 1;
+        }
+    }
+    for (const std::size_t i : m_order) submit(m_pending[i]);
+    m_pending.clear();
+    glBindVertexArray(0);
+}
+
+void GlRenderer::submit(const PendingDraw& d) {
+    const GlMesh& gl = m_meshes[d.mesh];
+    const DrawState& state = d.state;
+    const Program* p = program(programKey(state, d.mesh->format()));
+    if (p == nullptr || gl.vao == 0 || gl.indices == 0) {
+        return;
+    }
+    if (m_boundProgram != p->name) {
+        glUseProgram(p->name);
+        m_boundProgram = p->name;
+    }
+    const unsigned textureName = d.texture != nullptr ? m_textures[d.texture].name : m_white;
+    if (m_boundTexture != textureName) {
+        glBindTexture(GL_TEXTURE_2D, textureName);
+        m_boundTexture = textureName;
+    }
+    const unsigned sampler = m_samplers[state.sampler == SamplerKind::Terrain ? 0 : 1];
+    if (m_boundSampler != sampler) {
+        glBindSampler(0, sampler);
+        m_boundSampler = sampler;
+    }
+
+    const Matrix wvp = matrixMultiply(d.world, matrixMultiply(m_view, m_projection));
+    glUniformMatrix4fv(p->uWorldViewProj, 1, GL_FALSE, &wvp[0][0]);
+    if (state.lighting) {
+        glUniformMatrix4fv(p->uWorld, 1, GL_FALSE, &d.world[0][0]);
+        glUniform3fv(p->uLightDir, 1, &m_light.direction[0]);
+        glUniform3fv(p->uLightDiffuse, 1, &m_light.diffuse[0]);
+        glUniform3fv(p->uAmbient, 1, &m_light.ambient[0]);
+        glUniform4fv(p->uMatDiffuse, 1, &state.materialDiffuse[0]);
+        glUniform4fv(p->uMatAmbient, 1, &state.materialAmbient[0]);
+    }
+    if (state.clampTexCoords) {
+        glUniform4fv(p->uTexClamp, 1, &state.texClamp[0]);
+    }
+
+    const int fill = state.wireframe ? 1 : 0;
+    if (m_fillState != fill) {
+        glPolygonMode(GL_FRONT_AND_BACK, state.wireframe ? GL_LINE : GL_FILL);
+        m_fillState = fill;
+    }
+    const int cull = state.cullClockwise ? 1 : 0;
+    if (m_cullState != cull) {
+        if (state.cullClockwise) {
+            // Clockwise on screen is clockwise in GL's y-up window space too: keep the others.
+            glEnable(GL_CULL_FACE);
+            glFrontFace(GL_CCW);
+            glCullFace(GL_BACK);
+        } else {
+            glDisable(GL_CULL_FACE);
+        }
+        m_cullState = cull;
+    }
+    const int blend = state.blend ? 1 : 0;
+    if (m_blendState != blend) {
+        if (state.blend) {
+            glEnable(GL_BLEND);
+            glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
+        } else {
+            glDisable(GL_BLEND);
+        }
+        m_blendState = blend;
     }
     glBindVertexArray(gl.vao);
     glDrawElements(GL_TRIANGLES, GLsizei(gl.indices), GL_UNSIGNED_SHORT, nullptr);
-    glBindVertexArray(0);
 }
 
 }  // namespace lnd

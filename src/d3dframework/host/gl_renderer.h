@@ -80,7 +80,7 @@ public:
     // Compiles the shaders on the current context; false (with `error`) when the context
     // cannot run them.
     bool initialize(std::string& error);
-    bool initialized() const { return m_program != 0; }
+    bool initialized() const { return m_ready; }
     // Drops every GL object; call with the context current (or when it is going away).
     void releaseAll();
 
@@ -95,8 +95,13 @@ public:
     void setWorld(const Matrix& world);
     void setLight(const DirectionalLight& light) { m_light = light; }
 
-    // Draws every face of the mesh with `texture` bound (none: the stage sees white).
+    // Draws every face of the mesh with `texture` bound (none: the stage sees white). Draws
+    // are collected and sent at endFrame (or before anything that needs them sent): runs of
+    // opaque draws go nearest first, so the depth test spares the shading of hidden pixels;
+    // translucent draws keep their place in the order.
     void drawMesh(const DeviceMesh& mesh, DeviceTexture* texture, const DrawState& state);
+    // Sends the collected draws; the frame's picture is complete afterwards.
+    void endFrame();
 
     // Makes sure the GPU copy of a texture is current (uploading only what changed).
     void syncTexture(DeviceTexture& texture);
@@ -118,28 +123,52 @@ private:
         std::uint64_t changeCount = 0;
         std::uint32_t vertices = 0, indices = 0;
         VertexFormat format = VertexFormat::Terrain;
+        glm::vec3 centre{0.0f};   // of the vertex bounds: the draw order's depth key
+    };
+    // One shader program per combination of the stage states a draw uses, so the shaders
+    // carry no per-pixel branches on state.
+    struct Program {
+        unsigned name = 0;
+        int uWorldViewProj = -1, uWorld = -1, uLightDir = -1, uLightDiffuse = -1, uAmbient = -1;
+        int uMatDiffuse = -1, uMatAmbient = -1, uTexClamp = -1;
+    };
+    struct PendingDraw {
+        const DeviceMesh* mesh = nullptr;
+        DeviceTexture* texture = nullptr;
+        DrawState state;
+        Matrix world;
+        float depth = 0.0f;
     };
 
+    static std::uint32_t programKey(const DrawState& state, VertexFormat format);
+    const Program* program(std::uint32_t key);
+    void submit(const PendingDraw& draw);
     void uploadWholeTexture(DeviceTexture& texture, GlTexture& gl);
     void uploadLevel(const DeviceTexture& texture, std::uint32_t level, const Rect& rect, bool allocate);
     void syncMesh(const DeviceMesh& mesh, GlMesh& gl);
     void deleteTexture(GlTexture& gl);
     void deleteMesh(GlMesh& gl);
 
-    unsigned m_program = 0;
+    std::unordered_map<std::uint32_t, Program> m_programs;
     unsigned m_samplers[2] = {0, 0};
     unsigned m_white = 0;
+    bool m_ready = false;
     bool m_s3tc = false;
-    float m_maxAnisotropy = 1.0f;
-    int m_uWorldViewProj = -1, m_uWorld = -1, m_uTexSet = -1, m_uColourOp = -1, m_uLighting = -1;
-    int m_uLightDir = -1, m_uLightDiffuse = -1, m_uAmbient = -1, m_uMatDiffuse = -1, m_uMatAmbient = -1;
-    int m_uHasColour = -1, m_uOpaque = -1, m_uClamp = -1, m_uTexClamp = -1;
+    std::string m_programError;
 
     Matrix m_world = matrixIdentity();
     Matrix m_view = matrixIdentity();
     Matrix m_projection = matrixIdentity();
     DirectionalLight m_light;
 
+    // GL state as last set, so a draw changes only what differs (0 / -1: not known).
+    unsigned m_boundProgram = 0;
+    unsigned m_boundTexture = 0;
+    unsigned m_boundSampler = 0;
+    int m_fillState = -1, m_cullState = -1, m_blendState = -1;
+
+    std::vector<PendingDraw> m_pending;
+    std::vector<std::size_t> m_order;
     std::unordered_map<const DeviceTexture*, GlTexture> m_textures;
     std::unordered_map<const DeviceMesh*, GlMesh> m_meshes;
     std::vector<std::uint8_t> m_scratch;   // gathers rectangles; grows, never shrinks
