@@ -59,6 +59,7 @@ struct MapRebuildHooks {
     std::function<void()> buildAllMeshes;     // BuildAllMeshes
     std::function<const DeviceMesh*(int b)> fullMesh;   // block b's full-detail mesh, or null
     std::function<void(int b)> synthesizeBlock;         // SynthesizeBlockTexture of block b
+    std::function<void(std::span<const int> blocks)> synthesizeBlocks;   // the same for each, at once
     // The cells of the listed blocks (entries -1 skipped) changed, their meshes were rebuilt
     // and their block textures dropped: whatever else was derived from them is stale.
     std::function<void(std::span<const int> blocks)> blocksEdited;

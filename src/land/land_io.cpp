@@ -290,8 +290,12 @@ Result CLand::SaveLand(const std::string& path, SaveKind kind) {
 Result CLand::saveFile(const std::string& path, SaveKind kind) {
     foldMeshesBack();
     if (kind == SaveKind::Full) {
+        std::vector<int> missing;
         for (int b = 0; b < numBlocks(); ++b)
-            if (!m_textures.blocks().has(std::size_t(b)) && m_hooks.synthesizeBlock) m_hooks.synthesizeBlock(b);
+            if (!m_textures.blocks().has(std::size_t(b))) missing.push_back(b);
+        if (m_hooks.synthesizeBlocks) m_hooks.synthesizeBlocks(missing);
+        else if (m_hooks.synthesizeBlock)
+            for (int b : missing) m_hooks.synthesizeBlock(b);
     }
     copyLoResTexturesBack();
 

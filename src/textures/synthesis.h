@@ -101,6 +101,12 @@ void LoadLoResTextures(CLand& land);
 // when `b` names no block record (nothing is done then).
 int SynthesizeBlockTexture(CLand& land, int b);
 
+// SynthesizeBlockTexture for each listed block (entries naming no block record skipped), the
+// work spread over `threads` threads (0: one per core). The land ends exactly as after one
+// call per block in list order: the same textures and tiles, texts and messages, and the
+// last block's image in the scratch buffer. The land must not be touched meanwhile.
+void SynthesizeBlockTextures(CLand& land, std::span<const int> blocks, unsigned threads = 0);
+
 // Scales the image in the scratch buffer into block `b`'s 64 x 64 tile of its low-resolution
 // texture. Skipped when the block names no texture, its tile does not lie inside the texture
 // or either texture cannot be had.

@@ -17,6 +17,7 @@ void installTerrainHooks(CTerrainMesh& mesh, CLand& land) {
     land.m_hooks.buildAllMeshes = [&mesh] { mesh.BuildAllMeshes(); };
     land.m_hooks.fullMesh = [&mesh](int b) { return mesh.mesh(b, MeshLevel::Full); };
     land.m_hooks.synthesizeBlock = [&land](int b) { SynthesizeBlockTexture(land, b); };
+    land.m_hooks.synthesizeBlocks = [&land](std::span<const int> blocks) { SynthesizeBlockTextures(land, blocks); };
 }
 
 int HeadlessLand::open(const std::string& path) {
