@@ -347,29 +347,13 @@ int SynthesizeBlockTexture(CLand& land, int b) {
     return 0;
 }
 
-void SynthesizeBlockTextures(CLand& land, std::span<const int> blocks, unsigned threads) {
+void SynthesizeBlockTextures(CLand& land, std::span<const int> blocks, BlockTextureUse use, unsigned threads) {
     std::vector<int> todo;
     for (int b : blocks)
         if (land.hasImage() && b >= 0 && b < land.numBlocks()) todo.push_back(b);
     if (todo.empty()) return;
     if (threads == 0) threads = std::max(1u, std::thread::hardware_concurrency());
-    if (threads == 1 || todo.size() == 1) {
-        for (int b : todo) SynthesizeBlockTexture(land, b);
-        return;
-    }
     runOnceExports(land);
-
-    // What each block's run came to, applied in the order of the list once every thread is
-    // done, so the texture table, the texts and the messages read as after one run per block.
-    enum class Outcome { Made, NotCreated, Exception };
-    struct Run {
-        int block;
-        Outcome outcome = Outcome::Exception;
-        std::unique_ptr<DeviceTexture> texture;
-        bool scaleFailed = false;
-    };
-    std::vector<Run> runs(todo.size());
-    for (std::size_t k = 0; k < todo.size(); ++k) runs[k].block = todo[k];
     try {
         if (!land.textures().blocks().exists()) land.textures().blocks().make(std::size_t(land.numBlocks()));
     } catch (const std::exception&) {
@@ -377,8 +361,15 @@ void SynthesizeBlockTextures(CLand& land, std::span<const int> blocks, unsigned 
         return;
     }
 
-    // Blocks are independent of each other: each is synthesised straight into level 0 of its
-    // own texture (every texel written, so the level is not cleared first).
+    // What each block's run came to, applied in the order of the list once every thread is
+    // done, so the texture table, the texts and the messages read as after one run per block.
+    enum class Outcome { Made, NotCreated, Exception };
+    struct Run {
+        int block = -1;
+        Outcome outcome = Outcome::Exception;
+        std::unique_ptr<DeviceTexture> texture;
+        bool scaleFailed = false;
+    };
     const SeaParms& seaParms = land.m_seaParms;
     const SeaAlphas sea{seaParms.alphaCoast, seaParms.alphaWater, seaParms.alphaFullWater};
     const std::span<const TLndBlock> records = land.blocks();
@@ -386,78 +377,97 @@ void SynthesizeBlockTextures(CLand& land, std::span<const int> blocks, unsigned 
     const std::span<const TLndMaterial> materials = land.materials();
     const TLndNoiseMap& noise = *land.noiseMap();
     std::vector<std::unique_ptr<BlockSynthesizer>> kernels(threads);   // one per thread
-    forEachIndex(runs.size(), threads, [&](unsigned worker, std::size_t k) {
-        Run& run = runs[k];
-        try {
-            if (!kernels[worker]) kernels[worker] = std::make_unique<BlockSynthesizer>();
-            std::unique_ptr<DeviceTexture> texture;
-            // A block whose texture cannot be made keeps its tile: the picture it would be
-            // scaled from could not be made either.
-            if (deviceFailed(DeviceTexture::create(kBlockTextureSide, kBlockTextureSide, 0, TextureFormat::A8R8G8B8,
-                                                   texture, TexelInit::Undefined))) {
-                run.outcome = Outcome::NotCreated;
-                return;
-            }
-            kernels[worker]->synthesize(records[std::size_t(run.block)], countries, materials, noise, sea,
-                              texture->mutableLevelBytes(0));
-            // As a texture made from the image: its smaller levels follow from level 0 when drawn.
-            filterTexture(*texture, 0);
-            run.texture = std::move(texture);
-            run.outcome = Outcome::Made;
-        } catch (const std::exception&) {
-            run.outcome = Outcome::Exception;
-        }
-    });
+    // The last picture made, for the scratch image: in the table when kept, else held here.
+    int lastBlock = -1;
+    std::unique_ptr<DeviceTexture> lastDropped;
 
-    // Tiles of one low-resolution texture are drawn in list order (tiles may overlap and
-    // share DXT3 blocks); different textures are independent.
-    std::vector<std::vector<std::size_t>> byTexture(land.textures().loRes().size());
-    for (std::size_t k = 0; k < runs.size(); ++k) {
-        if (runs[k].outcome != Outcome::Made) continue;
-        const int t = tileTextureOf(land, runs[k].block);
-        if (t >= 0) byTexture[std::size_t(t)].push_back(k);
-    }
-    std::vector<std::size_t> used;
-    for (std::size_t t = 0; t < byTexture.size(); ++t)
-        if (!byTexture[t].empty()) used.push_back(t);
-    forEachIndex(used.size(), threads, [&](unsigned, std::size_t u) {
-        for (std::size_t k : byTexture[used[u]]) {
+    // Blocks go in windows of the list, so textures nobody keeps are dropped as soon as their
+    // tiles are drawn: a window's worth is all that is held at once.
+    const std::size_t window = std::max<std::size_t>(32, std::size_t(threads) * 8);
+    for (std::size_t first = 0; first < todo.size(); first += window) {
+        std::vector<Run> runs(std::min(window, todo.size() - first));
+        for (std::size_t k = 0; k < runs.size(); ++k) runs[k].block = todo[first + k];
+
+        // Blocks are independent of each other: each is synthesised straight into level 0 of
+        // its own texture (every texel written, so the level is not cleared first).
+        forEachIndex(runs.size(), threads, [&](unsigned worker, std::size_t k) {
+            Run& run = runs[k];
             try {
-                runs[k].scaleFailed = !drawTile(land, runs[k].block, *runs[k].texture);
+                if (!kernels[worker]) kernels[worker] = std::make_unique<BlockSynthesizer>();
+                std::unique_ptr<DeviceTexture> texture;
+                // A block whose texture cannot be made keeps its tile: the picture it would be
+                // scaled from could not be made either.
+                if (deviceFailed(DeviceTexture::create(kBlockTextureSide, kBlockTextureSide, 0,
+                                                       TextureFormat::A8R8G8B8, texture, TexelInit::Undefined))) {
+                    run.outcome = Outcome::NotCreated;
+                    return;
+                }
+                kernels[worker]->synthesize(records[std::size_t(run.block)], countries, materials, noise, sea,
+                                            texture->mutableLevelBytes(0));
+                // As a texture made from the image: its smaller levels follow from level 0 when drawn.
+                filterTexture(*texture, 0);
+                run.texture = std::move(texture);
+                run.outcome = Outcome::Made;
             } catch (const std::exception&) {
-                runs[k].scaleFailed = true;
+                run.outcome = Outcome::Exception;
+            }
+        });
+
+        // Tiles of one low-resolution texture are drawn in list order (tiles may overlap and
+        // share DXT3 blocks); different textures are independent.
+        std::vector<std::vector<std::size_t>> byTexture(land.textures().loRes().size());
+        for (std::size_t k = 0; k < runs.size(); ++k) {
+            if (runs[k].outcome != Outcome::Made) continue;
+            const int t = tileTextureOf(land, runs[k].block);
+            if (t >= 0) byTexture[std::size_t(t)].push_back(k);
+        }
+        std::vector<std::size_t> used;
+        for (std::size_t t = 0; t < byTexture.size(); ++t)
+            if (!byTexture[t].empty()) used.push_back(t);
+        forEachIndex(used.size(), threads, [&](unsigned, std::size_t u) {
+            for (std::size_t k : byTexture[used[u]]) {
+                try {
+                    runs[k].scaleFailed = !drawTile(land, runs[k].block, *runs[k].texture);
+                } catch (const std::exception&) {
+                    runs[k].scaleFailed = true;
+                }
+            }
+        });
+
+        for (Run& run : runs) {
+            switch (run.outcome) {
+            case Outcome::Made:
+                if (run.scaleFailed && land.m_messages) land.m_messages->error(kScaleFailedText);
+                lastBlock = run.block;
+                if (use == BlockTextureUse::Keep) {
+                    lastDropped.reset();
+                    land.textures().blocks().set(std::size_t(run.block), TextureHandle(std::move(run.texture)));
+                } else {
+                    lastDropped = std::move(run.texture);
+                }
+                break;
+            case Outcome::NotCreated:
+                land.textures().blocks().release(std::size_t(run.block));
+                land.m_textureError += kCreateFailedText;
+                break;
+            case Outcome::Exception:
+                land.m_textureError = kExceptionText;
+                break;
             }
         }
-    });
-
-    const Run* last = nullptr;
-    for (Run& run : runs) {
-        switch (run.outcome) {
-        case Outcome::Made:
-            if (run.scaleFailed && land.m_messages) land.m_messages->error(kScaleFailedText);
-            last = &run;
-            land.textures().blocks().set(std::size_t(run.block), TextureHandle(std::move(run.texture)));
-            break;
-        case Outcome::NotCreated:
-            land.textures().blocks().release(std::size_t(run.block));
-            land.m_textureError += kCreateFailedText;
-            break;
-        case Outcome::Exception:
-            land.m_textureError = kExceptionText;
-            break;
-        }
     }
+
     // The scratch image ends as after one run per block: the last picture made.
-    if (last != nullptr) {
-        const int b = last->block;
-        const DeviceTexture& made = *land.textures().blocks().at(std::size_t(b));
+    if (lastBlock < 0) return;
+    const DeviceTexture* last = lastDropped ? lastDropped.get() : land.textures().blocks().at(std::size_t(lastBlock)).get();
+    if (last == nullptr) return;
+    try {
         std::vector<std::uint8_t>& scratch = land.textures().scratch();
-        try {
-            if (scratch.size() != kBlockImageSize) scratch.resize(kBlockImageSize);
-            writeDdsHeader(scratch.data(), DdsKind::Bgra32, kBlockTextureSide, kBlockTextureSide);
-            std::memcpy(scratch.data() + kBlockImageHeaderSize, made.levelBytes(0), kBlockTexelBytes);
-        } catch (const std::exception&) {
-        }
+        if (scratch.size() != kBlockImageSize) scratch.resize(kBlockImageSize);
+        writeDdsHeader(scratch.data(), DdsKind::Bgra32, kBlockTextureSide, kBlockTextureSide);
+        std::memcpy(scratch.data() + kBlockImageHeaderSize, last->levelBytes(0), kBlockTexelBytes);
+    } catch (const std::exception&) {
+        land.m_textureError = kExceptionText;
     }
 }
 
