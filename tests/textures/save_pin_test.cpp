@@ -3,12 +3,16 @@
 // tiles outside their texture, block textures made before the save) saved as the command-line
 // tool saves them and compared with the digests of the bytes written when these cases were
 // first recorded. However the save spreads its work, the file must not change.
+#include "d3dframework/texture.h"
 #include "land/land.h"
 #include "support/land_builder.h"
 #include "textures/synthesis.h"
 #include "view/terrain_land.h"
 
 #include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
 
 
 using namespace lnd;
@@ -114,6 +118,52 @@ TEST(SavePin, FullAndQuickSavesWriteTheRecordedBytes) {
         }
         EXPECT_EQ(got[0], c.full) << std::hex << got[0];
         EXPECT_EQ(got[1], c.quick) << std::hex << got[1];
+    }
+}
+
+// A batch over any number of threads leaves the land as one block at a time does: every
+// low-resolution texture, every kept block texture, the scratch image and the error text;
+// without keeping, the same tiles and no table entry. Tiles overlap and straddle DXT3 blocks,
+// some lie outside their texture, and the list names a block twice and blocks that do not exist.
+TEST(SavePin, BatchSynthesisEqualsOneBlockAtATime) {
+    const PinCase c{"wild", 37, 90, 3, 4, 3, Tiles::Wild, 0, 0, 0};
+    lndtest::TempDir dir;
+    const std::string in = dir.file("in.lnd");
+    lndtest::writeBytes(in, generate(c));
+    std::vector<int> list;
+    for (int b = 0; b < c.blocks; ++b) list.push_back((b * 37) % c.blocks);
+    list.insert(list.begin() + 10, {-1, c.blocks, list[3]});
+
+    HeadlessLand reference;
+    ASSERT_EQ(reference.open(in), 0);
+    for (int b : list) SynthesizeBlockTexture(reference.land, b);
+    auto loResOf = [](CLand& land, std::size_t t) {
+        const DeviceTexture& tex = *land.textures().loRes().at(t);
+        return std::vector<std::uint8_t>(tex.levelBytes(0), tex.levelBytes(0) + tex.levelByteSize(0));
+    };
+
+    for (const BlockTextureUse use : {BlockTextureUse::Keep, BlockTextureUse::TilesOnly}) {
+        for (const unsigned threads : {1u, 2u, 3u, 7u}) {
+            SCOPED_TRACE(std::to_string(threads) + (use == BlockTextureUse::Keep ? " threads, kept" : " threads, dropped"));
+            HeadlessLand held;
+            ASSERT_EQ(held.open(in), 0);
+            SynthesizeBlockTextures(held.land, list, use, threads);
+            EXPECT_EQ(held.land.m_textureError, reference.land.m_textureError);
+            EXPECT_EQ(held.land.textures().scratch(), reference.land.textures().scratch());
+            for (std::size_t t = 0; t < std::size_t(c.loRes); ++t)
+                EXPECT_EQ(loResOf(held.land, t), loResOf(reference.land, t)) << "texture " << t;
+            for (int b = 0; b < c.blocks; ++b) {
+                const bool kept = held.land.textures().blocks().has(std::size_t(b));
+                ASSERT_EQ(kept, use == BlockTextureUse::Keep) << "block " << b;
+                if (!kept) continue;
+                const DeviceTexture& mine = *held.land.textures().blocks().at(std::size_t(b));
+                const DeviceTexture& theirs = *reference.land.textures().blocks().at(std::size_t(b));
+                ASSERT_EQ(mine.levelCount(), theirs.levelCount());
+                for (std::uint32_t l = 0; l < mine.levelCount(); l += 3)
+                    EXPECT_EQ(std::memcmp(mine.levelBytes(l), theirs.levelBytes(l), mine.levelByteSize(l)), 0)
+                        << "block " << b << " level " << l;
+            }
+        }
     }
 }
 
