@@ -2,6 +2,7 @@
 
 #include "d3dframework/texel_region.h"
 #include "codec/dds.h"
+#include "codec/pixel_swizzle.h"
 
 #include <algorithm>
 #include <cstring>
@@ -231,19 +232,28 @@ DeviceResult loadSurfaceFromSurface(DeviceTexture& dst, std::uint32_t dstLevel, 
     if (!rectInside(d, dw, dh) || !rectInside(s, sw, sh)) return kDeviceInvalidCall;
 
     std::vector<std::uint8_t> from, to;
+    const bool direct = src.format() == TextureFormat::A8R8G8B8;
     try {
-        from = readRegionArgb(src, srcLevel, s);
+        // Uncompressed texels are picked straight from the source; compressed ones are
+        // decoded first.
+        if (!direct) from = readRegionArgb(src, srcLevel, s);
         to.resize(std::size_t(d.width()) * d.height() * 4);
     } catch (const std::bad_alloc&) {
         return kDeviceOutOfMemory;
     }
     // Each destination texel takes the source texel under its centre.
     const std::int64_t sW = s.width(), sH = s.height(), dW = d.width(), dH = d.height();
+    const std::uint8_t* const srcBytes = src.levelBytes(srcLevel);
+    const std::size_t srcPitch = src.levelPitch(srcLevel);
     for (std::int64_t y = 0; y < dH; ++y) {
         const std::int64_t sy = (2 * y + 1) * sH / (2 * dH);
         for (std::int64_t x = 0; x < dW; ++x) {
             const std::int64_t sx = (2 * x + 1) * sW / (2 * dW);
-            std::memcpy(&to[std::size_t(y * dW + x) * 4], &from[std::size_t(sy * sW + sx) * 4], 4);
+            std::uint8_t* out = &to[std::size_t(y * dW + x) * 4];
+            if (direct)
+                reversePixelBytes(srcBytes + std::size_t(s.top + sy) * srcPitch + std::size_t(s.left + sx) * 4, out, 1);
+            else
+                std::memcpy(out, &from[std::size_t(sy * sW + sx) * 4], 4);
         }
     }
     writeRegionArgb(dst, dstLevel, d, to.data());
