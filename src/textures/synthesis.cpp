@@ -381,9 +381,11 @@ void SynthesizeBlockTextures(CLand& land, std::span<const int> blocks, BlockText
     int lastBlock = -1;
     std::unique_ptr<DeviceTexture> lastDropped;
 
-    // Blocks go in windows of the list, so textures nobody keeps are dropped as soon as their
-    // tiles are drawn: a window's worth is all that is held at once.
-    const std::size_t window = std::max<std::size_t>(32, std::size_t(threads) * 8);
+    // Blocks go in windows of the list, so textures nobody keeps are dropped soon after their
+    // tiles are drawn: a window's worth is all that is held at once. Kept textures are held
+    // anyway, and one window balances the tile drawing best.
+    const std::size_t window =
+        use == BlockTextureUse::Keep ? todo.size() : std::max<std::size_t>(64, std::size_t(threads) * 16);
     for (std::size_t first = 0; first < todo.size(); first += window) {
         std::vector<Run> runs(std::min(window, todo.size() - first));
         for (std::size_t k = 0; k < runs.size(); ++k) runs[k].block = todo[first + k];
