@@ -14,6 +14,7 @@
 #include "tools/block_deletion.h"
 #include "tools/texture_edit.h"
 #include "textures/exports.h"
+#include "textures/synthesis.h"
 #include "view/terrain_land.h"
 #include "view/terrain_mesh.h"
 
@@ -56,6 +57,11 @@ struct EditSession {
         return held.open(args.positional[0]) == 0 ? kExitOk : kExitBadInput;
     }
     int save(const std::string& path, bool quick) {
+        // The one save of this run, which then ends: nothing will draw the block textures a
+        // full save makes, so each goes as soon as its tile is drawn.
+        land.m_hooks.synthesizeBlocks = [this](std::span<const int> blocks) {
+            lnd::SynthesizeBlockTextures(land, blocks, lnd::BlockTextureUse::TilesOnly);
+        };
         const lnd::Result saved = land.SaveLand(path, quick ? lnd::SaveKind::Quick : lnd::SaveKind::Full);
         // The editor's message names no reason; a script's user gets the system's.
         return saved ? kExitOk : inputError(saved.message());

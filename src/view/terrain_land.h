@@ -4,7 +4,6 @@
 #pragma once
 
 #include "land/land.h"
-#include "textures/synthesis.h"
 #include "view/terrain_mesh.h"
 
 #include <string>
@@ -29,14 +28,7 @@ struct HeadlessLand {
     CTerrainMesh mesh;
     CLand land;
 
-    // Nothing draws a land held without a window, so a full save keeps none of the block
-    // textures it makes: their tiles are all the file needs.
-    HeadlessLand() {
-        installTerrainHooks(mesh, land);
-        land.m_hooks.synthesizeBlocks = [this](std::span<const int> blocks) {
-            SynthesizeBlockTextures(land, blocks, BlockTextureUse::TilesOnly);
-        };
-    }
+    HeadlessLand() { installTerrainHooks(mesh, land); }
     HeadlessLand(const HeadlessLand&) = delete;   // the hooks hold the addresses of both
     HeadlessLand& operator=(const HeadlessLand&) = delete;
 
