@@ -2,6 +2,7 @@
 
 #include "d3dframework/texel_region.h"
 #include "codec/dds.h"
+#include "codec/pixel_swizzle.h"
 
 #include <algorithm>
 #include <cstring>
@@ -35,7 +36,7 @@ std::uint32_t fullChainLength(std::uint32_t width, std::uint32_t height) {
 // ---------------------------------------------------------------------------------------
 
 DeviceResult DeviceTexture::create(std::uint32_t width, std::uint32_t height, std::uint32_t levels,
-                                   TextureFormat format, std::unique_ptr<DeviceTexture>& out) {
+                                   TextureFormat format, std::unique_ptr<DeviceTexture>& out, TexelInit init) {
     out.reset();
     if (width == 0 || height == 0 || width > kMaxTextureSize || height > kMaxTextureSize) return kDeviceInvalidCall;
     if (format != TextureFormat::A8R8G8B8 && format != TextureFormat::Dxt3) return kDeviceInvalidCall;
@@ -51,13 +52,18 @@ DeviceResult DeviceTexture::create(std::uint32_t width, std::uint32_t height, st
             level.width = w;
             level.height = h;
             level.pitch = ddsRowPitch(ddsKindOf(format), w);
-            level.bytes.assign(ddsDataBytes(ddsKindOf(format), w, h), 0);
+            level.byteSize = ddsDataBytes(ddsKindOf(format), w, h);
             w = std::max(1u, w / 2);
             h = std::max(1u, h / 2);
         }
+        // The smaller levels wait for their first reader.
+        Level& top = tex->m_levels.front();
+        if (init == TexelInit::Zero) top.bytes.assign(top.byteSize, 0);
+        else top.bytes.resize(top.byteSize);
     } catch (const std::bad_alloc&) {
         return kDeviceOutOfMemory;
     }
+    tex->m_levelsMade = levels == 1;
     tex->m_changeCount = 1;
     tex->m_dirty = {Rect{0, 0, int(width), int(height)}};
     tex->m_levelsDirty = levels > 1;
@@ -79,14 +85,14 @@ std::size_t DeviceTexture::levelPitch(std::uint32_t level) const {
 }
 
 std::size_t DeviceTexture::levelByteSize(std::uint32_t level) const {
-    return level < m_levels.size() ? m_levels[level].bytes.size() : 0;
+    return level < m_levels.size() ? m_levels[level].byteSize : 0;
 }
 
 DeviceResult DeviceTexture::levelDesc(std::uint32_t level, SurfaceDesc& out) const {
     if (level >= m_levels.size()) return kDeviceInvalidCall;
     out = SurfaceDesc{};
     out.format = m_format;
-    out.size = static_cast<std::uint32_t>(m_levels[level].bytes.size());
+    out.size = static_cast<std::uint32_t>(m_levels[level].byteSize);
     out.width = m_levels[level].width;
     out.height = m_levels[level].height;
     return kDeviceOk;
@@ -99,6 +105,10 @@ DeviceResult DeviceTexture::lockRect(std::uint32_t level, LockedRect& out, const
     if (l.locked) return kDeviceInvalidCall;
     const Rect r = rect ? *rect : Rect{0, 0, int(l.width), int(l.height)};
     if (!rectInside(r, l.width, l.height)) return kDeviceInvalidCall;
+    if (level > 0) {
+        makeSmallerLevels();
+        if (l.bytes.size() != l.byteSize) return kDeviceOutOfMemory;
+    }
     std::size_t offset;
     if (m_format == TextureFormat::Dxt3) {
         // Locks hand out whole blocks: a rectangle must start on a block and end on one or
@@ -134,15 +144,29 @@ DeviceResult DeviceTexture::addDirtyRect(const Rect* rect) {
 }
 
 const std::uint8_t* DeviceTexture::levelBytes(std::uint32_t level) const {
-    return level < m_levels.size() ? m_levels[level].bytes.data() : nullptr;
+    if (level >= m_levels.size()) return nullptr;
+    if (level > 0) makeSmallerLevels();
+    return m_levels[level].bytes.empty() ? nullptr : m_levels[level].bytes.data();
 }
 
 std::uint8_t* DeviceTexture::mutableLevelBytes(std::uint32_t level) {
-    return level < m_levels.size() ? m_levels[level].bytes.data() : nullptr;
+    if (level >= m_levels.size()) return nullptr;
+    if (level > 0) makeSmallerLevels();
+    return m_levels[level].bytes.empty() ? nullptr : m_levels[level].bytes.data();
 }
 
 bool DeviceTexture::isLocked(std::uint32_t level) const {
     return level < m_levels.size() && m_levels[level].locked;
+}
+
+void DeviceTexture::requestFilter() {
+    if (m_levels.size() < 2 || m_unfiltered.width() <= 0 || m_unfiltered.height() <= 0) {
+        m_unfiltered = Rect{};
+        return;
+    }
+    m_filterPending = true;
+    ++m_changeCount;
+    m_levelsDirty = true;
 }
 
 void DeviceTexture::clearDirty() {
@@ -186,7 +210,7 @@ DeviceResult createTextureFromMemory(const void* data, std::size_t size, std::un
     if (!locateDdsLevel(static_cast<const std::uint8_t*>(data), size, kMaxTextureSize, level)) return kDeviceInvalidData;
     const TextureFormat format = level.kind == DdsKind::Dxt3 ? TextureFormat::Dxt3 : TextureFormat::A8R8G8B8;
     std::unique_ptr<DeviceTexture> tex;
-    const DeviceResult made = DeviceTexture::create(level.width, level.height, 0, format, tex);
+    const DeviceResult made = DeviceTexture::create(level.width, level.height, 0, format, tex, TexelInit::Undefined);
     if (deviceFailed(made)) return made;
     std::memcpy(tex->mutableLevelBytes(0), static_cast<const std::uint8_t*>(data) + level.dataOffset, level.bytes);
     const DeviceResult filtered = filterTexture(*tex, 0);
@@ -208,19 +232,28 @@ DeviceResult loadSurfaceFromSurface(DeviceTexture& dst, std::uint32_t dstLevel, 
     if (!rectInside(d, dw, dh) || !rectInside(s, sw, sh)) return kDeviceInvalidCall;
 
     std::vector<std::uint8_t> from, to;
+    const bool direct = src.format() == TextureFormat::A8R8G8B8;
     try {
-        from = readRegionArgb(src, srcLevel, s);
+        // Uncompressed texels are picked straight from the source; compressed ones are
+        // decoded first.
+        if (!direct) from = readRegionArgb(src, srcLevel, s);
         to.resize(std::size_t(d.width()) * d.height() * 4);
     } catch (const std::bad_alloc&) {
         return kDeviceOutOfMemory;
     }
     // Each destination texel takes the source texel under its centre.
     const std::int64_t sW = s.width(), sH = s.height(), dW = d.width(), dH = d.height();
+    const std::uint8_t* const srcBytes = src.levelBytes(srcLevel);
+    const std::size_t srcPitch = src.levelPitch(srcLevel);
     for (std::int64_t y = 0; y < dH; ++y) {
         const std::int64_t sy = (2 * y + 1) * sH / (2 * dH);
         for (std::int64_t x = 0; x < dW; ++x) {
             const std::int64_t sx = (2 * x + 1) * sW / (2 * dW);
-            std::memcpy(&to[std::size_t(y * dW + x) * 4], &from[std::size_t(sy * sW + sx) * 4], 4);
+            std::uint8_t* out = &to[std::size_t(y * dW + x) * 4];
+            if (direct)
+                reversePixelBytes(srcBytes + std::size_t(s.top + sy) * srcPitch + std::size_t(s.left + sx) * 4, out, 1);
+            else
+                std::memcpy(out, &from[std::size_t(sy * sW + sx) * 4], 4);
         }
     }
     writeRegionArgb(dst, dstLevel, d, to.data());
@@ -228,17 +261,13 @@ DeviceResult loadSurfaceFromSurface(DeviceTexture& dst, std::uint32_t dstLevel, 
     return kDeviceOk;
 }
 
-DeviceResult filterTexture(DeviceTexture& texture, std::uint32_t srcLevel) {
-    if (srcLevel >= texture.levelCount()) return kDeviceInvalidCall;
-    for (std::uint32_t l = srcLevel; l < texture.levelCount(); ++l) {
-        if (texture.isLocked(l)) return kDeviceInvalidCall;
-    }
-    const std::uint32_t sw = texture.levelWidth(srcLevel), sh = texture.levelHeight(srcLevel);
-    // Remaking only what changed keeps a tile refresh of a large DXT3 texture from
-    // re-encoding every smaller level.
-    const Rect changed = srcLevel == 0 ? texture.unfilteredRect() : Rect{0, 0, int(sw), int(sh)};
-    if (srcLevel == 0) texture.markFiltered();
+namespace {
+
+// Remakes the texels of every level after `srcLevel` that lie under `changed` (a rectangle of
+// `srcLevel`). `note` records the changes; a deferred filtering was recorded when requested.
+DeviceResult filterNow(DeviceTexture& texture, std::uint32_t srcLevel, const Rect& changed, bool note) {
     if (changed.width() <= 0 || changed.height() <= 0) return kDeviceOk;
+    const std::uint32_t sw = texture.levelWidth(srcLevel), sh = texture.levelHeight(srcLevel);
     const bool blocks = texture.format() == TextureFormat::Dxt3;
     // Per level: the texels to remake, and the source texels under them.
     std::vector<Rect> targets, sources;
@@ -290,12 +319,50 @@ DeviceResult filterTexture(DeviceTexture& texture, std::uint32_t srcLevel) {
                 }
             }
             writeRegionArgb(texture, l, r, to.data());
-            texture.noteChanged(l, r);
+            if (note) texture.noteChanged(l, r);
         }
     } catch (const std::bad_alloc&) {
         return kDeviceOutOfMemory;
     }
     return kDeviceOk;
+}
+
+
+}  // namespace
+
+void DeviceTexture::makeSmallerLevels() const {
+    if (!m_levelsMade) {
+        try {
+            for (std::size_t l = 1; l < m_levels.size(); ++l) m_levels[l].bytes.assign(m_levels[l].byteSize, 0);
+        } catch (const std::bad_alloc&) {
+            for (std::size_t l = 1; l < m_levels.size(); ++l) m_levels[l].bytes = {};
+            return;   // readers see no bytes, as for a level that cannot be had
+        }
+        m_levelsMade = true;
+    }
+    if (m_filterPending) {
+        m_filterPending = false;
+        const Rect changed = m_unfiltered;
+        m_unfiltered = Rect{};
+        // The texture's bytes are its own; the change was counted when the filtering was asked for.
+        (void)filterNow(const_cast<DeviceTexture&>(*this), 0, changed, false);
+    }
+}
+
+DeviceResult filterTexture(DeviceTexture& texture, std::uint32_t srcLevel) {
+    if (srcLevel >= texture.levelCount()) return kDeviceInvalidCall;
+    for (std::uint32_t l = srcLevel; l < texture.levelCount(); ++l) {
+        if (texture.isLocked(l)) return kDeviceInvalidCall;
+    }
+    if (srcLevel == 0) {
+        // Remaking only what changed keeps a tile refresh of a large DXT3 texture from
+        // re-encoding every smaller level; deferring it keeps a texture nobody draws from
+        // paying for them at all.
+        texture.requestFilter();
+        return kDeviceOk;
+    }
+    return filterNow(texture, srcLevel, Rect{0, 0, int(texture.levelWidth(srcLevel)), int(texture.levelHeight(srcLevel))},
+                     true);
 }
 
 DeviceResult readLevel0Argb(const DeviceTexture& texture, std::vector<std::uint8_t>& out) {

@@ -34,8 +34,8 @@ int openEditorLand(const std::string& path, lnd::EditorSession& session, lnd::CS
 }
 
 int saveEditorLand(const std::string& path, lnd::SaveKind kind, lnd::EditorSession& session,
-                   lnd::UserMessages& messages) {
-    const lnd::Result saved = session.save(path, kind);
+                   lnd::UserMessages& messages, lnd::BlockTextureUse use) {
+    const lnd::Result saved = session.save(path, kind, use);
     for (const lnd::SaveNote& note : session.saveNotes()) messages.error(lnd::saveNoteText(note));
     if (saved) return kExitOk;
     messages.error(lnd::kSaveErrorText);

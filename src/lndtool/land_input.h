@@ -41,6 +41,6 @@ int openEditorLand(const std::string& path, lnd::EditorSession& session, lnd::CS
 // Saves the session's land; the notes of the save go to `messages`. kExitOk, or
 // kExitBadInput after the editor's text and the reason were reported.
 int saveEditorLand(const std::string& path, lnd::SaveKind kind, lnd::EditorSession& session,
-                   lnd::UserMessages& messages);
+                   lnd::UserMessages& messages, lnd::BlockTextureUse use = lnd::BlockTextureUse::Keep);
 
 }  // namespace lndtool

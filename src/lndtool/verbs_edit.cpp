@@ -47,7 +47,10 @@ struct EditLand {
         return openEditorLand(args.positional[0], session, brushesOnly ? nullptr : settings.get(), messages);
     }
     int save(const std::string& path, bool quick) {
-        return saveEditorLand(path, quick ? lnd::SaveKind::Quick : lnd::SaveKind::Full, session, messages);
+        // The one save of this run, which then ends: nothing will draw the block textures a
+        // full save makes, so each goes as soon as its tile is drawn.
+        return saveEditorLand(path, quick ? lnd::SaveKind::Quick : lnd::SaveKind::Full, session, messages,
+                              lnd::BlockTextureUse::TilesOnly);
     }
     const lnd::CBrushDef* brushNamed(const std::string& name) const {
         if (settings)

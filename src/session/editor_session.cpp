@@ -81,7 +81,9 @@ Result EditorSession::open(const std::string& path, const LandSettings& settings
     return Result::success();
 }
 
-Result EditorSession::save(const std::string& path, SaveKind kind) { return saveLand(*m_mesh, *m_land, path, kind); }
+Result EditorSession::save(const std::string& path, SaveKind kind, BlockTextureUse use) {
+    return saveLand(*m_mesh, *m_land, path, kind, use);
+}
 
 CommandResult EditorSession::brush(const BrushStep& step) {
     if (!loaded()) return finish(noLand(), {});

@@ -9,6 +9,7 @@
 #include "land/land.h"
 #include "land/land_settings.h"
 #include "tools/altitude_brush.h"
+#include "textures/synthesis.h"
 #include "tools/heightmap.h"
 #include "view/terrain_mesh.h"
 
@@ -68,8 +69,9 @@ public:
     // edits and its history exactly as they were.
     Result open(const std::string& path, const LandSettings& settings, OpenDepth depth = OpenDepth::Editor);
     // Writes the land (see CLand::Save). On failure the land stays modified and the result
-    // says why; what the copy-back of the tiles noticed is in saveNotes().
-    Result save(const std::string& path, SaveKind kind);
+    // says why; what the copy-back of the tiles noticed is in saveNotes(). `use` says whether
+    // the block textures a full save makes stay for drawing (see saveLand).
+    Result save(const std::string& path, SaveKind kind, BlockTextureUse use = BlockTextureUse::Keep);
     const std::vector<SaveNote>& saveNotes() const { return m_land->saveNotes(); }
 
     // ---- Commands ----------------------------------------------------------------------

@@ -8,11 +8,14 @@
 #include "textures/exports.h"
 
 #include <algorithm>
+#include <atomic>
 #include <bit>
 #include <cstring>
 #include <exception>
 #include <memory>
 #include <string>
+#include <system_error>
+#include <thread>
 
 namespace lnd {
 
@@ -256,30 +259,218 @@ void LoadLoResTextures(CLand& land) {
         if (blockTextures.has(std::size_t(b))) refreshTileFrom(land, b, *blockTextures.at(std::size_t(b)));
 }
 
-int SynthesizeBlockTexture(CLand& land, int b) {
-    if (!land.hasImage() || b < 0 || b >= land.numBlocks()) return -1;
+namespace {
+
+void runOnceExports(CLand& land) {
     // The editor's exports stay silent about what they could not write.
     if (!land.m_materialsExported) (void)ExportMaterials(land);
     if (!land.m_noiseExported) (void)ExportNoiseMap(land);
     if (!land.m_bumpExported) (void)ExportBumpMap(land);
+}
+
+// Scales a block picture into block b's tile (see refreshTileFrom); false only when the
+// scaling itself failed, which the caller reports.
+bool drawTile(CLand& land, int b, const DeviceTexture& source) {
+    if (!land.hasImage() || b < 0 || b >= land.numBlocks()) return true;
+    const TLndBlock& block = land.blocks()[std::size_t(b)];
+    const std::int32_t index = block.LoResTexture, x = block.LoResX, y = block.LoResY;
+    // Values from the file: a bad texture index or a tile outside the 256 x 256 texture
+    // leaves every texture as it was.
+    const ResourceTable<TextureHandle>& loResTextures = land.textures().loRes();
+    if (index < 0 || !loResTextures.has(std::size_t(index))) return true;
+    if (x < 0 || x > 192 || y < 0 || y > 192) return true;
+    DeviceTexture& loRes = *loResTextures.at(std::size_t(index));
+    if (loRes.width() != 256 || loRes.height() != 256) return true;
+    const Rect tile{x, y, x + 64, y + 64};
+    loRes.addDirtyRect(&tile);
+    const bool scaled = !deviceFailed(loadSurfaceFromSurface(loRes, 0, &tile, source, 0, nullptr, TextureFilter::Point));
+    filterTexture(loRes, 0);
+    return scaled;
+}
+
+// The low-resolution texture block b draws its tile into, or -1 when it draws none.
+int tileTextureOf(CLand& land, int b) {
+    const TLndBlock& block = land.blocks()[std::size_t(b)];
+    const ResourceTable<TextureHandle>& loRes = land.textures().loRes();
+    if (block.LoResTexture < 0 || !loRes.has(std::size_t(block.LoResTexture))) return -1;
+    return block.LoResTexture;
+}
+
+// Runs work(worker, k) for k in 0..count-1 on up to `threads` threads, the caller's one of
+// them: each k exactly once, in no fixed order; `worker` (below `threads`) names the thread.
+template <typename Work>
+void forEachIndex(std::size_t count, unsigned threads, Work work) {
+    std::atomic<std::size_t> next{0};
+    auto run = [&](unsigned worker) {
+        for (std::size_t k = next++; k < count; k = next++) work(worker, k);
+    };
+    std::vector<std::thread> helpers;
+    const unsigned wanted = unsigned(std::min<std::size_t>(threads, count));
+    for (unsigned t = 1; t < wanted; ++t) {
+        try {
+            helpers.emplace_back(run, t);
+        } catch (const std::system_error&) {
+            break;   // no more threads to be had: the others share the work
+        }
+    }
+    run(0);
+    for (std::thread& h : helpers) h.join();
+}
+
+}  // namespace
+
+int SynthesizeBlockTexture(CLand& land, int b) {
+    if (!land.hasImage() || b < 0 || b >= land.numBlocks()) return -1;
+    runOnceExports(land);
     try {
-        land.textures().scratch().assign(kBlockImageSize, 0);
+        // Every byte of the image is written below (header and texels).
+        std::vector<std::uint8_t>& scratch = land.textures().scratch();
+        if (scratch.size() != kBlockImageSize) scratch.resize(kBlockImageSize);
         if (!land.textures().blocks().exists()) land.textures().blocks().make(std::size_t(land.numBlocks()));
         const SeaParms& sea = land.m_seaParms;
         synthesizeBlockImage(landSynthesizer(), land.blocks()[std::size_t(b)], land.countries(), land.materials(),
-                             *land.noiseMap(), {sea.alphaCoast, sea.alphaWater, sea.alphaFullWater},
-                             land.textures().scratch().data());
+                             *land.noiseMap(), {sea.alphaCoast, sea.alphaWater, sea.alphaFullWater}, scratch.data());
         std::unique_ptr<DeviceTexture> texture;
-        if (deviceFailed(createTextureFromMemory(land.textures().scratch().data(), kBlockImageSize, texture))) {
+        if (deviceFailed(createTextureFromMemory(scratch.data(), kBlockImageSize, texture))) {
             land.textures().blocks().release(std::size_t(b));
             land.m_textureError += kCreateFailedText;
-        } else
+            RefreshLoResTile(land, b);
+        } else {
+            // The new texture's level 0 is the scratch image: the tile comes from it.
+            const DeviceTexture& made = *texture;
             land.textures().blocks().set(std::size_t(b), TextureHandle(std::move(texture)));
-        RefreshLoResTile(land, b);
+            refreshTileFrom(land, b, made);
+        }
     } catch (const std::exception&) {
         land.m_textureError = kExceptionText;
     }
     return 0;
+}
+
+void SynthesizeBlockTextures(CLand& land, std::span<const int> blocks, BlockTextureUse use, unsigned threads) {
+    std::vector<int> todo;
+    for (int b : blocks)
+        if (land.hasImage() && b >= 0 && b < land.numBlocks()) todo.push_back(b);
+    if (todo.empty()) return;
+    if (threads == 0) threads = std::max(1u, std::thread::hardware_concurrency());
+    runOnceExports(land);
+    try {
+        if (!land.textures().blocks().exists()) land.textures().blocks().make(std::size_t(land.numBlocks()));
+    } catch (const std::exception&) {
+        land.m_textureError = kExceptionText;
+        return;
+    }
+
+    // What each block's run came to, applied in the order of the list once every thread is
+    // done, so the texture table, the texts and the messages read as after one run per block.
+    enum class Outcome { Made, NotCreated, Exception };
+    struct Run {
+        int block = -1;
+        Outcome outcome = Outcome::Exception;
+        std::unique_ptr<DeviceTexture> texture;
+        bool scaleFailed = false;
+    };
+    const SeaParms& seaParms = land.m_seaParms;
+    const SeaAlphas sea{seaParms.alphaCoast, seaParms.alphaWater, seaParms.alphaFullWater};
+    const std::span<const TLndBlock> records = land.blocks();
+    const std::span<const TLndCountry> countries = land.countries();
+    const std::span<const TLndMaterial> materials = land.materials();
+    const TLndNoiseMap& noise = *land.noiseMap();
+    std::vector<std::unique_ptr<BlockSynthesizer>> kernels(threads);   // one per thread
+    // The last picture made, for the scratch image: in the table when kept, else held here.
+    int lastBlock = -1;
+    std::unique_ptr<DeviceTexture> lastDropped;
+
+    // Blocks go in windows of the list, so textures nobody keeps are dropped soon after their
+    // tiles are drawn: a window's worth is all that is held at once. Kept textures are held
+    // anyway, and one window balances the tile drawing best.
+    const std::size_t window =
+        use == BlockTextureUse::Keep ? todo.size() : std::max<std::size_t>(64, std::size_t(threads) * 16);
+    for (std::size_t first = 0; first < todo.size(); first += window) {
+        std::vector<Run> runs(std::min(window, todo.size() - first));
+        for (std::size_t k = 0; k < runs.size(); ++k) runs[k].block = todo[first + k];
+
+        // Blocks are independent of each other: each is synthesised straight into level 0 of
+        // its own texture (every texel written, so the level is not cleared first).
+        forEachIndex(runs.size(), threads, [&](unsigned worker, std::size_t k) {
+            Run& run = runs[k];
+            try {
+                if (!kernels[worker]) kernels[worker] = std::make_unique<BlockSynthesizer>();
+                std::unique_ptr<DeviceTexture> texture;
+                // A block whose texture cannot be made keeps its tile: the picture it would be
+                // scaled from could not be made either.
+                if (deviceFailed(DeviceTexture::create(kBlockTextureSide, kBlockTextureSide, 0,
+                                                       TextureFormat::A8R8G8B8, texture, TexelInit::Undefined))) {
+                    run.outcome = Outcome::NotCreated;
+                    return;
+                }
+                kernels[worker]->synthesize(records[std::size_t(run.block)], countries, materials, noise, sea,
+                                            texture->mutableLevelBytes(0));
+                // As a texture made from the image: its smaller levels follow from level 0 when drawn.
+                filterTexture(*texture, 0);
+                run.texture = std::move(texture);
+                run.outcome = Outcome::Made;
+            } catch (const std::exception&) {
+                run.outcome = Outcome::Exception;
+            }
+        });
+
+        // Tiles of one low-resolution texture are drawn in list order (tiles may overlap and
+        // share DXT3 blocks); different textures are independent.
+        std::vector<std::vector<std::size_t>> byTexture(land.textures().loRes().size());
+        for (std::size_t k = 0; k < runs.size(); ++k) {
+            if (runs[k].outcome != Outcome::Made) continue;
+            const int t = tileTextureOf(land, runs[k].block);
+            if (t >= 0) byTexture[std::size_t(t)].push_back(k);
+        }
+        std::vector<std::size_t> used;
+        for (std::size_t t = 0; t < byTexture.size(); ++t)
+            if (!byTexture[t].empty()) used.push_back(t);
+        forEachIndex(used.size(), threads, [&](unsigned, std::size_t u) {
+            for (std::size_t k : byTexture[used[u]]) {
+                try {
+                    runs[k].scaleFailed = !drawTile(land, runs[k].block, *runs[k].texture);
+                } catch (const std::exception&) {
+                    runs[k].scaleFailed = true;
+                }
+            }
+        });
+
+        for (Run& run : runs) {
+            switch (run.outcome) {
+            case Outcome::Made:
+                if (run.scaleFailed && land.m_messages) land.m_messages->error(kScaleFailedText);
+                lastBlock = run.block;
+                if (use == BlockTextureUse::Keep) {
+                    lastDropped.reset();
+                    land.textures().blocks().set(std::size_t(run.block), TextureHandle(std::move(run.texture)));
+                } else {
+                    lastDropped = std::move(run.texture);
+                }
+                break;
+            case Outcome::NotCreated:
+                land.textures().blocks().release(std::size_t(run.block));
+                land.m_textureError += kCreateFailedText;
+                break;
+            case Outcome::Exception:
+                land.m_textureError = kExceptionText;
+                break;
+            }
+        }
+    }
+
+    // The scratch image ends as after one run per block: the last picture made.
+    if (lastBlock < 0) return;
+    const DeviceTexture* last = lastDropped ? lastDropped.get() : land.textures().blocks().at(std::size_t(lastBlock)).get();
+    if (last == nullptr) return;
+    try {
+        std::vector<std::uint8_t>& scratch = land.textures().scratch();
+        if (scratch.size() != kBlockImageSize) scratch.resize(kBlockImageSize);
+        writeDdsHeader(scratch.data(), DdsKind::Bgra32, kBlockTextureSide, kBlockTextureSide);
+        std::memcpy(scratch.data() + kBlockImageHeaderSize, last->levelBytes(0), kBlockTexelBytes);
+    } catch (const std::exception&) {
+        land.m_textureError = kExceptionText;
+    }
 }
 
 void RefreshLoResTile(CLand& land, int b) {
@@ -291,22 +482,7 @@ void RefreshLoResTile(CLand& land, int b) {
 }
 
 void refreshTileFrom(CLand& land, int b, const DeviceTexture& source) {
-    if (!land.hasImage() || b < 0 || b >= land.numBlocks()) return;
-    const TLndBlock& block = land.blocks()[std::size_t(b)];
-    const std::int32_t index = block.LoResTexture, x = block.LoResX, y = block.LoResY;
-    // Values from the file: a bad texture index or a tile outside the 256 x 256 texture
-    // leaves every texture as it was.
-    const ResourceTable<TextureHandle>& loResTextures = land.textures().loRes();
-    if (index < 0 || !loResTextures.has(std::size_t(index))) return;
-    if (x < 0 || x > 192 || y < 0 || y > 192) return;
-    DeviceTexture& loRes = *loResTextures.at(std::size_t(index));
-    if (loRes.width() != 256 || loRes.height() != 256) return;
-    const Rect tile{x, y, x + 64, y + 64};
-    loRes.addDirtyRect(&tile);
-    if (deviceFailed(loadSurfaceFromSurface(loRes, 0, &tile, source, 0, nullptr, TextureFilter::Point)) &&
-        land.m_messages)
-        land.m_messages->error(kScaleFailedText);
-    filterTexture(loRes, 0);
+    if (!drawTile(land, b, source) && land.m_messages) land.m_messages->error(kScaleFailedText);
 }
 
 }  // namespace lnd

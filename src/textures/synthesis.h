@@ -101,6 +101,19 @@ void LoadLoResTextures(CLand& land);
 // when `b` names no block record (nothing is done then).
 int SynthesizeBlockTexture(CLand& land, int b);
 
+// What becomes of the block textures a batch synthesis makes: kept in the block-texture table
+// (the editor draws them), or dropped once their tiles are drawn (nothing will draw them; a
+// land held without a window saves in far less memory).
+enum class BlockTextureUse { Keep, TilesOnly };
+
+// SynthesizeBlockTexture for each listed block (entries naming no block record skipped), the
+// work spread over `threads` threads (0: one per core). With Keep the land ends exactly as
+// after one call per block in list order: the same textures and tiles, texts and messages,
+// and the last block's image in the scratch buffer; with TilesOnly the same except that the
+// table entries stay as they were. The land must not be touched meanwhile.
+void SynthesizeBlockTextures(CLand& land, std::span<const int> blocks, BlockTextureUse use = BlockTextureUse::Keep,
+                             unsigned threads = 0);
+
 // Scales the image in the scratch buffer into block `b`'s 64 x 64 tile of its low-resolution
 // texture. Skipped when the block names no texture, its tile does not lie inside the texture
 // or either texture cannot be had.

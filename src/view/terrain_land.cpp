@@ -38,13 +38,15 @@ std::vector<const DeviceMesh*> fullMeshes(const CTerrainMesh& mesh, const CLand&
     return out;
 }
 
-Result saveLand(CTerrainMesh& mesh, CLand& land, const std::string& path, SaveKind kind) {
+Result saveLand(CTerrainMesh& mesh, CLand& land, const std::string& path, SaveKind kind, BlockTextureUse use) {
     if (!land.m_loaded || !land.hasImage()) return land.Save(path);   // refuses, writes nothing
     try {
         land.foldMeshesBack(fullMeshes(mesh, land));
         if (kind == SaveKind::Full) {
+            std::vector<int> missing;
             for (int b = 0; b < land.numBlocks(); ++b)
-                if (!land.textures().blocks().has(std::size_t(b))) SynthesizeBlockTexture(land, b);
+                if (!land.textures().blocks().has(std::size_t(b))) missing.push_back(b);
+            SynthesizeBlockTextures(land, missing, use);
         }
     } catch (const std::bad_alloc&) {
         // No memory for a texture: the file on disk was never touched.

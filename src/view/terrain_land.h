@@ -4,6 +4,7 @@
 
 #include "base/result.h"
 #include "land/land.h"
+#include "textures/synthesis.h"
 #include "view/terrain_mesh.h"
 
 #include <string>
@@ -32,8 +33,10 @@ void levelMap(CTerrainMesh& mesh, CLand& land, int level);
 std::vector<const DeviceMesh*> fullMeshes(const CTerrainMesh& mesh, const CLand& land);
 
 // A save as the editor saves: the meshes folded back into the cells, for a full save every
-// missing block texture synthesised, then CLand::Save.
-Result saveLand(CTerrainMesh& mesh, CLand& land, const std::string& path, SaveKind kind);
+// missing block texture synthesised (all cores at once; with TilesOnly each is dropped once its
+// tile is drawn, for a caller that draws nothing afterwards), then CLand::Save.
+Result saveLand(CTerrainMesh& mesh, CLand& land, const std::string& path, SaveKind kind,
+                BlockTextureUse use = BlockTextureUse::Keep);
 
 // A land held as the editor holds it, without a window (tests, benchmarks): opening as the
 // shell opens (Load, the geometry, then the device objects), saving as it saves.

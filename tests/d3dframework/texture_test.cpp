@@ -391,3 +391,55 @@ TEST(DeviceTextureFilter, RemakingAfterATileEqualsRemakingEverything) {
     ASSERT_EQ(filterTexture(*lo), kDeviceOk);
     EXPECT_EQ(lo->changeCount(), count);
 }
+
+// Smaller levels are made at their first read. Tiles drawn with a filtering after each and
+// nothing read in between must leave every level as when each filtering ran at once; reads
+// never count as changes; a texture nobody reads never gets the smaller levels' storage.
+TEST(DeviceTextureFilter, DeferredLevelsEqualLevelsMadeAtOnce) {
+    const Rect tiles[] = {{64, 192, 128, 256}, {30, 7, 94, 71}, {0, 0, 64, 64}, {33, 5, 97, 69}, {192, 192, 256, 256}};
+    for (const bool dxt3 : {true, false}) {
+        SCOPED_TRACE(dxt3 ? "DXT3" : "A8R8G8B8");
+        auto deferred = fromImage(dxt3 ? loResImage(5) : argbImage(256, 256));
+        auto atOnce = fromImage(dxt3 ? loResImage(5) : argbImage(256, 256));
+        EXPECT_FALSE(deferred->smallerLevelsMade());
+        EXPECT_TRUE(deferred->filterPending());
+        EXPECT_TRUE(deferred->smallerLevelsDirty());
+        for (std::uint32_t l = 1; l < atOnce->levelCount(); ++l) ASSERT_NE(atOnce->levelBytes(l), nullptr);
+        EXPECT_TRUE(atOnce->smallerLevelsMade());
+        EXPECT_FALSE(atOnce->filterPending());
+
+        int k = 0;
+        for (const Rect& tile : tiles) {
+            auto src = fromImage(argbImage(256, 256 - 16 * ++k));
+            for (DeviceTexture* t : {deferred.get(), atOnce.get()}) {
+                t->clearDirty();
+                const auto before = t->changeCount();
+                ASSERT_EQ(loadSurfaceFromSurface(*t, 0, &tile, *src, 0, nullptr, TextureFilter::Point), kDeviceOk);
+                ASSERT_EQ(filterTexture(*t), kDeviceOk);
+                EXPECT_GT(t->changeCount(), before + 1);   // the tile and the smaller levels
+                EXPECT_TRUE(t->smallerLevelsDirty());
+            }
+            // Read everything now, as a renderer drawing every frame would.
+            for (std::uint32_t l = 1; l < atOnce->levelCount(); ++l) ASSERT_NE(atOnce->levelBytes(l), nullptr);
+        }
+        EXPECT_FALSE(deferred->smallerLevelsMade());
+        const auto count = deferred->changeCount();
+        LockedRect lr;
+        ASSERT_EQ(deferred->lockRect(2, lr, nullptr, LockMode::ReadOnly), kDeviceOk);
+        EXPECT_EQ(std::memcmp(lr.bits, atOnce->levelBytes(2), atOnce->levelByteSize(2)), 0);
+        ASSERT_EQ(deferred->unlockRect(2), kDeviceOk);
+        for (std::uint32_t l = 0; l < atOnce->levelCount(); ++l)
+            EXPECT_EQ(std::memcmp(deferred->levelBytes(l), atOnce->levelBytes(l), atOnce->levelByteSize(l)), 0)
+                << "level " << l;
+        EXPECT_EQ(deferred->changeCount(), count);
+        EXPECT_FALSE(deferred->filterPending());
+    }
+    // One level: nothing to make, nothing pending.
+    std::unique_ptr<DeviceTexture> single;
+    ASSERT_EQ(DeviceTexture::create(64, 64, 1, TextureFormat::A8R8G8B8, single), kDeviceOk);
+    EXPECT_TRUE(single->smallerLevelsMade());
+    const auto count = single->changeCount();
+    ASSERT_EQ(filterTexture(*single), kDeviceOk);
+    EXPECT_FALSE(single->filterPending());
+    EXPECT_EQ(single->changeCount(), count);
+}
