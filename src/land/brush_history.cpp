@@ -56,9 +56,32 @@ void moveCells(Iterator first, Iterator last, std::span<TLndBlock> records, std:
     }
 }
 
+// Gives one cell the country `to` where it still holds `from`; true when it changed.
+bool moveCountry(TLndCell& cell, std::uint16_t fromFlags, std::uint16_t toFlags) {
+    const auto from = std::uint16_t(fromFlags & kCountryMask), to = std::uint16_t(toFlags & kCountryMask);
+    if ((cell.CellFlags & kCountryMask) != from || from == to) return false;
+    cell.CellFlags = std::uint16_t((cell.CellFlags & ~kCountryMask) | to);
+    return true;
+}
+
 }  // namespace
 
+void revertCountryChanges(std::span<const BrushStroke::CellChange> cells, std::span<TLndBlock> records,
+                          std::vector<int>& touched) {
+    moveCells(cells.rbegin(), cells.rend(), records, touched, [](TLndCell& cell, const BrushStroke::CellChange& c) {
+        return moveCountry(cell, c.flagsAfter, c.flagsBefore);
+    });
+}
+
+void reapplyCountryChanges(std::span<const BrushStroke::CellChange> cells, std::span<TLndBlock> records,
+                           std::vector<int>& touched) {
+    moveCells(cells.begin(), cells.end(), records, touched, [](TLndCell& cell, const BrushStroke::CellChange& c) {
+        return moveCountry(cell, c.flagsBefore, c.flagsAfter);
+    });
+}
+
 void reapplyStroke(const BrushStroke& stroke, std::span<TLndBlock> records, std::vector<int>& touched) {
+    if (stroke.countries) return reapplyCountryChanges(stroke.cells, records, touched);
     // In recording order, so a cell listed twice ends on its newest bytes.
     moveCells(stroke.cells.begin(), stroke.cells.end(), records, touched, [](TLndCell& cell, const BrushStroke::CellChange& c) {
         return moveCell(cell, c.altitudeBefore, c.flagsBefore, c.altitudeAfter, c.flagsAfter);
@@ -66,6 +89,7 @@ void reapplyStroke(const BrushStroke& stroke, std::span<TLndBlock> records, std:
 }
 
 void revertStroke(const BrushStroke& stroke, std::span<TLndBlock> records, std::vector<int>& touched) {
+    if (stroke.countries) return revertCountryChanges(stroke.cells, records, touched);
     // Newest change last, so walking backwards ends on the oldest bytes should a cell appear
     // twice.
     moveCells(stroke.cells.rbegin(), stroke.cells.rend(), records, touched, [](TLndCell& cell, const BrushStroke::CellChange& c) {

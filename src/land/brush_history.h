@@ -7,6 +7,9 @@
 // reverted; country bits are never touched. Redo applies the same rule the other way: a cell
 // gets its 'after' back only while it still holds the 'before'. A new step empties the redo
 // list.
+//
+// A country-map import is a step of the same history (so undo takes back the newest step of
+// either kind): it moves the country bits only, by the same rule, and nothing else.
 #pragma once
 
 #include "format/lnd_format.h"
@@ -29,6 +32,8 @@ struct BrushStroke {
     std::int32_t times = 0;
     std::int32_t block = -1;      // block record under the pointer
     const CBrushDef* brush = nullptr;
+    // A country-map import: its cells differ in the country bits only, and only those move.
+    bool countries = false;
 
     // One cell the step changed: its bytes before and after it.
     struct CellChange {
@@ -88,5 +93,13 @@ private:
 void revertStroke(const BrushStroke& stroke, std::span<TLndBlock> records, std::vector<int>& touched);
 // Reapplies one stroke's changes on `records`, the mirror of revertStroke.
 void reapplyStroke(const BrushStroke& stroke, std::span<TLndBlock> records, std::vector<int>& touched);
+
+// The country-only moves of a country-map step: a cell's country goes back to 'before'
+// (forward to 'after') only while it still holds the other side's; altitudes and other flags
+// are never touched.
+void revertCountryChanges(std::span<const BrushStroke::CellChange> cells, std::span<TLndBlock> records,
+                          std::vector<int>& touched);
+void reapplyCountryChanges(std::span<const BrushStroke::CellChange> cells, std::span<TLndBlock> records,
+                           std::vector<int>& touched);
 
 }  // namespace lnd

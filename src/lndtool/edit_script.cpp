@@ -35,6 +35,18 @@ bool pair(const std::string& text, std::string& a, std::string& b) {
     return true;
 }
 
+// The extension of a path's last component with its dot, in lower case ("" when none). The
+// parser stands alone (the fuzzing harness takes it without the libraries), hence its own.
+std::string extensionOf(const std::string& path) {
+    const std::size_t start = path.find_last_of("/\\");
+    const std::size_t dot = path.rfind('.');
+    if (dot == std::string::npos || (start != std::string::npos && dot < start)) return {};
+    std::string ext = path.substr(dot);
+    for (char& ch : ext)
+        if (ch >= 'A' && ch <= 'Z') ch = char(ch - 'A' + 'a');
+    return ext;
+}
+
 bool parseCommand(const std::vector<std::string>& w, EditCommand& c, std::string& error) {
     const std::string& verb = w[0];
     const std::size_t n = w.size();
@@ -110,6 +122,32 @@ bool parseCommand(const std::vector<std::string>& w, EditCommand& c, std::string
         c.kind = EditCommand::Kind::Noise;
         if (n != 2) return fail("noise takes IMAGE");
         c.path = w[1];
+        return true;
+    }
+    if (verb == "country-map") {
+        if (n != 3 || (w[1] != "import" && w[1] != "export"))
+            return fail("country-map takes import PICTURE or export MAP.png");
+        c.kind = w[1] == "import" ? EditCommand::Kind::CountryMapImport : EditCommand::Kind::CountryMapExport;
+        c.path = w[2];
+        const std::string ext = extensionOf(c.path);
+        if (c.kind == EditCommand::Kind::CountryMapExport && ext != ".png")
+            return fail("country-map export writes a .png file");
+        if (c.kind == EditCommand::Kind::CountryMapImport && ext != ".png" && ext != ".bmp" && ext != ".tga")
+            return fail("country-map import reads a .png, .bmp or .tga file");
+        return true;
+    }
+    if (verb == "mesh") {
+        c.kind = EditCommand::Kind::MeshExport;
+        if (n < 3 || n > 5 || w[1] != "export") return fail("mesh takes export OUT.(glb|gltf|obj) [textures] [sea]");
+        c.path = w[2];
+        const std::string ext = extensionOf(c.path);
+        if (ext != ".glb" && ext != ".gltf" && ext != ".obj") return fail("mesh export writes a .glb, .gltf or .obj file");
+        for (std::size_t k = 3; k < n; ++k) {
+            bool& flag = w[k] == "textures" ? c.textures : c.sea;
+            if ((w[k] != "textures" && w[k] != "sea") || flag)
+                return fail("mesh export takes textures and sea, each at most once, after the file");
+            flag = true;
+        }
         return true;
     }
     return fail("unknown command \"" + verb + "\"");
@@ -188,7 +226,10 @@ const char* editScriptSyntax() {
            "import-country PATH/countries.xml ID\n"
            "delete-block GX,GZ\n"
            "level-map [LEVEL]\n"
-           "noise IMAGE\n";
+           "noise IMAGE\n"
+           "country-map import PICTURE\n"
+           "country-map export MAP.png\n"
+           "mesh export OUT.(glb|gltf|obj) [textures] [sea]\n";
 }
 
 }  // namespace lndtool

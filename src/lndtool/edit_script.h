@@ -10,7 +10,10 @@
 namespace lndtool {
 
 struct EditCommand {
-    enum class Kind { Brush, Undo, Redo, Paint, SetCountry, ImportCountry, DeleteBlock, LevelMap, Noise };
+    enum class Kind {
+        Brush, Undo, Redo, Paint, SetCountry, ImportCountry, DeleteBlock, LevelMap, Noise,
+        CountryMapImport, CountryMapExport, MeshExport
+    };
     Kind kind = Kind::Undo;
     int line = 0;   // 1-based line of the script
 
@@ -25,8 +28,10 @@ struct EditCommand {
     // paint's and set-country's country
     int country = 0;
 
-    // import-country PATH ID / noise IMAGE
+    // import-country PATH ID / noise IMAGE / country-map import|export PATH / mesh export PATH
     std::string path, id;
+    // mesh export's words: the block textures' atlas, a sea plane
+    bool textures = false, sea = false;
 
     // delete-block GX,GZ
     int gx = 0, gz = 0;

@@ -4,6 +4,9 @@
 #include "land/land_settings.h"
 #include "session/shell_words.h"
 
+#include <cstdio>
+#include <unistd.h>
+
 namespace lndtool {
 
 int LandInput::open(const std::string& path) {
@@ -40,6 +43,20 @@ int saveEditorLand(const std::string& path, lnd::SaveKind kind, lnd::EditorSessi
     if (saved) return kExitOk;
     messages.error(lnd::kSaveErrorText);
     return inputError(saved.message());
+}
+
+std::function<void(int, int)> meshProgressOnStandardError() {
+    const bool terminal = isatty(STDERR_FILENO) != 0;
+    return [terminal, lastQuarter = 0](int done, int total) mutable {
+        if (total < 64) return;   // small lands finish before progress would help
+        if (terminal) {
+            std::fprintf(stderr, "\rmesh export: %d / %d block textures", done, total);
+            if (done == total) std::fputc('\n', stderr);
+        } else if (const int quarter = 4 * done / total; quarter > lastQuarter) {
+            lastQuarter = quarter;
+            std::fprintf(stderr, "mesh export: %d / %d block textures\n", done, total);
+        }
+    };
 }
 
 }  // namespace lndtool

@@ -7,6 +7,7 @@
 #include "base/settings.h"
 #include "session/editor_session.h"
 
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -42,5 +43,9 @@ int openEditorLand(const std::string& path, lnd::EditorSession& session, lnd::CS
 // kExitBadInput after the editor's text and the reason were reported.
 int saveEditorLand(const std::string& path, lnd::SaveKind kind, lnd::EditorSession& session,
                    lnd::UserMessages& messages, lnd::BlockTextureUse use = lnd::BlockTextureUse::Keep);
+
+// Progress of a mesh export's block textures on standard error, for lands large enough to
+// wait for: a counter on a terminal, a line each quarter otherwise.
+std::function<void(int done, int total)> meshProgressOnStandardError();
 
 }  // namespace lndtool

@@ -165,6 +165,16 @@ lnd::CommandResult runCommand(EditLand& s, const EditCommand& c) {
             return refused(shown + " (" + r.result.message() + ")");
         return r;
     }
+    case Kind::CountryMapImport: return session.importCountryMap(c.path);
+    // The exports write the land as the lines before left it; the script goes on.
+    case Kind::CountryMapExport: return {session.exportCountryMap(c.path), {}};
+    case Kind::MeshExport: {
+        lnd::MeshExportOptions options;
+        options.textures = c.textures;
+        options.sea = c.sea;
+        options.progress = meshProgressOnStandardError();
+        return {session.exportMesh(c.path, options), {}};
+    }
     }
     return refused("unknown command");
 }
@@ -197,7 +207,7 @@ int runEdit(const Args& args) {
         const lnd::CommandResult r = runCommand(s, c);
         if (!r)
             return inputError(source + ": line " + std::to_string(c.line) + ": " + r.result.message() +
-                              "; nothing was written");
+                              "; the land was not written");
     }
     return s.save(args.get("o"), args.has("quick"));
 }
@@ -227,7 +237,8 @@ const VerbRegistrar kBrush({"brush",
                             1, 1, runBrush});
 const VerbRegistrar kEdit({"edit", "edit LAND -o OUT.lnd [--quick] [--settings FILE] [--script FILE]",
                            "run editing commands, one a line, from the script or standard input and save once: "
-                           "brush, undo, paint, set-country, import-country, delete-block, level-map, noise",
+                           "brush, undo, redo, paint, set-country, import-country, delete-block, level-map, noise, "
+                           "country-map import|export, mesh export",
                            {{"o", true}, {"quick", false}, {"settings", true}, {"script", true}}, 1, 1, runEdit});
 
 }  // namespace

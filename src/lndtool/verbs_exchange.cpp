@@ -15,7 +15,6 @@
 
 #include <cstdio>
 #include <memory>
-#include <unistd.h>
 
 namespace lndtool {
 
@@ -36,7 +35,7 @@ int runCountriesExport(const Verb& verb, const Args& args) {
     lnd::CLand& land = session.land();
     const std::string out = args.get("o");
     lnd::HeightmapPlacement placement;
-    if (lnd::Result r = lnd::writeCountryMapFiles(land, out, &placement); !r)
+    if (lnd::Result r = session.exportCountryMap(out, &placement); !r)
         return inputError(args.positional[1] + ": " + r.message());
     std::printf("%s: %d x %d pixels, %d countries, grid origin (%d, %d); placement in %s\n", out.c_str(),
                 placement.columns, placement.rows, land.numCountries(), placement.gridX, placement.gridZ,
@@ -58,12 +57,12 @@ int runCountriesImport(const Verb& verb, const Args& args) {
     std::unique_ptr<lnd::CImageBase> picture;
     lnd::CountryMapImportOptions options;
     if (lnd::Result r = lnd::readCountryMapFiles(land, picturePath, true, picture, options); !r) return inputError(r.message());
-    lnd::CountryMapEdit edit;
-    if (lnd::Result r = lnd::planCountryMapImport(land, *picture, options, edit); !r)
-        return inputError(picturePath + ": " + r.message());
-    lnd::applyCountryMapEdit(land, edit);
+    // The window's command: one step of the land's history, refused whole.
+    const lnd::CommandResult imported = session.importCountryMap(*picture, options);
+    if (!imported) return inputError(picturePath + ": " + imported.result.message());
+    const std::size_t cells = imported.changedBlocks.empty() ? 0 : land.history().newest().cells.size();
     if (lnd::Result r = lnd::writeFileAtomic(args.get("o"), lnd::writePlain(land.parts())); !r) return inputError(r.message());
-    std::printf("%zu cells of %zu blocks changed (%s)\n", edit.cells.size(), edit.changedBlocks.size(),
+    std::printf("%zu cells of %zu blocks changed (%s)\n", cells, imported.changedBlocks.size(),
                 picture->kind() == lnd::CImage8::kKind ? "read by palette index" : "read by nearest country colour");
     return kExitOk;
 }
@@ -89,25 +88,13 @@ int runMesh(const Args& args) {
     if (int rc = openSettings(args, messages, settings); rc != kExitOk) return rc;
     lnd::EditorSession session;
     if (int rc = openEditorLand(args.positional[1], session, settings.get(), messages); rc != kExitOk) return rc;
-    const lnd::CLand& land = session.land();
 
     lnd::MeshExportOptions options;
     options.textures = args.has("textures");
     options.sea = args.has("sea");
-    const bool terminal = isatty(STDERR_FILENO) != 0;
-    int lastQuarter = 0;
-    options.progress = [&](int done, int total) {
-        if (total < 64) return;   // small lands finish before progress would help
-        if (terminal) {
-            std::fprintf(stderr, "\rmesh export: %d / %d block textures", done, total);
-            if (done == total) std::fputc('\n', stderr);
-        } else if (const int quarter = 4 * done / total; quarter > lastQuarter) {
-            lastQuarter = quarter;
-            std::fprintf(stderr, "mesh export: %d / %d block textures\n", done, total);
-        }
-    };
+    options.progress = meshProgressOnStandardError();
     lnd::MeshExportSummary summary;
-    if (lnd::Result r = lnd::exportLandMesh(land, args.get("o"), options, &summary); !r)
+    if (lnd::Result r = session.exportMesh(args.get("o"), options, &summary); !r)
         return inputError(args.positional[1] + ": " + r.message());
     std::printf("%s: %d vertices, %d triangles over %d blocks%s%s\n", args.get("o").c_str(), summary.vertices,
                 summary.triangles, summary.blocks, options.textures ? ", textured" : "", options.sea ? ", with sea" : "");

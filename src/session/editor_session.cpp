@@ -176,4 +176,41 @@ CommandResult EditorSession::importHeightmap(const GreyImage& picture, const Hei
     return finish(Result::success(), std::move(edit.changedBlocks));
 }
 
+// The imports and exports below need the cells only, so a land opened as read serves too.
+CommandResult EditorSession::importCountryMap(const std::string& picturePath) {
+    if (!m_land->hasImage()) return finish(noLand(), {});
+    std::unique_ptr<CImageBase> picture;
+    CountryMapImportOptions options;
+    if (Result r = readCountryMapFiles(*m_land, picturePath, true, picture, options); !r) return finish(r, {});
+    CommandResult out = importCountryMap(*picture, options);
+    out.result = out.result.within(picturePath);
+    return out;
+}
+
+CommandResult EditorSession::importCountryMap(const CImageBase& picture, const CountryMapImportOptions& options) {
+    if (!m_land->hasImage()) return finish(noLand(), {});
+    CountryMapEdit edit;
+    if (Result r = planCountryMapImport(*m_land, picture, options, edit); !r) return finish(r, {});
+    if (!edit.cells.empty()) {
+        applyCountryMapEdit(*m_land, edit);
+        // One import is one step of the history, next to the brush steps.
+        BrushStroke step;
+        step.countries = true;
+        step.cells = std::move(edit.cells);
+        m_land->history().record(std::move(step));
+    }
+    return finish(Result::success(), std::move(edit.changedBlocks));
+}
+
+Result EditorSession::exportCountryMap(const std::string& pngPath, HeightmapPlacement* placement) const {
+    if (!m_land->hasImage()) return noLand();
+    return writeCountryMapFiles(*m_land, pngPath, placement);
+}
+
+Result EditorSession::exportMesh(const std::string& path, const MeshExportOptions& options,
+                                 MeshExportSummary* summary) const {
+    if (!m_land->hasImage()) return noLand();
+    return exportLandMesh(*m_land, path, options, summary);
+}
+
 }  // namespace lnd

@@ -10,7 +10,9 @@
 #include "land/land_settings.h"
 #include "tools/altitude_brush.h"
 #include "textures/synthesis.h"
+#include "tools/country_map.h"
 #include "tools/heightmap.h"
+#include "tools/mesh_export.h"
 #include "view/terrain_mesh.h"
 
 #include <memory>
@@ -96,6 +98,21 @@ public:
     CommandResult importNoise(const std::string& path);
     // Heights from a grey picture; undone as one step.
     CommandResult importHeightmap(const GreyImage& picture, const HeightmapImportOptions& options);
+    // Countries from a country map (PNG, BMP or TGA with its side file, if any), as one step
+    // that undo() takes back and redo() does again, whatever kind of step came before it.
+    // Refused whole when the picture cannot be read, has the wrong size or names a country
+    // the land lacks: then nothing changes and no step is added. The picture's failures name
+    // its file.
+    CommandResult importCountryMap(const std::string& picturePath);
+    CommandResult importCountryMap(const CImageBase& picture, const CountryMapImportOptions& options);
+
+    // ---- Exports (the land is not changed) -----------------------------------------------
+
+    // The cells' countries as a paletted PNG and its placement file beside it.
+    Result exportCountryMap(const std::string& pngPath, HeightmapPlacement* placement = nullptr) const;
+    // The land's full-detail surface as a glTF or OBJ file (the format from the extension).
+    Result exportMesh(const std::string& path, const MeshExportOptions& options,
+                      MeshExportSummary* summary = nullptr) const;
 
     // ---- For the host's mirrors --------------------------------------------------------
 

@@ -99,21 +99,6 @@ std::string expectedSizeText(const OccupiedGrid& grid, const std::optional<Heigh
     return "the land's cells are " + sizeText(grid.columns(), grid.rows()) + " (a country map has one pixel per cell)";
 }
 
-// Moves the country bits of the listed cells from one side of each change to the other,
-// where the cell still holds the first side's country.
-template <typename Iterator>
-void moveCountries(Iterator first, Iterator last, bool forward, std::span<TLndBlock> records, std::vector<int>& touched) {
-    for (auto it = first; it != last; ++it) {
-        if (it->block < 0 || std::size_t(it->block) >= records.size() || it->cell >= kCellsPerBlock) continue;
-        TLndCell& cell = records[std::size_t(it->block)].Cells[it->cell / kCellsPerSide][it->cell % kCellsPerSide];
-        const int from = (forward ? it->flagsBefore : it->flagsAfter) & kCountryMask;
-        const int to = (forward ? it->flagsAfter : it->flagsBefore) & kCountryMask;
-        if (cell.countryIndex() != from || from == to) continue;
-        cell.CellFlags = std::uint16_t((cell.CellFlags & ~kCountryMask) | to);
-        if (std::find(touched.begin(), touched.end(), it->block) == touched.end()) touched.push_back(it->block);
-    }
-}
-
 }  // namespace
 
 std::vector<std::uint32_t> countryMapPalette(const CLand& land) {
@@ -332,12 +317,12 @@ void applyCountryMapEdit(CLand& land, const CountryMapEdit& edit) {
 
 void revertCountryCells(std::span<const BrushStroke::CellChange> cells, std::span<TLndBlock> records,
                         std::vector<int>& touched) {
-    moveCountries(cells.rbegin(), cells.rend(), false, records, touched);
+    revertCountryChanges(cells, records, touched);
 }
 
 void reapplyCountryCells(std::span<const BrushStroke::CellChange> cells, std::span<TLndBlock> records,
                          std::vector<int>& touched) {
-    moveCountries(cells.begin(), cells.end(), true, records, touched);
+    reapplyCountryChanges(cells, records, touched);
 }
 
 }  // namespace lnd

@@ -113,6 +113,14 @@ Result CRFrame::importHeightmap(const GreyImage& picture, const HeightmapImportO
     });
 }
 
+Result CRFrame::importCountryMap(const CImageBase& picture, const CountryMapImportOptions& options) {
+    return withContext([&] {
+        CommandResult edit = m_session.importCountryMap(picture, options);
+        for (int b : edit.changedBlocks) m_view.forgetTextureFailure(b);
+        return edit.result;
+    });
+}
+
 // Both take the pick as it is when asked: the command acts on the block the user chose it for.
 bool CRFrame::deleteBlock() {
     const int record = m_land.m_cursorBlock;

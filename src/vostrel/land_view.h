@@ -70,6 +70,11 @@ public:
     // Lays a picture onto the land's altitudes as one step of the brush history, so undo
     // takes the whole import back. On failure the land is untouched.
     Result importHeightmap(const GreyImage& picture, const HeightmapImportOptions& options);
+    // A country map onto the cells' countries, one step of the same history; on failure the
+    // land is untouched.
+    Result importCountryMap(const CImageBase& picture, const CountryMapImportOptions& options);
+    // The session the edits run through, for the exports (which change nothing).
+    const EditorSession& session() const { return m_session; }
     bool deleteBlock();     // asks first
     bool levelBrush();      // asks first
     void initializeMap();

@@ -12,10 +12,13 @@
 #include "land/land.h"
 #include "session/shell_words.h"
 #include "tools/altitude_brush.h"
+#include "tools/country_map.h"
 #include "tools/heightmap.h"
+#include "tools/mesh_export.h"
 
 #include <QActionGroup>
 #include <QApplication>
+#include <QCheckBox>
 #include <QClipboard>
 #include <QCloseEvent>
 #include <QCursor>
@@ -23,6 +26,8 @@
 #include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QGridLayout>
+#include <QHBoxLayout>
 #include <QLabel>
 #include <QListWidget>
 #include <QMenu>
@@ -208,6 +213,11 @@ void CMainFrame::buildMenus() {
         [this] { exportHeightmap(); });
     add(file, ID_FILE_IMPORTHEIGHTMAP, "Import heightmap...", "Replace the land's altitudes from a grey picture",
         [this] { importHeightmap(); });
+    add(file, ID_FILE_EXPORTCOUNTRYMAP, "Export country map...", "Save which country covers each cell as a paletted picture",
+        [this] { exportCountryMap(); });
+    add(file, ID_FILE_IMPORTCOUNTRYMAP, "Import country map...", "Replace the cells' countries from a country map",
+        [this] { importCountryMap(); });
+    add(file, ID_FILE_EXPORTMESH, "Export mesh...", "Save the land's surface as a glTF or OBJ mesh", [this] { exportMesh(); });
     file->addSeparator();
     add(file, ID_APP_EXIT, "E&xit", "Quit the editor", [this] { close(); });
 
@@ -435,6 +445,9 @@ void CMainFrame::updateCommandStates() {
     set(ID_VIEW_LANDSTATISTICS, loaded);
     set(ID_FILE_EXPORTHEIGHTMAP, loaded);
     set(ID_FILE_IMPORTHEIGHTMAP, editor && loaded);
+    set(ID_FILE_EXPORTCOUNTRYMAP, loaded);
+    set(ID_FILE_IMPORTCOUNTRYMAP, editor && loaded);
+    set(ID_FILE_EXPORTMESH, loaded);
 
     // While the context menu is open its items keep the state of the moment it opened.
     const int block = m_contextOpen ? m_menuBlock : m_land.m_cursorBlock;
@@ -476,7 +489,7 @@ void CMainFrame::setEditMode(EditMode mode) {
 // ---- Files ------------------------------------------------------------------------------
 
 QString CMainFrame::runFileDialog(const QString& title, const QString& filter, bool save, QString* chosenFilter,
-                                  const QString& defaultSuffix) {
+                                  const QString& defaultSuffix, const std::function<void(QFileDialog&)>& prepare) {
     QFileDialog dialog(this, title, QDir::currentPath(), filter);
     dialog.setObjectName(title);
     dialog.setAccessibleName(title);
@@ -488,6 +501,7 @@ QString CMainFrame::runFileDialog(const QString& title, const QString& filter, b
     dialog.setAcceptMode(save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
     dialog.setFileMode(save ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
     if (!defaultSuffix.isEmpty()) dialog.setDefaultSuffix(defaultSuffix);
+    if (prepare) prepare(dialog);
     m_view->pauseHost(true);
     bool chosen = dialog.exec() == QDialog::Accepted && !dialog.selectedFiles().isEmpty();
     if (chosenFilter != nullptr) *chosenFilter = dialog.selectedNameFilter();
@@ -641,6 +655,99 @@ void CMainFrame::importHeightmap() {
     }
     if (!edit) m_messages.error(name + ": " + edit.message(), "Import heightmap");
     updateCommandStates();
+}
+
+void CMainFrame::exportCountryMap() {
+    if (!m_land.m_loaded) return;
+    WorkingDirectory cwd;
+    const QString path = runFileDialog(QStringLiteral("Export country map"), QString::fromLatin1(kCountryMapExportFilter),
+                                       true, nullptr, QStringLiteral("png"));
+    cwd.restore();
+    if (path.isEmpty()) return;
+    WaitCursor wait;
+    if (Result r = m_view->session().exportCountryMap(path.toStdString()); !r)
+        m_messages.error(QDir::toNativeSeparators(path).toStdString() + ": " + r.message(), "Export country map");
+}
+
+void CMainFrame::importCountryMap() {
+    if (!m_land.m_loaded) return;
+    WorkingDirectory cwd;
+    const QString path =
+        runFileDialog(QStringLiteral("Import country map"), QString::fromLatin1(kCountryMapImportFilter), false);
+    cwd.restore();
+    if (path.isEmpty()) return;
+    const std::string name = QDir::toNativeSeparators(path).toStdString();
+    std::unique_ptr<CImageBase> picture;
+    CountryMapImportOptions options;
+    if (Result r = readCountryMapFiles(m_land, path.toStdString(), true, picture, options); !r) {
+        m_messages.error(r.message(), "Import country map");   // the reason names the file
+        return;
+    }
+    if (!m_messages.question(kImportCountryMapQuestion, {}, QuestionButtons::OkCancel)) return;
+    Result edit;
+    {
+        WaitCursor wait;
+        edit = m_view->importCountryMap(*picture, options);
+    }
+    if (!edit) m_messages.error(name + ": " + edit.message(), "Import country map");
+    updateCommandStates();
+}
+
+void CMainFrame::exportMesh() {
+    if (!m_land.m_loaded) return;
+    static const char* const kSuffixes[] = {"glb", "gltf", "obj"};
+    MeshExportOptions options;
+    WorkingDirectory cwd;
+    const QString path = runFileDialog(
+        QStringLiteral("Export mesh"), QString::fromLatin1(kMeshExportFilter), true, nullptr,
+        QString::fromLatin1(kSuffixes[0]), [&options](QFileDialog& dialog) {
+            // A name typed without an extension takes the chosen filter's.
+            connect(&dialog, &QFileDialog::filterSelected, &dialog, [&dialog](const QString& chosen) {
+                const int k = int(dialog.nameFilters().indexOf(chosen));
+                if (k >= 0 && k < 3) dialog.setDefaultSuffix(QString::fromLatin1(kSuffixes[k]));
+            });
+            auto* choices = new QWidget(&dialog);
+            auto* row = new QHBoxLayout(choices);
+            row->setContentsMargins(0, 0, 0, 0);
+            for (auto [caption, flag] : {std::pair{kMeshTexturesChoice, &options.textures}, std::pair{kMeshSeaChoice, &options.sea}}) {
+                auto* box = new QCheckBox(QString::fromLatin1(caption), choices);
+                box->setObjectName(QString::fromLatin1(caption));
+                box->setAccessibleName(box->text());
+                box->setChecked(*flag);
+                connect(box, &QCheckBox::toggled, &dialog, [flag](bool on) { *flag = on; });
+                row->addWidget(box);
+            }
+            row->addStretch(1);
+            // The non-native dialog lays itself out on a grid: the choices go in a row of
+            // their own under it.
+            if (auto* grid = qobject_cast<QGridLayout*>(dialog.layout())) grid->addWidget(choices, grid->rowCount(), 0, 1, -1);
+            else choices->hide();
+        });
+    cwd.restore();
+    if (path.isEmpty()) return;
+
+    // Making the block textures of a large land takes a while: a box shows how far it is.
+    std::unique_ptr<QProgressDialog> progress;
+    if (options.textures) {
+        options.progress = [this, &progress](int done, int total) {
+            if (total < int(kProgressBlocks)) return;
+            if (!progress) {
+                progress = std::make_unique<QProgressDialog>(QStringLiteral("Making block textures..."), QString(), 0, total, this);
+                progress->setWindowTitle(QStringLiteral("Vostrel"));
+                progress->setAccessibleName(QStringLiteral("Making block textures"));
+                progress->setWindowModality(Qt::WindowModal);
+                progress->setMinimumDuration(300);
+            }
+            progress->setValue(done);
+        };
+    }
+    Result r;
+    {
+        WaitCursor wait;
+        r = m_view->session().exportMesh(path.toStdString(), options);
+    }
+    progress.reset();
+    if (!r) m_messages.error(QDir::toNativeSeparators(path).toStdString() + ": " + r.message(), "Export mesh");
 }
 
 // ---- Desktop ------------------------------------------------------------------------------

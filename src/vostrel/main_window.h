@@ -11,6 +11,7 @@
 #include <QPoint>
 #include <QSize>
 
+#include <functional>
 #include <string>
 
 class QAction;
@@ -64,6 +65,9 @@ enum Command : int {
     ID_EDIT_REDOBRUSH = 173,
     ID_FILE_EXPORTHEIGHTMAP = 174,
     ID_FILE_IMPORTHEIGHTMAP = 175,
+    ID_FILE_EXPORTCOUNTRYMAP = 176,
+    ID_FILE_IMPORTCOUNTRYMAP = 177,
+    ID_FILE_EXPORTMESH = 178,
 };
 
 inline constexpr const char* kLevelMapQuestion = "Are you sure you like to initialize the map ?";
@@ -71,6 +75,12 @@ inline constexpr const char* kLandFilter = "B&W Land File (*.LND *.lnd)";
 inline constexpr const char* kNoiseFilter = "Noise map(bmp) (*.bmp)";
 inline constexpr const char* kHeightmapExportFilter = "8-bit PNG (*.png);;16-bit PNG (*.png)";
 inline constexpr const char* kHeightmapImportFilter = "Heightmap pictures (*.png *.bmp *.tga *.PNG *.BMP *.TGA);;All files (*)";
+inline constexpr const char* kCountryMapExportFilter = "Paletted PNG (*.png)";
+inline constexpr const char* kCountryMapImportFilter = "Country maps (*.png *.bmp *.tga *.PNG *.BMP *.TGA);;All files (*)";
+// The extension each filter adds to a name typed without one, in the filters' order.
+inline constexpr const char* kMeshExportFilter = "glTF binary (*.glb);;glTF (*.gltf);;Wavefront OBJ (*.obj)";
+inline constexpr const char* kMeshTexturesChoice = "With block textures";
+inline constexpr const char* kMeshSeaChoice = "With a sea plane";
 // What the view shows until a land is open.
 inline constexpr const char* kOpenLandHint = "Open a land with File \u2192 Open... (Ctrl+O)";
 // The size the file dialogs open with (less where the screen is smaller).
@@ -78,6 +88,8 @@ inline constexpr QSize kFileDialogSize{860, 540};
 
 inline constexpr const char* kImportHeightmapQuestion =
     "Replace the land's altitudes with this heightmap?\nUndo brush takes the import back.";
+inline constexpr const char* kImportCountryMapQuestion =
+    "Replace the land's countries with this country map?\nUndo brush takes the import back.";
 
 class CMainFrame : public QMainWindow {
     Q_OBJECT
@@ -117,6 +129,15 @@ public:
     // A PNG, BMP or TGA picture laid onto the altitudes after a confirmation, as one undoable
     // step. A picture that cannot be used is reported and the land stays as it was.
     void importHeightmap();
+    // The cells' countries as a paletted PNG with its placement file beside it.
+    void exportCountryMap();
+    // A country map (PNG, BMP or TGA) onto the cells' countries after a confirmation, as one
+    // undoable step; a map that cannot be used is reported and the land stays as it was.
+    void importCountryMap();
+    // The land's surface as a glTF or OBJ file, by the chosen filter or the typed extension,
+    // with the block textures and a sea plane as chosen in the dialog; a progress box while
+    // the textures of a large land are made.
+    void exportMesh();
     void copyCoords();
     void openHelp();
     void showStatistics();
@@ -141,8 +162,9 @@ private:
     // the same after as before. `chosenFilter` (may be null) receives the filter in use; a
     // save with a `defaultSuffix` adds it to a name typed without one and does not ask
     // before making a new file.
+    // `prepare` (may be empty) adds to the dialog before it shows.
     QString runFileDialog(const QString& title, const QString& filter, bool save, QString* chosenFilter = nullptr,
-                          const QString& defaultSuffix = {});
+                          const QString& defaultSuffix = {}, const std::function<void(QFileDialog&)>& prepare = {});
     bool saveTo(const QString& path, bool quick);
     void afterSave(const QString& path, bool reopen);
     bool reopen(const std::string& path);

@@ -73,6 +73,11 @@ TEST(EditScript, ParsesEveryCommandAndNamesTheBadLine) {
         {"import-country \"x.xml 1", 1}, {"delete-block 32,0", 1},           {"delete-block 1,2,3", 1},
         {"level-map 256", 1},           {"noise", 1},                        {"undo now", 1},
         {"redo\nredo again", 2},
+        {"country-map import", 1},      {"country-map paint m.png", 1},      {"country-map import m.jpg", 1},
+        {"country-map export m.bmp", 1}, {"country-map import a.png b.png", 1}, {"country-map export png", 1},
+        {"mesh export", 1},             {"mesh import m.glb", 1},            {"mesh export m.fbx", 1},
+        {"mesh export m.glb sea sea", 1}, {"mesh export m.glb water", 1},    {"mesh export m.glb textures sea x", 1},
+        {"mesh export dir.glb/m", 1},
     };
     for (const auto& [text, line] : bad) {
         SCOPED_TRACE(text);
@@ -88,6 +93,21 @@ TEST(EditScript, ParsesEveryCommandAndNamesTheBadLine) {
     ASSERT_EQ(commands.size(), 2u);
     EXPECT_EQ(commands[0].mode, 4);
     EXPECT_EQ(commands[1].kind, EditCommand::Kind::Redo);
+
+    // The exchange commands: extensions in any case, the mesh's words in any order.
+    ASSERT_TRUE(lndtool::parseEditScript("country-map import \"my maps/M.TGA\"\ncountry-map export out.Png\n"
+                                         "mesh export a.GLTF\nmesh export b.obj sea textures\nmesh export c.glb textures",
+                                         commands, error))
+        << error.message;
+    ASSERT_EQ(commands.size(), 5u);
+    EXPECT_EQ(commands[0].kind, EditCommand::Kind::CountryMapImport);
+    EXPECT_EQ(commands[0].path, "my maps/M.TGA");
+    EXPECT_EQ(commands[1].kind, EditCommand::Kind::CountryMapExport);
+    const std::pair<bool, bool> meshWords[] = {{false, false}, {true, true}, {true, false}};
+    for (int k = 0; k < 3; ++k) {
+        EXPECT_EQ(commands[std::size_t(2 + k)].kind, EditCommand::Kind::MeshExport);
+        EXPECT_EQ(std::pair(commands[std::size_t(2 + k)].textures, commands[std::size_t(2 + k)].sea), meshWords[k]) << k;
+    }
 }
 
 TEST(LndtoolEditScript, RedoReappliesTheUndoneStepOnlyWhereNothingChangedSince) {

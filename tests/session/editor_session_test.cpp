@@ -6,7 +6,9 @@
 #include "session/shell_words.h"
 
 #include "base/settings.h"
+#include "codec/picture_file.h"
 #include "format/lnd_file.h"
+#include "textures/synthesis.h"
 #include "support/editor_land.h"
 #include "support/land_builder.h"
 #include "support/run_program.h"
@@ -310,4 +312,278 @@ TEST(EditorSession, AScriptThroughLndtoolWritesWhatTheSessionWrites) {
         ASSERT_TRUE(s.save(dir.file("session.lnd"), quick ? SaveKind::Quick : SaveKind::Full));
         EXPECT_EQ(readBytes(dir.file("session.lnd")), readBytes(dir.file("tool.lnd")));
     }
+}
+
+namespace {
+
+// The land's country map with countries 0 and 1 swapped over picture rows [r0, r1) and
+// columns [c0, c1): every import of it changes those cells, whatever earlier ones did.
+CImage8 swappedCountries(const CLand& land, int r0, int r1, int c0, int c1) {
+    CImage8 map;
+    EXPECT_TRUE(exportCountryMap(land, map));
+    for (int r = r0; r < r1; ++r)
+        for (int c = c0; c < c1; ++c) {
+            std::uint8_t& k = map.indices()[std::size_t(r) * std::size_t(map.width()) + std::size_t(c)];
+            if (k < 2) k = std::uint8_t(1 - k);
+        }
+    return map;
+}
+
+// The block records whose cell bytes differ between two copies of cellsOf.
+std::vector<int> blocksDiffering(const std::vector<std::uint8_t>& a, const std::vector<std::uint8_t>& b) {
+    std::vector<int> out;
+    const std::size_t per = sizeof(TLndBlock::Cells);
+    for (std::size_t k = 0; k * per < std::min(a.size(), b.size()); ++k)
+        if (!std::equal(a.begin() + std::ptrdiff_t(k * per), a.begin() + std::ptrdiff_t((k + 1) * per), b.begin() + std::ptrdiff_t(k * per)))
+            out.push_back(int(k));
+    return out;
+}
+
+}  // namespace
+
+// Brush steps, heightmap imports and country-map imports share one history: undo takes back
+// the newest step whatever its kind and redo puts back the last one undone, a new step of any
+// kind empties the redo list, and map levelling and opening forget both. Each script is
+// checked against a model of the two lists, cell for cell, with the blocks each command
+// reports (exactly those whose cells moved), the block textures they drop and the modified
+// flag, saves in between or not.
+TEST(EditorSession, CountryMapStepsTakeTheirTurnWithBrushStepsInUndoAndRedo) {
+    TempDir dir;
+    const std::string path = nineBlocks(dir);
+    struct Case {
+        const char* script;   // B brush, C/D country maps over two regions, H heightmap, U undo,
+                              // R redo, S save, L level map, O open again
+    };
+    const Case cases[] = {
+        {"BCUURR"}, {"CBUURR"}, {"CDBUUURRR"}, {"BCUBR"}, {"CUDR"}, {"BUCR"}, {"CUBR"},
+        {"BCSUSRSU"}, {"CSUURS"}, {"BCLUR"}, {"CBOUR"}, {"HCUURR"}, {"CCUUU"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.script);
+        EditorSession s;
+        ASSERT_TRUE(s.open(path, LandSettings{}));
+        std::vector<std::vector<std::uint8_t>> done{cellsOf(s.land())};   // the states the history can go back to
+        std::vector<std::vector<std::uint8_t>> undone;
+        for (const char* op = c.script; *op != '\0'; ++op) {
+            SCOPED_TRACE(std::string("at ") + *op + " (step " + std::to_string(op - c.script) + ")");
+            if (*op == 'S') {
+                ASSERT_TRUE(s.save(dir.file("between.lnd"), SaveKind::Quick));
+                EXPECT_FALSE(s.modified());
+                continue;
+            }
+            if (*op == 'O' || *op == 'L') {
+                ASSERT_TRUE(*op == 'O' ? s.open(path, LandSettings{}).ok() : s.levelMap(90).ok());
+                done = {cellsOf(s.land())};
+                undone.clear();
+                continue;
+            }
+            for (int b = 0; b < 9; ++b) SynthesizeBlockTexture(s.land(), b);
+            const std::vector<std::uint8_t> before = cellsOf(s.land());
+            const bool modifiedBefore = s.modified();
+            CommandResult r;
+            bool expectOk = true;
+            switch (*op) {
+            case 'B': r = s.brush(middleStep(kBrushRaise, 90)); break;
+            // Rows 20..39 cross squares gx 5 and 6 (sharing row 32), columns 20..27 stay in gz 5.
+            case 'C': r = s.importCountryMap(swappedCountries(s.land(), 20, 40, 20, 28), {}); break;
+            case 'D': r = s.importCountryMap(swappedCountries(s.land(), 0, 10, 0, 49), {}); break;
+            case 'H': {
+                GreyImage ramp = exportHeightmap(s.land(), 8);
+                for (std::size_t k = 0; k < ramp.values.size(); ++k) ramp.values[k] = std::uint16_t(k % 7 + 30);
+                HeightmapImportOptions exact;
+                exact.fit = HeightmapFit::Exact;
+                r = s.importHeightmap(ramp, exact);
+                break;
+            }
+            case 'U':
+                expectOk = done.size() > 1;
+                r = s.undo();
+                break;
+            case 'R':
+                expectOk = !undone.empty();
+                r = s.redo();
+                break;
+            default: FAIL() << "bad script";
+            }
+            ASSERT_EQ(r.ok(), expectOk) << r.result.message();
+            const std::vector<std::uint8_t> after = cellsOf(s.land());
+            if (!expectOk) {
+                EXPECT_EQ(after, before);
+                EXPECT_EQ(s.modified(), modifiedBefore);
+                continue;
+            }
+            if (*op == 'U') {
+                undone.push_back(done.back());
+                done.pop_back();
+                EXPECT_EQ(after, done.back()) << "undo gives back every byte";
+            } else if (*op == 'R') {
+                done.push_back(undone.back());
+                undone.pop_back();
+                EXPECT_EQ(after, done.back()) << "redo gives back every byte";
+            } else {
+                ASSERT_NE(after, before) << "the step changed nothing";
+                done.push_back(after);
+                undone.clear();
+            }
+            EXPECT_TRUE(s.modified()) << "closing now would lose the step";
+            EXPECT_EQ(r.changedBlocks, blocksDiffering(before, after));
+            for (int b = 0; b < 9; ++b)
+                EXPECT_EQ(s.land().textures().blocks().has(std::size_t(b)),
+                          std::find(r.changedBlocks.begin(), r.changedBlocks.end(), b) == r.changedBlocks.end())
+                    << "block " << b << "'s texture";
+            EXPECT_EQ(s.land().history().size(), done.size() - 1);
+            EXPECT_EQ(s.land().history().redoSize(), undone.size());
+        }
+    }
+}
+
+// A country map that cannot be used is refused whole: the cells, the modified flag and both
+// lists of the history stay as they were, and the reason says what was wrong.
+TEST(EditorSession, ARefusedCountryMapChangesNothingAndAddsNoStep) {
+    TempDir dir;
+    const std::string path = nineBlocks(dir);
+    EditorSession probe;
+    ASSERT_TRUE(probe.open(path, LandSettings{}));
+    CImage8 good;
+    ASSERT_TRUE(exportCountryMap(probe.land(), good));
+    ASSERT_EQ(good.width(), 49);
+    // Files: a truncated PNG, a picture one pixel short, a side file that places the map on
+    // squares the land does not have.
+    {
+        std::vector<std::uint8_t> png = encodePngPaletted(good);
+        lndtest::writeBytes(dir.file("good.png"), png);
+        png.resize(png.size() / 2);
+        lndtest::writeBytes(dir.file("cut.png"), png);
+        CImage8 narrow = good;
+        narrow.crop(0, 0, 48, 49);
+        lndtest::writeBytes(dir.file("narrow.png"), encodePngPaletted(narrow));
+        lndtest::writeBytes(dir.file("elsewhere.png"), encodePngPaletted(good));
+        std::ofstream(dir.file("elsewhere.png.txt")) << heightmapSidecarText({20, 20, 49, 49});
+    }
+    using Import = std::function<CommandResult(EditorSession&)>;
+    const auto withPixel = [&](int x, int y, std::uint8_t k) {
+        return [=](EditorSession& s) {
+            CImage8 map = good;
+            map.indices()[std::size_t(y) * 49 + std::size_t(x)] = k;
+            map.indices()[std::size_t(y + 1) * 49 + std::size_t(x)] = k;   // a later one is not named
+            return s.importCountryMap(map, {});
+        };
+    };
+    const auto file = [&](const std::string& name) { return [=, &dir](EditorSession& s) { return s.importCountryMap(dir.file(name)); }; };
+    struct Case {
+        const char* name;
+        Import import;
+        Status status;
+        const char* reasonPart;
+    };
+    const Case cases[] = {
+        {"index past the countries", withPixel(7, 30, 2), Status::BadInput, "column 7, row 30 has country index 2 but the land has 2 countries"},
+        {"the transparent index over a land cell", withPixel(0, 0, 2), Status::BadInput, "column 0, row 0"},
+        {"an index past the palette", withPixel(48, 47, 200), Status::BadInput, "index 200"},
+        {"one column short", [&](EditorSession& s) { CImage8 m = good; m.crop(0, 0, 48, 49); return s.importCountryMap(m, {}); },
+         Status::BadInput, "the picture is 48 x 49 pixels but the land's cells are 49 x 49"},
+        {"side file of another size", [&](EditorSession& s) { return s.importCountryMap(good, {HeightmapPlacement{4, 4, 50, 49}}); },
+         Status::BadInput, "its side file describes 49 x 50"},
+        {"placed beyond the grid", [&](EditorSession& s) { return s.importCountryMap(good, {HeightmapPlacement{30, 4, 49, 49}}); },
+         Status::BadInput, "beyond the land's grid"},
+        {"missing file", file("none.png"), Status::BadInput, "none.png: cannot open the file"},
+        {"truncated file", file("cut.png"), Status::BadInput, "cut.png"},
+        {"narrow file", file("narrow.png"), Status::BadInput, "the land's cells are 49 x 49"},
+        {"side file naming empty squares", file("elsewhere.png"), Status::BadInput, "squares the land does not have"},
+    };
+    for (const Case& c : cases) {
+        for (const bool saveFirst : {false, true}) {
+            SCOPED_TRACE(std::string(c.name) + (saveFirst ? " after a save" : ""));
+            EditorSession s;
+            ASSERT_TRUE(s.open(path, LandSettings{}));
+            // One step done and one undone: a refusal must keep the redo list too.
+            ASSERT_TRUE(s.brush(middleStep(kBrushRaise)));
+            ASSERT_TRUE(s.importCountryMap(swappedCountries(s.land(), 0, 49, 0, 49), {}));
+            ASSERT_TRUE(s.undo());
+            if (saveFirst) {
+                ASSERT_TRUE(s.save(dir.file("saved.lnd"), SaveKind::Quick));
+            }
+            const std::vector<std::uint8_t> before = cellsOf(s.land());
+            const bool modified = s.modified();
+            (void)s.takeChanges();
+            const CommandResult r = c.import(s);
+            EXPECT_EQ(r.result.status(), c.status) << r.result.message();
+            EXPECT_NE(r.result.message().find(c.reasonPart), std::string::npos) << r.result.message();
+            EXPECT_TRUE(r.changedBlocks.empty());
+            EXPECT_EQ(cellsOf(s.land()), before);
+            EXPECT_EQ(s.modified(), modified);
+            EXPECT_EQ(s.land().history().size(), 1u);
+            EXPECT_EQ(s.land().history().redoSize(), 1u);
+            EXPECT_TRUE(s.takeChanges().blocks.empty());
+        }
+    }
+    // The good file goes in: the exported map brought back changes nothing and adds no step.
+    EditorSession s;
+    ASSERT_TRUE(s.open(path, LandSettings{}));
+    const CommandResult same = s.importCountryMap(dir.file("good.png"));
+    ASSERT_TRUE(same) << same.result.message();
+    EXPECT_TRUE(same.changedBlocks.empty());
+    EXPECT_TRUE(s.land().history().empty());
+    EXPECT_FALSE(s.modified());
+    // Without a land nothing is imported or exported.
+    EditorSession none;
+    EXPECT_EQ(none.importCountryMap(good, {}).result.status(), Status::NotPossible);
+    EXPECT_EQ(none.exportCountryMap(dir.file("none.png")).status(), Status::NotPossible);
+    EXPECT_EQ(none.exportMesh(dir.file("none.glb"), {}).status(), Status::NotPossible);
+    EXPECT_FALSE(std::filesystem::exists(dir.file("none.png")));
+}
+
+// A script with the exchange commands through lndtool edit writes the land, the country map
+// and the mesh that the same commands through the session write.
+TEST(EditorSession, CountryMapAndMeshCommandsThroughLndtoolEditMatchTheSession) {
+    TempDir dir;
+    const std::string in = nineBlocks(dir);
+    std::ofstream(dir.file("s.xml")) << "<settings><landEdit><brushes>"
+                                        "<brush bmp=\"x.bmp\" name=\"Hill\" tip=\"t\">6 5 4 3 2 1 1 1 1 1</brush>"
+                                        "</brushes></landEdit></settings>";
+    {
+        EditorSession probe;
+        ASSERT_TRUE(probe.open(in, LandSettings{}));
+        lndtest::writeBytes(dir.file("map.png"), encodePngPaletted(swappedCountries(probe.land(), 10, 45, 3, 30)));
+    }
+    const std::string script = "brush Hill 880,880 raise 2 60 0\n"
+                               "country-map import \"" + dir.file("map.png") + "\"\n"
+                               "undo\nundo\nredo\nredo\n"
+                               "country-map export " + dir.file("tool_map.png") + "\n"
+                               "mesh export " + dir.file("tool.glb") + " sea\n";
+    const lndtest::ProgramResult run =
+        lndtest::runLndtool({"edit", in, "-o", dir.file("tool.lnd"), "--settings", dir.file("s.xml"), "--quick"}, script);
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+
+    RecordingMessages quiet;
+    CSettings settings(quiet, dir.file("s.xml"));
+    ASSERT_TRUE(settings.fileLoaded());
+    EditorSession s;
+    ASSERT_TRUE(s.open(in, landSettingsFrom(settings)));
+    ASSERT_TRUE(s.brush({kMiddle, {880, 0, 880}, 60, 2, 0, &settings.brushes().front(), kBrushRaise}));
+    const CommandResult imported = s.importCountryMap(dir.file("map.png"));
+    ASSERT_TRUE(imported) << imported.result.message();
+    EXPECT_FALSE(imported.changedBlocks.empty());
+    for (int k = 0; k < 2; ++k) ASSERT_TRUE(s.undo());
+    for (int k = 0; k < 2; ++k) ASSERT_TRUE(s.redo());
+    ASSERT_TRUE(s.exportCountryMap(dir.file("session_map.png")));
+    MeshExportOptions sea;
+    sea.sea = true;
+    ASSERT_TRUE(s.exportMesh(dir.file("session.glb"), sea));
+    ASSERT_TRUE(s.save(dir.file("session.lnd"), SaveKind::Quick));
+    EXPECT_EQ(readBytes(dir.file("session.lnd")), readBytes(dir.file("tool.lnd")));
+    EXPECT_EQ(readBytes(dir.file("session_map.png")), readBytes(dir.file("tool_map.png")));
+    EXPECT_EQ(readBytes(dir.file("session_map.png.txt")), readBytes(dir.file("tool_map.png.txt")));
+    EXPECT_EQ(readBytes(dir.file("session.glb")), readBytes(dir.file("tool.glb")));
+    EXPECT_NE(readBytes(dir.file("session.lnd")), readBytes(in));
+
+    // A refused line names itself, and the land is not written (the export before it stays).
+    const lndtest::ProgramResult refused = lndtest::runLndtool(
+        {"edit", in, "-o", dir.file("refused.lnd"), "--settings", dir.file("s.xml")},
+        "country-map export " + dir.file("early.png") + "\ncountry-map import " + dir.file("missing.png") + "\n");
+    EXPECT_EQ(refused.exitCode, 1);
+    EXPECT_NE(refused.err.find("line 2: "), std::string::npos) << refused.err;
+    EXPECT_NE(refused.err.find("missing.png"), std::string::npos) << refused.err;
+    EXPECT_FALSE(std::filesystem::exists(dir.file("refused.lnd")));
+    EXPECT_TRUE(std::filesystem::exists(dir.file("early.png")));
 }

@@ -12,8 +12,11 @@
 
 #include "base/settings.h"
 #include "codec/brush_bitmap.h"
+#include "codec/picture_file.h"
 #include "land/land.h"
 #include "format/lnd_file.h"
+#include "land/land_settings.h"
+#include "session/editor_session.h"
 #include "tools/altitude_brush.h"
 #include "tools/block_deletion.h"
 #include "view/terrain_land.h"
@@ -22,7 +25,9 @@
 
 #include <QAbstractButton>
 #include <QApplication>
+#include <QCheckBox>
 #include <QClipboard>
+#include <QComboBox>
 #include <QContextMenuEvent>
 #include <QDir>
 #include <QLabel>
@@ -427,6 +432,8 @@ TEST_F(Shell, CommandStatesFollowLandModeAndPick) {
         {ID_CHANGENOISEMAP, false, false, true},   {ID_LEVELMAP, false, false, true},
         {ID_EDIT_REDOBRUSH, false, false, false},  {ID_SMOOTHBRUSH, false, false, false},
         {ID_FILE_EXPORTHEIGHTMAP, false, true, true}, {ID_FILE_IMPORTHEIGHTMAP, false, false, true},
+        {ID_FILE_EXPORTCOUNTRYMAP, false, true, true}, {ID_FILE_IMPORTCOUNTRYMAP, false, false, true},
+        {ID_FILE_EXPORTMESH, false, true, true},
     };
     auto check = [&](bool Row::*column, const char* state) {
         for (const Row& r : rows) EXPECT_EQ(frame->action(r.id)->isEnabled(), r.*column) << state << " " << r.id;
@@ -454,7 +461,7 @@ TEST_F(Shell, CommandStatesFollowLandModeAndPick) {
     frame->setEditMode(EditMode::Viewer);
     EXPECT_FALSE(frame->leftView()->isVisible());
     for (int id : {ID_ADDBRUSH, ID_SUBBRUSH, ID_SMOOTHBRUSH, ID_LEVELBRUSH, ID_DELETEBLOCK, ID_CHANGENOISEMAP, ID_LEVELMAP,
-                   ID_VIEW_SPHERE, ID_FILE_IMPORTHEIGHTMAP})
+                   ID_VIEW_SPHERE, ID_FILE_IMPORTHEIGHTMAP, ID_FILE_IMPORTCOUNTRYMAP})
         EXPECT_FALSE(frame->action(id)->isEnabled()) << id;
     frames(2);
     EXPECT_TRUE(frame->action(ID_COPYCOORDS)->isEnabled());
@@ -743,4 +750,196 @@ TEST_F(Shell, HeightmapExportAndImportThroughTheWindow) {
     EXPECT_EQ(cells(), imported);
     expectRamp();
     EXPECT_EQ(QDir::currentPath().toStdString(), fs::canonical(dir.path()).string());
+}
+
+TEST_F(Shell, CountryMapAndMeshExchangeThroughTheWindow) {
+    // The island with two countries, so a map can change them.
+    lndtest::LandBuilder b;
+    for (int gx = 10; gx < 13; ++gx)
+        for (int gz = 10; gz < 13; ++gz) b.block(gx, gz);
+    const std::string twoCountries = b.countries(2).materials(2).loResTextures(2).writeTo(dir.file("two.lnd"));
+    openThroughDialog(twoCountries);
+    // The File menu's items, with their captions (a menu item is read out by its caption).
+    QMenu* fileMenu = frame->menuBar()->actions().front()->menu();
+    const std::pair<int, const char*> items[] = {{ID_FILE_EXPORTCOUNTRYMAP, "Export country map..."},
+                                                 {ID_FILE_IMPORTCOUNTRYMAP, "Import country map..."},
+                                                 {ID_FILE_EXPORTMESH, "Export mesh..."}};
+    for (const auto& [id, caption] : items) {
+        QAction* a = frame->action(id);
+        ASSERT_NE(a, nullptr) << caption;
+        EXPECT_EQ(a->text(), QString::fromLatin1(caption));
+        EXPECT_TRUE(fileMenu->actions().contains(a)) << caption;
+    }
+
+    // The mesh, before anything changes, as the session writes it with the same choices. The
+    // first export takes the default filter (glTF binary) and both boxes, the second the OBJ
+    // filter chosen as a user does (the name typed without an extension takes the filter's),
+    // the third a name the exporter refuses, whose reason is shown.
+    struct MeshExport {
+        const char* typed;
+        int filterSteps;   // key presses down the filter list
+        bool textures, sea;
+        std::vector<std::string> written;   // empty: refused
+    };
+    const MeshExport meshes[] = {
+        {"land", 0, true, true, {"land.glb"}},
+        {"plain", 2, false, false, {"plain.obj", "plain.mtl"}},
+        {"shape.gltf", 0, false, true, {"shape.gltf", "shape.bin"}},
+        {"notes.txt", 0, false, false, {}},
+    };
+    for (const MeshExport& m : meshes) {
+        SCOPED_TRACE(m.typed);
+        QString filters;
+        QStringList boxNames;
+        whenShown<QFileDialog>([&](QFileDialog* dialog) {
+            filters = dialog->nameFilters().join(QStringLiteral(";;"));
+            auto* combo = dialog->findChild<QComboBox*>(QStringLiteral("fileTypeCombo"));
+            ASSERT_NE(combo, nullptr);
+            for (int k = 0; k < m.filterSteps; ++k) QTest::keyClick(combo, Qt::Key_Down);
+            for (auto [caption, on] : {std::pair{kMeshTexturesChoice, m.textures}, std::pair{kMeshSeaChoice, m.sea}}) {
+                auto* box = dialog->findChild<QCheckBox*>(QString::fromLatin1(caption));
+                ASSERT_NE(box, nullptr) << caption;
+                EXPECT_TRUE(box->isVisible());
+                EXPECT_FALSE(box->isChecked());
+                boxNames << box->accessibleName();
+                if (on) box->click();
+            }
+            auto* name = dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
+            name->setText(QString::fromStdString(dir.file(m.typed)));
+            QTest::keyClick(name, Qt::Key_Return);
+        });
+        BoxSeen seen;
+        if (m.written.empty()) answerBox(QMessageBox::Ok, &seen);
+        frame->action(ID_FILE_EXPORTMESH)->trigger();
+        EXPECT_EQ(filters, QString::fromLatin1(kMeshExportFilter));
+        EXPECT_EQ(boxNames, (QStringList{QString::fromLatin1(kMeshTexturesChoice), QString::fromLatin1(kMeshSeaChoice)}));
+        if (m.written.empty()) {
+            EXPECT_EQ(seen.icon, QMessageBox::Critical);
+            EXPECT_TRUE(seen.text.contains(QStringLiteral("a mesh file is .glb, .gltf or .obj"))) << seen.text.toStdString();
+            EXPECT_FALSE(fs::exists(dir.file(m.typed)));
+            continue;
+        }
+        for (const std::string& f : m.written) EXPECT_TRUE(fs::exists(dir.file(f))) << f;
+        EXPECT_FALSE(fs::exists(dir.file(std::string(m.typed) + "_texture.png")));
+        // The same choices through the session give the same files (under the same names,
+        // which the files name each other by).
+        EditorSession same;
+        ASSERT_TRUE(same.open(twoCountries, landSettingsFrom(*settings)));
+        MeshExportOptions options;
+        options.textures = m.textures;
+        options.sea = m.sea;
+        fs::create_directories(dir.file("same"));
+        ASSERT_TRUE(same.exportMesh(dir.file("same/" + m.written.front()), options));
+        for (const std::string& f : m.written)
+            EXPECT_EQ(lndtest::readBytes(dir.file(f)), lndtest::readBytes(dir.file("same/" + f))) << f;
+    }
+
+    // Export country map (a loaded land is enough): the suffix is added and the side file
+    // written beside it.
+    QString title;
+    answerFileDialog(QString::fromStdString(dir.file("countries")), &title);
+    frame->action(ID_FILE_EXPORTCOUNTRYMAP)->trigger();
+    EXPECT_EQ(title, QStringLiteral("Export country map"));
+    std::unique_ptr<CImageBase> read;
+    ASSERT_TRUE(readPictureFile(dir.file("countries.png"), read));
+    ASSERT_EQ(read->kind(), CImage8::kKind);
+    auto& exported = static_cast<CImage8&>(*read);
+    ASSERT_EQ(exported.width(), 49);
+    ASSERT_EQ(exported.height(), 49);
+    EXPECT_TRUE(fs::exists(dir.file("countries.png.txt")));
+
+    // Country 1 painted over part of it; a copy with the transparent index over a land cell.
+    CImage8 painted = exported;
+    for (int y = 5; y < 30; ++y)
+        for (int x = 10; x < 40; ++x) painted.indices()[std::size_t(y) * 49 + std::size_t(x)] = 1;
+    lndtest::writeBytes(dir.file("painted.png"), encodePngPaletted(painted));
+    CImage8 holed = painted;
+    holed.indices()[std::size_t(3) * 49 + 4] = 2;
+    lndtest::writeBytes(dir.file("holed.png"), encodePngPaletted(holed));
+    {
+        std::FILE* bad = std::fopen(dir.file("bad.png").c_str(), "wb");
+        ASSERT_NE(bad, nullptr);
+        std::fputs("\x89PNG not really", bad);
+        std::fclose(bad);
+    }
+
+    frame->setEditMode(EditMode::LandEditor);
+    const std::vector<std::uint8_t> before = cells();
+    const auto altitudesAndFlags = [this] {
+        std::vector<std::uint32_t> out;
+        for (const TLndBlock& block : land->blocks())
+            for (const auto& row : block.Cells)
+                for (const TLndCell& cell : row) out.push_back(std::uint32_t(cell.Altitude) << 16 | (cell.CellFlags & ~kCountryMask));
+        return out;
+    };
+    const std::vector<std::uint32_t> heights = altitudesAndFlags();
+    struct Attempt {
+        const char* name;
+        std::string file;
+        std::vector<QMessageBox::StandardButton> answers;   // in the order the boxes show
+        QMessageBox::Icon lastIcon;
+        const char* lastTextPart;
+        bool imported;
+    };
+    const Attempt attempts[] = {
+        {"not a picture", dir.file("bad.png"), {QMessageBox::Ok}, QMessageBox::Critical, "bad.png", false},
+        {"a country the land lacks", dir.file("holed.png"), {QMessageBox::Ok, QMessageBox::Ok}, QMessageBox::Critical,
+         "column 4, row 3 has country index 2", false},
+        {"cancelled", dir.file("painted.png"), {QMessageBox::Cancel}, QMessageBox::Question, kImportCountryMapQuestion, false},
+        {"confirmed", dir.file("painted.png"), {QMessageBox::Ok}, QMessageBox::Question, kImportCountryMapQuestion, true},
+    };
+    for (const Attempt& a : attempts) {
+        SCOPED_TRACE(a.name);
+        answerFileDialog(QString::fromStdString(a.file), &title);
+        BoxSeen seen;
+        for (QMessageBox::StandardButton answer : a.answers) answerBox(answer, &seen);
+        frame->action(ID_FILE_IMPORTCOUNTRYMAP)->trigger();
+        EXPECT_EQ(title, QStringLiteral("Import country map"));
+        EXPECT_EQ(seen.icon, a.lastIcon);
+        EXPECT_TRUE(seen.text.contains(QString::fromLatin1(a.lastTextPart))) << seen.text.toStdString();
+        EXPECT_EQ(cells() != before, a.imported);
+        EXPECT_EQ(frame->action(ID_EDIT_UNDOBRUSH)->isEnabled(), a.imported);
+        EXPECT_FALSE(frame->action(ID_EDIT_REDOBRUSH)->isEnabled());
+    }
+    const std::vector<std::uint8_t> imported = cells();
+    EXPECT_EQ(altitudesAndFlags(), heights) << "only the countries changed";
+    EXPECT_TRUE(land->m_modified);
+    EXPECT_EQ(land->history().size(), 1u) << "the import is one step";
+    CImage8 now;
+    ASSERT_TRUE(exportCountryMap(*land, now));
+    EXPECT_TRUE(std::equal(now.indices(), now.indices() + 49 * 49, painted.indices()));
+
+    // Undo and redo through the Edit menu, after a save as well: the land is marked again.
+    for (const bool saveFirst : {false, true}) {
+        SCOPED_TRACE(saveFirst ? "after a save" : "unsaved");
+        if (saveFirst) {
+            ASSERT_TRUE(frame->fileSave());
+            ASSERT_FALSE(land->m_modified);
+        }
+        frame->action(ID_EDIT_UNDOBRUSH)->trigger();
+        EXPECT_EQ(cells(), before) << "undo gives back every byte";
+        EXPECT_TRUE(land->m_modified);
+        EXPECT_FALSE(frame->action(ID_EDIT_UNDOBRUSH)->isEnabled());
+        ASSERT_TRUE(frame->action(ID_EDIT_REDOBRUSH)->isEnabled());
+        frame->action(ID_EDIT_REDOBRUSH)->trigger();
+        EXPECT_EQ(cells(), imported);
+        EXPECT_TRUE(frame->action(ID_EDIT_UNDOBRUSH)->isEnabled());
+        EXPECT_FALSE(frame->action(ID_EDIT_REDOBRUSH)->isEnabled());
+    }
+    EXPECT_EQ(QDir::currentPath().toStdString(), fs::canonical(dir.path()).string());
+
+    // A land of 25 blocks makes its block textures under a progress box, which closes itself.
+    lndtest::LandBuilder big;
+    for (int gx = 0; gx < 5; ++gx)
+        for (int gz = 0; gz < 5; ++gz) big.block(gx, gz);
+    ASSERT_TRUE(frame->openLand(big.writeTo(dir.file("big.lnd"))));
+    whenShown<QFileDialog>([&](QFileDialog* dialog) {
+        dialog->findChild<QCheckBox*>(QString::fromLatin1(kMeshTexturesChoice))->click();
+        auto* name = dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
+        name->setText(QString::fromStdString(dir.file("big")));
+        QTest::keyClick(name, Qt::Key_Return);
+    });
+    frame->action(ID_FILE_EXPORTMESH)->trigger();
+    EXPECT_TRUE(fs::exists(dir.file("big.glb")));
+    EXPECT_EQ(frame->findChildren<QProgressDialog*>().size(), 0);
 }
