@@ -45,7 +45,7 @@ struct Scene {
 
     explicit Scene(bool fillEverySquare) {
         land.adoptImage(bigLand(fillEverySquare));
-        land.m_loaded = true;
+        land.setLoaded(true);
         view.attach(land);
         buildTerrainGeometry(view.mesh(), land);   // what the open does
         view.onLandOpened(land);

@@ -53,7 +53,6 @@ void CLand::releaseLand() {
     m_bounds.reset();
     m_loaded = false;
     m_modified = false;
-    m_cursorBlock = -1;
 }
 
 bool landRefusedAsInvalid(const Result& result) {
@@ -110,7 +109,6 @@ void CLand::takeLoaded(std::vector<std::uint8_t> image, const std::string& path,
 
     releaseTextures();
     m_bounds.reset();
-    m_cursorBlock = -1;
     m_modified = false;
     m_loaded = hasImage();
 }

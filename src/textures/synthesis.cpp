@@ -259,9 +259,9 @@ void LoadLoResTextures(CLand& land) {
 int SynthesizeBlockTexture(CLand& land, int b) {
     if (!land.hasImage() || b < 0 || b >= land.numBlocks()) return -1;
     // The editor's exports stay silent about what they could not write.
-    if (!land.m_materialsExported) (void)ExportMaterials(land);
-    if (!land.m_noiseExported) (void)ExportNoiseMap(land);
-    if (!land.m_bumpExported) (void)ExportBumpMap(land);
+    if (!land.materialsExported()) (void)ExportMaterials(land);
+    if (!land.noiseExported()) (void)ExportNoiseMap(land);
+    if (!land.bumpExported()) (void)ExportBumpMap(land);
     try {
         land.textures().scratch().assign(kBlockImageSize, 0);
         if (!land.textures().blocks().exists()) land.textures().blocks().make(std::size_t(land.numBlocks()));
@@ -272,12 +272,12 @@ int SynthesizeBlockTexture(CLand& land, int b) {
         std::unique_ptr<DeviceTexture> texture;
         if (deviceFailed(createTextureFromMemory(land.textures().scratch().data(), kBlockImageSize, texture))) {
             land.textures().blocks().release(std::size_t(b));
-            land.m_textureError += kCreateFailedText;
+            land.setTextureError(land.textureError() + kCreateFailedText);
         } else
             land.textures().blocks().set(std::size_t(b), TextureHandle(std::move(texture)));
         RefreshLoResTile(land, b);
     } catch (const std::exception&) {
-        land.m_textureError = kExceptionText;
+        land.setTextureError(kExceptionText);
     }
     return 0;
 }

@@ -60,10 +60,14 @@ public:
     // The brush the brush keys use (the brush pane's selection); null for none.
     void setSelectedBrush(const CBrushDef* brush) { m_selectedBrush = brush; }
 
+    // The brush tool: where the pick put it (the block and centre, kept while a menu or
+    // dialog is open), its radius and strength from the dialog bar, the level value and the
+    // brush last used. Commands take a copy of it.
+    BrushStep& brushTool() { return m_brushTool; }
+    const BrushStep& brushTool() const { return m_brushTool; }
+
     // Edits with the view's meshes; each has the renderer drop the copies they replaced and
-    // tells landEdited. A brush step with the land's brush at the picked point: the blocks
-    // it changed.
-    // One step of the land's brush fields; the blocks it changed.
+    // tells landEdited. One step of the brush tool in `mode`: the blocks it changed.
     std::vector<int> brushStep(int mode);
     bool undoStroke();
     bool redoStroke();
@@ -149,6 +153,7 @@ private:
     int m_drawnSphereRadius = 0;
     EditMode m_editMode = EditMode::Viewer;
     const CBrushDef* m_selectedBrush = nullptr;
+    BrushStep m_brushTool;
     // Device objects made and not deleted since: a restore after a size change keeps them.
     bool m_deviceObjectsBuilt = false;
     int m_deviceObjectBuilds = 0;

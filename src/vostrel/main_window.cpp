@@ -118,7 +118,7 @@ CMainFrame::CMainFrame(CLand& land, CSettings& settings, UserMessages& messages)
     m_view->installEventFilter(this);
     connect(this, &CMainFrame::landOpened, m_hint, &QWidget::hide);
 
-    m_dialogBar = new CDlgBar(land, this);
+    m_dialogBar = new CDlgBar(m_view->brushTool(), this);
     buildMenus();
     buildToolBar();
     buildContextMenu();
@@ -353,8 +353,8 @@ void CMainFrame::buildContextMenu() {
     };
     // The commands act where the menu was opened, whatever the view picked since.
     auto atMenuPoint = [this] {
-        m_land.m_cursorBlock = m_menuBlock;
-        m_land.m_brushCentre = m_menuCentre;
+        m_view->brushTool().block = m_menuBlock;
+        m_view->brushTool().centre = m_menuCentre;
     };
     add(ID_COPYCOORDS, "&Copy coords", [this] { copyCoords(); });
     add(ID_ADDBRUSH, "&Add brush", [this, atMenuPoint] {
@@ -395,10 +395,10 @@ void CMainFrame::buildContextMenu() {
 void CMainFrame::prepareContextMenu() {
     m_savedPointer = QCursor::pos();
     m_menuPoint = m_view->pickedPoint();
-    m_menuBlock = m_land.m_cursorBlock;
-    m_menuCentre = m_land.m_brushCentre;
+    m_menuBlock = m_view->brushTool().block;
+    m_menuCentre = m_view->brushTool().centre;
     // The brush pane's selection becomes the current brush.
-    m_land.m_brush = landEditor() ? m_left->selectedBrush() : nullptr;
+    m_view->brushTool().brush = landEditor() ? m_left->selectedBrush() : nullptr;
     m_contextOpen = true;
     updateCommandStates();
 }
@@ -411,7 +411,7 @@ void CMainFrame::showContextMenu(const QPoint& globalPos) {
 }
 
 void CMainFrame::updateCommandStates() {
-    const bool loaded = m_land.m_loaded;
+    const bool loaded = m_land.loaded();
     const bool editor = landEditor();
     const auto set = [this](int id, bool enabled) {
         if (QAction* a = m_actions.value(id)) a->setEnabled(enabled);
@@ -437,7 +437,7 @@ void CMainFrame::updateCommandStates() {
     set(ID_FILE_IMPORTHEIGHTMAP, editor && loaded);
 
     // While the context menu is open its items keep the state of the moment it opened.
-    const int block = m_contextOpen ? m_menuBlock : m_land.m_cursorBlock;
+    const int block = m_contextOpen ? m_menuBlock : m_view->brushTool().block;
     const glm::vec3 point = m_contextOpen ? m_menuPoint : m_view->pickedPoint();
     const bool brush = m_left->selectedBrush() != nullptr;
     set(ID_COPYCOORDS, loaded && point.x != -1.0f);
@@ -530,7 +530,7 @@ bool CMainFrame::reopen(const std::string& path) {
 }
 
 bool CMainFrame::askToSaveBeforeOpen() {
-    if (!m_land.m_loaded || !m_land.m_modified) return true;
+    if (!m_land.loaded() || !m_land.modified()) return true;
     if (!m_messages.question(kSaveOnExitQuestion, {}, QuestionButtons::YesNo)) return true;
     return fileSave();
 }
@@ -544,7 +544,7 @@ void CMainFrame::fileOpen() {
 }
 
 bool CMainFrame::saveTo(const QString& path, bool quick) {
-    if (!m_land.m_loaded) return false;
+    if (!m_land.loaded()) return false;
     if (!quick) {
         // A full save makes every missing block texture; many of them take a while.
         const std::vector<int> missing = m_view->blocksWithoutTexture();
@@ -573,9 +573,9 @@ void CMainFrame::afterSave(const QString& path, bool reopenIt) {
 }
 
 bool CMainFrame::fileSave() {
-    const QString path = QString::fromStdString(m_land.m_landPath);
+    const QString path = QString::fromStdString(m_land.path());
     if (!saveTo(path, false)) return false;
-    afterSave(path, !m_land.m_closing && m_land.m_blocksDeleted);
+    afterSave(path, !m_land.closing() && m_land.blocksDeleted());
     return true;
 }
 
@@ -584,7 +584,7 @@ bool CMainFrame::quickSaveAs() {
     const QString path = runFileDialog(QStringLiteral("Quick save"), QString::fromLatin1(kLandFilter), true);
     if (path.isEmpty() || !saveTo(path, true)) return false;
     cwd.restore();
-    afterSave(path, m_land.m_blocksDeleted);
+    afterSave(path, m_land.blocksDeleted());
     return true;
 }
 
@@ -593,7 +593,7 @@ bool CMainFrame::saveAs() {
     const QString path = runFileDialog(QStringLiteral("File Save"), QString::fromLatin1(kLandFilter), true);
     if (path.isEmpty() || !saveTo(path, false)) return false;
     cwd.restore();
-    afterSave(path, !m_land.m_closing && m_land.m_blocksDeleted);
+    afterSave(path, !m_land.closing() && m_land.blocksDeleted());
     return true;
 }
 
@@ -607,7 +607,7 @@ void CMainFrame::changeNoiseMap() {
 }
 
 void CMainFrame::exportHeightmap() {
-    if (!m_land.m_loaded) return;
+    if (!m_land.loaded()) return;
     WorkingDirectory cwd;
     QString filter;
     const QString path =
@@ -621,7 +621,7 @@ void CMainFrame::exportHeightmap() {
 }
 
 void CMainFrame::importHeightmap() {
-    if (!m_land.m_loaded) return;
+    if (!m_land.loaded()) return;
     WorkingDirectory cwd;
     const QString path = runFileDialog(QStringLiteral("Import heightmap"), QString::fromLatin1(kHeightmapImportFilter), false);
     cwd.restore();
@@ -679,8 +679,9 @@ void CMainFrame::showStatistics() {
 }
 
 void CMainFrame::blockCountries() {
-    if (!blockCountriesEnabled(m_land, landEditor(), m_land.m_cursorBlock)) return;
-    CBlockCountries dialog(m_land, &m_view->terrainView().mesh(), &m_settings, m_messages, this);
+    const int block = m_view->brushTool().block;
+    if (!blockCountriesEnabled(m_land, landEditor(), block)) return;
+    CBlockCountries dialog(m_land, &m_view->terrainView().mesh(), &m_settings, m_messages, block, this);
     m_view->pauseHost(true);
     dialog.exec();
     m_view->pauseHost(false);
@@ -722,12 +723,12 @@ bool CMainFrame::eventFilter(QObject* watched, QEvent* event) {
 }
 
 void CMainFrame::closeEvent(QCloseEvent* event) {
-    if (!m_shutDown && m_land.m_loaded && m_land.m_modified) {
+    if (!m_shutDown && m_land.loaded() && m_land.modified()) {
         // Asked while the meshes the save folds back still exist. Without a completed save
         // the window stays open and the land modified.
-        m_land.m_closing = true;
+        m_land.setClosing(true);
         if (m_messages.question(kSaveOnExitQuestion, {}, QuestionButtons::YesNo) && !saveAs()) {
-            m_land.m_closing = false;
+            m_land.setClosing(false);
             event->ignore();
             return;
         }

@@ -14,7 +14,7 @@ EditorLand::EditorLand(const LandBuilder& builder, State state) : EditorLand() {
     // What a load and the device objects made after it do, without a file.
     lnd::buildTerrainGeometry(mesh, land);
     mesh.BuildAllMeshes();
-    land.m_loaded = true;
+    land.setLoaded(true);
 }
 
 EditorLand::EditorLand(const std::string& path) : EditorLand() {
