@@ -48,7 +48,7 @@ struct Scene {
         land.setLoaded(true);
         view.attach(land);
         buildTerrainGeometry(view.mesh(), land);   // what the open does
-        view.onLandOpened(land);
+        view.onLandOpened(land, nullptr);
         view.restoreDeviceObjects(land);
         land.textures().blocks().make(std::size_t(land.numBlocks()));   // synthesis is not measured
         view.setSynthesizer([](CLand&, int) { return 0; });

@@ -31,8 +31,6 @@
 namespace lnd {
 
 class DeviceMesh;      // d3dframework/mesh.h
-class CSettings;
-class UserMessages;
 
 inline constexpr int kMaxCountries = 15;
 
@@ -91,8 +89,6 @@ public:
     void takeLoaded(std::vector<std::uint8_t> image, const std::string& path, const LandSettings& settings);
     // readLandFile then takeLoaded; on failure no land is held.
     Result Load(const std::string& path, const LandSettings& settings);
-    // The same with the settings read from m_settings (defaults without one).
-    Result Load(const std::string& path);
     // Copies the low-resolution textures back into their records and writes the file
     // atomically (compacting once a block was deleted). The folding of the meshes and, for a
     // full save, the synthesis of missing block textures come first (saveLand in the view
@@ -196,9 +192,16 @@ public:
     void setExportRoot(std::string root) { m_exportRoot = std::move(root); }
     const std::string& exportDir() const { return m_exportDir; }
     void setExportDir(std::string dir) { m_exportDir = std::move(dir); }
+    // The export folders under the root, from the settings of the last load.
+    const ExportSettings& exportSettings() const { return m_exportSettings; }
+    void setExportSettings(ExportSettings folders) { m_exportSettings = std::move(folders); }
     // What the block texture synthesis could not do, for the window to show.
     const std::string& textureError() const { return m_textureError; }
     void setTextureError(std::string text) { m_textureError = std::move(text); }
+    // Tiles the device could not copy into a low-resolution texture since the shell last
+    // asked: the core shows nothing, the shell tells the user once per failure.
+    void noteTileCopyFailure() { ++m_tileCopyFailures; }
+    int takeTileCopyFailures() { return std::exchange(m_tileCopyFailures, 0); }
 
     bool loaded() const { return m_loaded; }
     void setLoaded(bool on) { m_loaded = on; }
@@ -232,11 +235,6 @@ public:
     BrushHistory& history() { return m_history; }
     const BrushHistory& history() const { return m_history; }
 
-    // ---- Collaborators, set by the shell --------------------------------------------------
-
-    UserMessages* m_messages = nullptr;
-    CSettings* m_settings = nullptr;
-
 private:
     // Load's failure path: drops the image and every resource and table made from it.
     void releaseLand();
@@ -251,6 +249,8 @@ private:
     std::string m_exportRoot;
     std::string m_exportDir;
     std::string m_textureError;
+    ExportSettings m_exportSettings;
+    int m_tileCopyFailures = 0;
     bool m_loaded = false;
     bool m_modified = false;
     bool m_blocksDeleted = false;

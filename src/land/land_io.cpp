@@ -106,15 +106,12 @@ void CLand::takeLoaded(std::vector<std::uint8_t> image, const std::string& path,
     adoptImage(std::move(image));
     m_landPath = path;
     m_exportRoot = settings.exportRoot;
+    m_exportSettings = settings.exports;
 
     releaseTextures();
     m_bounds.reset();
     m_modified = false;
     m_loaded = hasImage();
-}
-
-Result CLand::Load(const std::string& path) {
-    return Load(path, m_settings != nullptr ? landSettingsFrom(*m_settings) : LandSettings{});
 }
 
 Result CLand::Load(const std::string& path, const LandSettings& settings) {

@@ -56,6 +56,7 @@ int runSynth(const Args& args) {
     lnd::recreateDeviceObjects(session.mesh(), land);
     land.setTextureError({});
     lnd::SynthesizeBlockTexture(land, int(number - 1));
+    reportTileCopyFailures(land, messages);
     if (!land.textureError().empty()) return inputError("block " + args.get("block") + ": " + land.textureError());
     const std::vector<std::uint8_t>& image = land.textures().scratch();
     if (image.size() < lnd::kBlockImageSize) return inputError("block " + args.get("block") + ": no texture made");

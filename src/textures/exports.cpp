@@ -75,8 +75,7 @@ Result exportScratch(CLand& land, const std::string& subdir, const std::string& 
     return ExportTexture(land, land.exportRoot(), subdir, fileName, *texture);
 }
 
-Result exportGrey(CLand& land, const char* setting, const std::uint8_t* values, const char* fileName) {
-    const std::string subdir = landSetting(land, setting);
+Result exportGrey(CLand& land, const std::string& subdir, const std::uint8_t* values, const char* fileName) {
     if (subdir.empty() || !values) return Result::success();
     fillScratch(land, [&](std::size_t t, std::uint8_t* px) {
         px[0] = px[1] = px[2] = values[t];
@@ -94,10 +93,6 @@ std::uint64_t widthFieldOffset(const std::string& path) {
 }
 
 }  // namespace
-
-std::string landSetting(CLand& land, const char* name) {
-    return land.m_settings ? land.m_settings->GetValue(name) : std::string();
-}
 
 bool landNameOf(const std::string& path, std::string& name) {
     name.clear();
@@ -129,7 +124,7 @@ Result ExportTexture(CLand& land, const std::string& root, const std::string& su
 }
 
 Result ExportMaterials(CLand& land) {
-    const std::string subdir = landSetting(land, "exportMaterials");
+    const std::string& subdir = land.exportSettings().materials;
     land.setMaterialsExported(true);
     if (subdir.empty() || !land.hasImage()) return Result::success();
     Result first;
@@ -153,17 +148,17 @@ Result ExportMaterials(CLand& land) {
 Result ExportNoiseMap(CLand& land) {
     const TLndNoiseMap* map = land.hasImage() ? land.noiseMap() : nullptr;
     land.setNoiseExported(true);
-    return exportGrey(land, "exportNoisemap", map ? &map->Values[0][0] : nullptr, "Noise.bmp");
+    return exportGrey(land, land.exportSettings().noiseMap, map ? &map->Values[0][0] : nullptr, "Noise.bmp");
 }
 
 Result ExportBumpMap(CLand& land) {
     const TLndBumpMap* map = land.hasImage() ? land.bumpMap() : nullptr;
     land.setBumpExported(true);
-    return exportGrey(land, "exportBumpmap", map ? &map->Values[0][0] : nullptr, "bump.bmp");
+    return exportGrey(land, land.exportSettings().bumpMap, map ? &map->Values[0][0] : nullptr, "bump.bmp");
 }
 
 Result ExportLoResTextures(CLand& land) {
-    const std::string subdir = landSetting(land, "exportLores");
+    const std::string& subdir = land.exportSettings().loRes;
     if (land.exportRoot().empty() || subdir.empty() || !land.hasImage()) return Result::success();
     const ResourceTable<TextureHandle>& table = land.textures().loRes();
     const std::span<TLndLoResTex> records = land.loResTex();

@@ -223,7 +223,6 @@ namespace {
 
 constexpr const char* kExceptionText = "Exception in loading texture, disabling high res textures";
 constexpr const char* kCreateFailedText = "Error in D3DXCreateTextureFromFileInMemory ";
-constexpr const char* kScaleFailedText = "D3DXLoadSurfaceFromSurface failed miserably !";
 
 // This kernel per thread of the editor (there is one), so synthesis allocates nothing.
 BlockSynthesizer& landSynthesizer() {
@@ -303,9 +302,8 @@ void refreshTileFrom(CLand& land, int b, const DeviceTexture& source) {
     if (loRes.width() != 256 || loRes.height() != 256) return;
     const Rect tile{x, y, x + 64, y + 64};
     loRes.addDirtyRect(&tile);
-    if (deviceFailed(loadSurfaceFromSurface(loRes, 0, &tile, source, 0, nullptr, TextureFilter::Point)) &&
-        land.m_messages)
-        land.m_messages->error(kScaleFailedText);
+    if (deviceFailed(loadSurfaceFromSurface(loRes, 0, &tile, source, 0, nullptr, TextureFilter::Point)))
+        land.noteTileCopyFailure();
     filterTexture(loRes, 0);
 }
 

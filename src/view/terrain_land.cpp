@@ -54,7 +54,7 @@ Result saveLand(CTerrainMesh& mesh, CLand& land, const std::string& path, SaveKi
 }
 
 Result HeadlessLand::open(const std::string& path) {
-    Result loaded = land.Load(path);
+    Result loaded = land.Load(path, settings);
     rebuildTerrainGeometry(mesh, land);   // with no image the mesh is left without blocks
     if (loaded) recreateDeviceObjects(mesh, land);
     return loaded;

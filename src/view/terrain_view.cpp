@@ -29,11 +29,11 @@ void CTerrainView::noticeEdits(const CLand& land) {
         if (m_textureFailed[b] && land.blockEdits(int(b)) != m_failedAtEdit[b]) m_textureFailed[b] = false;
 }
 
-void CTerrainView::onLandOpened(CLand& land) {
-    if (land.m_settings != nullptr) {
-        m_camera.m_aspectRatio = float(readAspectRatioSetting(*land.m_settings));
-        m_mesh.setForcedLod(readLodTestSetting(*land.m_settings));
-        m_cursorScale = float(readCursorScaleSetting(*land.m_settings));
+void CTerrainView::onLandOpened(CLand& land, CSettings* settings) {
+    if (settings != nullptr) {
+        m_camera.m_aspectRatio = float(readAspectRatioSetting(*settings));
+        m_mesh.setForcedLod(readLodTestSetting(*settings));
+        m_cursorScale = float(readCursorScaleSetting(*settings));
     } else {
         m_camera.m_aspectRatio = CCamera::kDefaultAspect;
         m_mesh.setForcedLod(0);

@@ -138,7 +138,9 @@ public:
     // After a successful open (the load has built the geometry through the hooks; this
     // builds nothing and leaves the cells alone): the aspect ratio and detail forcing read,
     // the home view scheduled, the pick and texture failures forgotten, m_wireframe off.
-    void onLandOpened(CLand& land);
+    // `settings` gives the aspect ratio, the detail forcing and the cursor scale (defaults
+    // without).
+    void onLandOpened(CLand& land, CSettings* settings);
 
     // The view's part of a device restore: the low-resolution textures are the land's
     // business; this builds every block's meshes (land loaded) and, the first time, the

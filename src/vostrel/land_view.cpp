@@ -50,7 +50,7 @@ Result CRFrame::openLand(const std::string& path) {
     m_land.takeLoaded(std::move(image), path, landSettingsFrom(m_settings));
     rebuildTerrainGeometry(m_view.mesh(), m_land);
     if (context() != nullptr) renderer().forgetAll();   // the load released every device object
-    m_view.onLandOpened(m_land);
+    m_view.onLandOpened(m_land, &m_settings);
     m_scriptPoseTaken = false;
     if (deviceObjectsLive()) {
         LoadLoResTextures(m_land);
@@ -404,6 +404,10 @@ void CRFrame::applyBrushKeys(BrushKeys keys) {
     emit landEdited();
 }
 
+void CRFrame::reportTileCopyFailures() {
+    for (int n = m_land.takeTileCopyFailures(); n > 0; --n) m_messages.error(kTileCopyFailedText);
+}
+
 void CRFrame::drawCursorModel(const Matrix& world) {
     renderer().setWorld(world);
     m_cursor.render(
@@ -511,6 +515,7 @@ HostResult CRFrame::render() {
     const FramePlan& plan = m_plan;
     // Inside a frame the boxes are posted to the event loop (ShellMessages).
     for (const std::string& notice : plan.notices) m_messages.plain(notice);
+    reportTileCopyFailures();
     drawPlan(plan);
 
     std::string status;

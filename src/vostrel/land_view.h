@@ -128,6 +128,8 @@ private:
     void takeScriptedPose();
     void prepareInput();
     void applyBrushKeys(BrushKeys keys);
+    // One error box per tile the device could not copy since the last report.
+    void reportTileCopyFailures();
     // Runs an edit with the context current and the renderer's copies of the land's
     // objects dropped afterwards.
     template <typename Edit>

@@ -25,7 +25,6 @@ struct HeldLand {
         for (int k = 0; k < blocks; ++k) b.block(10 + k, 12);
         b.countries(countries).materials(materials);
         EXPECT_TRUE(land.adoptImage(b.build()));
-        land.m_messages = &messages;
     }
 };
 

@@ -448,7 +448,7 @@ TEST(LandLoad, ReadsSeaParametersAndFlagsFromTheSettingsAndResetsState) {
            "</renderEngine><exports rootDirectory=\"exp/\"/></settings>";
     Session s;
     CSettings settings(s.messages, dir.file("settings.xml"), [](const std::string&) { return BrushBitmap{}; });
-    s.land.m_settings = &settings;
+    s.settings = landSettingsFrom(settings);
     s.land.history().record(BrushStroke{});
     s.land.setMaterialsExported(true);
     s.land.setNoiseExported(true);

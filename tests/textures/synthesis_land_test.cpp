@@ -37,8 +37,7 @@ struct LandFixture {
         lndtest::writeBytes(dir.file("s.xml"), std::vector<std::uint8_t>(xml.begin(), xml.end()));
         settings = std::make_unique<CSettings>(messages, dir.file("s.xml"));
         EXPECT_TRUE(land.adoptImage(std::move(image)));
-        land.m_settings = settings.get();
-        land.m_messages = &messages;
+        land.setExportSettings(readExportSettings(*settings));
         land.setExportRoot(settings->GetValue("exportRoot"));
         land.setPath("D:\\lands\\Isle2.lnd");
     }

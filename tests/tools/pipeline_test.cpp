@@ -287,7 +287,6 @@ TEST(Pipeline, EditsMakeTheViewRetryAFailedSynthesis) {
     const std::string path = LandBuilder().block(3, 3).block(4, 3).writeTo(dir.file("in.lnd"));
     RecordingMessages messages;
     CLand land;
-    land.m_messages = &messages;
     CTerrainView view;
     int attempts = 0;
     bool fail = true;
@@ -300,10 +299,10 @@ TEST(Pipeline, EditsMakeTheViewRetryAFailedSynthesis) {
         return SynthesizeBlockTexture(l, b);
     });
     view.attach(land);
-    ASSERT_TRUE(land.Load(path));
+    ASSERT_TRUE(land.Load(path, LandSettings{}));
     rebuildTerrainGeometry(view.mesh(), land);
     recreateDeviceObjects(view.mesh(), land);
-    view.onLandOpened(land);
+    view.onLandOpened(land, nullptr);
     auto showAll = [&] {
         for (int b = 0; b < 2; ++b) {
             const TLndBlock& blk = land.blocks()[std::size_t(b)];
@@ -316,6 +315,7 @@ TEST(Pipeline, EditsMakeTheViewRetryAFailedSynthesis) {
     EXPECT_EQ(attempts, 2);   // once per block, not once per frame
     EXPECT_EQ(view.takeNotices().size(), 2u);   // one notice per block, for the shell's plain box
     EXPECT_TRUE(messages.entries().empty());
+    EXPECT_EQ(land.takeTileCopyFailures(), 0);
 
     // A brush step on block 0 (not reaching block 1) gives block 0 another try.
     const CBrushDef brush = lndtest::ringBrush({3, 3, 3, 3, 3, 3, 3, 3, 3, 3});
@@ -349,14 +349,13 @@ TEST(Pipeline, TheViewsAttachmentIsTheSameRoad) {
     const std::string path = sampleLand(dir, 8);   // wide enough for the home view to see ground
     RecordingMessages messages;
     CLand land;
-    land.m_messages = &messages;
     CTerrainView view;
     view.attach(land);
     ASSERT_TRUE(view.synthesizer());
-    ASSERT_TRUE(land.Load(path));
+    ASSERT_TRUE(land.Load(path, LandSettings{}));
     rebuildTerrainGeometry(view.mesh(), land);
     recreateDeviceObjects(view.mesh(), land);
-    view.onLandOpened(land);
+    view.onLandOpened(land, nullptr);
     view.restoreDeviceObjects(land);
     FrameInput input;
     input.backBufferWidth = 640;
@@ -372,4 +371,5 @@ TEST(Pipeline, TheViewsAttachmentIsTheSameRoad) {
     ASSERT_TRUE(saveLand(view.mesh(), land, dir.file("out.lnd"), SaveKind::Full));
     EXPECT_EQ(readBytes(dir.file("out.lnd")), readBytes(path));
     EXPECT_TRUE(messages.entries().empty());
+    EXPECT_EQ(land.takeTileCopyFailures(), 0);
 }

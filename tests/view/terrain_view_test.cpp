@@ -35,10 +35,9 @@ struct ViewFixture : testing::Test {
         b.loResTextures(1);
         ASSERT_TRUE(land.adoptImage(b.build()));
         land.setLoaded(true);
-        land.m_messages = &messages;
         view.attach(land);
         buildTerrainGeometry(view.mesh(), land);   // what the open does
-        view.onLandOpened(land);
+        view.onLandOpened(land, nullptr);
         view.restoreDeviceObjects(land);
         view.setSynthesizer([this](CLand& l, int n) {
             ++synthCalls[n];
@@ -201,11 +200,10 @@ TEST_F(ViewFixture, SettingsGiveTheKeysTheAspectAndTheForcedLevel) {
     RecordingMessages settingsMessages;
     CSettings settings(settingsMessages, path);
     ASSERT_TRUE(settings.fileLoaded());
-    land.m_settings = &settings;
     view.readKeyTable(settings);
     EXPECT_EQ(view.keys().codes[std::size_t(KeyAction::Forward)], 0x57);
     EXPECT_EQ(view.keys().codes[std::size_t(KeyAction::Down)], 0x146);
-    view.onLandOpened(land);
+    view.onLandOpened(land, &settings);
     EXPECT_EQ(view.camera().m_aspectRatio, 2.0f);
     const FramePlan plan = view.frame(land, pointerAt(400, 300));
     EXPECT_EQ(plan.projection, matrixPerspectiveFovLH(0.7853982f, 2.0f, 15.0f, 6000.0f));

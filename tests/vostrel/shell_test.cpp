@@ -165,8 +165,6 @@ protected:
 
         settings = std::make_unique<CSettings>(messages, loadBrushBitmap);
         land = std::make_unique<CLand>();
-        land->m_messages = &messages;
-        land->m_settings = settings.get();
         frame = std::make_unique<CMainFrame>(*land, *settings, messages);
         messages.setOwner(frame.get());
         frame->move(0, 0);
@@ -370,8 +368,6 @@ TEST_F(Shell, EditSaveAndReopenThroughTheWindow) {
 
     // The bytes are those of the same deletion made without the window.
     HeadlessLand expected;
-    RecordingMessages quiet;
-    expected.land.m_messages = &quiet;
     ASSERT_TRUE(expected.open(landPath));
     ASSERT_TRUE(DeleteBlock(expected.land, expected.mesh, deleted));
     ASSERT_TRUE(expected.save(dir.file("expected.lnd"), SaveKind::Full));

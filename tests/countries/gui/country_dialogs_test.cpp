@@ -89,7 +89,6 @@ protected:
         std::vector<std::uint8_t> image = builder.build();
         const std::string path = dir.file("Home.lnd");
         lndtest::writeBytes(path, image);
-        land.m_messages = &messages;
         ASSERT_TRUE(held.open(path));
         const std::uint16_t colours[3] = {0x7C00, 0x03E0, 0x001F};
         for (int m = 0; m < 3; ++m)
@@ -365,8 +364,6 @@ TEST(CountryDialogsInWindow, ContextMenuOpensTheBlockDialog) {
     RecordingMessages messages;
     CSettings settings(messages, dir.file("absent.settings.xml"));
     CLand land;
-    land.m_messages = &messages;
-    land.m_settings = &settings;
     CMainFrame frame(land, settings, messages);
     frame.resize(800, 600);
     frame.show();
