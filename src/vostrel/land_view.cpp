@@ -43,12 +43,12 @@ CRFrame::CRFrame(CLand& land, CSettings& settings, UserMessages& messages, QWidg
 CRFrame::~CRFrame() { shutdownHost(); }
 
 Result CRFrame::openLand(const std::string& path) {
-    // Read and checked before anything of the land shown is released.
-    std::vector<std::uint8_t> image;
-    if (Result read = CLand::readLandFile(path, image); !read) return read;
+    // The session reads and checks the file before anything of the land shown is released;
+    // the context is current for the textures the swap releases.
     if (context() != nullptr) makeCurrent();
-    m_land.takeLoaded(std::move(image), path, landSettingsFrom(m_settings));
-    rebuildTerrainGeometry(m_view.mesh(), m_land);
+    if (Result opened = m_session.open(path, landSettingsFrom(m_settings), OpenDepth::Geometry); !opened)
+        return opened;
+    m_brushTool.block = -1;   // the old pick names a block of the land that went
     if (context() != nullptr) renderer().forgetAll();   // the load released every device object
     m_view.onLandOpened(m_land, &m_settings);
     m_scriptPoseTaken = false;
@@ -141,7 +141,7 @@ void CRFrame::initializeMap() {
 }
 
 int CRFrame::importNoiseMap(const std::string& path) {
-    const Result imported = withContext([&] { return ImportNoiseMap(m_land, path); });
+    const Result imported = withContext([&] { return m_session.importNoise(path).result; });
     if (imported) return 0;
     const NoiseRefusalText shown = noiseRefusalText(imported, path);
     if (shown.text.empty()) return -1;
