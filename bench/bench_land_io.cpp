@@ -76,7 +76,7 @@ void BM_LandLoad(benchmark::State& state) {
     CTerrainMesh mesh;
     CLand land;
     for (auto _ : state) {
-        if (!land.Load(b.path)) state.SkipWithError("load failed");
+        if (!land.Load(b.path, lnd::LandSettings{})) state.SkipWithError("load failed");
         if (state.range(0) == 1) rebuildTerrainGeometry(mesh, land);
         benchmark::DoNotOptimize(land.fileImage().data());
     }

@@ -45,10 +45,10 @@ struct Scene {
 
     explicit Scene(bool fillEverySquare) {
         land.adoptImage(bigLand(fillEverySquare));
-        land.m_loaded = true;
+        land.setLoaded(true);
         view.attach(land);
         buildTerrainGeometry(view.mesh(), land);   // what the open does
-        view.onLandOpened(land);
+        view.onLandOpened(land, nullptr);
         view.restoreDeviceObjects(land);
         land.textures().blocks().make(std::size_t(land.numBlocks()));   // synthesis is not measured
         view.setSynthesizer([](CLand&, int) { return 0; });

@@ -1,6 +1,5 @@
 // The editor's Load path on any bytes, as the shell opens a file (load, geometry, device
 // textures and meshes), then a quick save of what was accepted.
-#include "base/messages.h"
 #include "format/lnd_file.h"
 #include "support/fuzz_support.h"
 #include "view/terrain_land.h"
@@ -8,9 +7,7 @@
 #include <cstdlib>
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    lndfuzz::SilentMessages messages;
     lnd::HeadlessLand held;
-    held.land.m_messages = &messages;
     const std::string& path = lndfuzz::writeScratch("land-load.lnd", data, size);
     if (!held.open(path)) return 0;
     if (!held.save(lndfuzz::scratchPath("land-saved.lnd"), lnd::SaveKind::Quick)) std::abort();

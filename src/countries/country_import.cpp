@@ -187,7 +187,7 @@ Result ImportCountry(CLand& land, const CountryChoice& choice) {
     for (std::size_t i = 0; i < materials.size(); ++i)
         land.materials()[std::size_t(growth.firstMaterial) + i] = *materials[i];
     allBlocksEdited(land);
-    land.m_modified = true;
+    land.markModified();
     return Result::success();
 }
 

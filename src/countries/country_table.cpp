@@ -86,7 +86,7 @@ Result setCountryEverywhere(CLand& land, int k) {
                 cell.CellFlags = std::uint16_t((cell.CellFlags & ~kCountryMask) | std::uint16_t(k));
     allBlocksEdited(land);
     land.textures().blocks().drop();
-    land.m_modified = true;
+    land.markModified();
     return Result::success();
 }
 
@@ -99,7 +99,7 @@ Result storeCountry(CLand& land, int index, const TLndCountry& edited) {
     std::memcpy(&target, &edited, sizeof target);
     target.Index = leading;
     allBlocksEdited(land);
-    land.m_modified = true;
+    land.markModified();
     return Result::success();
 }
 

@@ -1,6 +1,7 @@
 // The editor's land: one landscape file held whole in memory, typed views into it, the state
 // flags around it, the sea parameters, the land bounds, the device textures made from it
-// (LandTextures) and the altitude brush's state and edit history (BrushHistory).
+// (LandTextures) and the altitude brush's edit history (BrushHistory). The brush tool's state
+// (where, how wide, how strong) is the window's; commands take it as a value.
 //
 // The image is the file as read, with one difference: while a land is held, the header's
 // NumBlocks counts block records (the file stores one more). The views are recomputed from
@@ -24,14 +25,12 @@
 #include <memory>
 #include <span>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace lnd {
 
 class DeviceMesh;      // d3dframework/mesh.h
-struct CBrushDef;
-class CSettings;
-class UserMessages;
 
 inline constexpr int kMaxCountries = 15;
 
@@ -90,8 +89,6 @@ public:
     void takeLoaded(std::vector<std::uint8_t> image, const std::string& path, const LandSettings& settings);
     // readLandFile then takeLoaded; on failure no land is held.
     Result Load(const std::string& path, const LandSettings& settings);
-    // The same with the settings read from m_settings (defaults without one).
-    Result Load(const std::string& path);
     // Copies the low-resolution textures back into their records and writes the file
     // atomically (compacting once a block was deleted). The folding of the meshes and, for a
     // full save, the synthesis of missing block textures come first (saveLand in the view
@@ -184,23 +181,49 @@ public:
     // table does not hold. A save does this first.
     void foldMeshesBack(std::span<const DeviceMesh* const> fullMeshes);
 
-    // ---- Paths and texts ----------------------------------------------------------------
+    // ---- Paths, texts and state flags ------------------------------------------------------
 
-    std::string m_landPath;
-    std::string m_exportRoot;
-    std::string m_exportDir;
-    std::string m_textureError;
+    // The file the land was read from (a save as changes it).
+    const std::string& path() const { return m_landPath; }
+    void setPath(std::string path) { m_landPath = std::move(path); }
+    // Where the texture exports go: the settings' root, and the land's own folder under it
+    // once the first export made it.
+    const std::string& exportRoot() const { return m_exportRoot; }
+    void setExportRoot(std::string root) { m_exportRoot = std::move(root); }
+    const std::string& exportDir() const { return m_exportDir; }
+    void setExportDir(std::string dir) { m_exportDir = std::move(dir); }
+    // The export folders under the root, from the settings of the last load.
+    const ExportSettings& exportSettings() const { return m_exportSettings; }
+    void setExportSettings(ExportSettings folders) { m_exportSettings = std::move(folders); }
+    // What the block texture synthesis could not do, for the window to show.
+    const std::string& textureError() const { return m_textureError; }
+    void setTextureError(std::string text) { m_textureError = std::move(text); }
+    // Tiles the device could not copy into a low-resolution texture since the shell last
+    // asked: the core shows nothing, the shell tells the user once per failure.
+    void noteTileCopyFailure() { ++m_tileCopyFailures; }
+    int takeTileCopyFailures() { return std::exchange(m_tileCopyFailures, 0); }
 
-    // ---- State flags ----------------------------------------------------------------------
-
-    bool m_loaded = false;
-    bool m_modified = false;
-    bool m_blocksDeleted = false;
-    bool m_materialsExported = false;
-    bool m_noiseExported = false;
-    bool m_bumpExported = false;
-    bool m_closing = false;
-    bool m_debug = false;
+    bool loaded() const { return m_loaded; }
+    void setLoaded(bool on) { m_loaded = on; }
+    // The file no longer holds what is shown.
+    bool modified() const { return m_modified; }
+    void markModified() { m_modified = true; }
+    void setModified(bool on) { m_modified = on; }
+    // A block was deleted since the load: the next save compacts.
+    bool blocksDeleted() const { return m_blocksDeleted; }
+    void setBlocksDeleted(bool on) { m_blocksDeleted = on; }
+    bool materialsExported() const { return m_materialsExported; }
+    void setMaterialsExported(bool on) { m_materialsExported = on; }
+    bool noiseExported() const { return m_noiseExported; }
+    void setNoiseExported(bool on) { m_noiseExported = on; }
+    bool bumpExported() const { return m_bumpExported; }
+    void setBumpExported(bool on) { m_bumpExported = on; }
+    // The window is closing: the view asks no more questions.
+    bool closing() const { return m_closing; }
+    void setClosing(bool on) { m_closing = on; }
+    // The debug setting: the view draws its diagnostics.
+    bool debug() const { return m_debug; }
+    void setDebug(bool on) { m_debug = on; }
 
     SeaParms m_seaParms;
     LandBounds m_bounds;
@@ -212,20 +235,6 @@ public:
     BrushHistory& history() { return m_history; }
     const BrushHistory& history() const { return m_history; }
 
-    // ---- Altitude brush state ---------------------------------------------------------------
-
-    std::array<float, 3> m_brushCentre{};
-    std::int32_t m_cursorBlock = -1;
-    std::int32_t m_brushRadius = 80;
-    std::int32_t m_brushTimes = 1;
-    std::int32_t m_levelValue = 0;
-    const CBrushDef* m_brush = nullptr;
-
-    // ---- Collaborators, set by the shell --------------------------------------------------
-
-    UserMessages* m_messages = nullptr;
-    CSettings* m_settings = nullptr;
-
 private:
     // Load's failure path: drops the image and every resource and table made from it.
     void releaseLand();
@@ -235,6 +244,21 @@ private:
     // Recomputes every view from the header; false (and no image) if the header no longer
     // describes the image.
     bool refreshViews();
+
+    std::string m_landPath;
+    std::string m_exportRoot;
+    std::string m_exportDir;
+    std::string m_textureError;
+    ExportSettings m_exportSettings;
+    int m_tileCopyFailures = 0;
+    bool m_loaded = false;
+    bool m_modified = false;
+    bool m_blocksDeleted = false;
+    bool m_materialsExported = false;
+    bool m_noiseExported = false;
+    bool m_bumpExported = false;
+    bool m_closing = false;
+    bool m_debug = false;
 
     std::vector<std::uint8_t> m_fileImage;
     LndLayout m_layout;

@@ -53,7 +53,6 @@ void CLand::releaseLand() {
     m_bounds.reset();
     m_loaded = false;
     m_modified = false;
-    m_cursorBlock = -1;
 }
 
 bool landRefusedAsInvalid(const Result& result) {
@@ -107,16 +106,12 @@ void CLand::takeLoaded(std::vector<std::uint8_t> image, const std::string& path,
     adoptImage(std::move(image));
     m_landPath = path;
     m_exportRoot = settings.exportRoot;
+    m_exportSettings = settings.exports;
 
     releaseTextures();
     m_bounds.reset();
-    m_cursorBlock = -1;
     m_modified = false;
     m_loaded = hasImage();
-}
-
-Result CLand::Load(const std::string& path) {
-    return Load(path, m_settings != nullptr ? landSettingsFrom(*m_settings) : LandSettings{});
 }
 
 Result CLand::Load(const std::string& path, const LandSettings& settings) {

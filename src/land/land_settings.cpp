@@ -33,12 +33,22 @@ SeaParms readSeaParms(CSettings& settings) {
     return p;
 }
 
+ExportSettings readExportSettings(CSettings& settings) {
+    ExportSettings e;
+    e.materials = settings.GetValue("exportMaterials");
+    e.noiseMap = settings.GetValue("exportNoisemap");
+    e.bumpMap = settings.GetValue("exportBumpmap");
+    e.loRes = settings.GetValue("exportLores");
+    return e;
+}
+
 LandSettings landSettingsFrom(CSettings& settings) {
     LandSettings s;
     s.sea = readSeaParms(settings);
     s.debug = readDebugSetting(settings);
     s.debugVideo = readDebugVideoSetting(settings);
     s.exportRoot = settings.GetValue("exportRoot");
+    s.exports = readExportSettings(settings);
     return s;
 }
 

@@ -19,12 +19,21 @@ struct SeaParms {
     std::uint8_t altitudeFullWater = 1;   // carried for the settings file; nothing uses it
 };
 
+// The folders under the export root the exports write to; an empty one is not exported.
+struct ExportSettings {
+    std::string materials;   // "exportMaterials": the material pictures and countries.xml
+    std::string noiseMap;    // "exportNoisemap"
+    std::string bumpMap;     // "exportBumpmap"
+    std::string loRes;       // "exportLores": the low-resolution textures
+};
+
 // What a load takes from the settings (landSettingsFrom fills it).
 struct LandSettings {
     SeaParms sea;
     bool debug = false;        // the status lines show the frame statistics
     bool debugVideo = false;   // a save shows each low-resolution surface's description
     std::string exportRoot;    // where the exports go; empty: no exports
+    ExportSettings exports;
 };
 
 // "debug": on only for the exact text "yes".
@@ -36,8 +45,11 @@ bool readDebugVideoSetting(CSettings& settings);
 // default when empty.
 SeaParms readSeaParms(CSettings& settings);
 
-// Everything a load takes from the settings: the sea parameters, "debug", "debugVideo" and
-// "exportRoot".
+// The four export folders.
+ExportSettings readExportSettings(CSettings& settings);
+
+// Everything a load takes from the settings: the sea parameters, "debug", "debugVideo",
+// "exportRoot" and the export folders.
 LandSettings landSettingsFrom(CSettings& settings);
 
 }  // namespace lnd

@@ -3,6 +3,7 @@
 #include "base/file_io.h"
 #include "land/land_settings.h"
 #include "session/shell_words.h"
+#include "textures/synthesis.h"
 
 #include <cstdio>
 #include <unistd.h>
@@ -26,19 +27,22 @@ int openSettings(const Args& args, lnd::UserMessages& messages, std::unique_ptr<
 
 int openEditorLand(const std::string& path, lnd::EditorSession& session, lnd::CSettings* settings,
                    lnd::UserMessages& messages, lnd::OpenDepth depth) {
-    lnd::CLand& land = session.land();
-    land.m_messages = &messages;
-    land.m_settings = settings;
     const lnd::Result opened =
         session.open(path, settings != nullptr ? lnd::landSettingsFrom(*settings) : lnd::LandSettings{}, depth);
+    reportTileCopyFailures(session.land(), messages);
     if (opened) return kExitOk;
     if (depth != lnd::OpenDepth::AsRead) messages.error(lnd::openFailureText(path, opened));
     return inputError(opened.message());
 }
 
+void reportTileCopyFailures(lnd::CLand& land, lnd::UserMessages& messages) {
+    for (int n = land.takeTileCopyFailures(); n > 0; --n) messages.error(lnd::kTileCopyFailedText);
+}
+
 int saveEditorLand(const std::string& path, lnd::SaveKind kind, lnd::EditorSession& session,
                    lnd::UserMessages& messages, lnd::BlockTextureUse use) {
     const lnd::Result saved = session.save(path, kind, use);
+    reportTileCopyFailures(session.land(), messages);
     for (const lnd::SaveNote& note : session.saveNotes()) messages.error(lnd::saveNoteText(note));
     if (saved) return kExitOk;
     messages.error(lnd::kSaveErrorText);

@@ -33,11 +33,14 @@ private:
 int openSettings(const Args& args, lnd::UserMessages& messages, std::unique_ptr<lnd::CSettings>& out);
 
 // The one road by which a verb opens a land as the editor holds it: `settings` (may be null)
-// gives the sea parameters, the debug switches and the export root, `messages` becomes the
-// land's, and the file is opened into the session as deep as `depth` says. kExitOk, or
+// gives the sea parameters, the debug switches and the export settings, `messages` hears
+// what the shells report, and the file is opened into the session as deep as `depth` says. kExitOk, or
 // kExitBadInput after the reason (and, for an editor's open, the editor's text) was reported.
 int openEditorLand(const std::string& path, lnd::EditorSession& session, lnd::CSettings* settings,
                    lnd::UserMessages& messages, lnd::OpenDepth depth = lnd::OpenDepth::Editor);
+
+// One error per tile the device could not copy since the last report.
+void reportTileCopyFailures(lnd::CLand& land, lnd::UserMessages& messages);
 
 // Saves the session's land; the notes of the save go to `messages`. kExitOk, or
 // kExitBadInput after the editor's text and the reason were reported.

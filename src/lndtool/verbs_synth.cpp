@@ -49,12 +49,15 @@ int runSynth(const Args& args) {
     if (number < 1 || number > land.numBlocks())
         return usageError(verb, "--block must be 1 to " + std::to_string(land.numBlocks()));
     // This verb writes its one picture and nothing else: no export runs on the way.
-    land.m_exportRoot.clear();
-    land.m_materialsExported = land.m_noiseExported = land.m_bumpExported = true;
+    land.setExportRoot({});
+    land.setMaterialsExported(true);
+    land.setNoiseExported(true);
+    land.setBumpExported(true);
     lnd::recreateDeviceObjects(session.mesh(), land);
-    land.m_textureError.clear();
+    land.setTextureError({});
     lnd::SynthesizeBlockTexture(land, int(number - 1));
-    if (!land.m_textureError.empty()) return inputError("block " + args.get("block") + ": " + land.m_textureError);
+    reportTileCopyFailures(land, messages);
+    if (!land.textureError().empty()) return inputError("block " + args.get("block") + ": " + land.textureError());
     const std::vector<std::uint8_t>& image = land.textures().scratch();
     if (image.size() < lnd::kBlockImageSize) return inputError("block " + args.get("block") + ": no texture made");
 
@@ -138,8 +141,8 @@ int runExport(const Args& args) {
         rc != kExitOk)
         return rc;
     std::string landName;
-    if (!lnd::landNameOf(land.m_landPath, landName))
-        return inputError(land.m_landPath + ": no land name can be derived from this path");
+    if (!lnd::landNameOf(land.path(), landName))
+        return inputError(land.path() + ": no land name can be derived from this path");
     std::error_code ec;
     std::filesystem::create_directories(root, ec);
     // Every export writes what it can; the editor ignores their failures, a script learns of
@@ -149,7 +152,7 @@ int runExport(const Args& args) {
                                    lnd::ExportLoResTextures(land)};
     for (const lnd::Result& r : results)
         if (!r) return inputError("exporting under " + root + ": " + r.message());
-    std::printf("%s\n", land.m_exportDir.c_str());
+    std::printf("%s\n", land.exportDir().c_str());
     return kExitOk;
 }
 

@@ -67,7 +67,7 @@ Result EditorSession::open(const std::string& path, const LandSettings& settings
         if (LndCheck checked = check.open(image); !checked)
             return Result::badInputAt(checked.offset, path + ": " + checked.message);
         m_land->adoptImage(std::move(image));   // checked the same way: cannot fail
-        m_land->m_landPath = path;
+        m_land->setPath(path);
         m_pending = {};
         m_pending.everything = true;
         return Result::success();
@@ -112,7 +112,6 @@ CommandResult EditorSession::redo() {
 
 CommandResult EditorSession::levelMap(int level) {
     if (!loaded()) return finish(noLand(), {});
-    m_land->m_levelValue = level;
     lnd::levelMap(*m_mesh, *m_land, level);
     return everythingChanged(Result::success());
 }
@@ -139,7 +138,7 @@ CommandResult EditorSession::paint(const PaintRequest& request) {
     editor.setCountry(request.country);
     editor.PaintAt(request.x, request.y);
     if (!editor.ApplyToBlock()) return finish(Result::failure(Status::NotPossible, "the block cannot be painted"), {});
-    land.m_modified = true;
+    land.markModified();
     const int changed[] = {request.block};
     land.blocksEdited(changed);
     return finish(Result::success(), {request.block});

@@ -61,8 +61,8 @@ public:
     CLand& land() { return *m_land; }
     const CLand& land() const { return *m_land; }
     CTerrainMesh& mesh() { return *m_mesh; }
-    bool loaded() const { return m_land->m_loaded; }
-    bool modified() const { return m_land->m_loaded && m_land->m_modified; }
+    bool loaded() const { return m_land->loaded(); }
+    bool modified() const { return m_land->loaded() && m_land->modified(); }
 
     // ---- Files -------------------------------------------------------------------------
 

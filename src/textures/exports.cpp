@@ -72,12 +72,10 @@ Result exportScratch(CLand& land, const std::string& subdir, const std::string& 
     std::unique_ptr<DeviceTexture> texture;
     if (deviceFailed(createTextureFromMemory(land.textures().scratch().data(), kBlockImageSize, texture)))
         return Result::failure(Status::OutOfMemory, "cannot make the texture of " + fileName);
-    return ExportTexture(land, land.m_exportRoot, subdir, fileName, *texture);
+    return ExportTexture(land, land.exportRoot(), subdir, fileName, *texture);
 }
 
-Result exportGrey(CLand& land, const char* setting, bool& flag, const std::uint8_t* values, const char* fileName) {
-    const std::string subdir = landSetting(land, setting);
-    flag = true;
+Result exportGrey(CLand& land, const std::string& subdir, const std::uint8_t* values, const char* fileName) {
     if (subdir.empty() || !values) return Result::success();
     fillScratch(land, [&](std::size_t t, std::uint8_t* px) {
         px[0] = px[1] = px[2] = values[t];
@@ -96,10 +94,6 @@ std::uint64_t widthFieldOffset(const std::string& path) {
 
 }  // namespace
 
-std::string landSetting(CLand& land, const char* name) {
-    return land.m_settings ? land.m_settings->GetValue(name) : std::string();
-}
-
 bool landNameOf(const std::string& path, std::string& name) {
     name.clear();
     const std::size_t dot = path.rfind('.');
@@ -114,24 +108,24 @@ bool landNameOf(const std::string& path, std::string& name) {
 
 Result ExportTexture(CLand& land, const std::string& root, const std::string& subdir, const std::string& fileName,
                      const DeviceTexture& texture) {
-    if (land.m_exportDir.empty()) {
+    if (land.exportDir().empty()) {
         std::string name;
-        if (!landNameOf(land.m_landPath, name))
-            return Result::failure(Status::NotPossible, "no land name can be derived from " + land.m_landPath);
-        land.m_exportDir = root + name + "/";
+        if (!landNameOf(land.path(), name))
+            return Result::failure(Status::NotPossible, "no land name can be derived from " + land.path());
+        land.setExportDir(root + name + "/");
     }
-    const std::string dir = land.m_exportDir + subdir + "/";
+    const std::string dir = land.exportDir() + subdir + "/";
     Result first;
     keepFirst(first, makeDirectory(root));
-    keepFirst(first, makeDirectory(land.m_exportDir));
+    keepFirst(first, makeDirectory(land.exportDir()));
     keepFirst(first, makeDirectory(dir));
     keepFirst(first, saveBmp(dir + fileName, texture));
     return first;
 }
 
 Result ExportMaterials(CLand& land) {
-    const std::string subdir = landSetting(land, "exportMaterials");
-    land.m_materialsExported = true;
+    const std::string& subdir = land.exportSettings().materials;
+    land.setMaterialsExported(true);
     if (subdir.empty() || !land.hasImage()) return Result::success();
     Result first;
     const std::span<TLndMaterial> materials = land.materials();
@@ -147,23 +141,25 @@ Result ExportMaterials(CLand& land) {
         keepFirst(first, exportScratch(land, subdir, "Material" + std::to_string(m) + ".bmp"));
     }
     // Beside the materials, even when none was written (the path is then relative).
-    keepFirst(first, writeCountriesXml(land.m_exportDir + subdir + "/countries.xml", land.countries()));
+    keepFirst(first, writeCountriesXml(land.exportDir() + subdir + "/countries.xml", land.countries()));
     return first;
 }
 
 Result ExportNoiseMap(CLand& land) {
     const TLndNoiseMap* map = land.hasImage() ? land.noiseMap() : nullptr;
-    return exportGrey(land, "exportNoisemap", land.m_noiseExported, map ? &map->Values[0][0] : nullptr, "Noise.bmp");
+    land.setNoiseExported(true);
+    return exportGrey(land, land.exportSettings().noiseMap, map ? &map->Values[0][0] : nullptr, "Noise.bmp");
 }
 
 Result ExportBumpMap(CLand& land) {
     const TLndBumpMap* map = land.hasImage() ? land.bumpMap() : nullptr;
-    return exportGrey(land, "exportBumpmap", land.m_bumpExported, map ? &map->Values[0][0] : nullptr, "bump.bmp");
+    land.setBumpExported(true);
+    return exportGrey(land, land.exportSettings().bumpMap, map ? &map->Values[0][0] : nullptr, "bump.bmp");
 }
 
 Result ExportLoResTextures(CLand& land) {
-    const std::string subdir = landSetting(land, "exportLores");
-    if (land.m_exportRoot.empty() || subdir.empty() || !land.hasImage()) return Result::success();
+    const std::string& subdir = land.exportSettings().loRes;
+    if (land.exportRoot().empty() || subdir.empty() || !land.hasImage()) return Result::success();
     const ResourceTable<TextureHandle>& table = land.textures().loRes();
     const std::span<TLndLoResTex> records = land.loResTex();
     Result first;
@@ -171,7 +167,7 @@ Result ExportLoResTextures(CLand& land) {
         const std::string fileName = "LRTexture" + std::to_string(l) + ".bmp";
         if (table.exists()) {
             // A texture the open could not make has no picture, as in the editor.
-            if (table.has(l)) keepFirst(first, ExportTexture(land, land.m_exportRoot, subdir, fileName, *table.at(l)));
+            if (table.has(l)) keepFirst(first, ExportTexture(land, land.exportRoot(), subdir, fileName, *table.at(l)));
             continue;
         }
         const std::vector<std::uint8_t> image = loResRecordDds(records[l]);
@@ -181,7 +177,7 @@ Result ExportLoResTextures(CLand& land) {
                                                                    " cannot be made from its record"));
             continue;
         }
-        keepFirst(first, ExportTexture(land, land.m_exportRoot, subdir, fileName, *texture));
+        keepFirst(first, ExportTexture(land, land.exportRoot(), subdir, fileName, *texture));
     }
     return first;
 }
@@ -210,7 +206,7 @@ Result ImportNoiseMap(CLand& land, const std::string& path) {
             noise.Values[r][c] = std::uint8_t((unsigned(p[1]) + p[2] + p[3]) / 3);
         }
     land.textures().dropAllBlocks();
-    land.m_modified = true;
+    land.markModified();
     return Result::success();
 }
 

@@ -15,9 +15,6 @@ namespace lnd {
 class CLand;
 class DeviceTexture;
 
-// A setting's text through the land's settings object; empty when the land has none.
-std::string landSetting(CLand& land, const char* name);
-
 // The land name of a path: the text between the last "/" or "\" before the last "." and that
 // dot (empty with no dot). False when the dot or that separator is the path's first character.
 bool landNameOf(const std::string& path, std::string& name);

@@ -226,7 +226,6 @@ namespace {
 
 constexpr const char* kExceptionText = "Exception in loading texture, disabling high res textures";
 constexpr const char* kCreateFailedText = "Error in D3DXCreateTextureFromFileInMemory ";
-constexpr const char* kScaleFailedText = "D3DXLoadSurfaceFromSurface failed miserably !";
 
 // This kernel per thread of the editor (there is one), so synthesis allocates nothing.
 BlockSynthesizer& landSynthesizer() {
@@ -263,9 +262,9 @@ namespace {
 
 void runOnceExports(CLand& land) {
     // The editor's exports stay silent about what they could not write.
-    if (!land.m_materialsExported) (void)ExportMaterials(land);
-    if (!land.m_noiseExported) (void)ExportNoiseMap(land);
-    if (!land.m_bumpExported) (void)ExportBumpMap(land);
+    if (!land.materialsExported()) (void)ExportMaterials(land);
+    if (!land.noiseExported()) (void)ExportNoiseMap(land);
+    if (!land.bumpExported()) (void)ExportBumpMap(land);
 }
 
 // Scales a block picture into block b's tile (see refreshTileFrom); false only when the
@@ -333,7 +332,7 @@ int SynthesizeBlockTexture(CLand& land, int b) {
         std::unique_ptr<DeviceTexture> texture;
         if (deviceFailed(createTextureFromMemory(scratch.data(), kBlockImageSize, texture))) {
             land.textures().blocks().release(std::size_t(b));
-            land.m_textureError += kCreateFailedText;
+            land.setTextureError(land.textureError() + kCreateFailedText);
             RefreshLoResTile(land, b);
         } else {
             // The new texture's level 0 is the scratch image: the tile comes from it.
@@ -342,7 +341,7 @@ int SynthesizeBlockTexture(CLand& land, int b) {
             refreshTileFrom(land, b, made);
         }
     } catch (const std::exception&) {
-        land.m_textureError = kExceptionText;
+        land.setTextureError(kExceptionText);
     }
     return 0;
 }
@@ -357,7 +356,7 @@ void SynthesizeBlockTextures(CLand& land, std::span<const int> blocks, BlockText
     try {
         if (!land.textures().blocks().exists()) land.textures().blocks().make(std::size_t(land.numBlocks()));
     } catch (const std::exception&) {
-        land.m_textureError = kExceptionText;
+        land.setTextureError(kExceptionText);
         return;
     }
 
@@ -439,7 +438,7 @@ void SynthesizeBlockTextures(CLand& land, std::span<const int> blocks, BlockText
         for (Run& run : runs) {
             switch (run.outcome) {
             case Outcome::Made:
-                if (run.scaleFailed && land.m_messages) land.m_messages->error(kScaleFailedText);
+                if (run.scaleFailed) land.noteTileCopyFailure();
                 lastBlock = run.block;
                 if (use == BlockTextureUse::Keep) {
                     lastDropped.reset();
@@ -450,10 +449,10 @@ void SynthesizeBlockTextures(CLand& land, std::span<const int> blocks, BlockText
                 break;
             case Outcome::NotCreated:
                 land.textures().blocks().release(std::size_t(run.block));
-                land.m_textureError += kCreateFailedText;
+                land.setTextureError(land.textureError() + kCreateFailedText);
                 break;
             case Outcome::Exception:
-                land.m_textureError = kExceptionText;
+                land.setTextureError(kExceptionText);
                 break;
             }
         }
@@ -469,7 +468,7 @@ void SynthesizeBlockTextures(CLand& land, std::span<const int> blocks, BlockText
         writeDdsHeader(scratch.data(), DdsKind::Bgra32, kBlockTextureSide, kBlockTextureSide);
         std::memcpy(scratch.data() + kBlockImageHeaderSize, last->levelBytes(0), kBlockTexelBytes);
     } catch (const std::exception&) {
-        land.m_textureError = kExceptionText;
+        land.setTextureError(kExceptionText);
     }
 }
 
@@ -482,7 +481,7 @@ void RefreshLoResTile(CLand& land, int b) {
 }
 
 void refreshTileFrom(CLand& land, int b, const DeviceTexture& source) {
-    if (!drawTile(land, b, source) && land.m_messages) land.m_messages->error(kScaleFailedText);
+    if (!drawTile(land, b, source)) land.noteTileCopyFailure();
 }
 
 }  // namespace lnd

@@ -119,7 +119,11 @@ void SynthesizeBlockTextures(CLand& land, std::span<const int> blocks, BlockText
 // or either texture cannot be had.
 void RefreshLoResTile(CLand& land, int b);
 
-// The same from a block texture already made (a 256 x 256 picture of block b).
+// The same from a block texture already made (a 256 x 256 picture of block b). A copy the
+// device refuses is counted in the land (takeTileCopyFailures) for the shell to report.
 void refreshTileFrom(CLand& land, int b, const DeviceTexture& source);
+
+// What the shells show for each tile the device could not copy.
+inline constexpr const char* kTileCopyFailedText = "D3DXLoadSurfaceFromSurface failed miserably !";
 
 }  // namespace lnd

@@ -96,22 +96,6 @@ std::uint16_t reclassifiedFlags(std::uint16_t flags, std::uint8_t altitude, cons
     return f;
 }
 
-BrushStep brushStepOf(const CLand& land, int mode) {
-    BrushStep step;
-    step.block = land.m_cursorBlock;
-    step.centre = land.m_brushCentre;
-    step.radius = land.m_brushRadius;
-    step.times = land.m_brushTimes;
-    step.level = land.m_levelValue;
-    step.brush = land.m_brush;
-    step.mode = mode;
-    return step;
-}
-
-std::vector<int> ApplyBrush(CLand& land, CTerrainMesh& mesh, int mode) {
-    return ApplyBrush(land, mesh, brushStepOf(land, mode));
-}
-
 std::vector<int> ApplyBrush(CLand& land, CTerrainMesh& mesh, const BrushStep& step) {
     std::vector<int> changed;
     const int mode = step.mode;
@@ -122,7 +106,7 @@ std::vector<int> ApplyBrush(CLand& land, CTerrainMesh& mesh, const BrushStep& st
     if (cursor < 0 || cursor >= count) return changed;
     if (mode != kBrushLevel && step.brush == nullptr) return changed;
 
-    land.m_modified = true;
+    land.markModified();
     BrushStroke* stroke = nullptr;
     if (mode != kBrushLevel && !land.history().replaying()) {
         BrushStroke s;
@@ -201,7 +185,7 @@ bool UndoStroke(CLand& land, CTerrainMesh& mesh, std::vector<int>* touchedOut) {
     std::vector<int> touched;
     if (!land.history().undoNewest(land.blocks(), touched)) return false;
     // The history moved: what is shown may differ from the file even where no cell did.
-    land.m_modified = true;
+    land.markModified();
     if (!touched.empty()) refreshBlocks(land, mesh, touched);
     if (touchedOut != nullptr) *touchedOut = std::move(touched);
     return true;
@@ -211,24 +195,18 @@ bool RedoStroke(CLand& land, CTerrainMesh& mesh, std::vector<int>* touchedOut) {
     std::vector<int> touched;
     if (!land.history().redoNewest(land.blocks(), touched)) return false;
     // The history moved: what is shown may differ from the file even where no cell did.
-    land.m_modified = true;
+    land.markModified();
     if (!touched.empty()) refreshBlocks(land, mesh, touched);
     if (touchedOut != nullptr) *touchedOut = std::move(touched);
     return true;
 }
 
-void brushKeysFrame(CLand& land, CTerrainMesh& mesh, BrushKeys held, const CBrushDef* selected) {
-    if (held.add) {
-        land.m_brush = selected;
-        if (selected != nullptr && land.m_cursorBlock != -1) ApplyBrush(land, mesh, kBrushRaise);
-    }
-    if (held.sub) {
-        land.m_brush = selected;
-        if (selected != nullptr && land.m_cursorBlock != -1) ApplyBrush(land, mesh, kBrushLower);
-    }
-    if (held.smooth) {
-        land.m_brush = selected;
-        if (selected != nullptr && land.m_cursorBlock != -1) ApplyBrush(land, mesh, kBrushSmooth);
+void brushKeysFrame(CLand& land, CTerrainMesh& mesh, BrushStep& tool, BrushKeys held, const CBrushDef* selected) {
+    for (const auto& [down, mode] : {std::pair{held.add, kBrushRaise}, std::pair{held.sub, kBrushLower},
+                                    std::pair{held.smooth, kBrushSmooth}}) {
+        if (!down) continue;
+        tool.brush = selected;
+        if (selected != nullptr && tool.block != -1) ApplyBrush(land, mesh, tool.withMode(mode));
     }
 }
 

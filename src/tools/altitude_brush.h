@@ -20,7 +20,8 @@ inline constexpr int kBrushLevel = 3;
 inline constexpr int kBrushSmooth = 4;
 
 // One brush step: where, how wide, how strong, to which level and with which brush (null is
-// enough for a level step), on the block under the pointer.
+// enough for a level step), on the block under the pointer. The window keeps one as its brush
+// tool's state and hands a copy to each command.
 struct BrushStep {
     int block = -1;                       // block record under the pointer
     std::array<float, 3> centre{};        // world position of the brush centre
@@ -29,6 +30,13 @@ struct BrushStep {
     int level = 0;                        // a level step's altitude (lowest byte)
     const CBrushDef* brush = nullptr;
     int mode = kBrushRaise;
+
+    // The same step in another mode.
+    BrushStep withMode(int m) const {
+        BrushStep step = *this;
+        step.mode = m;
+        return step;
+    }
 };
 
 // The ring of a vertex at distance d from the centre of a brush of radius r: 0 inside 0.2 r,
@@ -50,16 +58,12 @@ std::uint8_t smoothedAltitude(std::uint8_t h, double mean, int times, float fact
 // again from the thresholds, everything else cleared.
 std::uint16_t reclassifiedFlags(std::uint16_t flags, std::uint8_t altitude, const SeaParms& sea);
 
-// One step at the land's brush centre with its radius, strength, level value and brush:
+// One step at the step's centre with its radius, strength, level value and brush:
 // changes cells, rebuilds the changed blocks' meshes and drops their block textures. Raise,
 // lower and smooth steps go to the front of the history. A smooth step reads every mean from
 // the altitudes before the step, across block edges, so shared edges stay welded. Returns one entry per visited block, in
 // visiting order: its record, or -1 when it did not change. Does nothing without a land, a block under the pointer or (raise/lower) a brush.
 std::vector<int> ApplyBrush(CLand& land, CTerrainMesh& mesh, const BrushStep& step);
-// The same with the step taken from the land's brush fields (the window's pointer state).
-std::vector<int> ApplyBrush(CLand& land, CTerrainMesh& mesh, int mode);
-// The land's brush fields as a step of `mode`.
-BrushStep brushStepOf(const CLand& land, int mode);
 
 // Reapplies the most recently undone step (cells edited since keep their bytes) and
 // rebuilds those blocks, marking the land modified (the file no longer holds what is shown,
@@ -71,8 +75,9 @@ bool RedoStroke(CLand& land, CTerrainMesh& mesh, std::vector<int>* touched = nul
 // blocks that changed and marking the land modified. False when the history is empty.
 bool UndoStroke(CLand& land, CTerrainMesh& mesh, std::vector<int>* touched = nullptr);
 
-// Once per frame with the brush keys held and the brush selected in the brush list (null for
-// none): stores the selection and, with a block under the pointer, raises, lowers or smooths.
-void brushKeysFrame(CLand& land, CTerrainMesh& mesh, BrushKeys held, const CBrushDef* selected);
+// Once per frame with the brush tool's state, the brush keys held and the brush selected in
+// the brush list (null for none): stores the selection in `tool` and, with a block under the
+// pointer, raises, lowers or smooths.
+void brushKeysFrame(CLand& land, CTerrainMesh& mesh, BrushStep& tool, BrushKeys held, const CBrushDef* selected);
 
 }  // namespace lnd

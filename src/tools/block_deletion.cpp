@@ -15,15 +15,18 @@ Result DeleteBlock(CLand& land, CTerrainMesh& mesh, int record) {
             if (header->BlockIndex[gx][gz] != number) continue;
             header->BlockIndex[gx][gz] = 0;
             mesh.markLodDirty();
-            land.m_blocksDeleted = true;
-            land.m_modified = true;
-            if (land.m_cursorBlock == record) land.m_cursorBlock = -1;
+            land.setBlocksDeleted(true);
+            land.markModified();
             return Result::success();
         }
     }
     return Result::failure(Status::NotPossible, "no square holds block " + std::to_string(number));
 }
 
-Result DeleteCursorBlock(CLand& land, CTerrainMesh& mesh) { return DeleteBlock(land, mesh, land.m_cursorBlock); }
+Result DeleteCursorBlock(CLand& land, CTerrainMesh& mesh, int& cursorBlock) {
+    Result result = DeleteBlock(land, mesh, cursorBlock);
+    if (result.ok()) cursorBlock = -1;
+    return result;
+}
 
 }  // namespace lnd

@@ -9,11 +9,11 @@
 namespace lnd {
 
 // Clears the first square (gx outer, gz inner) that names block record `record`, marks the
-// land modified and compacting, asks for new detail maps and forgets the pointer's block when
-// it was that one. NotPossible, with nothing changed, when no square names it.
+// land modified and compacting and asks for new detail maps. NotPossible, with nothing
+// changed, when no square names it.
 Result DeleteBlock(CLand& land, CTerrainMesh& mesh, int record);
 
-// DeleteBlock of the block under the pointer.
-Result DeleteCursorBlock(CLand& land, CTerrainMesh& mesh);
+// DeleteBlock of the block under the pointer (`cursorBlock`), which then points at no block.
+Result DeleteCursorBlock(CLand& land, CTerrainMesh& mesh, int& cursorBlock);
 
 }  // namespace lnd

@@ -311,7 +311,7 @@ void applyCountryMapEdit(CLand& land, const CountryMapEdit& edit) {
         TLndCell& cell = blocks[std::size_t(c.block)].Cells[c.cell / kCellsPerSide][c.cell % kCellsPerSide];
         cell.CellFlags = std::uint16_t((cell.CellFlags & ~kCountryMask) | (c.flagsAfter & kCountryMask));
     }
-    land.m_modified = true;
+    land.markModified();
     land.blocksEdited(edit.changedBlocks);
 }
 

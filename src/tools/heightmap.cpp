@@ -243,7 +243,7 @@ std::uint8_t heightmapAltitude(double value, std::uint32_t maxValue, int minAlti
 HeightmapEdit ApplyHeightmap(CLand& land, const GreyImage& picture, const HeightmapImportOptions& options) {
     HeightmapEdit edit = applyCells(land, picture, options);
     if (edit.result && !edit.changedBlocks.empty()) {
-        land.m_modified = true;
+        land.markModified();
         land.blocksEdited(edit.changedBlocks);
     }
     return edit;
@@ -253,7 +253,7 @@ HeightmapEdit ApplyHeightmap(CLand& land, CTerrainMesh& mesh, const GreyImage& p
                              const HeightmapImportOptions& options) {
     HeightmapEdit edit = applyCells(land, picture, options);
     if (edit.result && !edit.changedBlocks.empty()) {
-        land.m_modified = true;
+        land.markModified();
         // Only blocks the mesh knows: a mesh built before the land grew has fewer.
         std::vector<int> known;
         for (int b : edit.changedBlocks)

@@ -23,7 +23,7 @@ float AltitudeAt(const TLndHeader* header, std::span<const TLndBlock> blocks, fl
 }
 
 float AltitudeAt(const CLand& land, float x, float z) {
-    if (!land.m_loaded) return 0.0f;
+    if (!land.loaded()) return 0.0f;
     return AltitudeAt(land.header(), land.blocks(), x, z);
 }
 

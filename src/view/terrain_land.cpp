@@ -19,7 +19,7 @@ void rebuildTerrainGeometry(CTerrainMesh& mesh, CLand& land) {
 }
 
 void recreateDeviceObjects(CTerrainMesh& mesh, CLand& land) {
-    if (!land.m_loaded || !land.hasImage()) return;
+    if (!land.loaded() || !land.hasImage()) return;
     LoadLoResTextures(land);
     mesh.BuildAllMeshes();
 }
@@ -39,7 +39,7 @@ std::vector<const DeviceMesh*> fullMeshes(const CTerrainMesh& mesh, const CLand&
 }
 
 Result saveLand(CTerrainMesh& mesh, CLand& land, const std::string& path, SaveKind kind, BlockTextureUse use) {
-    if (!land.m_loaded || !land.hasImage()) return land.Save(path);   // refuses, writes nothing
+    if (!land.loaded() || !land.hasImage()) return land.Save(path);   // refuses, writes nothing
     try {
         land.foldMeshesBack(fullMeshes(mesh, land));
         if (kind == SaveKind::Full) {
@@ -56,7 +56,7 @@ Result saveLand(CTerrainMesh& mesh, CLand& land, const std::string& path, SaveKi
 }
 
 Result HeadlessLand::open(const std::string& path) {
-    Result loaded = land.Load(path);
+    Result loaded = land.Load(path, settings);
     rebuildTerrainGeometry(mesh, land);   // with no image the mesh is left without blocks
     if (loaded) recreateDeviceObjects(mesh, land);
     return loaded;

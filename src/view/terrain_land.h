@@ -43,6 +43,7 @@ Result saveLand(CTerrainMesh& mesh, CLand& land, const std::string& path, SaveKi
 struct HeadlessLand {
     CTerrainMesh mesh;
     CLand land;
+    LandSettings settings;   // what open() loads with
 
     HeadlessLand() = default;
     HeadlessLand(const HeadlessLand&) = delete;

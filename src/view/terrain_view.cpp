@@ -29,11 +29,11 @@ void CTerrainView::noticeEdits(const CLand& land) {
         if (m_textureFailed[b] && land.blockEdits(int(b)) != m_failedAtEdit[b]) m_textureFailed[b] = false;
 }
 
-void CTerrainView::onLandOpened(CLand& land) {
-    if (land.m_settings != nullptr) {
-        m_camera.m_aspectRatio = float(readAspectRatioSetting(*land.m_settings));
-        m_mesh.setForcedLod(readLodTestSetting(*land.m_settings));
-        m_cursorScale = float(readCursorScaleSetting(*land.m_settings));
+void CTerrainView::onLandOpened(CLand& land, CSettings* settings) {
+    if (settings != nullptr) {
+        m_camera.m_aspectRatio = float(readAspectRatioSetting(*settings));
+        m_mesh.setForcedLod(readLodTestSetting(*settings));
+        m_cursorScale = float(readCursorScaleSetting(*settings));
     } else {
         m_camera.m_aspectRatio = CCamera::kDefaultAspect;
         m_mesh.setForcedLod(0);
@@ -48,10 +48,10 @@ void CTerrainView::onLandOpened(CLand& land) {
 }
 
 void CTerrainView::restoreDeviceObjects(CLand& land) {
-    if (land.m_loaded) m_mesh.BuildAllMeshes();
+    if (land.loaded()) m_mesh.BuildAllMeshes();
     if (!m_sphereMade) {
         m_sphereMade = true;
-        m_sphere.setRadius(land.m_brushRadius);
+        m_sphere.setRadius(m_brushRadius);
     }
     m_mesh.markLodDirty();
 }
@@ -103,16 +103,16 @@ void CTerrainView::buildDrawList(CLand& land, std::vector<TerrainDrawItem>& item
             const bool loResValid = t >= 0 && std::uint32_t(t) < loResCount;
 
             if (lod == LodFull) {
-                land.m_textureError.clear();
+                land.setTextureError({});
                 const bool missing = !land.textures().blocks().exists() || !land.textures().blocks().has(std::size_t(n));
                 if (missing && !m_textureFailed[std::size_t(n)] && m_synthesize) {
                     m_synthesize(land, n);
-                    if (!land.m_textureError.empty()) {
+                    if (!land.textureError().empty()) {
                         // Reported once; the block keeps its low-resolution texture until an
                         // edit gives the synthesis a reason to succeed.
                         m_textureFailed[std::size_t(n)] = true;
                         m_failedAtEdit[std::size_t(n)] = land.blockEdits(n);
-                        m_notices.push_back(kTextureErrorText + land.m_textureError);
+                        m_notices.push_back(kTextureErrorText + land.textureError());
                     }
                 }
                 if (land.textures().blocks().has(std::size_t(n))) {
@@ -149,12 +149,12 @@ void CTerrainView::frame(CLand& land, const FrameInput& input, FramePlan& plan) 
     plan.fill = m_wireframe ? FillMode::Wireframe : FillMode::Solid;
 
     const AltitudeLookup altitude = [&land](float x, float z) { return AltitudeAt(land, x, z); };
-    if (m_camera.m_homePending && land.m_loaded) {
+    if (m_camera.m_homePending && land.loaded()) {
         m_camera.HomeView(land.m_bounds, altitude, m_navigator);
         m_mesh.markLodDirty();
     }
 
-    if (land.m_loaded) {
+    if (land.loaded()) {
         plan.landShown = true;
         if (m_camera.UpdateCamera(m_navigator, altitude)) m_mesh.markLodDirty();
         plan.view = m_camera.m_view;
@@ -171,14 +171,13 @@ void CTerrainView::frame(CLand& land, const FrameInput& input, FramePlan& plan) 
         if (const TLndHeader* header = land.header()) m_mesh.UpdateVisibility(header->BlockIndex, m_frustum);
 
         m_picker.PickTerrain(m_mesh);
-        land.m_cursorBlock = m_picker.m_cursorBlock;
-        land.m_brushCentre = {m_picker.m_brushCentre.x, m_picker.m_brushCentre.y, m_picker.m_brushCentre.z};
 
         buildDrawList(land, plan.terrain);
 
         plan.cursorModel.visible = cursorModelWorld(m_picker.m_hitPoint, m_cursorScale, plan.cursorModel.world);
 
-        m_sphere.setRadius(land.m_brushRadius);
+        m_brushRadius = input.brushRadius;
+        m_sphere.setRadius(m_brushRadius);
         if (input.editorMode && m_showBrushSphere && m_sphere.mesh() != nullptr) {
             plan.brushSphere.visible = m_sphere.world(m_picker.m_hitPoint, plan.brushSphere.world);
             plan.brushSphereMesh = m_sphere.mesh();
@@ -187,7 +186,7 @@ void CTerrainView::frame(CLand& land, const FrameInput& input, FramePlan& plan) 
 
     plan.notices = takeNotices();
     static const std::string kNoStats;
-    statusLines(land.m_debug ? input.frameStats : kNoStats, m_picker.m_hitPoint, land.m_debug, m_camera,
+    statusLines(land.debug() ? input.frameStats : kNoStats, m_picker.m_hitPoint, land.debug(), m_camera,
                 m_picker.m_cursorBlock, m_errorText, plan.status);
 }
 

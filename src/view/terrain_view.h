@@ -114,6 +114,7 @@ struct FrameInput {
     float pointerX = 0.0f, pointerY = 0.0f;   // client coordinates
     int backBufferWidth = 0, backBufferHeight = 0;
     bool editorMode = false;         // land-editor mode (the brush sphere is drawn)
+    int brushRadius = 80;            // the brush tool's radius: the sphere's size
     std::string frameStats;          // the framework's statistics text
 };
 
@@ -137,11 +138,13 @@ public:
     // After a successful open (the load has built the geometry through the hooks; this
     // builds nothing and leaves the cells alone): the aspect ratio and detail forcing read,
     // the home view scheduled, the pick and texture failures forgotten, m_wireframe off.
-    void onLandOpened(CLand& land);
+    // `settings` gives the aspect ratio, the detail forcing and the cursor scale (defaults
+    // without).
+    void onLandOpened(CLand& land, CSettings* settings);
 
     // The view's part of a device restore: the low-resolution textures are the land's
     // business; this builds every block's meshes (land loaded) and, the first time, the
-    // brush sphere with the current brush radius.
+    // brush sphere with the brush radius of the last frame.
     void restoreDeviceObjects(CLand& land);
 
     // The view's part of the program's end: every texture and mesh of the land is released
@@ -203,6 +206,7 @@ private:
     CTerrainMesh m_mesh;
     CCamera m_camera;
     float m_cursorScale = kDefaultCursorScale;
+    int m_brushRadius = 80;
     CViewNavigator m_navigator;
     Frustum m_frustum;
     CTerrainPicker m_picker;

@@ -27,7 +27,7 @@
 namespace lnd {
 
 bool blockCountriesEnabled(const CLand& land, bool landEditor, int block) {
-    return land.m_loaded && land.hasImage() && landEditor && block >= 0 && block < land.numBlocks();
+    return land.loaded() && land.hasImage() && landEditor && block >= 0 && block < land.numBlocks();
 }
 
 // A 256 x 256 block picture: a neighbour (double click moves there) or, with `edit`, the
@@ -111,7 +111,7 @@ constexpr int kNeighbourSlots[4] = {kSlotMinusX, kSlotPlusZ, kSlotMinusZ, kSlotP
 }  // namespace
 
 CBlockCountries::CBlockCountries(CLand& land, const CTerrainMesh* mesh, CSettings* settings, UserMessages& messages,
-                                 QWidget* parent)
+                                 int block, QWidget* parent)
     : QDialog(parent), m_land(land), m_mesh(mesh), m_settings(settings), m_messages(messages) {
     setWindowTitle(QStringLiteral("Block texture "));
     setAccessibleName(windowTitle());
@@ -202,7 +202,7 @@ CBlockCountries::CBlockCountries(CLand& land, const CTerrainMesh* mesh, CSetting
     setBrushPosition(5);
     m_editor.setCountry(0);
     refreshCountryPicture();
-    showBlock(land.m_cursorBlock);
+    showBlock(block);
     fitScreen(this);
 }
 
@@ -234,7 +234,7 @@ void CBlockCountries::moveToNeighbour(int which) {
         if (m_messages.question(kApplyBlockQuestion, {}, QuestionButtons::YesNo)) {
             const int block = m_editor.block();
             if (m_editor.ApplyToBlock()) {
-                m_land.m_modified = true;
+                m_land.markModified();
                 const int changed[] = {block};
                 m_land.blocksEdited(changed);
             }
@@ -276,13 +276,13 @@ void CBlockCountries::importCountry() {
         m_messages.error(r.message());
         return;
     }
-    std::string root = m_land.m_exportRoot, materials;
+    std::string root = m_land.exportRoot(), materials;
     if (m_settings != nullptr) {
         if (root.empty()) root = m_settings->GetValue("exportRoot");
         materials = m_settings->GetValue("exportMaterials");
     }
     if (materials.empty()) materials = "materials";
-    CImportCountry dialog(m_land.m_landPath, root, materials, m_messages, this);
+    CImportCountry dialog(m_land.path(), root, materials, m_messages, this);
     if (runNested(dialog) != QDialog::Accepted) return;
     if (Result r = ImportCountry(m_land, dialog.choice()); r) refreshCountryPicture();
     else if (r.status() != Status::NotPossible || m_land.hasImage()) m_messages.error(r.message());
@@ -299,7 +299,7 @@ void CBlockCountries::accept() {
     if (m_editor.pending()) {
         const int block = m_editor.block();
         if (m_editor.ApplyToBlock()) {
-            m_land.m_modified = true;
+            m_land.markModified();
             const int changed[] = {block};
             m_land.blocksEdited(changed);
         }

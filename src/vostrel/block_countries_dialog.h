@@ -39,8 +39,9 @@ class CBlockCountries : public QDialog {
     Q_OBJECT
 public:
     // `mesh` gives the neighbour links (none without it); `settings` the export folders for
-    // the import (the land's own export root without it).
-    CBlockCountries(CLand& land, const CTerrainMesh* mesh, CSettings* settings, UserMessages& messages,
+    // the import (the land's own export root without it). It opens on block record `block`
+    // (the pick of the moment the user asked for it).
+    CBlockCountries(CLand& land, const CTerrainMesh* mesh, CSettings* settings, UserMessages& messages, int block,
                     QWidget* parent = nullptr);
     ~CBlockCountries() override;
 

@@ -1,6 +1,6 @@
 #include "vostrel/dialog_bar.h"
 
-#include "land/land.h"
+#include "tools/altitude_brush.h"
 
 #include <QHBoxLayout>
 #include <QLabel>
@@ -42,7 +42,7 @@ QSlider* slider(const QString& name, int low, int high, QWidget* parent) {
 
 }  // namespace
 
-CDlgBar::CDlgBar(CLand& land, QWidget* parent) : QWidget(parent), m_land(land) {
+CDlgBar::CDlgBar(BrushStep& tool, QWidget* parent) : QWidget(parent), m_tool(tool) {
     setAccessibleName(QStringLiteral("Brush parameters"));
     auto* row = new QHBoxLayout(this);
     row->setContentsMargins(4, 0, 4, 0);
@@ -68,11 +68,11 @@ CDlgBar::CDlgBar(CLand& land, QWidget* parent) : QWidget(parent), m_land(land) {
     row->addStretch(1);
 
     connect(m_times, &QSlider::valueChanged, this, [this](int v) {
-        m_land.m_brushTimes = v;
+        m_tool.times = v;
         m_timesValue->setText(QString::number(v));
     });
     connect(m_radius, &QSlider::valueChanged, this, [this](int v) {
-        m_land.m_brushRadius = v;
+        m_tool.radius = v;
         m_radiusValue->setText(QString::number(v));
     });
     // Leaving the field (focus or Enter) takes its value.
@@ -84,9 +84,9 @@ void CDlgBar::refresh(bool landEditor) {
     if (!landEditor) return;
     m_times->setValue(kTimesInitial);
     m_radius->setValue(kRadiusInitial);
-    // A slider already at its initial value signals nothing; the land takes it anyway.
-    m_land.m_brushTimes = kTimesInitial;
-    m_land.m_brushRadius = kRadiusInitial;
+    // A slider already at its initial value signals nothing; the tool takes it anyway.
+    m_tool.times = kTimesInitial;
+    m_tool.radius = kRadiusInitial;
     m_timesValue->setText(QString::number(kTimesInitial));
     m_radiusValue->setText(QString::number(kRadiusInitial));
     m_level->setText(QStringLiteral("000"));
@@ -94,11 +94,11 @@ void CDlgBar::refresh(bool landEditor) {
 
 void CDlgBar::levelEdited() {
     int value = std::atoi(m_level->text().toLatin1().constData());
-    if (value == m_land.m_levelValue) return;
+    if (value == m_tool.level) return;
     if (value > 255) value = 255;
     m_level->setText(QString::asprintf("%d", value));
     m_level->setMaxLength(3);
-    m_land.m_levelValue = value;
+    m_tool.level = value;
 }
 
 }  // namespace lnd

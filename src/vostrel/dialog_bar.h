@@ -10,12 +10,13 @@ class QSlider;
 
 namespace lnd {
 
-class CLand;
+struct BrushStep;
 
 class CDlgBar : public QWidget {
     Q_OBJECT
 public:
-    explicit CDlgBar(CLand& land, QWidget* parent = nullptr);
+    // The sliders and the field set the window's brush tool.
+    explicit CDlgBar(BrushStep& tool, QWidget* parent = nullptr);
 
     // Shown and reset to Times 1, Radius 80, "000" in the land editor (the level value
     // itself is kept); hidden otherwise.
@@ -34,7 +35,7 @@ signals:
 private:
     void levelEdited();
 
-    CLand& m_land;
+    BrushStep& m_tool;
     QSlider* m_times = nullptr;
     QSlider* m_radius = nullptr;
     QLineEdit* m_timesValue = nullptr;

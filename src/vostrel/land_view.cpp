@@ -43,14 +43,14 @@ CRFrame::CRFrame(CLand& land, CSettings& settings, UserMessages& messages, QWidg
 CRFrame::~CRFrame() { shutdownHost(); }
 
 Result CRFrame::openLand(const std::string& path) {
-    // Read and checked before anything of the land shown is released.
-    std::vector<std::uint8_t> image;
-    if (Result read = CLand::readLandFile(path, image); !read) return read;
+    // The session reads and checks the file before anything of the land shown is released;
+    // the context is current for the textures the swap releases.
     if (context() != nullptr) makeCurrent();
-    m_land.takeLoaded(std::move(image), path, landSettingsFrom(m_settings));
-    rebuildTerrainGeometry(m_view.mesh(), m_land);
+    if (Result opened = m_session.open(path, landSettingsFrom(m_settings), OpenDepth::Geometry); !opened)
+        return opened;
+    m_brushTool.block = -1;   // the old pick names a block of the land that went
     if (context() != nullptr) renderer().forgetAll();   // the load released every device object
-    m_view.onLandOpened(m_land);
+    m_view.onLandOpened(m_land, &m_settings);
     m_scriptPoseTaken = false;
     if (deviceObjectsLive()) {
         LoadLoResTextures(m_land);
@@ -71,7 +71,7 @@ void CRFrame::setScript(const ScriptedView& script) {
 }
 
 void CRFrame::setEditMode(EditMode mode) {
-    if (mode == EditMode::LandEditor && m_editMode != EditMode::LandEditor) m_land.m_cursorBlock = -1;
+    if (mode == EditMode::LandEditor && m_editMode != EditMode::LandEditor) m_brushTool.block = -1;
     m_editMode = mode;
 }
 
@@ -91,7 +91,7 @@ auto CRFrame::withContext(Edit edit) {
 
 std::vector<int> CRFrame::brushStep(int mode) {
     return withContext([&] {
-        CommandResult step = m_session.brush(brushStepOf(m_land, mode));
+        CommandResult step = m_session.brush(m_brushTool.withMode(mode));
         for (int b : step.changedBlocks) m_view.forgetTextureFailure(b);
         return step.changedBlocks;
     });
@@ -123,14 +123,17 @@ Result CRFrame::importCountryMap(const CImageBase& picture, const CountryMapImpo
 
 // Both take the pick as it is when asked: the command acts on the block the user chose it for.
 bool CRFrame::deleteBlock() {
-    const int record = m_land.m_cursorBlock;
+    const int record = m_brushTool.block;
     if (record < 0) return false;
     if (!m_messages.question(kDeleteQuestion, kDeleteCaption, QuestionButtons::OkCancel)) return false;
-    return withContext([&] { return m_session.deleteBlock(record).ok(); });
+    const bool deleted = withContext([&] { return m_session.deleteBlock(record).ok(); });
+    // The pointer is over no block until the next pick.
+    if (deleted && m_brushTool.block == record) m_brushTool.block = -1;
+    return deleted;
 }
 
 bool CRFrame::levelBrush() {
-    const BrushStep step = brushStepOf(m_land, kBrushLevel);
+    const BrushStep step = m_brushTool.withMode(kBrushLevel);
     if (step.block < 0) return false;
     if (!m_messages.question(kLevelQuestion, {}, QuestionButtons::OkCancel)) return false;
     withContext([&] { return m_session.brush(step); });
@@ -142,11 +145,11 @@ void CRFrame::landChangedOutside() {
 }
 
 void CRFrame::initializeMap() {
-    withContext([&] { return m_session.levelMap(m_land.m_levelValue); });
+    withContext([&] { return m_session.levelMap(m_brushTool.level); });
 }
 
 int CRFrame::importNoiseMap(const std::string& path) {
-    const Result imported = withContext([&] { return ImportNoiseMap(m_land, path); });
+    const Result imported = withContext([&] { return m_session.importNoise(path).result; });
     if (imported) return 0;
     const NoiseRefusalText shown = noiseRefusalText(imported, path);
     if (shown.text.empty()) return -1;
@@ -166,7 +169,7 @@ int CRFrame::saveLand(const std::string& path, bool quick) {
 
 std::vector<int> CRFrame::blocksWithoutTexture() const {
     std::vector<int> missing;
-    if (!m_land.m_loaded) return missing;
+    if (!m_land.loaded()) return missing;
     for (int b = 0; b < m_land.numBlocks(); ++b) {
         if (!m_land.textures().blocks().has(std::size_t(b))) missing.push_back(b);
     }
@@ -203,7 +206,7 @@ HostResult CRFrame::restoreDeviceObjects() {
     m_deviceObjectsBuilt = true;
     ++m_deviceObjectBuilds;
     renderer().forgetAll();
-    if (m_land.m_loaded) LoadLoResTextures(m_land);
+    if (m_land.loaded()) LoadLoResTextures(m_land);
     m_view.restoreDeviceObjects(m_land);
     m_drawnSphere = nullptr;
     makeCursorModel();
@@ -234,7 +237,7 @@ HostResult CRFrame::deleteDeviceObjects() {
 HostResult CRFrame::finalCleanup() {
     // The main window asked about unsaved edits when it was closed, while the meshes the
     // save folds back still existed; here the land's objects only go.
-    m_land.m_closing = true;
+    m_land.setClosing(true);
     m_view.finalCleanup(m_land);
     renderer().forgetAll();
     return kHostOk;
@@ -338,7 +341,7 @@ void CRFrame::mouseMoveEvent(QMouseEvent* event) {
 // ---- Frame ------------------------------------------------------------------------------
 
 void CRFrame::takeScriptedPose() {
-    if (!m_script || !m_script->eye || m_scriptPoseTaken || !m_land.m_loaded) return;
+    if (!m_script || !m_script->eye || m_scriptPoseTaken || !m_land.loaded()) return;
     m_scriptPoseTaken = true;
     CCamera& cam = m_view.camera();
     // The home view still sets the target distance; the pose replaces the rest.
@@ -380,8 +383,8 @@ void CRFrame::applyBrushKeys(BrushKeys keys) {
     if (!keys.add && !keys.sub && !keys.smooth) return;
     // Only the land editor has a brush list, and so a selected brush.
     const CBrushDef* selected = m_editMode == EditMode::LandEditor ? m_selectedBrush : nullptr;
-    m_land.m_brush = selected;
-    if (selected == nullptr || m_land.m_cursorBlock == -1) return;
+    m_brushTool.brush = selected;
+    if (selected == nullptr || m_brushTool.block == -1) return;
 
     const int blocks = m_view.mesh().blockCount();
     m_beforeBrush.resize(std::size_t(blocks) * 4);
@@ -393,7 +396,7 @@ void CRFrame::applyBrushKeys(BrushKeys keys) {
         m_beforeBrush[k + 3] = m_land.textures().blocks().at(std::size_t(b)).get();
     }
     auto step = [&](int mode) {
-        for (int b : ApplyBrush(m_land, m_view.mesh(), mode)) {
+        for (int b : ApplyBrush(m_land, m_view.mesh(), m_brushTool.withMode(mode))) {
             if (b < 0 || b >= blocks) continue;
             const std::size_t k = std::size_t(b) * 4;
             for (int level = 0; level < 3; ++level) {
@@ -404,9 +407,13 @@ void CRFrame::applyBrushKeys(BrushKeys keys) {
         }
     };
     if (keys.add) step(kBrushRaise);
-    if (keys.sub && m_land.m_cursorBlock != -1) step(kBrushLower);
-    if (keys.smooth && m_land.m_cursorBlock != -1) step(kBrushSmooth);
+    if (keys.sub && m_brushTool.block != -1) step(kBrushLower);
+    if (keys.smooth && m_brushTool.block != -1) step(kBrushSmooth);
     emit landEdited();
+}
+
+void CRFrame::reportTileCopyFailures() {
+    for (int n = m_land.takeTileCopyFailures(); n > 0; --n) m_messages.error(kTileCopyFailedText);
 }
 
 void CRFrame::drawCursorModel(const Matrix& world) {
@@ -490,7 +497,7 @@ HostResult CRFrame::render() {
     takeScriptedPose();
     // The brush steps with the keys polled at the start of the frame, on the block picked in
     // the previous one, and before the plan names any mesh the step replaces.
-    if (m_land.m_loaded) {
+    if (m_land.loaded()) {
         CViewNavigator keysOnly;
         applyBrushKeys(pollKeys(m_view.keys(), m_input.keyDown, keysOnly));
     }
@@ -503,18 +510,20 @@ HostResult CRFrame::render() {
     const bool keepPick = m_inputBlocked;
     const glm::vec3 hitPoint = m_view.picker().m_hitPoint;
     const int pickedBlock = m_view.picker().m_cursorBlock;
-    const std::int32_t cursorBlock = m_land.m_cursorBlock;
-    const std::array<float, 3> brushCentre = m_land.m_brushCentre;
+    m_input.brushRadius = m_brushTool.radius;
     m_view.frame(m_land, m_input, m_plan);
     if (keepPick) {
         m_view.picker().m_hitPoint = hitPoint;
         m_view.picker().m_cursorBlock = pickedBlock;
-        m_land.m_cursorBlock = cursorBlock;
-        m_land.m_brushCentre = brushCentre;
+    } else if (m_land.loaded()) {
+        const glm::vec3 centre = m_view.picker().m_brushCentre;
+        m_brushTool.block = m_view.picker().m_cursorBlock;
+        m_brushTool.centre = {centre.x, centre.y, centre.z};
     }
     const FramePlan& plan = m_plan;
     // Inside a frame the boxes are posted to the event loop (ShellMessages).
     for (const std::string& notice : plan.notices) m_messages.plain(notice);
+    reportTileCopyFailures();
     drawPlan(plan);
 
     std::string status;
@@ -523,9 +532,9 @@ HostResult CRFrame::render() {
         status += line.text;
     }
     const bool picked = m_view.picker().m_hitPoint.x != -1.0f;
-    if (picked != m_lastPicked || m_land.m_cursorBlock != m_lastPickedBlock) {
+    if (picked != m_lastPicked || m_brushTool.block != m_lastPickedBlock) {
         m_lastPicked = picked;
-        m_lastPickedBlock = m_land.m_cursorBlock;
+        m_lastPickedBlock = m_brushTool.block;
         emit pickChanged();
     }
     if (status != m_status) {

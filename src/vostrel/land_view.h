@@ -60,10 +60,14 @@ public:
     // The brush the brush keys use (the brush pane's selection); null for none.
     void setSelectedBrush(const CBrushDef* brush) { m_selectedBrush = brush; }
 
+    // The brush tool: where the pick put it (the block and centre, kept while a menu or
+    // dialog is open), its radius and strength from the dialog bar, the level value and the
+    // brush last used. Commands take a copy of it.
+    BrushStep& brushTool() { return m_brushTool; }
+    const BrushStep& brushTool() const { return m_brushTool; }
+
     // Edits with the view's meshes; each has the renderer drop the copies they replaced and
-    // tells landEdited. A brush step with the land's brush at the picked point: the blocks
-    // it changed.
-    // One step of the land's brush fields; the blocks it changed.
+    // tells landEdited. One step of the brush tool in `mode`: the blocks it changed.
     std::vector<int> brushStep(int mode);
     bool undoStroke();
     bool redoStroke();
@@ -129,6 +133,8 @@ private:
     void takeScriptedPose();
     void prepareInput();
     void applyBrushKeys(BrushKeys keys);
+    // One error box per tile the device could not copy since the last report.
+    void reportTileCopyFailures();
     // Runs an edit with the context current and the renderer's copies of the land's
     // objects dropped afterwards.
     template <typename Edit>
@@ -154,6 +160,7 @@ private:
     int m_drawnSphereRadius = 0;
     EditMode m_editMode = EditMode::Viewer;
     const CBrushDef* m_selectedBrush = nullptr;
+    BrushStep m_brushTool;
     // Device objects made and not deleted since: a restore after a size change keeps them.
     bool m_deviceObjectsBuilt = false;
     int m_deviceObjectBuilds = 0;

@@ -93,8 +93,6 @@ int main(int argc, char** argv) {
         std::fflush(stdout);
     }
     lnd::CLand land;
-    land.m_messages = messages.get();
-    land.m_settings = &settings;
 
     lnd::CMainFrame frame(land, settings, *messages);
     if (boxes != nullptr) boxes->setOwner(&frame);

@@ -123,7 +123,7 @@ CMainFrame::CMainFrame(CLand& land, CSettings& settings, UserMessages& messages)
     m_view->installEventFilter(this);
     connect(this, &CMainFrame::landOpened, m_hint, &QWidget::hide);
 
-    m_dialogBar = new CDlgBar(land, this);
+    m_dialogBar = new CDlgBar(m_view->brushTool(), this);
     buildMenus();
     buildToolBar();
     buildContextMenu();
@@ -363,8 +363,8 @@ void CMainFrame::buildContextMenu() {
     };
     // The commands act where the menu was opened, whatever the view picked since.
     auto atMenuPoint = [this] {
-        m_land.m_cursorBlock = m_menuBlock;
-        m_land.m_brushCentre = m_menuCentre;
+        m_view->brushTool().block = m_menuBlock;
+        m_view->brushTool().centre = m_menuCentre;
     };
     add(ID_COPYCOORDS, "&Copy coords", [this] { copyCoords(); });
     add(ID_ADDBRUSH, "&Add brush", [this, atMenuPoint] {
@@ -405,10 +405,10 @@ void CMainFrame::buildContextMenu() {
 void CMainFrame::prepareContextMenu() {
     m_savedPointer = QCursor::pos();
     m_menuPoint = m_view->pickedPoint();
-    m_menuBlock = m_land.m_cursorBlock;
-    m_menuCentre = m_land.m_brushCentre;
+    m_menuBlock = m_view->brushTool().block;
+    m_menuCentre = m_view->brushTool().centre;
     // The brush pane's selection becomes the current brush.
-    m_land.m_brush = landEditor() ? m_left->selectedBrush() : nullptr;
+    m_view->brushTool().brush = landEditor() ? m_left->selectedBrush() : nullptr;
     m_contextOpen = true;
     updateCommandStates();
 }
@@ -421,7 +421,7 @@ void CMainFrame::showContextMenu(const QPoint& globalPos) {
 }
 
 void CMainFrame::updateCommandStates() {
-    const bool loaded = m_land.m_loaded;
+    const bool loaded = m_land.loaded();
     const bool editor = landEditor();
     const auto set = [this](int id, bool enabled) {
         if (QAction* a = m_actions.value(id)) a->setEnabled(enabled);
@@ -450,7 +450,7 @@ void CMainFrame::updateCommandStates() {
     set(ID_FILE_EXPORTMESH, loaded);
 
     // While the context menu is open its items keep the state of the moment it opened.
-    const int block = m_contextOpen ? m_menuBlock : m_land.m_cursorBlock;
+    const int block = m_contextOpen ? m_menuBlock : m_view->brushTool().block;
     const glm::vec3 point = m_contextOpen ? m_menuPoint : m_view->pickedPoint();
     const bool brush = m_left->selectedBrush() != nullptr;
     set(ID_COPYCOORDS, loaded && point.x != -1.0f);
@@ -544,7 +544,7 @@ bool CMainFrame::reopen(const std::string& path) {
 }
 
 bool CMainFrame::askToSaveBeforeOpen() {
-    if (!m_land.m_loaded || !m_land.m_modified) return true;
+    if (!m_land.loaded() || !m_land.modified()) return true;
     if (!m_messages.question(kSaveOnExitQuestion, {}, QuestionButtons::YesNo)) return true;
     return fileSave();
 }
@@ -558,7 +558,7 @@ void CMainFrame::fileOpen() {
 }
 
 bool CMainFrame::saveTo(const QString& path, bool quick) {
-    if (!m_land.m_loaded) return false;
+    if (!m_land.loaded()) return false;
     if (!quick) {
         // A full save makes every missing block texture; many of them take a while.
         const std::vector<int> missing = m_view->blocksWithoutTexture();
@@ -587,9 +587,9 @@ void CMainFrame::afterSave(const QString& path, bool reopenIt) {
 }
 
 bool CMainFrame::fileSave() {
-    const QString path = QString::fromStdString(m_land.m_landPath);
+    const QString path = QString::fromStdString(m_land.path());
     if (!saveTo(path, false)) return false;
-    afterSave(path, !m_land.m_closing && m_land.m_blocksDeleted);
+    afterSave(path, !m_land.closing() && m_land.blocksDeleted());
     return true;
 }
 
@@ -598,7 +598,7 @@ bool CMainFrame::quickSaveAs() {
     const QString path = runFileDialog(QStringLiteral("Quick save"), QString::fromLatin1(kLandFilter), true);
     if (path.isEmpty() || !saveTo(path, true)) return false;
     cwd.restore();
-    afterSave(path, m_land.m_blocksDeleted);
+    afterSave(path, m_land.blocksDeleted());
     return true;
 }
 
@@ -607,7 +607,7 @@ bool CMainFrame::saveAs() {
     const QString path = runFileDialog(QStringLiteral("File Save"), QString::fromLatin1(kLandFilter), true);
     if (path.isEmpty() || !saveTo(path, false)) return false;
     cwd.restore();
-    afterSave(path, !m_land.m_closing && m_land.m_blocksDeleted);
+    afterSave(path, !m_land.closing() && m_land.blocksDeleted());
     return true;
 }
 
@@ -621,7 +621,7 @@ void CMainFrame::changeNoiseMap() {
 }
 
 void CMainFrame::exportHeightmap() {
-    if (!m_land.m_loaded) return;
+    if (!m_land.loaded()) return;
     WorkingDirectory cwd;
     QString filter;
     const QString path =
@@ -635,7 +635,7 @@ void CMainFrame::exportHeightmap() {
 }
 
 void CMainFrame::importHeightmap() {
-    if (!m_land.m_loaded) return;
+    if (!m_land.loaded()) return;
     WorkingDirectory cwd;
     const QString path = runFileDialog(QStringLiteral("Import heightmap"), QString::fromLatin1(kHeightmapImportFilter), false);
     cwd.restore();
@@ -658,7 +658,7 @@ void CMainFrame::importHeightmap() {
 }
 
 void CMainFrame::exportCountryMap() {
-    if (!m_land.m_loaded) return;
+    if (!m_land.loaded()) return;
     WorkingDirectory cwd;
     const QString path = runFileDialog(QStringLiteral("Export country map"), QString::fromLatin1(kCountryMapExportFilter),
                                        true, nullptr, QStringLiteral("png"));
@@ -670,7 +670,7 @@ void CMainFrame::exportCountryMap() {
 }
 
 void CMainFrame::importCountryMap() {
-    if (!m_land.m_loaded) return;
+    if (!m_land.loaded()) return;
     WorkingDirectory cwd;
     const QString path =
         runFileDialog(QStringLiteral("Import country map"), QString::fromLatin1(kCountryMapImportFilter), false);
@@ -694,7 +694,7 @@ void CMainFrame::importCountryMap() {
 }
 
 void CMainFrame::exportMesh() {
-    if (!m_land.m_loaded) return;
+    if (!m_land.loaded()) return;
     static const char* const kSuffixes[] = {"glb", "gltf", "obj"};
     MeshExportOptions options;
     WorkingDirectory cwd;
@@ -786,8 +786,9 @@ void CMainFrame::showStatistics() {
 }
 
 void CMainFrame::blockCountries() {
-    if (!blockCountriesEnabled(m_land, landEditor(), m_land.m_cursorBlock)) return;
-    CBlockCountries dialog(m_land, &m_view->terrainView().mesh(), &m_settings, m_messages, this);
+    const int block = m_view->brushTool().block;
+    if (!blockCountriesEnabled(m_land, landEditor(), block)) return;
+    CBlockCountries dialog(m_land, &m_view->terrainView().mesh(), &m_settings, m_messages, block, this);
     m_view->pauseHost(true);
     dialog.exec();
     m_view->pauseHost(false);
@@ -829,12 +830,12 @@ bool CMainFrame::eventFilter(QObject* watched, QEvent* event) {
 }
 
 void CMainFrame::closeEvent(QCloseEvent* event) {
-    if (!m_shutDown && m_land.m_loaded && m_land.m_modified) {
+    if (!m_shutDown && m_land.loaded() && m_land.modified()) {
         // Asked while the meshes the save folds back still exist. Without a completed save
         // the window stays open and the land modified.
-        m_land.m_closing = true;
+        m_land.setClosing(true);
         if (m_messages.question(kSaveOnExitQuestion, {}, QuestionButtons::YesNo) && !saveAs()) {
-            m_land.m_closing = false;
+            m_land.setClosing(false);
             event->ignore();
             return;
         }

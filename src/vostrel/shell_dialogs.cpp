@@ -32,7 +32,7 @@ CSta::CSta(const CLand& land, QWidget* parent) : QDialog(parent) {
         edit->setMinimumWidth(name == QStringLiteral("Land file name") ? 320 : 80);
         form->addRow(name, edit);
     };
-    field(QStringLiteral("Land file name"), QString::fromStdString(land.m_landPath));
+    field(QStringLiteral("Land file name"), QString::fromStdString(land.path()));
     field(QStringLiteral("Number of blocks"), QString::number(land.numBlocks()));
     field(QStringLiteral("Number of countries"), QString::number(land.numCountries()));
     field(QStringLiteral("Number of materials"), QString::number(land.numMaterials()));

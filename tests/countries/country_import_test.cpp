@@ -25,7 +25,6 @@ struct HeldLand {
         for (int k = 0; k < blocks; ++k) b.block(10 + k, 12);
         b.countries(countries).materials(materials);
         EXPECT_TRUE(land.adoptImage(b.build()));
-        land.m_messages = &messages;
     }
 };
 
@@ -72,7 +71,7 @@ TEST(CountryImport, AppendsCountryAndMaterialsMovingEverySection) {
     const Result imported = ImportCountryFromFile(held.land, dir.file("countries.xml"), "c");
     ASSERT_TRUE(imported) << imported.message();
     EXPECT_EQ(held.messages.count(), 0u);
-    EXPECT_TRUE(held.land.m_modified);
+    EXPECT_TRUE(held.land.modified());
     ASSERT_EQ(held.land.numCountries(), 3);
     ASSERT_EQ(held.land.numMaterials(), 8);
     EXPECT_EQ(held.land.fileSize(), before.size() + sizeof(TLndCountry) + 3 * sizeof(TLndMaterial));
@@ -108,14 +107,14 @@ TEST(CountryImport, FifteenCountriesIsTheLimit) {
     EXPECT_EQ(held.land.numCountries(), 15);
     EXPECT_EQ(held.land.numMaterials(), 3);
     const std::vector<std::uint8_t> full = imageBytes(held.land);
-    held.land.m_modified = false;
+    held.land.setModified(false);
     for (const Result& refused : {canImportCountry(held.land), ImportCountryFromFile(held.land, dir.file("countries.xml"), "0"),
                                   ImportCountry(held.land, CountryChoice{dir.path(), {}})}) {
         EXPECT_EQ(refused.status(), Status::NotPossible);
         EXPECT_EQ(refused.message(), kTooManyCountriesMessage);   // the text the editor shows
     }
     EXPECT_EQ(imageBytes(held.land), full);
-    EXPECT_FALSE(held.land.m_modified);
+    EXPECT_FALSE(held.land.modified());
     EXPECT_EQ(held.messages.count(), 0u) << "the core shows nothing";
 }
 
@@ -158,7 +157,7 @@ TEST(CountryImport, RefusedInputLeavesTheImageExactlyAsItWas) {
         const Result r = ImportCountryFromFile(held.land, path, c.id);
         EXPECT_EQ(r.status(), c.status) << r.message();
         EXPECT_EQ(imageBytes(held.land), before);
-        EXPECT_FALSE(held.land.m_modified);
+        EXPECT_FALSE(held.land.modified());
         EXPECT_EQ(held.messages.count(), 0u) << "the core shows nothing";
         EXPECT_EQ(r.message().rfind(c.expected, 0), 0u) << r.message();
         EXPECT_NE(r.message().find(c.reason), std::string::npos) << r.message();
@@ -261,9 +260,9 @@ TEST(CountryTable, SetEverywhereKeepsOtherFlagBits) {
     const Result refused = setCountryEverywhere(held.land, 3);
     EXPECT_EQ(refused.status(), Status::BadInput);
     EXPECT_EQ(refused.message(), "the land has no country 3 (it has 3)");
-    EXPECT_FALSE(held.land.m_modified);
+    EXPECT_FALSE(held.land.modified());
     ASSERT_TRUE(setCountryEverywhere(held.land, 2));
-    EXPECT_TRUE(held.land.m_modified);
+    EXPECT_TRUE(held.land.modified());
     EXPECT_FALSE(held.land.textures().blocks().exists());
     for (std::size_t b = 0; b < before.size(); ++b)
         for (int i = 0; i < 17; ++i)
@@ -294,7 +293,7 @@ TEST(CountryTable, PicturesStepsAndStoredTables) {
     const std::int32_t leading = held.land.countries()[1].Index;
     ASSERT_TRUE(storeCountry(held.land, 1, edited));
     EXPECT_EQ(std::int32_t(held.land.countries()[1].Index), leading);
-    EXPECT_TRUE(held.land.m_modified);
+    EXPECT_TRUE(held.land.modified());
     EXPECT_EQ(storeCountry(held.land, 2, edited).status(), Status::BadInput);
     const CountryPicture p = countryPicture(held.land.countries()[1], held.land.materials());
     EXPECT_EQ(p[255 * 256] & 0xFF, std::uint32_t(160 * 255 / 256));   // altitude 0 at the bottom

@@ -88,7 +88,7 @@ TEST(LandSave, UneditedLoadAndQuickSaveWritesTheSameBytes) {
     ASSERT_TRUE(s.save(dir.file("out.lnd"), SaveKind::Quick));
     EXPECT_EQ(readBytes(dir.file("out.lnd")), readBytes(in));
     EXPECT_TRUE(s.messages.entries().empty());
-    EXPECT_FALSE(s.land.m_modified);
+    EXPECT_FALSE(s.land.modified());
 
     // And again from the saved file: saving is a fixed point.
     Session again;
@@ -120,7 +120,7 @@ TEST(LandSave, FoldsMeshHeightsAndDiagonalsBackIntoTheCells) {
         if (x == 2 * 160.0f + 10 * 3 && z == 3 * 160.0f + 10 * 3) v[k].position.y = 77.9f;
     }
     ASSERT_GE(seen, 4);   // an inner vertex belongs to four to eight triangles
-    s.land.m_modified = true;
+    s.land.markModified();
     ASSERT_TRUE(s.save(dir.file("out.lnd"), SaveKind::Quick));
 
     Session back;
@@ -188,7 +188,7 @@ TEST(LandSave, EditSurvivesSaveAndLoad) {
     s.land.blocks()[0].Cells[5][6].Altitude = 201;
     const int changed[] = {0};
     s.mesh.RebuildBlocks(changed, s.land.blocks());
-    s.land.m_modified = true;
+    s.land.markModified();
     ASSERT_TRUE(s.save(dir.file("in.lnd"), SaveKind::Quick));   // over the opened file
     Session back;
     ASSERT_TRUE(back.open(in));
@@ -202,9 +202,9 @@ TEST(LandSave, CompactingSaveRenumbersInGridOrderAndLeavesTheLandAsHeld) {
     Session s;
     ASSERT_TRUE(s.open(in));
     const std::vector<std::uint8_t> heldBefore(s.land.fileImage().begin(), s.land.fileImage().end());
-    s.land.m_cursorBlock = 0;   // delete block number 1
-    ASSERT_TRUE(DeleteCursorBlock(s.land, s.mesh));
-    EXPECT_TRUE(s.land.m_blocksDeleted);
+    s.tool.block = 0;   // delete block number 1
+    ASSERT_TRUE(DeleteCursorBlock(s.land, s.mesh, s.tool.block));
+    EXPECT_TRUE(s.land.blocksDeleted());
     ASSERT_TRUE(s.save(dir.file("out.lnd"), SaveKind::Quick));
 
     const std::vector<std::uint8_t> out = readBytes(dir.file("out.lnd"));
@@ -326,7 +326,7 @@ TEST(LandSave, DeviceRestoreKeepsBlockTexturesAndTheirTiles) {
     EXPECT_TRUE(s.messages.texts().empty());
 
     // What drops them: the map initialisation and a load.
-    levelMap(s.mesh, s.land, s.land.m_levelValue);
+    levelMap(s.mesh, s.land, s.tool.level);
     EXPECT_FALSE(s.land.textures().blocks().has(0));
     SynthesizeBlockTexture(s.land, 0);
     ASSERT_TRUE(s.open(in));
@@ -338,13 +338,13 @@ TEST(LandSave, FailedSaveKeepsTheTargetAndTheModifiedFlag) {
     const std::string in = inLineLand().writeTo(dir.file("in.lnd"));
     Session s;
     ASSERT_TRUE(s.open(in));
-    s.land.m_modified = true;
+    s.land.markModified();
     std::filesystem::create_directory(dir.file("taken"));
     std::ofstream(dir.file("taken/keep")) << "x";
     EXPECT_FALSE(s.save(dir.file("taken"), SaveKind::Quick));
     EXPECT_FALSE(s.save(dir.file("missing/out.lnd"), SaveKind::Quick));
     EXPECT_EQ(s.messages.texts(), (std::vector<std::string>{"Problems saving the file ", "Problems saving the file "}));
-    EXPECT_TRUE(s.land.m_modified);
+    EXPECT_TRUE(s.land.modified());
     EXPECT_TRUE(std::filesystem::is_directory(dir.file("taken")));
     EXPECT_TRUE(std::filesystem::exists(dir.file("taken/keep")));
     int entries = 0;
@@ -386,12 +386,12 @@ TEST(LandLoad, RefusesBadFilesAndReleasesThePreviousLand) {
         lndtest::writeBytes(path, bytes);
         Session s;
         ASSERT_TRUE(s.open(dir.file("good.lnd")));
-        s.land.m_modified = true;
+        s.land.markModified();
         ASSERT_TRUE(s.land.textures().loRes().exists());
         EXPECT_FALSE(s.load(path));
         EXPECT_EQ(s.messages.texts(), std::vector<std::string>{"Error reading the file " + path});
-        EXPECT_FALSE(s.land.m_loaded);
-        EXPECT_FALSE(s.land.m_modified);
+        EXPECT_FALSE(s.land.loaded());
+        EXPECT_FALSE(s.land.modified());
         EXPECT_FALSE(s.land.hasImage());
         EXPECT_FALSE(s.land.textures().loRes().exists());
         EXPECT_FALSE(s.land.textures().blocks().exists());
@@ -429,13 +429,13 @@ TEST(LandLoad, OneBlockAtTheOriginLoadsTwoAreRefused) {
     Session s;
     const std::string one = LandBuilder().block(0, 0).block(1, 0).writeTo(dir.file("one.lnd"));
     EXPECT_TRUE(s.open(one));
-    EXPECT_TRUE(s.land.m_loaded);
+    EXPECT_TRUE(s.land.loaded());
     EXPECT_EQ(s.mesh.blockCount(), 2);
 
     const std::string two = LandBuilder().block(0, 0).orphanBlock().writeTo(dir.file("two.lnd"));
     EXPECT_FALSE(s.load(two));
     EXPECT_EQ(s.messages.texts(), std::vector<std::string>{"The land " + two + " is invalid , unable to open it"});
-    EXPECT_FALSE(s.land.m_loaded);
+    EXPECT_FALSE(s.land.loaded());
     EXPECT_FALSE(s.land.hasImage());
     EXPECT_EQ(s.mesh.blockCount(), 0);
 }
@@ -448,10 +448,12 @@ TEST(LandLoad, ReadsSeaParametersAndFlagsFromTheSettingsAndResetsState) {
            "</renderEngine><exports rootDirectory=\"exp/\"/></settings>";
     Session s;
     CSettings settings(s.messages, dir.file("settings.xml"), [](const std::string&) { return BrushBitmap{}; });
-    s.land.m_settings = &settings;
+    s.settings = landSettingsFrom(settings);
     s.land.history().record(BrushStroke{});
-    s.land.m_materialsExported = s.land.m_noiseExported = s.land.m_bumpExported = true;
-    s.land.m_exportDir = "old/";
+    s.land.setMaterialsExported(true);
+    s.land.setNoiseExported(true);
+    s.land.setBumpExported(true);
+    s.land.setExportDir("old/");
     const std::string path = inLineLand().writeTo(dir.file("in.lnd"));
     ASSERT_TRUE(s.open(path));
     EXPECT_EQ(s.land.m_seaParms.alphaCoast, 44);
@@ -460,12 +462,12 @@ TEST(LandLoad, ReadsSeaParametersAndFlagsFromTheSettingsAndResetsState) {
     EXPECT_EQ(s.land.m_seaParms.altitudeWater, 7);
     EXPECT_EQ(s.land.m_seaParms.altitudeCoast, 255);
     EXPECT_EQ(s.land.m_seaParms.altitudeFullWater, 1);
-    EXPECT_FALSE(s.land.m_debug);
-    EXPECT_EQ(s.land.m_exportRoot, "exp/");
-    EXPECT_EQ(s.land.m_landPath, path);
-    EXPECT_TRUE(s.land.m_exportDir.empty());
+    EXPECT_FALSE(s.land.debug());
+    EXPECT_EQ(s.land.exportRoot(), "exp/");
+    EXPECT_EQ(s.land.path(), path);
+    EXPECT_TRUE(s.land.exportDir().empty());
     EXPECT_TRUE(s.land.history().empty());
-    EXPECT_FALSE(s.land.m_materialsExported || s.land.m_noiseExported || s.land.m_bumpExported);
+    EXPECT_FALSE(s.land.materialsExported() || s.land.noiseExported() || s.land.bumpExported());
     EXPECT_EQ(s.land.header()->NumBlocks, 4);
 }
 
@@ -491,7 +493,7 @@ TEST(LandMemory, ExhaustionIsReportedAndChangesNothing) {
             capMemory(std::size_t(64) << 20);
             const bool refused = s.load(huge).status() == Status::OutOfMemory;
             const bool told = s.messages.texts() == std::vector<std::string>{"Error reading the file " + huge};
-            finish(opened && refused && told && !s.land.m_loaded && !s.land.hasImage());
+            finish(opened && refused && told && !s.land.loaded() && !s.land.hasImage());
         },
         ::testing::ExitedWithCode(0), "");
 
@@ -504,9 +506,9 @@ TEST(LandMemory, ExhaustionIsReportedAndChangesNothing) {
             LandBuilder big = inLineLand();
             big.materials(1200);   // about 157 MB of material records
             const bool adopted = static_cast<bool>(s.land.adoptImage(big.build()));
-            s.land.m_loaded = true;
-            s.land.m_modified = true;
-            s.land.m_blocksDeleted = true;
+            s.land.setLoaded(true);
+            s.land.markModified();
+            s.land.setBlocksDeleted(true);
             LoadLoResTextures(s.land);
             const std::vector<std::uint8_t> before(s.land.fileImage().begin(), s.land.fileImage().end());
             capMemory(std::size_t(64) << 20);
@@ -514,7 +516,7 @@ TEST(LandMemory, ExhaustionIsReportedAndChangesNothing) {
             const bool told = s.messages.texts() == std::vector<std::string>{"Problems saving the file "};
             const bool same = std::equal(before.begin(), before.end(), s.land.fileImage().begin(),
                                          s.land.fileImage().end());
-            finish(adopted && refused && told && same && s.land.m_modified && readBytes(target).size() == 3);
+            finish(adopted && refused && told && same && s.land.modified() && readBytes(target).size() == 3);
         },
         ::testing::ExitedWithCode(0), "");
 }
@@ -533,8 +535,8 @@ TEST(LandLoad, TakesItsSettingsAsGivenAndSaveShowsTheSurfacesWhenAsked) {
         ASSERT_TRUE(s.land.Load(path, given));
         recreateDeviceObjects(s.mesh, s.land);
         EXPECT_EQ(s.land.m_seaParms.altitudeWater, 9);
-        EXPECT_TRUE(s.land.m_debug);
-        EXPECT_EQ(s.land.m_exportRoot, "root/");
+        EXPECT_TRUE(s.land.debug());
+        EXPECT_EQ(s.land.exportRoot(), "root/");
         ASSERT_TRUE(s.save(dir.file("out.lnd"), SaveKind::Quick));
         // One description per low-resolution texture, only when asked.
         EXPECT_EQ(s.messages.count(), video ? 2u : 0u);

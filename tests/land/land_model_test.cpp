@@ -87,7 +87,7 @@ TEST(LandModel, LandWithoutBlocksHasAnEmptyBlockSection) {
     EXPECT_EQ(land.header()->NumBlocks, 0);
     EXPECT_TRUE(land.blocks().empty());
     land.levelCells(5);
-    EXPECT_TRUE(land.m_modified);
+    EXPECT_TRUE(land.modified());
 }
 
 TEST(LandModel, CountryImportGrowthKeepsEverySectionAndMovesTheTail) {
@@ -105,7 +105,7 @@ TEST(LandModel, CountryImportGrowthKeepsEverySectionAndMovesTheTail) {
     ASSERT_TRUE(land.growForCountryImport(2, &growth));
     EXPECT_EQ(growth.country, 2);
     EXPECT_EQ(growth.firstMaterial, 3);
-    EXPECT_TRUE(land.m_modified);
+    EXPECT_TRUE(land.modified());
     EXPECT_EQ(land.fileSize(), file.size() + kCountrySize + 2 * kMaterialSize);
     EXPECT_EQ(land.header()->NumCountries, 3);
     EXPECT_EQ(land.header()->NumMaterials, 5);
@@ -143,11 +143,11 @@ TEST(LandModel, CountryImportGrowthWithoutMaterialsAndUpToTheLimit) {
 
     // A sixteenth country is refused and nothing changes.
     const std::vector<std::uint8_t> before(land.fileImage().begin(), land.fileImage().end());
-    land.m_modified = false;
+    land.setModified(false);
     CLand::CountryGrowth growth;
     EXPECT_FALSE(land.growForCountryImport(1, &growth));
     EXPECT_EQ(growth.country, -1);
-    EXPECT_FALSE(land.m_modified);
+    EXPECT_FALSE(land.modified());
     EXPECT_TRUE(std::equal(before.begin(), before.end(), land.fileImage().begin(),
                            land.fileImage().end()));
     EXPECT_EQ(land.numCountries(), 15);
@@ -188,7 +188,7 @@ TEST(LandModel, InitializeMapSetsEveryCellFromTheLevelValue) {
                     ASSERT_EQ(cell.Altitude, c.altitude) << "level " << c.level;
                     ASSERT_EQ(std::uint16_t(cell.CellFlags), c.flags) << "level " << c.level;
                 }
-        EXPECT_TRUE(land.m_modified);
+        EXPECT_TRUE(land.modified());
     }
 }
 
@@ -215,22 +215,22 @@ TEST(LandModel, LevellingReleasesTexturesForgetsHistoryAndCountsAnEditOfEveryBlo
     EXPECT_EQ(land.blockEdits(3), 0u);    // past the records
     EXPECT_EQ(land.blockEdits(-1), 0u);
     EXPECT_EQ(land.editGeneration(), 4u);
-    EXPECT_TRUE(land.m_modified);
+    EXPECT_TRUE(land.modified());
 }
 
 TEST(LandModel, LevellingWithoutLandChangesNothing) {
     CLand land;
     land.levelCells(3);
-    EXPECT_FALSE(land.m_modified);
+    EXPECT_FALSE(land.modified());
     EXPECT_EQ(land.editGeneration(), 0u);
 }
 
 TEST(LandModel, ConstructionDefaults) {
     CLand land;
     EXPECT_FALSE(land.hasImage());
-    EXPECT_FALSE(land.m_loaded || land.m_modified || land.m_blocksDeleted || land.m_closing ||
-                 land.m_debug || land.m_materialsExported || land.m_noiseExported ||
-                 land.m_bumpExported);
+    EXPECT_FALSE(land.loaded() || land.modified() || land.blocksDeleted() || land.closing() ||
+                 land.debug() || land.materialsExported() || land.noiseExported() ||
+                 land.bumpExported());
     EXPECT_EQ(land.m_seaParms.alphaCoast, 128);
     EXPECT_EQ(land.m_seaParms.alphaWater, 15);
     EXPECT_EQ(land.m_seaParms.alphaFullWater, 0);
@@ -241,7 +241,6 @@ TEST(LandModel, ConstructionDefaults) {
     EXPECT_FALSE(land.textures().blocks().exists());
     EXPECT_EQ(land.textures().scratch().size(), 262272u);
     EXPECT_TRUE(land.history().empty());
-    EXPECT_EQ(land.m_cursorBlock, -1);
     EXPECT_TRUE(land.m_bounds.empty());
 }
 

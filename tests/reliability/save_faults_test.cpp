@@ -77,8 +77,8 @@ TEST(SaveFaults, LandSaveKeepsThePreviousFileAndTheLandModified) {
         RecordingMessages& messages = held.messages;
         ASSERT_TRUE(held.open(source));
         if (form.deleteBlock) {
-            held.land.m_cursorBlock = 0;
-            ASSERT_TRUE(DeleteCursorBlock(held.land, held.mesh));
+            held.tool.block = 0;
+            ASSERT_TRUE(DeleteCursorBlock(held.land, held.mesh, held.tool.block));
         }
         const std::string target = dir.file(std::string("target-") + form.name + ".lnd");
         const std::vector<std::uint8_t> previous(4321, 0x5A);
@@ -100,7 +100,7 @@ TEST(SaveFaults, LandSaveKeepsThePreviousFileAndTheLandModified) {
                     lndtest::writeBytes(target, previous);
                     const auto before = snapshot(dir.path());
                     messages.clear();
-                    held.land.m_modified = true;
+                    held.land.markModified();
                     clearIoFaults();
                     injectIoFault(step, n, err);
                     const Result saved = held.save(target, form.kind);
@@ -110,7 +110,7 @@ TEST(SaveFaults, LandSaveKeepsThePreviousFileAndTheLandModified) {
                     EXPECT_NE(saved.message().find(std::strerror(err)), std::string::npos) << saved.message();
                     const std::vector<std::string> texts = messages.texts();
                     EXPECT_NE(std::find(texts.begin(), texts.end(), "Problems saving the file "), texts.end());
-                    EXPECT_TRUE(held.land.m_modified);
+                    EXPECT_TRUE(held.land.modified());
                     EXPECT_EQ(snapshot(dir.path()), before);
                 }
             }
@@ -119,7 +119,7 @@ TEST(SaveFaults, LandSaveKeepsThePreviousFileAndTheLandModified) {
         clearIoFaults();
         ASSERT_TRUE(held.save(target, form.kind));
         EXPECT_EQ(lndtest::readBytes(target), expected) << form.name;
-        EXPECT_FALSE(held.land.m_modified);
+        EXPECT_FALSE(held.land.modified());
     }
 }
 

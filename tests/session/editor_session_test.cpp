@@ -212,7 +212,7 @@ TEST(EditorSession, AFailedOpenKeepsTheLandItsEditsAndItsHistory) {
         EXPECT_EQ(openFailureText(c.path, r), c.shown);
         // The land on screen is untouched: image, path, flag, meshes, history.
         EXPECT_TRUE(std::equal(image.begin(), image.end(), s.land().fileImage().begin(), s.land().fileImage().end()));
-        EXPECT_EQ(s.land().m_landPath, good);
+        EXPECT_EQ(s.land().path(), good);
         EXPECT_TRUE(s.modified());
         EXPECT_EQ(s.mesh().blockCount(), 9);
         EXPECT_NE(s.mesh().mesh(kMiddle, MeshLevel::Full), nullptr);

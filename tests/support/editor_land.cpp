@@ -6,7 +6,7 @@
 
 namespace lndtest {
 
-EditorLand::EditorLand() { land.m_messages = &messages; }
+EditorLand::EditorLand() = default;
 
 EditorLand::EditorLand(const LandBuilder& builder, State state) : EditorLand() {
     if (!land.adoptImage(builder.build())) throw std::runtime_error("test land refused");
@@ -14,7 +14,7 @@ EditorLand::EditorLand(const LandBuilder& builder, State state) : EditorLand() {
     // What a load and the device objects made after it do, without a file.
     lnd::buildTerrainGeometry(mesh, land);
     mesh.BuildAllMeshes();
-    land.m_loaded = true;
+    land.setLoaded(true);
 }
 
 EditorLand::EditorLand(const std::string& path) : EditorLand() {
@@ -22,7 +22,7 @@ EditorLand::EditorLand(const std::string& path) : EditorLand() {
 }
 
 lnd::Result EditorLand::load(const std::string& path) {
-    lnd::Result loaded = land.Load(path);
+    lnd::Result loaded = land.Load(path, settings);
     lnd::rebuildTerrainGeometry(mesh, land);   // a refused file leaves the mesh without blocks
     if (!loaded) messages.error(lnd::openFailureText(path, loaded));
     return loaded;

@@ -7,6 +7,7 @@
 #include "land/land.h"
 #include "support/land_builder.h"
 #include "support/recording_messages.h"
+#include "tools/altitude_brush.h"
 #include "view/terrain_land.h"
 
 #include <array>
@@ -32,6 +33,9 @@ public:
     explicit EditorLand(const std::string& path);
 
     lnd::RecordingMessages messages;
+    // The brush tool as the window keeps it: where the pointer is, the radius, strength,
+    // level value and brush.
+    lnd::BrushStep tool;
 
     // As the shells open and save, then what the window shows about it (the notes of a
     // save, the fixed failure texts) put into `messages`. load() is the land's Load with the

@@ -151,7 +151,7 @@ TEST(SavePin, BatchSynthesisEqualsOneBlockAtATime) {
             HeadlessLand held;
             ASSERT_TRUE(held.open(in));
             SynthesizeBlockTextures(held.land, list, use, threads);
-            EXPECT_EQ(held.land.m_textureError, reference.land.m_textureError);
+            EXPECT_EQ(held.land.textureError(), reference.land.textureError());
             EXPECT_EQ(held.land.textures().scratch(), reference.land.textures().scratch());
             for (std::size_t t = 0; t < std::size_t(c.loRes); ++t)
                 EXPECT_EQ(loResOf(held.land, t), loResOf(reference.land, t)) << "texture " << t;

@@ -37,10 +37,9 @@ struct LandFixture {
         lndtest::writeBytes(dir.file("s.xml"), std::vector<std::uint8_t>(xml.begin(), xml.end()));
         settings = std::make_unique<CSettings>(messages, dir.file("s.xml"));
         EXPECT_TRUE(land.adoptImage(std::move(image)));
-        land.m_settings = settings.get();
-        land.m_messages = &messages;
-        land.m_exportRoot = settings->GetValue("exportRoot");
-        land.m_landPath = "D:\\lands\\Isle2.lnd";
+        land.setExportSettings(readExportSettings(*settings));
+        land.setExportRoot(settings->GetValue("exportRoot"));
+        land.setPath("D:\\lands\\Isle2.lnd");
     }
 };
 
@@ -69,7 +68,7 @@ TEST(SynthesisLand, BlockTextureAndItsTile) {
     LoadLoResTextures(f.land);
     const auto before = level0(f.land.textures().loRes().at(0));
     ASSERT_EQ(SynthesizeBlockTexture(f.land, 1), 0);
-    EXPECT_TRUE(f.land.m_textureError.empty());
+    EXPECT_TRUE(f.land.textureError().empty());
     ASSERT_TRUE(f.land.textures().blocks().exists());
     EXPECT_EQ(f.land.textures().blocks().size(), 2u);
     EXPECT_FALSE(f.land.textures().blocks().has(0));
@@ -149,11 +148,11 @@ TEST(SynthesisExports, FirstSynthesisWritesTheExportTree) {
     LoadLoResTextures(f.land);
     ASSERT_EQ(SynthesizeBlockTexture(f.land, 0), 0);
     const std::string dir = f.dir.path() + "/exp/Isle2/";
-    EXPECT_EQ(f.land.m_exportDir, dir);
+    EXPECT_EQ(f.land.exportDir(), dir);
     for (const char* p : {"mat/Material0.bmp", "mat/Material1.bmp", "mat/countries.xml", "noise/Noise.bmp",
                           "bump/bump.bmp", "lores/LRTexture0.bmp", "lores/LRTexture1.bmp"})
         EXPECT_TRUE(std::filesystem::exists(dir + p)) << p;
-    EXPECT_TRUE(f.land.m_materialsExported && f.land.m_noiseExported && f.land.m_bumpExported);
+    EXPECT_TRUE(f.land.materialsExported() && f.land.noiseExported() && f.land.bumpExported());
     const auto xml = lndtest::readBytes(dir + "mat/countries.xml");
     EXPECT_EQ(std::string(xml.begin(), xml.begin() + 13), "<countries>\r\n");
 
@@ -168,10 +167,10 @@ TEST(SynthesisExports, FirstSynthesisWritesTheExportTree) {
 
     // A path whose only separator comes first exports nothing.
     LandFixture g(LandBuilder().materials(1).block(0, 0).build(), true);
-    g.land.m_landPath = "\\isle.lnd";
+    g.land.setPath("\\isle.lnd");
     SynthesizeBlockTexture(g.land, 0);
     EXPECT_FALSE(std::filesystem::exists(g.dir.path() + "/exp/isle"));
-    EXPECT_TRUE(g.land.m_exportDir.empty());
+    EXPECT_TRUE(g.land.exportDir().empty());
 }
 
 // Every export writes what it can and returns the first failure with its reason: folders
@@ -218,7 +217,7 @@ TEST(SynthesisExports, FailuresAreReportedWithTheReasonAndTheRestIsWritten) {
         {"a folder where a low-resolution picture goes",
          [&](const std::string& exp, CLand&) { folder(exp + "Isle2/lores/LRTexture0.bmp"); }, {LoRes}, Status::CannotCreate,
          0, "LRTexture0.bmp: it is a directory", {"lores/LRTexture0.bmp"}},
-        {"no land name", [](const std::string&, CLand& land) { land.m_landPath = "\\isle.lnd"; },
+        {"no land name", [](const std::string&, CLand& land) { land.setPath("\\isle.lnd"); },
          {Materials, Noise, Bump, LoRes}, Status::NotPossible, 0, "no land name", {kAll, kAll + 7}},
     };
     for (const Case& c : cases) {
@@ -264,7 +263,7 @@ TEST(SynthesisExports, NoiseImport) {
     EXPECT_FALSE(halfText.errorIcon);   // a plain box
     EXPECT_EQ(halfText.text, "The bitmap " + f.dir.file("half.bmp") + " doesnt have the  correct format for this function");
     EXPECT_TRUE(f.land.textures().blocks().has(0));
-    EXPECT_FALSE(f.land.m_modified);
+    EXPECT_FALSE(f.land.modified());
 
     // not an image at all, and no file at all: the unreadable text with the error icon
     lndtest::writeBytes(f.dir.file("junk.bmp"), {1, 2, 3});
@@ -289,7 +288,7 @@ TEST(SynthesisExports, NoiseImport) {
     EXPECT_EQ(f.land.noiseMap()->Values[0][0], 255);
     EXPECT_EQ(f.land.noiseMap()->Values[200][17], 255);
     EXPECT_FALSE(f.land.textures().blocks().has(0));
-    EXPECT_TRUE(f.land.m_modified);
+    EXPECT_TRUE(f.land.modified());
 
     // a paletted grey picture goes through its palette; row 0 is the top row
     std::vector<std::uint8_t> grey(256 * 256);

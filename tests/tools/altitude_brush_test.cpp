@@ -23,10 +23,10 @@ namespace {
 // Puts the brush on vertex (i, j) of block b.
 void aimAt(EditorLand& h, int b, int i, int j, int radius, int times = 1) {
     const TLndBlock& blk = h.block(b);
-    h.land.m_cursorBlock = b;
-    h.land.m_brushCentre = {float(blk.MapX) + 10.0f * float(i), 0.0f, float(blk.MapZ) + 10.0f * float(j)};
-    h.land.m_brushRadius = radius;
-    h.land.m_brushTimes = times;
+    h.tool.block = b;
+    h.tool.centre = {float(blk.MapX) + 10.0f * float(i), 0.0f, float(blk.MapZ) + 10.0f * float(j)};
+    h.tool.radius = radius;
+    h.tool.times = times;
 }
 
 }  // namespace
@@ -34,9 +34,9 @@ void aimAt(EditorLand& h, int b, int i, int j, int radius, int times = 1) {
 TEST(AltitudeBrush, RingFactorsReachTheCellsAtTheirDistances) {
     EditorLand h(LandBuilder().block(5, 5, flat(100)));
     const CBrushDef brush = ringBrush({1, 2, 3, 4, 5, 6, 7, 8, 9, 10});
-    h.land.m_brush = &brush;
+    h.tool.brush = &brush;
     aimAt(h, 0, 8, 8, 80);
-    ApplyBrush(h.land, h.mesh, kBrushRaise);
+    ApplyBrush(h.land, h.mesh, h.tool.withMode(kBrushRaise));
     const auto alt = [&](int i, int j) { return int(h.block(0).Cells[i][j].Altitude); };
     EXPECT_EQ(alt(8, 8), 101);    // d 0: ring 0
     EXPECT_EQ(alt(8, 9), 101);    // d 10 < 0.2 r: ring 0
@@ -48,7 +48,7 @@ TEST(AltitudeBrush, RingFactorsReachTheCellsAtTheirDistances) {
     EXPECT_EQ(alt(2, 13), 109);   // d = sqrt(3600 + 2500) = 78.1: ring 8
     EXPECT_EQ(alt(1, 14), 100);   // d = sqrt(4900 + 3600) = 92.2: outside
     EXPECT_EQ(alt(0, 0), 100);
-    EXPECT_TRUE(h.land.m_modified);
+    EXPECT_TRUE(h.land.modified());
 }
 
 TEST(AltitudeBrush, StepsClampAndSmallStepsTruncate) {
@@ -70,31 +70,31 @@ TEST(AltitudeBrush, ChangedCellsAreReclassifiedUnchangedOnesKeepTheirFlags) {
     h.land.m_seaParms.altitudeWater = 5;
     h.land.m_seaParms.altitudeCoast = 9;
     const CBrushDef brush = ringBrush({6, 6, 6, 6, 6, 6, 6, 6, 0, 0});
-    h.land.m_brush = &brush;
+    h.tool.brush = &brush;
     aimAt(h, 0, 8, 8, 30);
-    ApplyBrush(h.land, h.mesh, kBrushLower);
+    ApplyBrush(h.land, h.mesh, h.tool.withMode(kBrushLower));
     EXPECT_EQ(h.block(0).Cells[8][8].Altitude, 4);
     EXPECT_EQ(h.block(0).Cells[8][8].CellFlags, kWater | 0x0400 | 3);
     EXPECT_EQ(h.block(0).Cells[8][11].Altitude, 10);   // d = r: ring 9, factor 0
     EXPECT_EQ(h.block(0).Cells[8][11].CellFlags, kSplit | kFullWater | 0x1000 | 3);
 
-    ApplyBrush(h.land, h.mesh, kBrushRaise);   // 4 + 6 = 10: above both thresholds
+    ApplyBrush(h.land, h.mesh, h.tool.withMode(kBrushRaise));   // 4 + 6 = 10: above both thresholds
     EXPECT_EQ(h.block(0).Cells[8][8].CellFlags, 3);
     h.land.m_seaParms.altitudeWater = 0;
     h.land.m_seaParms.altitudeCoast = 3;
     const CBrushDef down8 = ringBrush({8, 8, 8, 8, 8, 8, 8, 8, 8, 8});
-    h.land.m_brush = &down8;
-    ApplyBrush(h.land, h.mesh, kBrushLower);   // 10 - 8 = 2: coast
+    h.tool.brush = &down8;
+    ApplyBrush(h.land, h.mesh, h.tool.withMode(kBrushLower));   // 10 - 8 = 2: coast
     EXPECT_EQ(h.block(0).Cells[8][8].CellFlags, kCoast | 0x0C00 | 3);
 }
 
 TEST(AltitudeBrush, LevelSetsEveryVertexInsideAndIsNotRecorded) {
     EditorLand h(LandBuilder().block(5, 5, flat(100, kSplit)));
     h.block(0).Cells[8][9].Altitude = 44;
-    h.land.m_levelValue = 300;   // lowest byte 44
-    h.land.m_brush = nullptr;    // the level needs no brush
+    h.tool.level = 300;   // lowest byte 44
+    h.tool.brush = nullptr;    // the level needs no brush
     aimAt(h, 0, 8, 8, 20);
-    ApplyBrush(h.land, h.mesh, kBrushLevel);
+    ApplyBrush(h.land, h.mesh, h.tool.withMode(kBrushLevel));
     EXPECT_EQ(h.block(0).Cells[8][8].Altitude, 44);
     EXPECT_EQ(h.block(0).Cells[8][8].CellFlags, 0);          // Split cleared
     EXPECT_EQ(h.block(0).Cells[8][9].CellFlags, kSplit);     // already 44: untouched
@@ -103,8 +103,8 @@ TEST(AltitudeBrush, LevelSetsEveryVertexInsideAndIsNotRecorded) {
     EXPECT_TRUE(h.land.history().empty());
 
     // The step's own values win over the land's fields (the window asks first, then steps).
-    h.land.m_levelValue = 200;
-    BrushStep step = brushStepOf(h.land, kBrushLevel);
+    h.tool.level = 200;
+    BrushStep step = h.tool.withMode(kBrushLevel);
     step.level = 0;
     ApplyBrush(h.land, h.mesh, step);
     EXPECT_EQ(h.block(0).Cells[8][8].Altitude, 0);
@@ -115,9 +115,9 @@ TEST(AltitudeBrush, TouchesOnlyTheNineBlocksAndKeepsBordersWelded) {
     EditorLand h(LandBuilder().block(4, 5).block(5, 5).block(6, 5).block(7, 5).block(5, 6));
     const std::vector<std::uint8_t> before = h.image();
     const CBrushDef brush = ringBrush({5, 5, 5, 5, 5, 5, 5, 5, 5, 5});
-    h.land.m_brush = &brush;
+    h.tool.brush = &brush;
     aimAt(h, 1, 16, 8, 160);   // on the border with block 2; block 3 is within reach but no neighbour
-    const std::vector<int> changed = ApplyBrush(h.land, h.mesh, kBrushRaise);
+    const std::vector<int> changed = ApplyBrush(h.land, h.mesh, h.tool.withMode(kBrushRaise));
     EXPECT_EQ(changed, (std::vector<int>{1, 2, 4, 0}));   // cursor, then slots 4, 6, 8
     for (int j = 0; j < kCellsPerSide; ++j) {
         EXPECT_EQ(h.block(1).Cells[16][j].Altitude, h.block(2).Cells[0][j].Altitude) << j;
@@ -147,9 +147,9 @@ TEST(AltitudeBrush, DropsTheBlockTexturesOfChangedBlocksOnly) {
     h.land.textures().blocks().set(0, TextureHandle(std::move(a)));
     h.land.textures().blocks().set(1, TextureHandle(std::move(b)));
     const CBrushDef brush = ringBrush({1, 1, 1, 1, 1, 1, 1, 1, 1, 1});
-    h.land.m_brush = &brush;
+    h.tool.brush = &brush;
     aimAt(h, 0, 8, 8, 40);
-    ApplyBrush(h.land, h.mesh, kBrushRaise);
+    ApplyBrush(h.land, h.mesh, h.tool.withMode(kBrushRaise));
     EXPECT_FALSE(h.land.textures().blocks().has(0));
     EXPECT_TRUE(h.land.textures().blocks().has(1));
 }
@@ -160,11 +160,11 @@ TEST(AltitudeBrush, UndoGivesBackTheExactBytesAfterManySteps) {
     h.land.m_seaParms.altitudeCoast = 90;
     const std::vector<std::uint8_t> start = h.image();
     const CBrushDef brush = ringBrush({40, 30, 20, 12, 9, 7, 5, 3, 2, 1});
-    h.land.m_brush = &brush;
+    h.tool.brush = &brush;
     std::mt19937 rng(7);
     for (int step = 0; step < 40; ++step) {
         aimAt(h, int(rng() % 4), int(rng() % 17), int(rng() % 17), 10 + int(rng() % 150), 1 + int(rng() % 5));
-        ApplyBrush(h.land, h.mesh, rng() % 2 ? kBrushRaise : kBrushLower);
+        ApplyBrush(h.land, h.mesh, h.tool.withMode(rng() % 2 ? kBrushRaise : kBrushLower));
     }
     EXPECT_EQ(h.land.history().size(), 40u);
     EXPECT_NE(h.image(), start);
@@ -181,17 +181,17 @@ TEST(AltitudeBrush, HeldKeysStepEveryFrameOnlyWithABrushAndABlock) {
     EditorLand h(LandBuilder().block(5, 5, flat(100)));
     const CBrushDef brush = ringBrush({1, 1, 1, 1, 1, 1, 1, 1, 1, 1});
     aimAt(h, 0, 8, 8, 40);
-    brushKeysFrame(h.land, h.mesh, {true, false}, nullptr);
+    brushKeysFrame(h.land, h.mesh, h.tool, {true, false}, nullptr);
     EXPECT_TRUE(h.land.history().empty());
-    for (int frame = 0; frame < 10; ++frame) brushKeysFrame(h.land, h.mesh, {true, false}, &brush);
+    for (int frame = 0; frame < 10; ++frame) brushKeysFrame(h.land, h.mesh, h.tool, {true, false}, &brush);
     EXPECT_EQ(h.land.history().size(), 10u);
     EXPECT_EQ(h.block(0).Cells[8][8].Altitude, 110);
-    EXPECT_EQ(h.land.m_brush, &brush);
-    brushKeysFrame(h.land, h.mesh, {false, true}, &brush);
+    EXPECT_EQ(h.tool.brush, &brush);
+    brushKeysFrame(h.land, h.mesh, h.tool, {false, true}, &brush);
     EXPECT_EQ(h.block(0).Cells[8][8].Altitude, 109);
     EXPECT_EQ(h.land.history().newest().mode, kBrushLower);
-    h.land.m_cursorBlock = -1;
-    brushKeysFrame(h.land, h.mesh, {true, false}, &brush);
+    h.tool.block = -1;
+    brushKeysFrame(h.land, h.mesh, h.tool, {true, false}, &brush);
     EXPECT_EQ(h.land.history().size(), 11u);
 }
 
@@ -219,16 +219,16 @@ TEST(AltitudeBrush, UndoRevertsOnlyWhatTheStrokeLeft) {
         {"full water marked", 100, kBrushLower, setFlags(kFullWater, kFullWater), true, 100, kStart | kFullWater, 100},
         {"levelled", 100, kBrushLower,
          [](EditorLand& h) {
-             h.land.m_levelValue = 70;
+             h.tool.level = 70;
              aimAt(h, 0, 8, 8, 10);
-             ApplyBrush(h.land, h.mesh, kBrushLevel);
+             ApplyBrush(h.land, h.mesh, h.tool.withMode(kBrushLevel));
          },
          true, 70, kCoast | kEditMarks | 2, 100},
         {"raised into 255", 250, kBrushRaise, [](EditorLand&) {}, true, 250, kStart, 250},
         {"map initialised", 100, kBrushLower,
          [](EditorLand& h) {
-             h.land.m_levelValue = 33;
-             levelMap(h.mesh, h.land, h.land.m_levelValue);
+             h.tool.level = 33;
+             levelMap(h.mesh, h.land, h.tool.level);
          },
          false, 33, 0, 33},
     };
@@ -238,9 +238,9 @@ TEST(AltitudeBrush, UndoRevertsOnlyWhatTheStrokeLeft) {
         h.land.m_seaParms.altitudeWater = 60;
         h.land.m_seaParms.altitudeCoast = 90;
         const CBrushDef brush = ringBrush({50, 50, 50, 50, 50, 50, 50, 50, 50, 50});
-        h.land.m_brush = &brush;
+        h.tool.brush = &brush;
         aimAt(h, 0, 8, 8, 40);
-        ApplyBrush(h.land, h.mesh, c.mode);
+        ApplyBrush(h.land, h.mesh, h.tool.withMode(c.mode));
         ASSERT_NE(h.block(0).Cells[8][8].Altitude, c.start);
         c.since(h);
         EXPECT_EQ(UndoStroke(h.land, h.mesh), c.undone);
@@ -275,22 +275,22 @@ TEST(AltitudeBrush, RedoReappliesOnlyWhereTheUndoLeftTheCells) {
          true, 50, kCoast | kEditMarks | 5, 50},
         {"levelled",
          [](EditorLand& h) {
-             h.land.m_levelValue = 70;
+             h.tool.level = 70;
              aimAt(h, 0, 8, 8, 10);
-             ApplyBrush(h.land, h.mesh, kBrushLevel);
+             ApplyBrush(h.land, h.mesh, h.tool.withMode(kBrushLevel));
          },
          true, 70, kCoast | kEditMarks | 2, 50},
         {"a new step",
          [&other](EditorLand& h) {
-             h.land.m_brush = &other;
+             h.tool.brush = &other;
              aimAt(h, 0, 0, 0, 10);
-             ApplyBrush(h.land, h.mesh, kBrushRaise);
+             ApplyBrush(h.land, h.mesh, h.tool.withMode(kBrushRaise));
          },
          false, 100, kStart, 100},
         {"map initialised",
          [](EditorLand& h) {
-             h.land.m_levelValue = 33;
-             levelMap(h.mesh, h.land, h.land.m_levelValue);
+             h.tool.level = 33;
+             levelMap(h.mesh, h.land, h.tool.level);
          },
          false, 33, 0, 33},
     };
@@ -300,10 +300,10 @@ TEST(AltitudeBrush, RedoReappliesOnlyWhereTheUndoLeftTheCells) {
         h.land.m_seaParms.altitudeWater = 40;
         h.land.m_seaParms.altitudeCoast = 90;
         const CBrushDef brush = ringBrush({50, 50, 50, 50, 50, 50, 50, 50, 50, 50});
-        h.land.m_brush = &brush;
+        h.tool.brush = &brush;
         aimAt(h, 0, 8, 8, 40);
         EXPECT_FALSE(RedoStroke(h.land, h.mesh)) << "nothing undone yet";
-        ApplyBrush(h.land, h.mesh, kBrushLower);
+        ApplyBrush(h.land, h.mesh, h.tool.withMode(kBrushLower));
         const std::vector<std::uint8_t> stroked = h.image();
         ASSERT_TRUE(UndoStroke(h.land, h.mesh));
         EXPECT_TRUE(h.land.history().canRedo());
@@ -389,10 +389,10 @@ TEST(AltitudeBrush, SmoothingMovesTowardTheMeanWithoutOvershoot) {
                 range[std::size_t((row - 64) * 17 + col - 80)] = {lo, hi};
             }
         const CBrushDef brush = ringBrush({10, 10, 10, 10, 10, 10, 10, 10, 10, 10});
-        h.land.m_brush = &brush;
+        h.tool.brush = &brush;
         aimAt(h, s.b, s.i, s.j, 160);
         const TLndBlock before[2] = {h.block(0), h.block(1)};
-        ApplyBrush(h.land, h.mesh, kBrushSmooth);
+        ApplyBrush(h.land, h.mesh, h.tool.withMode(kBrushSmooth));
         const int row = 64 + 16 * s.b + s.i, col = 80 + s.j;
         if (s.spike) EXPECT_LT(at(row, col), int(s.value));
         else EXPECT_GT(at(row, col), int(s.value));

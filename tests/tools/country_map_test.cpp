@@ -166,7 +166,7 @@ TEST(CountryMap, ImportLandsEveryPictureKindCellForCellAndTouchesOnlyCountryBits
         EXPECT_EQ(imageOf(land), before) << "planning changes nothing";
         EXPECT_EQ(edit.changedBlocks, (std::vector<int>{0, 1, 2}));
         applyCountryMapEdit(land, edit);
-        EXPECT_TRUE(land.m_modified);
+        EXPECT_TRUE(land.modified());
 
         const std::span<const TLndBlock> blocks = std::as_const(land).blocks();
         const std::span<const TLndBlock> old{reinterpret_cast<const TLndBlock*>(before.data() + land.layout().blocksOffset), 3};
@@ -226,7 +226,7 @@ TEST(CountryMap, ExportThenImportChangesNoByteEvenWhereEdgeCopiesDisagree) {
     EXPECT_TRUE(edit.cells.empty());
     EXPECT_TRUE(edit.changedBlocks.empty());
     applyCountryMapEdit(land, edit);
-    EXPECT_FALSE(land.m_modified);
+    EXPECT_FALSE(land.modified());
     EXPECT_EQ(imageOf(land), before);
 
     // Painting that cell gives both copies the new country.

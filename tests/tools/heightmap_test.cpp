@@ -129,7 +129,7 @@ TEST(Heightmap, ExportLaysCellsOutLikeTheDumpAndRoundTripsAtBothDepths) {
                         EXPECT_EQ(cell.CellFlags, cell.Altitude < 3 ? kCoast | kEditMarks : 0);
                     }
                 }
-        EXPECT_TRUE(target.land.m_modified);
+        EXPECT_TRUE(target.land.modified());
     }
     // No block on the grid, or a depth we do not write: no picture.
     EditorLand orphan(LandBuilder().orphanBlock());
@@ -182,7 +182,7 @@ TEST(Heightmap, PlacementResamplingAndValueMapping) {
         EXPECT_EQ(refused.result.status(), Status::BadInput);
         EXPECT_NE(refused.result.message().find("30 x 20"), std::string::npos) << refused.result.message();
         EXPECT_EQ(h.image(), before);
-        EXPECT_FALSE(h.land.m_modified);
+        EXPECT_FALSE(h.land.modified());
         HeightmapImportOptions bad;
         bad.maxAltitude = 256;
         EXPECT_EQ(ApplyHeightmap(h.land, odd, bad).result.status(), Status::BadInput);

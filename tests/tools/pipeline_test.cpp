@@ -139,23 +139,23 @@ TEST(Pipeline, BrushStepsFullSaveAndReload) {
     const int record = s.land.blockRecordAt(gx, gz);
     ASSERT_GE(record, 0);
     const CBrushDef brush = lndtest::ringBrush({5, 5, 4, 4, 3, 3, 2, 2, 1, 1});
-    s.land.m_brush = &brush;
-    s.land.m_cursorBlock = record;
-    s.land.m_brushCentre = {gx * 160.0f + 80.0f, 0.0f, gz * 160.0f + 80.0f};
-    s.land.m_brushRadius = 120;
+    s.tool.brush = &brush;
+    s.tool.block = record;
+    s.tool.centre = {gx * 160.0f + 80.0f, 0.0f, gz * 160.0f + 80.0f};
+    s.tool.radius = 120;
     const std::uint8_t before = s.land.blocks()[std::size_t(record)].Cells[8][8].Altitude;
     std::set<int> edited;
     for (int step = 0; step < 4; ++step)
-        for (int b : ApplyBrush(s.land, s.mesh, kBrushRaise))
+        for (int b : ApplyBrush(s.land, s.mesh, s.tool.withMode(kBrushRaise)))
             if (b >= 0) edited.insert(b);
     ASSERT_TRUE(edited.count(record));
     ASSERT_GT(edited.size(), 1u);   // the radius reaches across the block's borders
     const std::uint8_t raised = s.land.blocks()[std::size_t(record)].Cells[8][8].Altitude;
     EXPECT_EQ(raised, std::min(255, before + 20));
-    ASSERT_TRUE(s.land.m_modified);
+    ASSERT_TRUE(s.land.modified());
 
     ASSERT_TRUE(s.save(dir.file("edited.lnd"), SaveKind::Full));
-    EXPECT_FALSE(s.land.m_modified);
+    EXPECT_FALSE(s.land.modified());
     EXPECT_TRUE(errors(s.messages).empty());
     const std::vector<std::uint8_t> saved = readBytes(dir.file("edited.lnd"));
 
@@ -191,11 +191,11 @@ TEST(Pipeline, BrushStepsFullSaveAndReload) {
 
     // A quick save of the edit leaves every tile as loaded.
     Opened quick(path);
-    quick.land.m_brush = &brush;
-    quick.land.m_cursorBlock = record;
-    quick.land.m_brushCentre = s.land.m_brushCentre;
-    quick.land.m_brushRadius = 120;
-    ApplyBrush(quick.land, quick.mesh, kBrushRaise);
+    quick.tool.brush = &brush;
+    quick.tool.block = record;
+    quick.tool.centre = s.tool.centre;
+    quick.tool.radius = 120;
+    ApplyBrush(quick.land, quick.mesh, quick.tool.withMode(kBrushRaise));
     ASSERT_TRUE(quick.save(dir.file("quick.lnd"), SaveKind::Quick));
     const std::vector<std::uint8_t> quickBytes = readBytes(dir.file("quick.lnd"));
     for (std::size_t b = 0; b < std::size_t(v.blockCount()); ++b)
@@ -206,8 +206,8 @@ TEST(Pipeline, LevellingTheMapRebuildsEverythingAndSaves) {
     TempDir dir;
     const std::string path = sampleLand(dir, 4);
     Opened s(path);
-    s.land.m_levelValue = 0x114;   // the lowest byte counts: 20
-    levelMap(s.mesh, s.land, s.land.m_levelValue);
+    s.tool.level = 0x114;   // the lowest byte counts: 20
+    levelMap(s.mesh, s.land, s.tool.level);
     EXPECT_EQ(s.land.m_bounds.maxY, 21.0f);
     EXPECT_EQ(s.land.m_bounds.minY, 21.0f);
     ASSERT_TRUE(s.land.textures().loRes().exists());
@@ -239,9 +239,9 @@ TEST(Pipeline, DeletedBlockLeavesWithACompactingSave) {
     const int gx = (kGridSize - 4) / 2 + 1, gz = (kGridSize - 4) / 2 + 2;
     const int record = s.land.blockRecordAt(gx, gz);
     ASSERT_GE(record, 0);
-    s.land.m_cursorBlock = record;
+    s.tool.block = record;
     const int nextRecord = s.land.blockRecordAt(gx + 1, gz);
-    ASSERT_TRUE(DeleteCursorBlock(s.land, s.mesh));
+    ASSERT_TRUE(DeleteCursorBlock(s.land, s.mesh, s.tool.block));
     std::vector<TLndBlock> kept;
     for (int b = 0; b < n; ++b)
         if (b != record) kept.push_back(s.land.blocks()[std::size_t(b)]);
@@ -287,23 +287,22 @@ TEST(Pipeline, EditsMakeTheViewRetryAFailedSynthesis) {
     const std::string path = LandBuilder().block(3, 3).block(4, 3).writeTo(dir.file("in.lnd"));
     RecordingMessages messages;
     CLand land;
-    land.m_messages = &messages;
     CTerrainView view;
     int attempts = 0;
     bool fail = true;
     view.setSynthesizer([&](CLand& l, int b) {
         ++attempts;
         if (fail) {
-            l.m_textureError = "no luck";
+            l.setTextureError("no luck");
             return 0;
         }
         return SynthesizeBlockTexture(l, b);
     });
     view.attach(land);
-    ASSERT_TRUE(land.Load(path));
+    ASSERT_TRUE(land.Load(path, LandSettings{}));
     rebuildTerrainGeometry(view.mesh(), land);
     recreateDeviceObjects(view.mesh(), land);
-    view.onLandOpened(land);
+    view.onLandOpened(land, nullptr);
     auto showAll = [&] {
         for (int b = 0; b < 2; ++b) {
             const TLndBlock& blk = land.blocks()[std::size_t(b)];
@@ -316,15 +315,17 @@ TEST(Pipeline, EditsMakeTheViewRetryAFailedSynthesis) {
     EXPECT_EQ(attempts, 2);   // once per block, not once per frame
     EXPECT_EQ(view.takeNotices().size(), 2u);   // one notice per block, for the shell's plain box
     EXPECT_TRUE(messages.entries().empty());
+    EXPECT_EQ(land.takeTileCopyFailures(), 0);
 
     // A brush step on block 0 (not reaching block 1) gives block 0 another try.
     const CBrushDef brush = lndtest::ringBrush({3, 3, 3, 3, 3, 3, 3, 3, 3, 3});
-    land.m_brush = &brush;
-    land.m_cursorBlock = 0;
-    land.m_brushCentre = {3 * 160.0f + 40.0f, 0.0f, 3 * 160.0f + 80.0f};
-    land.m_brushRadius = 20;
+    BrushStep step;
+    step.brush = &brush;
+    step.block = 0;
+    step.centre = {3 * 160.0f + 40.0f, 0.0f, 3 * 160.0f + 80.0f};
+    step.radius = 20;
     fail = false;
-    ASSERT_EQ(ApplyBrush(land, view.mesh(), kBrushRaise), (std::vector<int>{0, -1}));
+    ASSERT_EQ(ApplyBrush(land, view.mesh(), step.withMode(kBrushRaise)), (std::vector<int>{0, -1}));
     EXPECT_TRUE(view.mesh().lodDirty());
     showAll();
     const std::vector<TerrainDrawItem> items = view.buildDrawList(land);
@@ -348,14 +349,13 @@ TEST(Pipeline, TheViewsAttachmentIsTheSameRoad) {
     const std::string path = sampleLand(dir, 8);   // wide enough for the home view to see ground
     RecordingMessages messages;
     CLand land;
-    land.m_messages = &messages;
     CTerrainView view;
     view.attach(land);
     ASSERT_TRUE(view.synthesizer());
-    ASSERT_TRUE(land.Load(path));
+    ASSERT_TRUE(land.Load(path, LandSettings{}));
     rebuildTerrainGeometry(view.mesh(), land);
     recreateDeviceObjects(view.mesh(), land);
-    view.onLandOpened(land);
+    view.onLandOpened(land, nullptr);
     view.restoreDeviceObjects(land);
     FrameInput input;
     input.backBufferWidth = 640;
@@ -371,4 +371,5 @@ TEST(Pipeline, TheViewsAttachmentIsTheSameRoad) {
     ASSERT_TRUE(saveLand(view.mesh(), land, dir.file("out.lnd"), SaveKind::Full));
     EXPECT_EQ(readBytes(dir.file("out.lnd")), readBytes(path));
     EXPECT_TRUE(messages.entries().empty());
+    EXPECT_EQ(land.takeTileCopyFailures(), 0);
 }

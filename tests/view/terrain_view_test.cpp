@@ -34,16 +34,15 @@ struct ViewFixture : testing::Test {
                 });
         b.loResTextures(1);
         ASSERT_TRUE(land.adoptImage(b.build()));
-        land.m_loaded = true;
-        land.m_messages = &messages;
+        land.setLoaded(true);
         view.attach(land);
         buildTerrainGeometry(view.mesh(), land);   // what the open does
-        view.onLandOpened(land);
+        view.onLandOpened(land, nullptr);
         view.restoreDeviceObjects(land);
         view.setSynthesizer([this](CLand& l, int n) {
             ++synthCalls[n];
             if (failSynthesis) {
-                l.m_textureError = "no materials";
+                l.setTextureError("no materials");
                 return 0;
             }
             if (!l.textures().blocks().exists()) l.textures().blocks().make(std::size_t(l.numBlocks()));
@@ -91,10 +90,10 @@ TEST_F(ViewFixture, FirstFrameTakesTheHomeViewAndDrawsWhatIsInFront) {
     EXPECT_EQ(ahead->texCoordSet, 1);
     EXPECT_EQ(itemFor(plan, 0, 3), nullptr);
     // The pointer in the middle picks the ground at the target; the cursor stands there.
-    EXPECT_GE(land.m_cursorBlock, 0);
+    EXPECT_GE(view.picker().m_cursorBlock, 0);
     EXPECT_TRUE(plan.cursorModel.visible);
     EXPECT_FALSE(plan.brushSphere.visible) << "not in land-editor mode";
-    EXPECT_EQ(land.m_brushCentre[1], 10.0f);
+    EXPECT_EQ(view.picker().m_brushCentre.y, 10.0f);
     EXPECT_FALSE(view.mesh().lodDirty());
 
     FrameInput edit = pointerAt(400, 300);
@@ -139,7 +138,7 @@ TEST_F(ViewFixture, FailedSynthesisIsReportedOnceAndFallsBackToTheLowResolutionT
 
 TEST_F(ViewFixture, BlocksWithoutMeshesAreNeitherDrawnNorTexturedNorPicked) {
     view.frame(land, pointerAt(400, 300));
-    const int picked = land.m_cursorBlock;
+    const int picked = view.picker().m_cursorBlock;
     ASSERT_GE(picked, 0);
     view.mesh().ReleaseBlockMeshes(picked);
     synthCalls.clear();
@@ -148,7 +147,7 @@ TEST_F(ViewFixture, BlocksWithoutMeshesAreNeitherDrawnNorTexturedNorPicked) {
     const FramePlan plan = view.frame(land, pointerAt(400, 300));
     for (const auto& it : plan.terrain) EXPECT_NE(it.block, picked);
     EXPECT_EQ(synthCalls.count(picked), 0u);
-    EXPECT_NE(land.m_cursorBlock, picked);
+    EXPECT_NE(view.picker().m_cursorBlock, picked);
 }
 
 TEST_F(ViewFixture, KeysMoveTheCameraAndWireframeRecomputesTheMaps) {
@@ -166,7 +165,7 @@ TEST_F(ViewFixture, KeysMoveTheCameraAndWireframeRecomputesTheMaps) {
 }
 
 TEST_F(ViewFixture, StatusLinesAndNoLand) {
-    land.m_debug = true;
+    land.setDebug(true);
     FrameInput in = pointerAt(400, 300);
     in.frameStats = "30.00 fps";
     view.setStatusError("Bad file");
@@ -176,8 +175,8 @@ TEST_F(ViewFixture, StatusLinesAndNoLand) {
     EXPECT_EQ(plan.status[2].text, "Bad file");
     EXPECT_EQ(view.frame(land, in).status.size(), 2u);
 
-    land.m_debug = false;
-    land.m_loaded = false;
+    land.setDebug(false);
+    land.setLoaded(false);
     view.picker().m_hitPoint = kNoHit;
     plan = view.frame(land, in);
     EXPECT_FALSE(plan.landShown);
@@ -201,11 +200,10 @@ TEST_F(ViewFixture, SettingsGiveTheKeysTheAspectAndTheForcedLevel) {
     RecordingMessages settingsMessages;
     CSettings settings(settingsMessages, path);
     ASSERT_TRUE(settings.fileLoaded());
-    land.m_settings = &settings;
     view.readKeyTable(settings);
     EXPECT_EQ(view.keys().codes[std::size_t(KeyAction::Forward)], 0x57);
     EXPECT_EQ(view.keys().codes[std::size_t(KeyAction::Down)], 0x146);
-    view.onLandOpened(land);
+    view.onLandOpened(land, &settings);
     EXPECT_EQ(view.camera().m_aspectRatio, 2.0f);
     const FramePlan plan = view.frame(land, pointerAt(400, 300));
     EXPECT_EQ(plan.projection, matrixPerspectiveFovLH(0.7853982f, 2.0f, 15.0f, 6000.0f));
@@ -215,7 +213,7 @@ TEST_F(ViewFixture, SettingsGiveTheKeysTheAspectAndTheForcedLevel) {
         EXPECT_EQ(it.mesh, view.mesh().mesh(it.block, MeshLevel::Medium));
     }
     // Nothing is at full detail, so nothing is picked and no cursor is drawn.
-    EXPECT_EQ(land.m_cursorBlock, -1);
+    EXPECT_EQ(view.picker().m_cursorBlock, -1);
     EXPECT_FALSE(plan.cursorModel.visible);
     EXPECT_TRUE(synthCalls.empty());
 }
@@ -226,15 +224,15 @@ TEST_F(ViewFixture, FinalCleanUpReleasesEverythingAndAsksNothing) {
         SCOPED_TRACE(modified);
         view.restoreDeviceObjects(land);
         view.frame(land, pointerAt(400, 300));
-        land.m_modified = modified;
-        land.m_closing = false;
+        land.setModified(modified);
+        land.setClosing(false);
         view.finalCleanup(land);
         EXPECT_EQ(messages.count(), 0u);
         EXPECT_FALSE(view.mesh().meshTablesExist());
         EXPECT_FALSE(land.textures().blocks().exists());
         EXPECT_FALSE(land.textures().loRes().exists());
-        EXPECT_EQ(land.m_modified, modified);
-        EXPECT_FALSE(land.m_closing);
+        EXPECT_EQ(land.modified(), modified);
+        EXPECT_FALSE(land.closing());
     }
 }
 

@@ -170,8 +170,6 @@ protected:
 
         settings = std::make_unique<CSettings>(messages, loadBrushBitmap);
         land = std::make_unique<CLand>();
-        land->m_messages = &messages;
-        land->m_settings = settings.get();
         frame = std::make_unique<CMainFrame>(*land, *settings, messages);
         messages.setOwner(frame.get());
         frame->move(0, 0);
@@ -218,7 +216,7 @@ protected:
                 if (isLand(x, y) && isLand(x - 30, y) && isLand(x + 30, y) && isLand(x, y - 30) && isLand(x, y + 30)) local = QPoint(x, y);
         EXPECT_GE(local.x(), 0) << "no land on screen";
         QCursor::setPos(view->mapToGlobal(local));
-        for (int i = 0; i < 100 && land->m_cursorBlock == -1; ++i) frames(1);
+        for (int i = 0; i < 100 && frame->renderView()->brushTool().block == -1; ++i) frames(1);
         return local;
     }
 
@@ -286,7 +284,7 @@ TEST_F(Shell, TitleStatusHintAndDialogSizeAsAUserAndAScreenReaderSeeThem) {
 
 TEST_F(Shell, EditSaveAndReopenThroughTheWindow) {
     openThroughDialog(landPath);
-    ASSERT_TRUE(land->m_loaded);
+    ASSERT_TRUE(land->loaded());
     EXPECT_EQ(frame->windowTitle().toStdString(), landPath);
 
     frame->action(ID_MODE_LANDEDITOR)->trigger();
@@ -301,13 +299,13 @@ TEST_F(Shell, EditSaveAndReopenThroughTheWindow) {
     ASSERT_EQ(frame->leftView()->selectedBrush(), &settings->brushes()[1]);
 
     const QPoint at = pointAtLand();
-    ASSERT_NE(land->m_cursorBlock, -1);
+    ASSERT_NE(frame->renderView()->brushTool().block, -1);
     const std::vector<std::uint8_t> before = cells();
     EXPECT_FALSE(frame->action(ID_EDIT_UNDOBRUSH)->isEnabled());
     const QPoint pointer = QCursor::pos();
     contextCommand(at, 'A');
-    EXPECT_EQ(land->m_brush, &settings->brushes()[1]);
-    EXPECT_TRUE(land->m_modified);
+    EXPECT_EQ(frame->renderView()->brushTool().brush, &settings->brushes()[1]);
+    EXPECT_TRUE(land->modified());
     EXPECT_NE(cells(), before) << "the brush raised the land";
     EXPECT_EQ(QCursor::pos(), pointer) << "the pointer is back where the menu opened";
     EXPECT_TRUE(frame->action(ID_EDIT_UNDOBRUSH)->isEnabled());
@@ -342,13 +340,13 @@ TEST_F(Shell, EditSaveAndReopenThroughTheWindow) {
     EXPECT_EQ(box.text, QStringLiteral("Are you sure?"));
     EXPECT_EQ(box.title, QStringLiteral("delete block"));
     EXPECT_EQ(box.icon, QMessageBox::Question);
-    EXPECT_FALSE(land->m_blocksDeleted);
+    EXPECT_FALSE(land->blocksDeleted());
     const std::vector<std::uint8_t> index(reinterpret_cast<const std::uint8_t*>(land->header()->BlockIndex),
                                           reinterpret_cast<const std::uint8_t*>(land->header()->BlockIndex) +
                                               sizeof land->header()->BlockIndex);
     answerBox(QMessageBox::Ok);
     contextCommand(at, 'D');
-    ASSERT_TRUE(land->m_blocksDeleted);
+    ASSERT_TRUE(land->blocksDeleted());
     int deleted = -1;
     for (int gx = 0; gx < kGridSize; ++gx)
         for (int gz = 0; gz < kGridSize; ++gz)
@@ -368,18 +366,15 @@ TEST_F(Shell, EditSaveAndReopenThroughTheWindow) {
     EXPECT_TRUE(create.text.endsWith(QStringLiteral("This file does not exist.\nDo you want to create it?")));
     ASSERT_TRUE(fs::exists(saved));
     EXPECT_EQ(frame->windowTitle().toStdString(), saved);
-    EXPECT_FALSE(land->m_modified);
-    EXPECT_FALSE(land->m_blocksDeleted) << "the saved file was opened again";
+    EXPECT_FALSE(land->modified());
+    EXPECT_FALSE(land->blocksDeleted()) << "the saved file was opened again";
     EXPECT_EQ(land->numBlocks(), 8);
     EXPECT_EQ(QDir::currentPath().toStdString(), fs::canonical(dir.path()).string());
 
     // The bytes are those of the same deletion made without the window.
     HeadlessLand expected;
-    RecordingMessages quiet;
-    expected.land.m_messages = &quiet;
     ASSERT_TRUE(expected.open(landPath));
-    expected.land.m_cursorBlock = deleted;
-    ASSERT_TRUE(DeleteCursorBlock(expected.land, expected.mesh));
+    ASSERT_TRUE(DeleteBlock(expected.land, expected.mesh, deleted));
     ASSERT_TRUE(expected.save(dir.file("expected.lnd"), SaveKind::Full));
     EXPECT_EQ(lndtest::readBytes(saved), lndtest::readBytes(dir.file("expected.lnd")));
 
@@ -450,7 +445,7 @@ TEST_F(Shell, CommandStatesFollowLandModeAndPick) {
 
     // A pick enables the block commands without any menu being opened.
     pointAtLand();
-    ASSERT_NE(land->m_cursorBlock, -1);
+    ASSERT_NE(frame->renderView()->brushTool().block, -1);
     for (int id : {ID_COPYCOORDS, ID_ADDBRUSH, ID_SUBBRUSH, ID_SMOOTHBRUSH, ID_LEVELBRUSH, ID_DELETEBLOCK, ID_BLOCKCOUNTRIES})
         EXPECT_TRUE(frame->action(id)->isEnabled()) << id;
     frame->leftView()->list()->clearSelection();
@@ -499,8 +494,8 @@ TEST_F(Shell, DialogBarResetsAndClampsTheLevel) {
     EXPECT_EQ(bar->levelField()->text(), QStringLiteral("000"));
     bar->timesSlider()->setValue(7);
     bar->radiusSlider()->setValue(33);
-    EXPECT_EQ(land->m_brushTimes, 7);
-    EXPECT_EQ(land->m_brushRadius, 33);
+    EXPECT_EQ(frame->renderView()->brushTool().times, 7);
+    EXPECT_EQ(frame->renderView()->brushTool().radius, 33);
     EXPECT_EQ(bar->radiusValue()->text(), QStringLiteral("33"));
 
     bar->levelField()->setFocus();
@@ -509,7 +504,7 @@ TEST_F(Shell, DialogBarResetsAndClampsTheLevel) {
     EXPECT_EQ(bar->levelField()->text(), QStringLiteral("999")) << "three digits at most";
     QTest::keyClick(bar->levelField(), Qt::Key_Return);
     EXPECT_EQ(bar->levelField()->text(), QStringLiteral("255"));
-    EXPECT_EQ(land->m_levelValue, 255);
+    EXPECT_EQ(frame->renderView()->brushTool().level, 255);
 
     // Choosing the land editor again keeps the brush selection and resets the bar.
     frame->leftView()->list()->setCurrentRow(2);
@@ -517,7 +512,7 @@ TEST_F(Shell, DialogBarResetsAndClampsTheLevel) {
     frame->action(ID_MODE_LANDEDITOR)->trigger();
     EXPECT_EQ(frame->leftView()->list()->currentRow(), 2);
     EXPECT_EQ(bar->timesSlider()->value(), 1);
-    EXPECT_EQ(land->m_brushTimes, 1);
+    EXPECT_EQ(frame->renderView()->brushTool().times, 1);
     bar->timesSlider()->setValue(7);
     bar->radiusSlider()->setValue(33);
 
@@ -526,9 +521,9 @@ TEST_F(Shell, DialogBarResetsAndClampsTheLevel) {
     emit edit->aboutToShow();
     EXPECT_EQ(bar->timesSlider()->value(), 1);
     EXPECT_EQ(bar->radiusSlider()->value(), 80);
-    EXPECT_EQ(land->m_brushRadius, 80);
+    EXPECT_EQ(frame->renderView()->brushTool().radius, 80);
     EXPECT_EQ(bar->levelField()->text(), QStringLiteral("000"));
-    EXPECT_EQ(land->m_levelValue, 255);
+    EXPECT_EQ(frame->renderView()->brushTool().level, 255);
 
     // Land statistics show the loaded land's counts.
     CSta stats(*land, frame.get());
@@ -583,7 +578,7 @@ TEST_F(Shell, CopyCoordsHelpFailureAndPostedBoxes) {
 
     // The fixture destroys the window without a close event: a modified land asks nothing
     // then (a box here would never be answered).
-    land->m_modified = true;
+    land->markModified();
 }
 
 TEST_F(Shell, ClosingKeepsUnsavedEditsUnlessSavedOrDiscarded) {
@@ -593,7 +588,7 @@ TEST_F(Shell, ClosingKeepsUnsavedEditsUnlessSavedOrDiscarded) {
     answerBox(QMessageBox::Ok, &box);
     frame->action(ID_LEVELMAP)->trigger();
     EXPECT_EQ(box.text, QStringLiteral("Are you sure you like to initialize the map ?"));
-    ASSERT_TRUE(land->m_modified);
+    ASSERT_TRUE(land->modified());
 
     // Yes, then Cancel in File Save: the window stays, the edits too.
     answerBox(QMessageBox::Yes, &box);
@@ -601,14 +596,14 @@ TEST_F(Shell, ClosingKeepsUnsavedEditsUnlessSavedOrDiscarded) {
     EXPECT_FALSE(frame->close());
     EXPECT_EQ(box.text, QStringLiteral("Do you like to save the current file?"));
     EXPECT_TRUE(frame->isVisible());
-    EXPECT_TRUE(land->m_modified);
-    EXPECT_FALSE(land->m_closing);
+    EXPECT_TRUE(land->modified());
+    EXPECT_FALSE(land->closing());
 
     // A modified land asks before another is opened; No discards.
     answerBox(QMessageBox::No, &box);
     openThroughDialog(landPath);
     EXPECT_EQ(box.text, QStringLiteral("Do you like to save the current file?"));
-    EXPECT_FALSE(land->m_modified);
+    EXPECT_FALSE(land->modified());
     EXPECT_EQ(lndtest::readBytes(landPath), original);
 
     // Bad input: a broken land keeps the one open and the title; a noise bitmap that is
@@ -618,7 +613,7 @@ TEST_F(Shell, ClosingKeepsUnsavedEditsUnlessSavedOrDiscarded) {
     answerBox(QMessageBox::Ok, &box);
     openThroughDialog(dir.file("broken.lnd"));
     EXPECT_EQ(box.icon, QMessageBox::Critical);
-    EXPECT_TRUE(land->m_loaded);
+    EXPECT_TRUE(land->loaded());
     EXPECT_EQ(frame->windowTitle(), title);
     EXPECT_EQ(land->numBlocks(), 9);
 
@@ -631,26 +626,26 @@ TEST_F(Shell, ClosingKeepsUnsavedEditsUnlessSavedOrDiscarded) {
     frame->action(ID_CHANGENOISEMAP)->trigger();
     EXPECT_EQ(dialogTitle, QStringLiteral("Select a gray bmp to replace the current noise map"));
     EXPECT_FALSE(box.text.isEmpty());
-    EXPECT_FALSE(land->m_modified);
+    EXPECT_FALSE(land->modified());
     EXPECT_TRUE(std::equal(noise.begin(), noise.end(), &land->noiseMap()->Values[0][0]));
 
     // A save that cannot be written says so; the land stays modified and the title stays.
-    land->m_modified = true;
-    const std::string goodPath = land->m_landPath;
-    land->m_landPath = dir.file("island.lnd/inside-a-file.lnd");
+    land->markModified();
+    const std::string goodPath = land->path();
+    land->setPath(dir.file("island.lnd/inside-a-file.lnd"));
     answerBox(QMessageBox::Ok, &box);
     frame->action(ID_FILE_SAVE)->trigger();
     EXPECT_TRUE(box.text.startsWith(QStringLiteral("Problems saving the file "))) << box.text.toStdString();
-    EXPECT_TRUE(land->m_modified);
+    EXPECT_TRUE(land->modified());
     EXPECT_EQ(frame->windowTitle(), title);
-    land->m_landPath = goodPath;
+    land->setPath(goodPath);
 
     // Yes at the closing question saves through File Save and closes; the compacted file
     // is not opened again on the way out.
     const QPoint at = pointAtLand();
     answerBox(QMessageBox::Ok);
     contextCommand(at, 'D');
-    ASSERT_TRUE(land->m_blocksDeleted);
+    ASSERT_TRUE(land->blocksDeleted());
     pointerAway();
     const std::string saved = dir.file("closing.lnd");
     answerBox(QMessageBox::Yes);
@@ -740,7 +735,7 @@ TEST_F(Shell, HeightmapExportAndImportThroughTheWindow) {
         EXPECT_EQ(frame->action(ID_EDIT_UNDOBRUSH)->isEnabled(), a.imported);
     }
     expectRamp();
-    EXPECT_TRUE(land->m_modified);
+    EXPECT_TRUE(land->modified());
     EXPECT_EQ(land->history().size(), 1u) << "the import is one step";
     const std::vector<std::uint8_t> imported = cells();
     frame->action(ID_EDIT_UNDOBRUSH)->trigger();
@@ -903,7 +898,7 @@ TEST_F(Shell, CountryMapAndMeshExchangeThroughTheWindow) {
     }
     const std::vector<std::uint8_t> imported = cells();
     EXPECT_EQ(altitudesAndFlags(), heights) << "only the countries changed";
-    EXPECT_TRUE(land->m_modified);
+    EXPECT_TRUE(land->modified());
     EXPECT_EQ(land->history().size(), 1u) << "the import is one step";
     CImage8 now;
     ASSERT_TRUE(exportCountryMap(*land, now));
@@ -914,11 +909,11 @@ TEST_F(Shell, CountryMapAndMeshExchangeThroughTheWindow) {
         SCOPED_TRACE(saveFirst ? "after a save" : "unsaved");
         if (saveFirst) {
             ASSERT_TRUE(frame->fileSave());
-            ASSERT_FALSE(land->m_modified);
+            ASSERT_FALSE(land->modified());
         }
         frame->action(ID_EDIT_UNDOBRUSH)->trigger();
         EXPECT_EQ(cells(), before) << "undo gives back every byte";
-        EXPECT_TRUE(land->m_modified);
+        EXPECT_TRUE(land->modified());
         EXPECT_FALSE(frame->action(ID_EDIT_UNDOBRUSH)->isEnabled());
         ASSERT_TRUE(frame->action(ID_EDIT_REDOBRUSH)->isEnabled());
         frame->action(ID_EDIT_REDOBRUSH)->trigger();

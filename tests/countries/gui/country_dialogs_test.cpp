@@ -77,6 +77,7 @@ protected:
     HeadlessLand held;
     RecordingMessages messages;
     CLand& land = held.land;
+    int cursorBlock = -1;   // the block the pointer is over
 
     void SetUp() override {
         if (std::getenv("DISPLAY") == nullptr) GTEST_SKIP() << "no display: run under xvfb-run";
@@ -88,7 +89,6 @@ protected:
         std::vector<std::uint8_t> image = builder.build();
         const std::string path = dir.file("Home.lnd");
         lndtest::writeBytes(path, image);
-        land.m_messages = &messages;
         ASSERT_TRUE(held.open(path));
         const std::uint16_t colours[3] = {0x7C00, 0x03E0, 0x001F};
         for (int m = 0; m < 3; ++m)
@@ -100,21 +100,21 @@ protected:
                 e.mat1 = c, e.mat2 = 2, e.coef = h;
             }
         land.textures().blocks().drop();
-        land.m_cursorBlock = land.blockRecordAt(11, 11);
-        land.m_modified = false;
+        cursorBlock = land.blockRecordAt(11, 11);
+        land.setModified(false);
     }
 };
 
 }  // namespace
 
 TEST_F(CountryDialogs, BlockEditorPaintsOnMovesAndWritesOnOkOnly) {
-    EXPECT_FALSE(blockCountriesEnabled(land, false, land.m_cursorBlock));
+    EXPECT_FALSE(blockCountriesEnabled(land, false, cursorBlock));
     EXPECT_FALSE(blockCountriesEnabled(land, true, -1));
-    ASSERT_TRUE(blockCountriesEnabled(land, true, land.m_cursorBlock));
-    const int middle = land.m_cursorBlock;
+    ASSERT_TRUE(blockCountriesEnabled(land, true, cursorBlock));
+    const int middle = cursorBlock;
     const TLndBlock before = land.blocks()[std::size_t(middle)];
     {
-        CBlockCountries dialog(land, &held.mesh, nullptr, messages);
+        CBlockCountries dialog(land, &held.mesh, nullptr, messages, cursorBlock);
         EXPECT_EQ(dialog.windowTitle(), QStringLiteral("Block texture "));
         for (const char* caption : {"< previous", "next >", "Modify", "Import country", "Set this country to all the land",
                                     "OK", "Cancel"})
@@ -153,15 +153,15 @@ TEST_F(CountryDialogs, BlockEditorPaintsOnMovesAndWritesOnOkOnly) {
         named<QPushButton>(dialog, QStringLiteral("OK"))->click();
         EXPECT_EQ(dialog.result(), QDialog::Accepted);
     }
-    EXPECT_TRUE(land.m_modified);
+    EXPECT_TRUE(land.modified());
     for (int i = 0; i < 17; ++i)
         for (int j = 0; j < 17; ++j)
             EXPECT_EQ(land.blocks()[std::size_t(middle)].Cells[i][j].countryIndex(), i >= 15 && j >= 15 ? 1 : 0);
 
     // Cancel drops what was painted; a double click on a neighbour asks first.
-    land.m_modified = false;
+    land.setModified(false);
     const TLndBlock painted = land.blocks()[std::size_t(middle)];
-    CBlockCountries dialog(land, &held.mesh, nullptr, messages);
+    CBlockCountries dialog(land, &held.mesh, nullptr, messages, cursorBlock);
     dialog.show();
     QWidget* centre = named<QWidget>(dialog, QStringLiteral("Block texture"));
     mouse(centre, QEvent::MouseMove, {10, 10}, Qt::LeftButton);
@@ -181,12 +181,12 @@ TEST_F(CountryDialogs, BlockEditorPaintsOnMovesAndWritesOnOkOnly) {
     mouse(centre, QEvent::MouseMove, {10, 10}, Qt::LeftButton);
     named<QPushButton>(dialog, QStringLiteral("Cancel"))->click();
     EXPECT_EQ(dialog.result(), QDialog::Rejected);
-    EXPECT_FALSE(land.m_modified);
+    EXPECT_FALSE(land.modified());
     EXPECT_EQ(std::memcmp(&land.blocks()[std::size_t(middle)], &painted, sizeof painted), 0);
 }
 
 TEST_F(CountryDialogs, DialogsShowTheirNumbersFitSmallScreensAndFrameTheBrushVisibly) {
-    CBlockCountries dialog(land, &held.mesh, nullptr, messages);
+    CBlockCountries dialog(land, &held.mesh, nullptr, messages, cursorBlock);
     QWidget* centre = named<QWidget>(dialog, QStringLiteral("Block texture"));
     ASSERT_NE(centre, nullptr);
     QGroupBox* group = nullptr;
@@ -268,7 +268,7 @@ TEST_F(CountryDialogs, CountryEditorKeepsWeightsUntilMovedAndWritesOnOk) {
         named<QPushButton>(dialog, QStringLiteral("Cancel"))->click();
     }
     EXPECT_EQ(std::memcmp(&land.countries()[1], &before, sizeof before), 0);
-    EXPECT_FALSE(land.m_modified);
+    EXPECT_FALSE(land.modified());
     {
         CEditCountry dialog(land, 1);
         named<QPushButton>(dialog, QStringLiteral("OK"))->click();   // nothing moved: nothing changes
@@ -282,7 +282,7 @@ TEST_F(CountryDialogs, CountryEditorKeepsWeightsUntilMovedAndWritesOnOk) {
         named<QPushButton>(dialog, QStringLiteral("< Picture 2"))->click();   // mat1 1 to 0
         named<QPushButton>(dialog, QStringLiteral("OK"))->click();
     }
-    EXPECT_TRUE(land.m_modified);
+    EXPECT_TRUE(land.modified());
     const TLndCoef& e = land.countries()[1].Coefs[40];
     EXPECT_EQ(std::int32_t(e.coef), 99);
     EXPECT_EQ(std::int32_t(e.mat2), 0);
@@ -302,10 +302,10 @@ TEST_F(CountryDialogs, ImportListsOtherLandsAndAppendsTheChosenCountry) {
     for (int y = 0; y < 64; ++y)
         for (int x = 0; x < 64; ++x) yellow.pixel(x, y)[1] = yellow.pixel(x, y)[2] = 240;
     lndtest::writeBytes(root + "Other/materials/MATERIAL2.BMP", encodeBmp(yellow));
-    land.m_exportRoot = root;
-    land.m_landPath = dir.file("Home.lnd");
+    land.setExportRoot(root);
+    land.setPath(dir.file("Home.lnd"));
 
-    CBlockCountries dialog(land, &held.mesh, nullptr, messages);
+    CBlockCountries dialog(land, &held.mesh, nullptr, messages, cursorBlock);
     int seenItems = -1;
     dialog.runNested = [&](QDialog& nested) {
         auto& import = dynamic_cast<CImportCountry&>(nested);
@@ -340,7 +340,7 @@ TEST_F(CountryDialogs, ImportListsOtherLandsAndAppendsTheChosenCountry) {
     EXPECT_EQ(seenItems, 2);   // material1 and material2
     EXPECT_EQ(land.numCountries(), 3);
     EXPECT_EQ(land.numMaterials(), 5);
-    EXPECT_TRUE(land.m_modified);
+    EXPECT_TRUE(land.modified());
 
     // Set all: asks, then every cell takes the selected country and the dialog closes.
     named<QPushButton>(dialog, QStringLiteral("< previous"))->click();
@@ -364,8 +364,6 @@ TEST(CountryDialogsInWindow, ContextMenuOpensTheBlockDialog) {
     RecordingMessages messages;
     CSettings settings(messages, dir.file("absent.settings.xml"));
     CLand land;
-    land.m_messages = &messages;
-    land.m_settings = &settings;
     CMainFrame frame(land, settings, messages);
     frame.resize(800, 600);
     frame.show();
@@ -375,11 +373,11 @@ TEST(CountryDialogsInWindow, ContextMenuOpensTheBlockDialog) {
     EXPECT_EQ(countries->text(), QStringLiteral("&Block countries..."));
 
     const int block = land.blockRecordAt(11, 10);
-    land.m_cursorBlock = block;
+    frame.renderView()->brushTool().block = block;
     frame.prepareContextMenu();
     EXPECT_FALSE(countries->isEnabled());   // the viewer does not edit
     frame.setEditMode(EditMode::LandEditor);
-    land.m_cursorBlock = block;
+    frame.renderView()->brushTool().block = block;
     frame.prepareContextMenu();
     ASSERT_TRUE(countries->isEnabled());
     if (std::getenv("LND_SCREENSHOT_DIR") != nullptr) {
@@ -400,12 +398,12 @@ TEST(CountryDialogsInWindow, ContextMenuOpensTheBlockDialog) {
             if (std::string(close) == "OK") screenshot(*dialog, "block_countries_from_menu");
             named<QPushButton>(*dialog, QString::fromLatin1(close))->click();
         });
-        land.m_cursorBlock = -1;   // the pick may have moved; the menu's block counts
+        frame.renderView()->brushTool().block = -1;   // the pick may have moved; the menu's block counts
         countries->trigger();
         EXPECT_EQ(title, QStringLiteral("Block texture "));
         EXPECT_EQ(shownBlock, block);
-        land.m_cursorBlock = block;
+        frame.renderView()->brushTool().block = block;
         frame.prepareContextMenu();
     }
-    EXPECT_FALSE(land.m_modified);
+    EXPECT_FALSE(land.modified());
 }
