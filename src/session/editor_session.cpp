@@ -156,6 +156,48 @@ CommandResult EditorSession::importCountry(const std::string& countriesXml, cons
     return everythingChanged(Result::success());
 }
 
+CommandResult EditorSession::importCountry(const CountryChoice& choice) {
+    if (!loaded()) return finish(noLand(), {});
+    if (Result r = ImportCountry(*m_land, choice); !r) return finish(r, {});
+    return everythingChanged(Result::success());
+}
+
+CommandResult EditorSession::storeCountry(int country, const TLndCountry& edited) {
+    if (!loaded()) return finish(noLand(), {});
+    if (Result r = lnd::storeCountry(*m_land, country, edited); !r) return finish(r, {});
+    return everythingChanged(Result::success());
+}
+
+CommandResult EditorSession::applyBlockCountries(int block, const TLndBlock& painted) {
+    if (!loaded()) return finish(noLand(), {});
+    CLand& land = *m_land;
+    if (block < 0 || block >= land.numBlocks())
+        return finish(Result::failure(Status::BadInput, "the land has no block " + std::to_string(block + 1) +
+                                                            " (it has " + std::to_string(land.numBlocks()) + ")"),
+                      {});
+    TLndBlock& record = land.blocks()[std::size_t(block)];
+    // Checked before anything is written, so a refusal leaves the block as it was.
+    for (int i = 0; i < kCellsPerSide; ++i)
+        for (int j = 0; j < kCellsPerSide; ++j) {
+            const int country = painted.Cells[i][j].countryIndex();
+            if (country != record.Cells[i][j].countryIndex() && country >= land.numCountries())
+                return finish(Result::failure(Status::BadInput, "the land has no country " + std::to_string(country) +
+                                                                    " (it has " +
+                                                                    std::to_string(land.numCountries()) + ")"),
+                              {});
+        }
+    for (int i = 0; i < kCellsPerSide; ++i)
+        for (int j = 0; j < kCellsPerSide; ++j) {
+            TLndCell& cell = record.Cells[i][j];
+            cell.CellFlags = std::uint16_t((cell.CellFlags & ~kCountryMask) |
+                                           (painted.Cells[i][j].CellFlags & kCountryMask));
+        }
+    land.markModified();
+    const int changed[] = {block};
+    land.blocksEdited(changed);   // its texture is synthesised again from the new countries
+    return finish(Result::success(), {block});
+}
+
 CommandResult EditorSession::importNoise(const std::string& path) {
     if (!loaded()) return finish(noLand(), {});
     if (Result r = ImportNoiseMap(*m_land, path); !r) return finish(r, {});

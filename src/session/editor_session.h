@@ -6,6 +6,7 @@
 #pragma once
 
 #include "base/result.h"
+#include "countries/country_import.h"
 #include "land/land.h"
 #include "land/land_settings.h"
 #include "tools/altitude_brush.h"
@@ -94,6 +95,16 @@ public:
     CommandResult setCountryEverywhere(int country);
     // A country (with its materials) from another land's exported countries.xml.
     CommandResult importCountry(const std::string& countriesXml, const std::string& id);
+    // A country already chosen from an exported countries.xml (the import dialog's choice).
+    CommandResult importCountry(const CountryChoice& choice);
+    // An edited blend table over country `country` (its leading field kept). Every block's
+    // texture blends from the table, so every block changed.
+    CommandResult storeCountry(int country, const TLndCountry& edited);
+    // The countries of block record `block` painted on a copy of it (the block texture
+    // editor's working copy): each cell takes the copy's country bits, its altitude and other
+    // flags stay as the land holds them. Refused whole when the block is not one of the land's
+    // or a changed cell names a country the land lacks.
+    CommandResult applyBlockCountries(int block, const TLndBlock& painted);
     // The noise map from a picture file.
     CommandResult importNoise(const std::string& path);
     // Heights from a grey picture; undone as one step.

@@ -5,6 +5,7 @@
 #include "countries/country_import.h"
 #include "countries/country_table.h"
 #include "land/land.h"
+#include "session/editor_session.h"
 #include "view/terrain_mesh.h"
 #include "vostrel/country_view.h"
 #include "vostrel/edit_country_dialog.h"
@@ -110,9 +111,9 @@ constexpr int kNeighbourSlots[4] = {kSlotMinusX, kSlotPlusZ, kSlotMinusZ, kSlotP
 
 }  // namespace
 
-CBlockCountries::CBlockCountries(CLand& land, const CTerrainMesh* mesh, CSettings* settings, UserMessages& messages,
-                                 int block, QWidget* parent)
-    : QDialog(parent), m_land(land), m_mesh(mesh), m_settings(settings), m_messages(messages) {
+CBlockCountries::CBlockCountries(EditorSession& session, CSettings* settings, UserMessages& messages, int block,
+                                 QWidget* parent)
+    : QDialog(parent), m_session(session), m_land(session.land()), m_settings(settings), m_messages(messages) {
     setWindowTitle(QStringLiteral("Block texture "));
     setAccessibleName(windowTitle());
     setObjectName(QStringLiteral("CBlockCountries"));
@@ -221,8 +222,8 @@ void CBlockCountries::showBlock(int n) {
     m_editor.LoadBlock(m_land, n);
     for (int k = 0; k < 4; ++k) {
         int neighbour = -1;
-        if (m_mesh != nullptr && n >= 0 && n < m_mesh->blockCount())
-            neighbour = m_mesh->geometry(n).links.neighbour(kNeighbourSlots[k]);
+        const CTerrainMesh& mesh = m_session.mesh();
+        if (n >= 0 && n < mesh.blockCount()) neighbour = mesh.geometry(n).links.neighbour(kNeighbourSlots[k]);
         m_neighbours[std::size_t(k)].LoadBlock(m_land, neighbour);
     }
     repaintPictures();
@@ -230,16 +231,7 @@ void CBlockCountries::showBlock(int n) {
 
 void CBlockCountries::moveToNeighbour(int which) {
     if (which < 0 || which > 3) return;
-    if (m_editor.pending()) {
-        if (m_messages.question(kApplyBlockQuestion, {}, QuestionButtons::YesNo)) {
-            const int block = m_editor.block();
-            if (m_editor.ApplyToBlock()) {
-                m_land.markModified();
-                const int changed[] = {block};
-                m_land.blocksEdited(changed);
-            }
-        }
-    }
+    if (m_editor.pending() && m_messages.question(kApplyBlockQuestion, {}, QuestionButtons::YesNo)) applyPending();
     const int target = m_neighbours[std::size_t(which)].block();
     showBlock(target < 0 ? m_editor.block() : target);
 }
@@ -261,7 +253,7 @@ void CBlockCountries::setBrushPosition(int position) {
 
 void CBlockCountries::modifyCountry() {
     if (m_country < 0 || m_country >= m_land.numCountries()) return;
-    CEditCountry dialog(m_land, m_country, this);
+    CEditCountry dialog(m_session, m_country, this);
     if (runNested(dialog) == QDialog::Accepted) {
         refreshCountryPicture();
         // The neighbours are drawn again from the changed table; the block being painted keeps
@@ -284,27 +276,25 @@ void CBlockCountries::importCountry() {
     if (materials.empty()) materials = "materials";
     CImportCountry dialog(m_land.path(), root, materials, m_messages, this);
     if (runNested(dialog) != QDialog::Accepted) return;
-    if (Result r = ImportCountry(m_land, dialog.choice()); r) refreshCountryPicture();
+    if (Result r = m_session.importCountry(dialog.choice()).result; r) refreshCountryPicture();
     else if (r.status() != Status::NotPossible || m_land.hasImage()) m_messages.error(r.message());
 }
 
 void CBlockCountries::setCountryToAllTheLand() {
     if (!m_messages.question(kSetAllQuestion, kSetAllCaption, QuestionButtons::OkCancel)) return;
-    (void)setCountryEverywhere(m_land, m_country);
+    (void)m_session.setCountryEverywhere(m_country);
     // Closes as OK does, without the editor's pending changes: the whole land was just set.
     QDialog::accept();
 }
 
 void CBlockCountries::accept() {
-    if (m_editor.pending()) {
-        const int block = m_editor.block();
-        if (m_editor.ApplyToBlock()) {
-            m_land.markModified();
-            const int changed[] = {block};
-            m_land.blocksEdited(changed);
-        }
-    }
+    applyPending();
     QDialog::accept();
+}
+
+void CBlockCountries::applyPending() {
+    if (!m_editor.pending()) return;
+    (void)m_session.applyBlockCountries(m_editor.block(), m_editor.workingCopy());
 }
 
 void CBlockCountries::refreshCountryPicture() {

@@ -20,7 +20,7 @@ namespace lnd {
 class CCountryView;
 class CLand;
 class CSettings;
-class CTerrainMesh;
+class EditorSession;
 class UserMessages;
 
 inline constexpr const char* kApplyBlockQuestion =
@@ -38,10 +38,10 @@ void fitScreen(QWidget* dialog);
 class CBlockCountries : public QDialog {
     Q_OBJECT
 public:
-    // `mesh` gives the neighbour links (none without it); `settings` the export folders for
-    // the import (the land's own export root without it). It opens on block record `block`
-    // (the pick of the moment the user asked for it).
-    CBlockCountries(CLand& land, const CTerrainMesh* mesh, CSettings* settings, UserMessages& messages, int block,
+    // Every change goes through `session`; its mesh gives the neighbour links. `settings`
+    // gives the export folders for the import (the land's own export root without it). It
+    // opens on block record `block` (the pick of the moment the user asked for it).
+    CBlockCountries(EditorSession& session, CSettings* settings, UserMessages& messages, int block,
                     QWidget* parent = nullptr);
     ~CBlockCountries() override;
 
@@ -67,9 +67,11 @@ public:
 private:
     void refreshCountryPicture();
     void repaintPictures();
+    // Writes the painted block through the session when it has unapplied changes.
+    void applyPending();
 
-    CLand& m_land;
-    const CTerrainMesh* m_mesh;
+    EditorSession& m_session;
+    CLand& m_land;   // shown (its textures made to draw), never edited here
     CSettings* m_settings;
     UserMessages& m_messages;
     CTextureEdit m_editor;

@@ -2,6 +2,7 @@
 
 #include "countries/country_table.h"
 #include "land/land.h"
+#include "session/editor_session.h"
 #include "vostrel/country_view.h"
 
 #include <QDialogButtonBox>
@@ -30,8 +31,9 @@ QPushButton* button(const QString& caption, const QString& name, QWidget* parent
 
 }  // namespace
 
-CEditCountry::CEditCountry(CLand& land, int country, QWidget* parent)
-    : QDialog(parent), m_land(land), m_country(country) {
+CEditCountry::CEditCountry(EditorSession& session, int country, QWidget* parent)
+    : QDialog(parent), m_session(session), m_land(session.land()), m_country(country) {
+    CLand& land = m_land;
     setWindowTitle(QStringLiteral("Country edit"));
     setAccessibleName(windowTitle());
     setObjectName(QStringLiteral("CEditCountry"));
@@ -185,7 +187,7 @@ void CEditCountry::refreshResult() {
 }
 
 void CEditCountry::accept() {
-    (void)storeCountry(m_land, m_country, m_work);
+    (void)m_session.storeCountry(m_country, m_work);
     QDialog::accept();
 }
 

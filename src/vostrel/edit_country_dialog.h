@@ -13,11 +13,13 @@ namespace lnd {
 
 class CCountryView;
 class CLand;
+class EditorSession;
 
 class CEditCountry : public QDialog {
     Q_OBJECT
 public:
-    CEditCountry(CLand& land, int country, QWidget* parent = nullptr);
+    // Reads the land through `session` and stores the edit through it on OK.
+    CEditCountry(EditorSession& session, int country, QWidget* parent = nullptr);
 
     int altitude() const { return m_h; }
     const TLndCountry& workingCopy() const { return m_work; }
@@ -33,7 +35,8 @@ private:
     void refreshPictures();
     void refreshResult();
 
-    CLand& m_land;
+    EditorSession& m_session;
+    CLand& m_land;   // shown, never edited here
     int m_country;
     TLndCountry m_work{};
     int m_h = 0;

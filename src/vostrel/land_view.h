@@ -77,8 +77,9 @@ public:
     // A country map onto the cells' countries, one step of the same history; on failure the
     // land is untouched.
     Result importCountryMap(const CImageBase& picture, const CountryMapImportOptions& options);
-    // The session the edits run through, for the exports (which change nothing).
+    // The session the edits run through: the exports, and the dialogs that edit countries.
     const EditorSession& session() const { return m_session; }
+    EditorSession& session() { return m_session; }
     bool deleteBlock();     // asks first
     bool levelBrush();      // asks first
     void initializeMap();

@@ -788,7 +788,7 @@ void CMainFrame::showStatistics() {
 void CMainFrame::blockCountries() {
     const int block = m_view->brushTool().block;
     if (!blockCountriesEnabled(m_land, landEditor(), block)) return;
-    CBlockCountries dialog(m_land, &m_view->terrainView().mesh(), &m_settings, m_messages, block, this);
+    CBlockCountries dialog(m_view->session(), &m_settings, m_messages, block, this);
     m_view->pauseHost(true);
     dialog.exec();
     m_view->pauseHost(false);

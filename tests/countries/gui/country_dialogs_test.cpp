@@ -6,6 +6,7 @@
 #include "codec/bmp_writer.h"
 #include "countries/country_import.h"
 #include "countries/countries_xml.h"
+#include "session/editor_session.h"
 #include "support/land_builder.h"
 #include "support/recording_messages.h"
 #include "view/terrain_land.h"
@@ -77,6 +78,7 @@ protected:
     HeadlessLand held;
     RecordingMessages messages;
     CLand& land = held.land;
+    EditorSession session{held.land, held.mesh};   // the dialogs edit through it
     int cursorBlock = -1;   // the block the pointer is over
 
     void SetUp() override {
@@ -114,7 +116,7 @@ TEST_F(CountryDialogs, BlockEditorPaintsOnMovesAndWritesOnOkOnly) {
     const int middle = cursorBlock;
     const TLndBlock before = land.blocks()[std::size_t(middle)];
     {
-        CBlockCountries dialog(land, &held.mesh, nullptr, messages, cursorBlock);
+        CBlockCountries dialog(session, nullptr, messages, cursorBlock);
         EXPECT_EQ(dialog.windowTitle(), QStringLiteral("Block texture "));
         for (const char* caption : {"< previous", "next >", "Modify", "Import country", "Set this country to all the land",
                                     "OK", "Cancel"})
@@ -161,7 +163,7 @@ TEST_F(CountryDialogs, BlockEditorPaintsOnMovesAndWritesOnOkOnly) {
     // Cancel drops what was painted; a double click on a neighbour asks first.
     land.setModified(false);
     const TLndBlock painted = land.blocks()[std::size_t(middle)];
-    CBlockCountries dialog(land, &held.mesh, nullptr, messages, cursorBlock);
+    CBlockCountries dialog(session, nullptr, messages, cursorBlock);
     dialog.show();
     QWidget* centre = named<QWidget>(dialog, QStringLiteral("Block texture"));
     mouse(centre, QEvent::MouseMove, {10, 10}, Qt::LeftButton);
@@ -186,7 +188,7 @@ TEST_F(CountryDialogs, BlockEditorPaintsOnMovesAndWritesOnOkOnly) {
 }
 
 TEST_F(CountryDialogs, DialogsShowTheirNumbersFitSmallScreensAndFrameTheBrushVisibly) {
-    CBlockCountries dialog(land, &held.mesh, nullptr, messages, cursorBlock);
+    CBlockCountries dialog(session, nullptr, messages, cursorBlock);
     QWidget* centre = named<QWidget>(dialog, QStringLiteral("Block texture"));
     ASSERT_NE(centre, nullptr);
     QGroupBox* group = nullptr;
@@ -235,7 +237,7 @@ TEST_F(CountryDialogs, DialogsShowTheirNumbersFitSmallScreensAndFrameTheBrushVis
     dialog.reject();
 
     // The blend editor names its country and the materials of its two pictures.
-    CEditCountry edit(land, 1);
+    CEditCountry edit(session, 1);
     EXPECT_EQ(edit.findChild<QLabel*>(QStringLiteral("CountryNumber"))->text(), QStringLiteral("Country 1"));
     QLabel* first = edit.findChild<QLabel*>(QStringLiteral("MaterialNumber1"));
     QLabel* second = edit.findChild<QLabel*>(QStringLiteral("MaterialNumber2"));
@@ -250,7 +252,7 @@ TEST_F(CountryDialogs, DialogsShowTheirNumbersFitSmallScreensAndFrameTheBrushVis
 TEST_F(CountryDialogs, CountryEditorKeepsWeightsUntilMovedAndWritesOnOk) {
     const TLndCountry before = land.countries()[1];
     {
-        CEditCountry dialog(land, 1);
+        CEditCountry dialog(session, 1);
         EXPECT_EQ(dialog.windowTitle(), QStringLiteral("Country edit"));
         QSlider* weight = named<QSlider>(dialog, QStringLiteral("Coef"));
         QSlider* altitude = named<QSlider>(dialog, QStringLiteral("Altitude"));
@@ -270,12 +272,12 @@ TEST_F(CountryDialogs, CountryEditorKeepsWeightsUntilMovedAndWritesOnOk) {
     EXPECT_EQ(std::memcmp(&land.countries()[1], &before, sizeof before), 0);
     EXPECT_FALSE(land.modified());
     {
-        CEditCountry dialog(land, 1);
+        CEditCountry dialog(session, 1);
         named<QPushButton>(dialog, QStringLiteral("OK"))->click();   // nothing moved: nothing changes
     }
     EXPECT_EQ(std::memcmp(&land.countries()[1], &before, sizeof before), 0);
     {
-        CEditCountry dialog(land, 1);
+        CEditCountry dialog(session, 1);
         named<QSlider>(dialog, QStringLiteral("Altitude"))->setValue(255 - 40);
         named<QSlider>(dialog, QStringLiteral("Coef"))->setValue(99);
         named<QPushButton>(dialog, QStringLiteral("> Picture 1"))->click();
@@ -305,7 +307,7 @@ TEST_F(CountryDialogs, ImportListsOtherLandsAndAppendsTheChosenCountry) {
     land.setExportRoot(root);
     land.setPath(dir.file("Home.lnd"));
 
-    CBlockCountries dialog(land, &held.mesh, nullptr, messages, cursorBlock);
+    CBlockCountries dialog(session, nullptr, messages, cursorBlock);
     int seenItems = -1;
     dialog.runNested = [&](QDialog& nested) {
         auto& import = dynamic_cast<CImportCountry&>(nested);
