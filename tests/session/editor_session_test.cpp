@@ -15,7 +15,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <functional>
@@ -586,4 +588,113 @@ TEST(EditorSession, CountryMapAndMeshCommandsThroughLndtoolEditMatchTheSession) 
     EXPECT_NE(refused.err.find("missing.png"), std::string::npos) << refused.err;
     EXPECT_FALSE(std::filesystem::exists(dir.file("refused.lnd")));
     EXPECT_TRUE(std::filesystem::exists(dir.file("early.png")));
+}
+
+// The country dialogs' commands: a stored blend table and an imported country change every
+// block's texture, a painted block only its own cells' countries; a refusal changes no cell,
+// no table, no texture and not the modified flag, a save before it or not.
+TEST(EditorSession, CountryDialogCommandsChangeWhatTheySayAndRefuseWhole) {
+    TempDir dir;
+    const std::string path = nineBlocks(dir);
+    using Command = std::function<CommandResult(EditorSession&)>;
+    const auto table = [](EditorSession& s, int k, int h, int coef) {
+        TLndCountry edited = s.land().countries()[std::size_t(k)];
+        edited.Index = 77;   // the land keeps its own leading field
+        edited.Coefs[h].coef = coef;
+        return edited;
+    };
+    // Block 3 with its first row painted `country`, its altitudes and other flags scrambled
+    // (the land's stay).
+    const auto painted = [](EditorSession& s, int country) {
+        TLndBlock b = s.land().blocks()[3];
+        for (int j = 0; j < kCellsPerSide; ++j) {
+            TLndCell& c = b.Cells[0][j];
+            c.CellFlags = std::uint16_t(((c.CellFlags & ~kCountryMask) ^ kWater ^ kCoast) | country);
+            c.Altitude = 250;
+        }
+        return b;
+    };
+    const CountryChoice chosen{dir.file("exported/materials"), {CoefElement{"0", "grass", "sand", "128"}}};
+    const CountryChoice unsafe{dir.file("exported/materials"), {CoefElement{"0", "../grass", "sand", "128"}}};
+    struct Case {
+        const char* name;
+        Command command;
+        Status status;
+        std::vector<int> changed;
+        bool everything;
+        int countries;   // after it
+    };
+    const Case cases[] = {
+        {"blend table", [&](EditorSession& s) { return s.storeCountry(1, table(s, 1, 40, 99)); }, Status::Ok, all9(),
+         true, 2},
+        {"blend table past the countries", [&](EditorSession& s) { return s.storeCountry(2, table(s, 1, 40, 99)); },
+         Status::BadInput, {}, false, 2},
+        {"blend table before the countries", [&](EditorSession& s) { return s.storeCountry(-1, table(s, 0, 4, 9)); },
+         Status::BadInput, {}, false, 2},
+        {"painted block", [&](EditorSession& s) { return s.applyBlockCountries(3, painted(s, 1)); }, Status::Ok, {3},
+         false, 2},
+        {"painted block past the records", [&](EditorSession& s) { return s.applyBlockCountries(9, painted(s, 1)); },
+         Status::BadInput, {}, false, 2},
+        {"painted block before the records",
+         [&](EditorSession& s) { return s.applyBlockCountries(-1, painted(s, 1)); }, Status::BadInput, {}, false, 2},
+        {"painted block naming a missing country",
+         [&](EditorSession& s) { return s.applyBlockCountries(3, painted(s, 2)); }, Status::BadInput, {}, false, 2},
+        {"chosen country", [&](EditorSession& s) { return s.importCountry(chosen); }, Status::Ok, all9(), true, 3},
+        {"chosen country with a material outside its folder",
+         [&](EditorSession& s) { return s.importCountry(unsafe); }, Status::BadInput, {}, false, 2},
+    };
+    for (const Case& c : cases) {
+        for (const bool saveBetween : {false, true}) {
+            SCOPED_TRACE(std::string(c.name) + (saveBetween ? " after a save" : ""));
+            EditorSession s;
+            ASSERT_TRUE(s.open(path, LandSettings{}));
+            if (saveBetween) {
+                ASSERT_TRUE(s.brush(middleStep(kBrushRaise)));
+                ASSERT_TRUE(s.save(dir.file("between.lnd"), SaveKind::Quick));
+                ASSERT_FALSE(s.modified());
+            }
+            for (int b = 0; b < 9; ++b) SynthesizeBlockTexture(s.land(), b);
+            const std::vector<std::uint8_t> cellsBefore = cellsOf(s.land());
+            const std::vector<TLndCountry> tableBefore(s.land().countries().begin(), s.land().countries().end());
+            (void)s.takeChanges();
+
+            const CommandResult r = c.command(s);
+            EXPECT_EQ(r.result.status(), c.status) << r.result.message();
+            EXPECT_EQ(r.changedBlocks, c.changed);
+            EXPECT_EQ(s.modified(), c.status == Status::Ok);
+            EXPECT_EQ(r.result.message().empty(), c.status == Status::Ok) << r.result.message();
+            const EditorSession::Changes told = s.takeChanges();
+            EXPECT_EQ(told.blocks, c.changed);
+            EXPECT_EQ(told.everything, c.everything);
+            ASSERT_EQ(s.land().numCountries(), c.countries);
+            for (int b = 0; b < 9; ++b)
+                EXPECT_EQ(s.land().textures().blocks().has(std::size_t(b)),
+                          std::find(c.changed.begin(), c.changed.end(), b) == c.changed.end())
+                    << "block " << b << "'s texture";
+
+            // Cells: only block 3's first row's countries may have changed, and only when painted.
+            std::vector<std::uint8_t> expected = cellsBefore;
+            if (c.status == Status::Ok && c.changed.size() == 1) {
+                const std::size_t blockBytes = sizeof(TLndBlock::Cells);
+                for (int j = 0; j < kCellsPerSide; ++j) {
+                    auto* cell = reinterpret_cast<TLndCell*>(expected.data() + 3 * blockBytes) + j;
+                    cell->CellFlags = std::uint16_t((cell->CellFlags & ~kCountryMask) | 1);
+                }
+            }
+            EXPECT_EQ(cellsOf(s.land()), expected);
+            // The table: only country 1's entry 40 when a blend table was stored, its index kept.
+            for (int k = 0; k < 2; ++k) {
+                TLndCountry want = tableBefore[std::size_t(k)];
+                if (c.status == Status::Ok && c.everything && c.countries == 2 && k == 1) want.Coefs[40].coef = 99;
+                EXPECT_EQ(std::memcmp(&s.land().countries()[std::size_t(k)], &want, sizeof want), 0)
+                    << "country " << k;
+            }
+        }
+    }
+    // Without a land every one of them is refused.
+    EditorSession none;
+    EXPECT_EQ(none.storeCountry(0, TLndCountry{}).result.status(), Status::NotPossible);
+    EXPECT_EQ(none.applyBlockCountries(0, TLndBlock{}).result.status(), Status::NotPossible);
+    EXPECT_EQ(none.importCountry(chosen).result.status(), Status::NotPossible);
+    EXPECT_TRUE(none.takeChanges().blocks.empty());
 }
