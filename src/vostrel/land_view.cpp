@@ -76,11 +76,12 @@ void CRFrame::setEditMode(EditMode mode) {
 }
 
 template <typename Edit>
-auto CRFrame::withContext(Edit edit) {
+auto CRFrame::withContext(Edit edit, bool wholeLand) {
     if (context() != nullptr) makeCurrent();
+    snapshotMirrors();
     auto result = edit();
     if (context() != nullptr) {
-        renderer().forgetAll();
+        forgetChangedMirrors(wholeLand);
         doneCurrent();
     }
     m_drawnSphere = nullptr;
@@ -141,7 +142,8 @@ bool CRFrame::levelBrush() {
 }
 
 void CRFrame::landChangedOutside() {
-    withContext([] { return 0; });
+    // The dialog's commands ran before any snapshot of the device objects: every copy goes.
+    withContext([] { return 0; }, true);
 }
 
 void CRFrame::initializeMap() {
@@ -379,13 +381,7 @@ void CRFrame::prepareInput() {
     m_input.pointerY = float(p.y() * dpr);
 }
 
-void CRFrame::applyBrushKeys(BrushKeys keys) {
-    if (!keys.add && !keys.sub && !keys.smooth) return;
-    // Only the land editor has a brush list, and so a selected brush.
-    const CBrushDef* selected = m_editMode == EditMode::LandEditor ? m_selectedBrush : nullptr;
-    m_brushTool.brush = selected;
-    if (selected == nullptr || m_brushTool.block == -1) return;
-
+void CRFrame::snapshotMirrors() {
     const int blocks = m_view.mesh().blockCount();
     m_beforeBrush.resize(std::size_t(blocks) * 4);
     for (int b = 0; b < blocks; ++b) {
@@ -395,16 +391,38 @@ void CRFrame::applyBrushKeys(BrushKeys keys) {
         m_beforeBrush[k + 2] = m_view.mesh().mesh(b, MeshLevel::Low);
         m_beforeBrush[k + 3] = m_land.textures().blocks().at(std::size_t(b)).get();
     }
-    auto step = [&](int mode) {
-        for (int b : ApplyBrush(m_land, m_view.mesh(), m_brushTool.withMode(mode))) {
+}
+
+void CRFrame::forgetChangedMirrors(bool wholeLand) {
+    // The renderer keys its copies by the device object: a changed block's meshes and texture
+    // were made again, so the copies of the ones it had before the command go.
+    const EditorSession::Changes changes = m_session.takeChanges();
+    const int blocks = int(m_beforeBrush.size() / 4);
+    if (changes.everything || wholeLand) {
+        renderer().forgetAll();
+    } else {
+        for (int b : changes.blocks) {
             if (b < 0 || b >= blocks) continue;
             const std::size_t k = std::size_t(b) * 4;
-            for (int level = 0; level < 3; ++level) {
+            for (int level = 0; level < 3; ++level)
                 renderer().forget(static_cast<const DeviceMesh*>(m_beforeBrush[k + std::size_t(level)]));
-            }
             renderer().forget(static_cast<const DeviceTexture*>(m_beforeBrush[k + 3]));
-            m_view.forgetTextureFailure(b);
         }
+    }
+    for (int b : changes.blocks) m_view.forgetTextureFailure(b);
+}
+
+void CRFrame::applyBrushKeys(BrushKeys keys) {
+    if (!keys.add && !keys.sub && !keys.smooth) return;
+    // Only the land editor has a brush list, and so a selected brush.
+    const CBrushDef* selected = m_editMode == EditMode::LandEditor ? m_selectedBrush : nullptr;
+    m_brushTool.brush = selected;
+    if (selected == nullptr || m_brushTool.block == -1) return;
+
+    auto step = [&](int mode) {
+        snapshotMirrors();
+        (void)m_session.brush(m_brushTool.withMode(mode));
+        forgetChangedMirrors();
     };
     if (keys.add) step(kBrushRaise);
     if (keys.sub && m_brushTool.block != -1) step(kBrushLower);

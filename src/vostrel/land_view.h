@@ -134,12 +134,16 @@ private:
     void takeScriptedPose();
     void prepareInput();
     void applyBrushKeys(BrushKeys keys);
+    // Before a command: the device objects each block has. After it: the renderer's copies of
+    // what the session says changed are dropped (all of them when the whole land changed).
+    void snapshotMirrors();
+    void forgetChangedMirrors(bool wholeLand = false);
     // One error box per tile the device could not copy since the last report.
     void reportTileCopyFailures();
     // Runs an edit with the context current and the renderer's copies of the land's
     // objects dropped afterwards.
     template <typename Edit>
-    auto withContext(Edit edit);
+    auto withContext(Edit edit, bool wholeLand = false);
     void drawPlan(const FramePlan& plan);
     void drawCursorModel(const Matrix& world);
     void makeCursorModel();
