@@ -58,15 +58,14 @@ void pngFlush(png_structp) {}
 void pngError(png_structp png, png_const_charp) { png_longjmp(png, 1); }
 void pngWarning(png_structp, png_const_charp) {}
 
-// Kept apart so that nothing of the caller lives across the jump point.
+// Kept apart so that nothing of the caller lives across the jump point: a jump out of libpng
+// skips destructors, so every object that owns memory belongs to the caller.
 bool writePaletted(png_structp png, png_infop info, std::vector<std::uint8_t>* out, const CImage8& image,
-                   png_bytepp rows) {
+                   png_bytepp rows, std::vector<png_color>& colours, std::vector<png_byte>& alphas) {
     if (setjmp(png_jmpbuf(png)) != 0) return false;
     png_set_write_fn(png, out, pngWrite, pngFlush);
     png_set_IHDR(png, info, png_uint_32(image.width()), png_uint_32(image.height()), 8, PNG_COLOR_TYPE_PALETTE,
                  PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
-    std::vector<png_color> colours;
-    std::vector<png_byte> alphas;
     bool anyAlpha = false;
     for (std::uint32_t entry : image.palette()) {
         std::uint8_t argb[4];
@@ -103,8 +102,10 @@ bool writeRgbQuick(png_structp png, png_infop info, std::vector<std::uint8_t>* o
     return true;
 }
 
+// Everything the reading owns lives here, outside the jump point (see writePaletted).
 struct DecodedPng {
     std::unique_ptr<CImageBase> image;
+    std::vector<png_bytep> rows;
     Result result;
 };
 
@@ -128,7 +129,8 @@ bool readPng(png_structp png, png_infop info, PngReadSource* source, const Pictu
     if (colourType == PNG_COLOR_TYPE_PALETTE) {
         if (depth < 8) png_set_packing(png);
         png_read_update_info(png, info);
-        auto image = std::make_unique<CImage8>();
+        out->image = std::make_unique<CImage8>();
+        CImage8* image = static_cast<CImage8*>(out->image.get());
         if (!image->SetSize(int(width), int(height))) png_error(png, "size");
         png_colorp colours = nullptr;
         int numColours = 0;
@@ -139,11 +141,11 @@ bool readPng(png_structp png, png_infop info, PngReadSource* source, const Pictu
         for (int k = 0; k < numColours; ++k)
             image->palette().push_back(
                 packArgb(k < numAlphas ? alphas[k] : 255, colours[k].red, colours[k].green, colours[k].blue));
-        std::vector<png_bytep> rows(height);
+        std::vector<png_bytep>& rows = out->rows;
+        rows.assign(height, nullptr);
         for (png_uint_32 y = 0; y < height; ++y) rows[y] = image->indices() + std::size_t(y) * width;
         png_read_image(png, rows.data());
         png_read_end(png, nullptr);
-        out->image = std::move(image);
         return true;
     }
     // Everything else to 8-bit RGBA.
@@ -153,9 +155,11 @@ bool readPng(png_structp png, png_infop info, PngReadSource* source, const Pictu
     png_set_add_alpha(png, 0xFF, PNG_FILLER_AFTER);
     png_read_update_info(png, info);
     if (png_get_rowbytes(png, info) != std::size_t(width) * 4) png_error(png, "layout");
-    auto image = std::make_unique<CImage32>();
+    out->image = std::make_unique<CImage32>();
+    CImage32* image = static_cast<CImage32*>(out->image.get());
     if (!image->SetSize(int(width), int(height))) png_error(png, "size");
-    std::vector<png_bytep> rows(height);
+    std::vector<png_bytep>& rows = out->rows;
+    rows.assign(height, nullptr);
     for (png_uint_32 y = 0; y < height; ++y) rows[y] = image->pixels() + std::size_t(y) * image->pitch();
     png_read_image(png, rows.data());
     png_read_end(png, nullptr);
@@ -168,7 +172,6 @@ bool readPng(png_structp png, png_infop info, PngReadSource* source, const Pictu
         p[2] = g;
         p[3] = b;
     }
-    out->image = std::move(image);
     return true;
 }
 
@@ -188,7 +191,9 @@ std::vector<std::uint8_t> encodePngPaletted(const CImage8& image) {
     png_infop info = png_create_info_struct(png);
     std::vector<png_bytep> rows(static_cast<std::size_t>(h));
     for (std::size_t y = 0; y < rows.size(); ++y) rows[y] = const_cast<png_bytep>(image.indices() + y * std::size_t(w));
-    const bool ok = info != nullptr && writePaletted(png, info, &out, image, rows.data());
+    std::vector<png_color> colours;
+    std::vector<png_byte> alphas;
+    const bool ok = info != nullptr && writePaletted(png, info, &out, image, rows.data(), colours, alphas);
     png_destroy_write_struct(&png, info != nullptr ? &info : nullptr);
     if (!ok) out.clear();
     return out;

@@ -36,7 +36,7 @@ TEST(LndtoolCountries, ExportImportRoundTripsRepaintsAndRefuses) {
     std::unique_ptr<lnd::CImageBase> picture;
     ASSERT_TRUE(lnd::readPictureFile(map, picture));
     ASSERT_EQ(picture->kind(), lnd::CImage8::kKind);
-    const auto& paletted = static_cast<const lnd::CImage8&>(*picture);
+    const lnd::CImage8 paletted = static_cast<const lnd::CImage8&>(*picture);   // a copy: picture is read again below
     EXPECT_EQ(paletted.width(), 65);
     EXPECT_EQ(paletted.height(), 65);
 
