@@ -2,6 +2,8 @@
 // and every failure maps to one of three exit codes.
 #pragma once
 
+#include "base/file_io.h"
+
 #include <functional>
 #include <map>
 #include <string>
@@ -56,8 +58,7 @@ bool parseInt(const std::string& text, long long& value);
 // Parses "X,Z" or "X,Y,Z" style comma lists of numbers.
 bool parseNumberList(const std::string& text, std::vector<double>& values);
 
-// The extension of a path with its dot, lower-cased ("" when there is none).
-std::string lowerExtension(const std::string& path);
+using lnd::lowerExtension;
 
 // Escapes text for a JSON string literal.
 std::string jsonString(const std::string& text);

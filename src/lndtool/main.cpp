@@ -155,15 +155,6 @@ bool parseNumberList(const std::string& text, std::vector<double>& values) {
     return !values.empty();
 }
 
-std::string lowerExtension(const std::string& path) {
-    const std::size_t dot = path.find_last_of('.');
-    const std::size_t slash = path.find_last_of('/');
-    if (dot == std::string::npos || (slash != std::string::npos && dot < slash)) return "";
-    std::string ext = path.substr(dot);
-    for (char& c : ext) c = char(std::tolower(static_cast<unsigned char>(c)));
-    return ext;
-}
-
 std::string jsonString(const std::string& text) {
     std::string out = "\"";
     for (unsigned char c : text) {
