@@ -154,15 +154,18 @@ void CTerrainView::frame(CLand& land, const FrameInput& input, FramePlan& plan) 
         m_mesh.markLodDirty();
     }
 
+    glm::vec3 shownHit = m_picker.m_hitPoint;   // what the frame shows under the pointer
+    int shownBlock = m_picker.m_cursorBlock;
     if (land.loaded()) {
         plan.landShown = true;
         if (m_camera.UpdateCamera(m_navigator, altitude)) m_mesh.markLodDirty();
         plan.view = m_camera.m_view;
         plan.projection = m_camera.m_projection;
-        m_picker.m_ray = input.pointerInView
-                             ? computePickRay(m_camera.m_view, m_camera.m_projection, input.pointerX, input.pointerY,
-                                              float(input.backBufferWidth), float(input.backBufferHeight))
-                             : PickRay{};
+        if (!input.holdPick)
+            m_picker.m_ray = input.pointerInView
+                                 ? computePickRay(m_camera.m_view, m_camera.m_projection, input.pointerX, input.pointerY,
+                                                  float(input.backBufferWidth), float(input.backBufferHeight))
+                                 : PickRay{};
         if (m_mesh.lodDirty()) m_frustum.UpdateFrustum(m_camera.m_view, m_camera.m_projection);
         CameraSquare square;
         m_camera.cameraSquare(square.row, square.column);
@@ -170,24 +173,28 @@ void CTerrainView::frame(CLand& land, const FrameInput& input, FramePlan& plan) 
 
         if (const TLndHeader* header = land.header()) m_mesh.UpdateVisibility(header->BlockIndex, m_frustum);
 
-        m_picker.PickTerrain(m_mesh);
+        // A held pick stays in the picker for the command a box confirms; the frame itself
+        // shows nothing under the pointer, as with the pointer outside the view.
+        if (!input.holdPick) m_picker.PickTerrain(m_mesh);
+        shownHit = input.holdPick ? kNoHit : m_picker.m_hitPoint;
+        shownBlock = input.holdPick ? -1 : m_picker.m_cursorBlock;
 
         buildDrawList(land, plan.terrain);
 
-        plan.cursorModel.visible = cursorModelWorld(m_picker.m_hitPoint, m_cursorScale, plan.cursorModel.world);
+        plan.cursorModel.visible = cursorModelWorld(shownHit, m_cursorScale, plan.cursorModel.world);
 
         m_brushRadius = input.brushRadius;
         m_sphere.setRadius(m_brushRadius);
         if (input.editorMode && m_showBrushSphere && m_sphere.mesh() != nullptr) {
-            plan.brushSphere.visible = m_sphere.world(m_picker.m_hitPoint, plan.brushSphere.world);
+            plan.brushSphere.visible = m_sphere.world(shownHit, plan.brushSphere.world);
             plan.brushSphereMesh = m_sphere.mesh();
         }
     }
 
     plan.notices = takeNotices();
     static const std::string kNoStats;
-    statusLines(land.debug() ? input.frameStats : kNoStats, m_picker.m_hitPoint, land.debug(), m_camera,
-                m_picker.m_cursorBlock, m_errorText, plan.status);
+    statusLines(land.debug() ? input.frameStats : kNoStats, shownHit, land.debug(), m_camera, shownBlock, m_errorText,
+                plan.status);
 }
 
 }  // namespace lnd

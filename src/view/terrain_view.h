@@ -111,6 +111,7 @@ struct FramePlan {
 struct FrameInput {
     KeyDownQuery keyDown;            // empty while a menu or dialog is open: no key polling
     bool pointerInView = false;      // false also while a menu or dialog is open: no picking
+    bool holdPick = false;           // a menu or dialog is open: the picker keeps its pick
     float pointerX = 0.0f, pointerY = 0.0f;   // client coordinates
     int backBufferWidth = 0, backBufferHeight = 0;
     bool editorMode = false;         // land-editor mode (the brush sphere is drawn)

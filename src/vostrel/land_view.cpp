@@ -525,15 +525,10 @@ HostResult CRFrame::render() {
     }
     // While a menu or dialog is open the pick stays where it was, so a command confirmed
     // in a box acts on the block the user chose it for.
-    const bool keepPick = m_inputBlocked;
-    const glm::vec3 hitPoint = m_view.picker().m_hitPoint;
-    const int pickedBlock = m_view.picker().m_cursorBlock;
+    m_input.holdPick = m_inputBlocked;
     m_input.brushRadius = m_brushTool.radius;
     m_view.frame(m_land, m_input, m_plan);
-    if (keepPick) {
-        m_view.picker().m_hitPoint = hitPoint;
-        m_view.picker().m_cursorBlock = pickedBlock;
-    } else if (m_land.loaded()) {
+    if (!m_inputBlocked && m_land.loaded()) {
         const glm::vec3 centre = m_view.picker().m_brushCentre;
         m_brushTool.block = m_view.picker().m_cursorBlock;
         m_brushTool.centre = {centre.x, centre.y, centre.z};

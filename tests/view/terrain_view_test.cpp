@@ -101,6 +101,23 @@ TEST_F(ViewFixture, FirstFrameTakesTheHomeViewAndDrawsWhatIsInFront) {
     EXPECT_TRUE(view.frame(land, edit).brushSphere.visible);
     view.setShowBrushSphere(false);
     EXPECT_FALSE(view.frame(land, edit).brushSphere.visible);
+
+    // While a box holds the pick the picker keeps it for the command the box confirms, even
+    // with the pointer elsewhere, and the frame shows nothing under the pointer.
+    const int picked = view.picker().m_cursorBlock;
+    const glm::vec3 hit = view.picker().m_hitPoint;
+    FrameInput held = pointerAt(5, 5);
+    held.holdPick = true;
+    held.editorMode = true;
+    view.setShowBrushSphere(true);
+    const FramePlan heldPlan = view.frame(land, held);
+    EXPECT_EQ(view.picker().m_cursorBlock, picked);
+    EXPECT_EQ(view.picker().m_hitPoint, hit);
+    EXPECT_FALSE(heldPlan.cursorModel.visible);
+    EXPECT_FALSE(heldPlan.brushSphere.visible);
+    held.holdPick = false;
+    view.frame(land, held);
+    EXPECT_NE(view.picker().m_hitPoint, hit) << "released, the pick follows the pointer again";
 }
 
 TEST_F(ViewFixture, FailedSynthesisIsReportedOnceAndFallsBackToTheLowResolutionTexture) {
