@@ -3,6 +3,7 @@
 #include "base/file_io.h"
 #include "land/land_settings.h"
 #include "session/shell_words.h"
+#include "textures/exports.h"
 #include "textures/synthesis.h"
 
 #include <cstdio>
@@ -61,6 +62,11 @@ std::function<void(int, int)> meshProgressOnStandardError() {
             std::fprintf(stderr, "mesh export: %d / %d block textures\n", done, total);
         }
     };
+}
+
+std::string noiseFailureText(const lnd::Result& result, const std::string& path) {
+    const std::string shown = lnd::noiseRefusalText(result, path).text;
+    return shown.empty() ? result.message() : shown + " (" + result.message() + ")";
 }
 
 }  // namespace lndtool

@@ -51,4 +51,8 @@ int saveEditorLand(const std::string& path, lnd::SaveKind kind, lnd::EditorSessi
 // wait for: a counter on a terminal, a line each quarter otherwise.
 std::function<void(int done, int total)> meshProgressOnStandardError();
 
+// A refused noise import in the editor's words, then why (the reason alone when the editor
+// has no words for it).
+std::string noiseFailureText(const lnd::Result& result, const std::string& path);
+
 }  // namespace lndtool

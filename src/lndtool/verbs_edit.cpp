@@ -160,9 +160,7 @@ lnd::CommandResult runCommand(EditLand& s, const EditCommand& c) {
         return session.levelMap(s.lastLevel);
     case Kind::Noise: {
         lnd::CommandResult r = session.importNoise(c.path);
-        // The editor's text, then why.
-        if (const std::string shown = r ? std::string() : lnd::noiseRefusalText(r.result, c.path).text; !shown.empty())
-            return refused(shown + " (" + r.result.message() + ")");
+        if (!r) r.result = lnd::Result::failure(r.result.status(), noiseFailureText(r.result, c.path));
         return r;
     }
     case Kind::CountryMapImport: return session.importCountryMap(c.path);

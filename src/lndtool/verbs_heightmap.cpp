@@ -35,12 +35,11 @@ int runExport(const Verb& verb, const Args& args) {
     }
     lnd::StreamMessages messages("lndtool");
     lnd::EditorSession session;
-    lnd::CLand& land = session.land();
     if (int rc = openEditorLand(args.positional[1], session, nullptr, messages, lnd::OpenDepth::AsRead); rc != kExitOk)
         return rc;
     lnd::HeightmapPlacement placement;
     const std::string out = args.get("o");
-    if (lnd::Result r = lnd::writeHeightmapFiles(land, out, bits, &placement); !r)
+    if (lnd::Result r = session.exportHeightmap(out, bits, &placement); !r)
         return inputError(args.positional[1] + ": " + r.message());
     const std::string side = lnd::heightmapSidecarPath(out);
     std::printf("%s: %d x %d pixels, %d bits, grid origin (%d, %d); placement in %s\n", out.c_str(), placement.columns,
@@ -89,11 +88,12 @@ int runImport(const Verb& verb, const Args& args) {
         !r)
         return inputError(r.message());
 
-    const lnd::HeightmapEdit edit = lnd::ApplyHeightmap(land, picture, options);
-    if (!edit.result) return inputError(picturePath + ": " + edit.result.message());
+    lnd::EditorSession::HeightmapImportSummary summary;
+    const lnd::CommandResult edit = session.importHeightmap(picture, options, &summary);
+    if (!edit) return inputError(picturePath + ": " + edit.result.message());
     if (lnd::Result r = lnd::writeFileAtomic(args.get("o"), lnd::writePlain(land.parts())); !r) return inputError(r.message());
-    std::printf("%zu cells of %zu blocks changed (%s)\n", edit.before.size(), edit.changedBlocks.size(),
-                edit.resampled ? "picture resampled onto the occupied cells" : "one pixel per cell");
+    std::printf("%zu cells of %zu blocks changed (%s)\n", summary.cells, edit.changedBlocks.size(),
+                summary.resampled ? "picture resampled onto the occupied cells" : "one pixel per cell");
     return kExitOk;
 }
 

@@ -164,11 +164,8 @@ int runImportNoise(const Args& args) {
     lnd::CLand& land = session.land();
     if (int rc = openEditorLand(args.positional[0], session, nullptr, messages, lnd::OpenDepth::AsRead); rc != kExitOk)
         return rc;
-    if (lnd::Result r = lnd::ImportNoiseMap(land, args.positional[1]); !r) {
-        // The editor's text, then why.
-        const std::string shown = lnd::noiseRefusalText(r, args.positional[1]).text;
-        return inputError(shown.empty() ? r.message() : shown + " (" + r.message() + ")");
-    }
+    if (lnd::CommandResult r = session.importNoise(args.positional[1]); !r)
+        return inputError(noiseFailureText(r.result, args.positional[1]));
     if (lnd::Result r = lnd::writeFileAtomic(args.get("o"), lnd::writePlain(land.parts())); !r) return inputError(r.message());
     return kExitOk;
 }

@@ -199,15 +199,17 @@ CommandResult EditorSession::applyBlockCountries(int block, const TLndBlock& pai
 }
 
 CommandResult EditorSession::importNoise(const std::string& path) {
-    if (!loaded()) return finish(noLand(), {});
+    if (!m_land->hasImage()) return finish(noLand(), {});
     if (Result r = ImportNoiseMap(*m_land, path); !r) return finish(r, {});
     return everythingChanged(Result::success());
 }
 
-CommandResult EditorSession::importHeightmap(const GreyImage& picture, const HeightmapImportOptions& options) {
-    if (!loaded()) return finish(noLand(), {});
+CommandResult EditorSession::importHeightmap(const GreyImage& picture, const HeightmapImportOptions& options,
+                                             HeightmapImportSummary* summary) {
+    if (!m_land->hasImage()) return finish(noLand(), {});
     HeightmapEdit edit = ApplyHeightmap(*m_land, *m_mesh, picture, options);
     if (!edit.result) return finish(edit.result, {});
+    if (summary != nullptr) *summary = {edit.before.size(), edit.resampled};
     if (!edit.changedBlocks.empty()) {
         // One import is one step of the history.
         BrushStroke step;
@@ -241,6 +243,11 @@ CommandResult EditorSession::importCountryMap(const CImageBase& picture, const C
         m_land->history().record(std::move(step));
     }
     return finish(Result::success(), std::move(edit.changedBlocks));
+}
+
+Result EditorSession::exportHeightmap(const std::string& pngPath, int bits, HeightmapPlacement* placement) const {
+    if (!m_land->hasImage()) return noLand();
+    return writeHeightmapFiles(*m_land, pngPath, bits, placement);
 }
 
 Result EditorSession::exportCountryMap(const std::string& pngPath, HeightmapPlacement* placement) const {

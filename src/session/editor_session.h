@@ -107,8 +107,14 @@ public:
     CommandResult applyBlockCountries(int block, const TLndBlock& painted);
     // The noise map from a picture file.
     CommandResult importNoise(const std::string& path);
-    // Heights from a grey picture; undone as one step.
-    CommandResult importHeightmap(const GreyImage& picture, const HeightmapImportOptions& options);
+    // Heights from a grey picture; undone as one step. `summary` (may be null) hears how many
+    // cells changed and whether the picture was resampled.
+    struct HeightmapImportSummary {
+        std::size_t cells = 0;
+        bool resampled = false;
+    };
+    CommandResult importHeightmap(const GreyImage& picture, const HeightmapImportOptions& options,
+                                  HeightmapImportSummary* summary = nullptr);
     // Countries from a country map (PNG, BMP or TGA with its side file, if any), as one step
     // that undo() takes back and redo() does again, whatever kind of step came before it.
     // Refused whole when the picture cannot be read, has the wrong size or names a country
@@ -119,6 +125,8 @@ public:
 
     // ---- Exports (the land is not changed) -----------------------------------------------
 
+    // The altitudes as an 8- or 16-bit grey PNG and its placement file beside it.
+    Result exportHeightmap(const std::string& pngPath, int bits, HeightmapPlacement* placement = nullptr) const;
     // The cells' countries as a paletted PNG and its placement file beside it.
     Result exportCountryMap(const std::string& pngPath, HeightmapPlacement* placement = nullptr) const;
     // The land's full-detail surface as a glTF or OBJ file (the format from the extension).

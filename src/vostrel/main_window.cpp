@@ -630,7 +630,7 @@ void CMainFrame::exportHeightmap() {
     if (path.isEmpty()) return;
     const int bits = filter.startsWith(QStringLiteral("16")) ? 16 : 8;
     WaitCursor wait;
-    if (Result r = writeHeightmapFiles(m_land, path.toStdString(), bits); !r)
+    if (Result r = m_view->session().exportHeightmap(path.toStdString(), bits); !r)
         m_messages.error(QDir::toNativeSeparators(path).toStdString() + ": " + r.message(), "Export heightmap");
 }
 
