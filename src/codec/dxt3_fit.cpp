@@ -62,6 +62,11 @@ struct LanesPortable {
             if (e >= kWideLane) return true;
         return false;
     }
+    static bool anySaturated(LanesPortable a) {
+        for (auto e : a.v)
+            if (e == kSaturated) return true;
+        return false;
+    }
     // Byte `at` of each of 4 x 4 four-byte pixels, rows `pitch` bytes apart.
     static LanesPortable byteOf(const std::uint8_t* pixels, std::size_t pitch, int at) {
         LanesPortable r;
@@ -106,6 +111,7 @@ struct LanesPortable {
         for (int k = 0; k < 16; ++k) s += int(a.v[k]) * int(w.v[k]);
         return s;
     }
+    static int weightedSumWide(LanesPortable a, LanesPortable w) { return weightedSum(a, w); }
     // For each batch position, the least weighted sum so far and the list index that first
     // reached it.
     struct Least {
@@ -155,6 +161,10 @@ struct LanesSse2 {
         return {_mm_sub_epi16(a.lo, _mm_subs_epu16(a.lo, b.lo)), _mm_sub_epi16(a.hi, _mm_subs_epu16(a.hi, b.hi))};
     }
     static bool anyWide(LanesSse2 a) { return (_mm_movemask_epi8(_mm_or_si128(a.lo, a.hi)) & 0xAAAA) != 0; }
+    static bool anySaturated(LanesSse2 a) {
+        const __m128i full = _mm_set1_epi16(-1);
+        return _mm_movemask_epi8(_mm_or_si128(_mm_cmpeq_epi16(a.lo, full), _mm_cmpeq_epi16(a.hi, full))) != 0;
+    }
     static __m128i byteOf4(const std::uint8_t* pixels, int at) {
         const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(pixels));
         return _mm_and_si128(_mm_srl_epi32(v, _mm_cvtsi32_si128(8 * at)), _mm_set1_epi32(0xFF));
@@ -177,6 +187,11 @@ struct LanesSse2 {
     }
     static std::uint32_t bits(LanesSse2 a) { return std::uint32_t(_mm_movemask_epi8(_mm_packs_epi16(a.lo, a.hi))); }
     static LanesSse2 orBits(LanesSse2 a, LanesSse2 b) { return {_mm_or_si128(a.lo, b.lo), _mm_or_si128(a.hi, b.hi)}; }
+    // The multiply-add reads lanes as signed: lanes of 32768 and more come back as their top
+    // bits times the weights, 65536 each.
+    static int weightedSumWide(LanesSse2 a, LanesSse2 w) {
+        return weightedSum(a, w) + 65536 * weightedSum({_mm_srli_epi16(a.lo, 15), _mm_srli_epi16(a.hi, 15)}, w);
+    }
     static int weightedSum(LanesSse2 a, LanesSse2 w) {
         __m128i s = _mm_add_epi32(_mm_madd_epi16(a.lo, w.lo), _mm_madd_epi16(a.hi, w.hi));
         s = _mm_add_epi32(s, _mm_shuffle_epi32(s, _MM_SHUFFLE(1, 0, 3, 2)));

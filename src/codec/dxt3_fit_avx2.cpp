@@ -29,6 +29,7 @@ struct LanesAvx2 {
     static LanesAvx2 addSat(LanesAvx2 a, LanesAvx2 b) { return {_mm256_adds_epu16(a.v, b.v)}; }
     static LanesAvx2 minU(LanesAvx2 a, LanesAvx2 b) { return {_mm256_min_epu16(a.v, b.v)}; }
     static bool anyWide(LanesAvx2 a) { return (unsigned(_mm256_movemask_epi8(a.v)) & 0xAAAAAAAAu) != 0; }
+    static bool anySaturated(LanesAvx2 a) { return _mm256_movemask_epi8(_mm256_cmpeq_epi16(a.v, _mm256_set1_epi16(-1))) != 0; }
     // Two rows of four pixels.
     static __m256i byteOf8(const std::uint8_t* pixels, std::size_t pitch, int at) {
         const __m256i v = _mm256_inserti128_si256(_mm256_castsi128_si256(_mm_loadu_si128(reinterpret_cast<const __m128i*>(pixels))),
@@ -85,6 +86,11 @@ struct LanesAvx2 {
         a = _mm256_min_epi32(a, _mm256_shuffle_epi32(a, _MM_SHUFFLE(2, 3, 0, 1)));
         best = _mm256_cvtsi256_si32(m);
         at = _mm256_cvtsi256_si32(a);
+    }
+    // The multiply-add reads lanes as signed: lanes of 32768 and more come back as their top
+    // bits times the weights, 65536 each.
+    static int weightedSumWide(LanesAvx2 a, LanesAvx2 w) {
+        return weightedSum(a, w) + 65536 * weightedSum({_mm256_srli_epi16(a.v, 15)}, w);
     }
     static int weightedSum(LanesAvx2 a, LanesAvx2 w) {
         const __m256i p = _mm256_madd_epi16(a.v, w.v);

@@ -8,7 +8,8 @@
 // of byte differences fit 16 bits exactly and the sums saturate at 65535, so a lane below 32768
 // is exact; the weighted sum of exact lanes is the palette's exact error. A lane at or above
 // 32768 means the palette misses that colour by at least that much: such a palette either
-// cannot beat the best error so far or is scored again exactly in plain integers.
+// cannot beat the best error so far or is scored apart from the batch, from its lanes when
+// none of them saturated, in plain integers when one did.
 #pragma once
 
 #include <cstddef>
@@ -44,6 +45,8 @@ inline int exactError(const Rgb* colours, const int* count, int n, const Rgb* pa
 }
 
 constexpr int kWideLane = 32768;
+// A lane at this value may have been cut short by saturation.
+constexpr int kSaturated = 65535;
 
 template <class V>
 inline V channelDistance(V x, int value) {
@@ -180,6 +183,10 @@ inline void scoreBatch(const V* nearest, V seen, V weight, typename V::Least& le
             err = V::weightedSum(nearest[k], weight);
         } else if (best <= kWideLane) {
             continue;  // the palette misses some colour by at least `best`
+        } else if (!V::anySaturated(nearest[k])) {
+            err = V::weightedSumWide(nearest[k], weight);
+        } else if (best <= kSaturated) {
+            continue;
         } else {
             Rgb t[4];
             trial(first + k, t);
@@ -249,6 +256,10 @@ inline void scoreTrials55(const std::uint16_t* entry, V weight, typename V::Leas
     if (!V::anyWide(nearest)) {
         err = V::weightedSum(nearest, weight);
     } else if (best <= kWideLane) {
+        return;
+    } else if (!V::anySaturated(nearest)) {
+        err = V::weightedSumWide(nearest, weight);
+    } else if (best <= kSaturated) {
         return;
     } else {
         Rgb t[4];

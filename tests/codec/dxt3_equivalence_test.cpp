@@ -183,14 +183,15 @@ Block tiedBlock(std::mt19937& rng) {
 
 // Colours spread over the corners and edges of the cube: poor palettes miss some colour by
 // more than the 16-bit lanes hold, and the best palette often does too.
-Block spreadBlock(std::mt19937& rng) {
+// Channels near 0, near `top` or anywhere up to `top`.
+Block spreadBlock(std::mt19937& rng, int top = 255) {
     auto pick = [&](int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(rng); };
     Block b{};
     for (int i = 0; i < 16; ++i) {
         b[std::size_t(4 * i)] = std::uint8_t(rng());
         for (int c = 0; c < 3; ++c) {
             const int r = pick(0, 5);
-            b[std::size_t(4 * i + 1 + c)] = std::uint8_t(r < 2 ? pick(0, 15) : r < 4 ? pick(240, 255) : pick(0, 255));
+            b[std::size_t(4 * i + 1 + c)] = std::uint8_t(r < 2 ? pick(0, 15) : r < 4 ? pick(top - 15, top) : pick(0, top));
         }
     }
     return b;
@@ -229,15 +230,21 @@ TEST(Dxt3Equivalence, TiedPalettes) {
 }
 
 TEST(Dxt3Equivalence, WideBlocksLeaveTheLanes) {
-    // Some of these must really have a best error beyond the lanes' range, or the exact
-    // fallback would go untested.
+    // Some of these must really have a best error beyond what signed lanes hold, and some
+    // beyond what saturating ones hold, or the wide and the plain-integer scoring would go
+    // untested.
     std::mt19937 rng(777);
-    int beyond = 0;
-    for (int k = 0; k < 6000; ++k) {
-        if (checkBlock(spreadBlock(rng), "spread", k) > 32768) ++beyond;
-        if (HasFailure()) return;
+    int beyondSigned = 0, beyondSaturation = 0;
+    for (const int top : {255, 150, 130}) {
+        for (int k = 0; k < 3000; ++k) {
+            const int err = checkBlock(spreadBlock(rng, top), "spread", k);
+            beyondSigned += err > 32768;
+            beyondSaturation += err > 65535;
+            if (HasFailure()) return;
+        }
     }
-    EXPECT_GT(beyond, 1000);
+    EXPECT_GT(beyondSigned - beyondSaturation, 500);
+    EXPECT_GT(beyondSaturation, 500);
 }
 
 TEST(Dxt3Equivalence, RandomBlocksOfEveryColourCount) {
