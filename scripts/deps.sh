@@ -11,7 +11,7 @@ packages=(
   libpugixml-dev libglm-dev libassimp-dev libstb-dev libpng-dev libsquish-dev
   qt6-base-dev libqt6opengl6-dev libx11-dev libgl-dev libgl1-mesa-dri libglu1-mesa-dev libegl-dev
   xvfb xauth
-  clang-14 libclang-rt-14-dev time
+  clang-14 libclang-rt-14-dev time xz-utils
   desktop-file-utils shared-mime-info man-db groff-base bash-completion dpkg-dev
   dbus-daemon dbus-bin
 )
