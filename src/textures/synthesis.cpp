@@ -113,6 +113,25 @@ const BlockSynthesizer::Entry* BlockSynthesizer::tableFor(int resolvedCountry, s
 void BlockSynthesizer::synthesize(const TLndBlock& block, std::span<const TLndCountry> countries,
                                   std::span<const TLndMaterial> materials, const TLndNoiseMap& noise, SeaAlphas sea,
                                   std::uint8_t* texels) {
+    blendRows(block, countries, materials, noise, sea, 0, 1, [&](int r, int j, const std::uint32_t* px) {
+        storeTexels(texels + 4 * (std::size_t(256) * r + 16 * j), px);
+    });
+}
+
+void BlockSynthesizer::synthesizeTileSamples(const TLndBlock& block, std::span<const TLndCountry> countries,
+                                             std::span<const TLndMaterial> materials, const TLndNoiseMap& noise,
+                                             SeaAlphas sea, std::uint8_t* tile) {
+    static_assert(kBlockTextureSide == 4 * kTileSide);
+    blendRows(block, countries, materials, noise, sea, 2, 4, [&](int r, int j, const std::uint32_t* px) {
+        std::uint8_t* out = tile + 4 * (std::size_t(kTileSide) * (r / 4) + 4 * j);
+        for (int k = 0; k < 4; ++k) storeU32(out + 4 * k, px[4 * k + 2]);
+    });
+}
+
+template <class Put>
+void BlockSynthesizer::blendRows(const TLndBlock& block, std::span<const TLndCountry> countries,
+                                 std::span<const TLndMaterial> materials, const TLndNoiseMap& noise, SeaAlphas sea,
+                                 int firstRow, int rowStep, Put put) {
     m_built = 0;   // the country table may have changed since the last block
     const int numCountries = static_cast<int>(std::min<std::size_t>(countries.size(), 16));
     const bool anyCountry = !countries.empty();
@@ -154,7 +173,7 @@ void BlockSynthesizer::synthesize(const TLndBlock& block, std::span<const TLndCo
                 }
             }
 
-            for (int u = 0; u < kSquareTexels; ++u) {
+            for (int u = firstRow; u < kSquareTexels; u += rowStep) {
                 const int r = 16 * i + u;
                 const std::size_t t0 = std::size_t(256) * r + 16 * j;
                 const std::uint8_t* n = &noise.Values[r][16 * j];
@@ -196,7 +215,7 @@ void BlockSynthesizer::synthesize(const TLndBlock& block, std::span<const TLndCo
                     const U16x8 hi = (accR[h] >> 8) | (accA[h] & 0xFF00);
                     for (int v = 0; v < 8; ++v) px[8 * h + v] = std::uint32_t(lo[v]) | (std::uint32_t(hi[v]) << 16);
                 }
-                storeTexels(texels + 4 * t0, px);
+                put(r, j, px);
             }
         }
     }
@@ -390,7 +409,11 @@ void SynthesizeBlockTextures(CLand& land, std::span<const int> blocks, BlockText
         for (std::size_t k = 0; k < runs.size(); ++k) runs[k].block = todo[first + k];
 
         // Blocks are independent of each other: each is synthesised straight into level 0 of
-        // its own texture (every texel written, so the level is not cleared first).
+        // its own texture (every texel written, so the level is not cleared first). A texture
+        // only its tile will read holds just the texels the tile samples: drawn into the tile
+        // one for one, they give the tile of the whole picture.
+        const bool samplesOnly = use == BlockTextureUse::TilesOnly;
+        const std::uint32_t side = samplesOnly ? BlockSynthesizer::kTileSide : kBlockTextureSide;
         forEachIndex(runs.size(), threads, [&](unsigned worker, std::size_t k) {
             Run& run = runs[k];
             try {
@@ -398,13 +421,17 @@ void SynthesizeBlockTextures(CLand& land, std::span<const int> blocks, BlockText
                 std::unique_ptr<DeviceTexture> texture;
                 // A block whose texture cannot be made keeps its tile: the picture it would be
                 // scaled from could not be made either.
-                if (deviceFailed(DeviceTexture::create(kBlockTextureSide, kBlockTextureSide, 0,
-                                                       TextureFormat::A8R8G8B8, texture, TexelInit::Undefined))) {
+                if (deviceFailed(DeviceTexture::create(side, side, 0, TextureFormat::A8R8G8B8, texture,
+                                                       TexelInit::Undefined))) {
                     run.outcome = Outcome::NotCreated;
                     return;
                 }
-                kernels[worker]->synthesize(records[std::size_t(run.block)], countries, materials, noise, sea,
-                                            texture->mutableLevelBytes(0));
+                const TLndBlock& record = records[std::size_t(run.block)];
+                if (samplesOnly)
+                    kernels[worker]->synthesizeTileSamples(record, countries, materials, noise, sea,
+                                                           texture->mutableLevelBytes(0));
+                else
+                    kernels[worker]->synthesize(record, countries, materials, noise, sea, texture->mutableLevelBytes(0));
                 // As a texture made from the image: its smaller levels follow from level 0 when drawn.
                 filterTexture(*texture, 0);
                 run.texture = std::move(texture);
@@ -458,15 +485,22 @@ void SynthesizeBlockTextures(CLand& land, std::span<const int> blocks, BlockText
         }
     }
 
-    // The scratch image ends as after one run per block: the last picture made.
+    // The scratch image ends as after one run per block: the last picture made, made whole
+    // here when only its tile's texels were.
     if (lastBlock < 0) return;
     const DeviceTexture* last = lastDropped ? lastDropped.get() : land.textures().blocks().at(std::size_t(lastBlock)).get();
     if (last == nullptr) return;
     try {
         std::vector<std::uint8_t>& scratch = land.textures().scratch();
         if (scratch.size() != kBlockImageSize) scratch.resize(kBlockImageSize);
-        writeDdsHeader(scratch.data(), DdsKind::Bgra32, kBlockTextureSide, kBlockTextureSide);
-        std::memcpy(scratch.data() + kBlockImageHeaderSize, last->levelBytes(0), kBlockTexelBytes);
+        if (last->width() == kBlockTextureSide) {
+            writeDdsHeader(scratch.data(), DdsKind::Bgra32, kBlockTextureSide, kBlockTextureSide);
+            std::memcpy(scratch.data() + kBlockImageHeaderSize, last->levelBytes(0), kBlockTexelBytes);
+        } else {
+            if (!kernels.front()) kernels.front() = std::make_unique<BlockSynthesizer>();
+            synthesizeBlockImage(*kernels.front(), records[std::size_t(lastBlock)], countries, materials, noise, sea,
+                                 scratch.data());
+        }
     } catch (const std::exception&) {
         land.setTextureError(kExceptionText);
     }

@@ -52,6 +52,14 @@ public:
                     std::span<const TLndMaterial> materials, const TLndNoiseMap& noise, SeaAlphas sea,
                     std::uint8_t* texels);
 
+    // The texels a 64 x 64 tile takes from the block's picture by point sampling: tile texel
+    // (y, x) is texel (4y + 2, 4x + 2) of synthesize's rows, written as 64 rows of 256 bytes.
+    // Computed alone, a sixteenth of the work, with the same bytes.
+    static constexpr int kTileSide = 64;
+    void synthesizeTileSamples(const TLndBlock& block, std::span<const TLndCountry> countries,
+                               std::span<const TLndMaterial> materials, const TLndNoiseMap& noise, SeaAlphas sea,
+                               std::uint8_t* tile);
+
     struct Entry {
         const std::uint8_t* tex1;   // texels of mat1 (little-endian 5:5:5)
         const std::uint8_t* tex2;   // texels of mat2
@@ -59,6 +67,13 @@ public:
     };
 
 private:
+    // The blend of every fourth square row from `firstRow` (every row when `rowStep` is 1),
+    // sixteen texels at a time: put(r, j, px) takes row r's texels of square column j.
+    template <class Put>
+    void blendRows(const TLndBlock& block, std::span<const TLndCountry> countries,
+                   std::span<const TLndMaterial> materials, const TLndNoiseMap& noise, SeaAlphas sea, int firstRow,
+                   int rowStep, Put put);
+
     // One table per resolved country, indexed by altitude + noise (0..510): entries past 255
     // repeat entry 255, which is the clamp of the blended altitude.
     static constexpr int kTableLength = 512;

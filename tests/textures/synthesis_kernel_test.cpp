@@ -262,6 +262,14 @@ TEST(SynthesisTexels, MatchesTheFormulaOnRandomLands) {
         const auto got = s.run();
         const auto want = reference(s);
         ASSERT_EQ(got, want) << "trial " << trial;
+        // A tile's samples alone are the whole picture's texels at (4y + 2, 4x + 2).
+        std::vector<std::uint8_t> tile(64 * 64 * 4, 0xEE);
+        BlockSynthesizer synth;
+        synth.synthesizeTileSamples(s.block, s.countries, s.materials, *s.noise, s.sea, tile.data());
+        for (int y = 0; y < 64; ++y)
+            for (int x = 0; x < 64; ++x)
+                ASSERT_EQ(std::memcmp(&tile[std::size_t(4 * (64 * y + x))], &want[std::size_t(4 * (256 * (4 * y + 2) + 4 * x + 2))], 4), 0)
+                    << "trial " << trial << " tile texel " << y << ", " << x;
     }
 }
 
