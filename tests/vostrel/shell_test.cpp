@@ -189,7 +189,7 @@ protected:
     static void pointerAway() { QCursor::setPos(1270, 790); }
 
     void frames(int n) {
-        QSignalSpy spy(frame->renderView(), &QOpenGLWidget::frameSwapped);
+        QSignalSpy spy(frame->renderView(), &CD3DHostWidget::frameSwapped);
         for (int i = 0; i < n; ++i) spy.wait(2000);
     }
 
