@@ -1032,7 +1032,8 @@ TEST_F(Shell, FramesFollowRequestsAndStopWhileTheWindowIsHidden) {
     const Step steps[] = {
         {"continuous", [] {}, 3, 1 << 20},
         {"continuous off", [&] { view->setContinuous(false); QTest::qWait(100); }, 0, 0},
-        {"requests merge into one frame", [&] { for (int i = 0; i < 5; ++i) view->requestFrame(); }, 1, 1},
+        // One frame for them all, and perhaps one for an exposure the window system sends late.
+        {"requests merge into one frame", [&] { for (int i = 0; i < 20; ++i) view->requestFrame(); }, 1, 2},
         {"a request while hidden", [&] { frame->hide(); QTest::qWait(100); view->requestFrame(); }, 0, 0},
         {"shown again, continuous", [&] { showAgain(); view->setContinuous(true); }, 3, 1 << 20},
         {"hidden while continuous", [&] { frame->hide(); QTest::qWait(100); }, 0, 0},

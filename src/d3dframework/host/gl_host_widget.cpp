@@ -59,7 +59,7 @@ class CD3DHostWidget::Surface : public QWindow {
 public:
     explicit Surface(CD3DHostWidget& host) : m_host(host) {
         setSurfaceType(QSurface::OpenGLSurface);
-        setFlags(Qt::Widget | Qt::WindowTransparentForInput | Qt::WindowDoesNotAcceptFocus);
+        setFlags(Qt::WindowTransparentForInput | Qt::WindowDoesNotAcceptFocus);
     }
 
 protected:
@@ -154,7 +154,9 @@ void CD3DHostWidget::surfaceEvent(QEvent* event) {
     if (m_closing || !m_surface->isExposed()) {
         return;   // a hidden or minimised window stops asking; the next exposure starts again
     }
-    drawFrame(true);
+    if (!drawFrame(true)) {
+        return;   // no context: nothing will come of asking again
+    }
     emit frameSwapped();
     if (m_continuous) {
         requestFrame();
