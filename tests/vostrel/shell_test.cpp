@@ -1011,6 +1011,18 @@ TEST_F(Shell, ThePictureReachesTheScreenWithTheHintAboveIt) {
 }
 
 TEST_F(Shell, FramesFollowRequestsAndStopWhileTheWindowIsHidden) {
+    {
+        // A view never shown has no context: nothing to grab, and requests draw nothing.
+        CLand otherLand;
+        CMainFrame unseen(otherLand, *settings, messages);
+        ASSERT_FALSE(hostFailed(unseen.renderView()->startHost()));
+        QSignalSpy spy(unseen.renderView(), &CD3DHostWidget::frameSwapped);
+        unseen.renderView()->requestFrame();
+        QTest::qWait(100);
+        EXPECT_EQ(spy.count(), 0);
+        EXPECT_TRUE(unseen.renderView()->grabFramebuffer().isNull());
+        EXPECT_EQ(unseen.renderView()->context(), nullptr);
+    }
     CRFrame* view = frame->renderView();
     ASSERT_TRUE(frame->openLand(landPath));
     frames(2);
