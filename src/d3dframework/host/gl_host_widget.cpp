@@ -181,8 +181,6 @@ bool CD3DHostWidget::ensureContext() {
     return true;
 }
 
-QWindow* CD3DHostWidget::surfaceWindow() const { return m_surface; }
-
 void CD3DHostWidget::makeCurrent() {
     if (!m_context) {
         return;

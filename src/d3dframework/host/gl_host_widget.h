@@ -22,7 +22,6 @@
 class QAction;
 class QOffscreenSurface;
 class QOpenGLContext;
-class QWindow;
 
 namespace lnd {
 
@@ -51,8 +50,6 @@ public:
     void doneCurrent();
     // Draws a frame and reads it back, without showing it; null before the first frame.
     QImage grabFramebuffer();
-    // The native window the picture goes to (for tests and the window system only).
-    QWindow* surfaceWindow() const;
 
     // The host commands as actions for the owner's menus (change device, full screen,
     // frame moving, single step).
