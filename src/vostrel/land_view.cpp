@@ -85,7 +85,7 @@ auto CRFrame::withContext(Edit edit, bool wholeLand) {
         doneCurrent();
     }
     m_drawnSphere = nullptr;
-    update();
+    requestFrame();
     emit landEdited();
     return result;
 }
@@ -298,17 +298,17 @@ void CRFrame::resizeEvent(QResizeEvent* event) {
 void CRFrame::keyPressEvent(QKeyEvent* event) {
     const QString text = event->text();
     m_keys.press(event->key(), text.isEmpty() ? U'\0' : char32_t(text.at(0).unicode()));
-    QOpenGLWidget::keyPressEvent(event);
+    CD3DHostWidget::keyPressEvent(event);
 }
 
 void CRFrame::keyReleaseEvent(QKeyEvent* event) {
     if (!event->isAutoRepeat()) m_keys.release(event->key());
-    QOpenGLWidget::keyReleaseEvent(event);
+    CD3DHostWidget::keyReleaseEvent(event);
 }
 
 void CRFrame::focusOutEvent(QFocusEvent* event) {
     m_keys.clear();
-    QOpenGLWidget::focusOutEvent(event);
+    CD3DHostWidget::focusOutEvent(event);
 }
 
 void CRFrame::showZoneCursor() {
@@ -324,20 +324,20 @@ void CRFrame::mousePressEvent(QMouseEvent* event) {
         m_view.navigator().onLeftButtonDown(p.x(), p.y());
         showZoneCursor();
     }
-    QOpenGLWidget::mousePressEvent(event);
+    CD3DHostWidget::mousePressEvent(event);
 }
 
 void CRFrame::mouseReleaseEvent(QMouseEvent* event) {
     const QPoint p = event->position().toPoint();
     if (event->button() == Qt::LeftButton) m_view.navigator().onLeftButtonUp(p.x(), p.y());
-    QOpenGLWidget::mouseReleaseEvent(event);
+    CD3DHostWidget::mouseReleaseEvent(event);
 }
 
 void CRFrame::mouseMoveEvent(QMouseEvent* event) {
     const QPoint p = event->position().toPoint();
     m_view.navigator().onMouseMove(p.x(), p.y());
     showZoneCursor();
-    QOpenGLWidget::mouseMoveEvent(event);
+    CD3DHostWidget::mouseMoveEvent(event);
 }
 
 // ---- Frame ------------------------------------------------------------------------------

@@ -118,8 +118,13 @@ CMainFrame::CMainFrame(CLand& land, CSettings& settings, UserMessages& messages)
     m_hint->setAccessibleName(m_hint->text());
     m_hint->setAlignment(Qt::AlignCenter);
     m_hint->setWordWrap(true);
-    m_hint->setStyleSheet(QStringLiteral("QLabel { color: white; background: rgba(0, 0, 0, 110); padding: 12px; "
-                                         "border-radius: 6px; font-size: 11pt; }"));
+    // The view's picture is a native window of its own, and only a native window shows above
+    // it; such a window cannot blend with the picture, so its box is opaque: the empty view's
+    // sky as the translucent black it used to be drawn with made it.
+    m_hint->setAttribute(Qt::WA_DontCreateNativeAncestors);
+    m_hint->setAttribute(Qt::WA_NativeWindow);
+    m_hint->setStyleSheet(QStringLiteral("QLabel { color: white; background: rgb(0, 73, 141); padding: 12px; "
+                                         "font-size: 11pt; }"));
     m_view->installEventFilter(this);
     connect(this, &CMainFrame::landOpened, m_hint, &QWidget::hide);
 

@@ -89,7 +89,7 @@ void runHarness(CMainFrame& frame, const HarnessOptions& options, std::shared_pt
             view->setScript(flight);
         }
         auto* ticker = new QObject(view);
-        QObject::connect(view, &QOpenGLWidget::frameSwapped, ticker,
+        QObject::connect(view, &CD3DHostWidget::frameSwapped, ticker,
                          [&frame, view, first, firstTextures, firstMeshes, start, drawn, ticker, frames] {
                              if (++*drawn < frames) return;
                              delete ticker;

@@ -40,10 +40,12 @@
 #include <QSignalSpy>
 #include <QSlider>
 #include <QProgressDialog>
+#include <QScreen>
 #include <QSplitter>
 #include <QStatusBar>
 #include <QTest>
 #include <QTimer>
+#include <QWindow>
 
 #include <optional>
 
@@ -189,7 +191,7 @@ protected:
     static void pointerAway() { QCursor::setPos(1270, 790); }
 
     void frames(int n) {
-        QSignalSpy spy(frame->renderView(), &QOpenGLWidget::frameSwapped);
+        QSignalSpy spy(frame->renderView(), &CD3DHostWidget::frameSwapped);
         for (int i = 0; i < n; ++i) spy.wait(2000);
     }
 
@@ -944,4 +946,150 @@ TEST_F(Shell, CountryMapAndMeshExchangeThroughTheWindow) {
     frame->action(ID_FILE_EXPORTMESH)->trigger();
     EXPECT_TRUE(fs::exists(dir.file("big.glb")));
     EXPECT_EQ(frame->findChildren<QProgressDialog*>().size(), 0);
+}
+
+namespace {
+
+// The view's area as the screen shows it: what the window system composed, not what the
+// view's context holds.
+QImage viewOnScreen(QWidget* view) {
+    const QPoint at = view->mapToGlobal(QPoint(0, 0));
+    return view->screen()->grabWindow(0, at.x(), at.y(), view->width(), view->height()).toImage().convertToFormat(
+        QImage::Format_RGB32);
+}
+
+bool near(QRgb a, QRgb b, int tolerance) {
+    return std::abs(qRed(a) - qRed(b)) <= tolerance && std::abs(qGreen(a) - qGreen(b)) <= tolerance &&
+           std::abs(qBlue(a) - qBlue(b)) <= tolerance;
+}
+
+}  // namespace
+
+TEST_F(Shell, ThePictureReachesTheScreenWithTheHintAboveIt) {
+    CRFrame* view = frame->renderView();
+    QLabel* hint = frame->openLandHint();
+    frames(3);
+    const QRgb sky = qRgb(0x00, 0x80, 0xF8);
+    // No land: the sky fills the view and the hint's opaque box stands over it.
+    struct Probe {
+        QPoint at;
+        QRgb colour;
+        const char* what;
+    };
+    const QRect box = hint->geometry();
+    const Probe empty[] = {
+        {QPoint(5, 5), sky, "view corner"},
+        {QPoint(view->width() - 5, view->height() - 5), sky, "far view corner"},
+        {box.topLeft() + QPoint(2, 2), qRgb(0, 73, 141), "hint corner"},
+        {box.bottomRight() - QPoint(2, 2), qRgb(0, 73, 141), "hint far corner"},
+    };
+    QImage screen = viewOnScreen(view);
+    for (const Probe& p : empty)
+        EXPECT_TRUE(near(screen.pixel(p.at), p.colour, 2))
+            << p.what << ": " << std::hex << screen.pixel(p.at) << " expected " << p.colour;
+
+    // A land: the hint goes, and the screen shows what the view draws, the right way up.
+    ASSERT_TRUE(frame->openLand(landPath));
+    frames(4);
+    view->setContinuous(false);
+    QTest::qWait(100);   // the frame already asked for
+    screen = viewOnScreen(view);
+    const QImage drawn = view->grabFramebuffer().convertToFormat(QImage::Format_RGB32);
+    ASSERT_EQ(drawn.size(), screen.size() * view->devicePixelRatio());
+    ASSERT_EQ(view->devicePixelRatio(), 1.0) << "the comparison below reads both pictures pixel for pixel";
+    int landPixels = 0, differ = 0;
+    for (int y = 0; y < screen.height(); ++y)
+        for (int x = 0; x < screen.width(); ++x) {
+            landPixels += near(screen.pixel(x, y), sky, 8) ? 0 : 1;
+            differ += near(screen.pixel(x, y), drawn.pixel(x, y), 8) ? 0 : 1;
+        }
+    const int pixels = screen.width() * screen.height();
+    EXPECT_GT(landPixels, pixels / 20) << "no land on screen";
+    EXPECT_LT(differ, pixels / 100) << "the screen is not the view's picture";
+    EXPECT_TRUE(near(screen.pixel(box.center()), drawn.pixel(box.center()), 8)) << "the hint still covers the picture";
+    view->setContinuous(true);
+}
+
+TEST_F(Shell, FramesFollowRequestsAndStopWhileTheWindowIsHidden) {
+    {
+        // A view never shown has no context: nothing to grab, and requests draw nothing.
+        CLand otherLand;
+        CMainFrame unseen(otherLand, *settings, messages);
+        ASSERT_FALSE(hostFailed(unseen.renderView()->startHost()));
+        QSignalSpy spy(unseen.renderView(), &CD3DHostWidget::frameSwapped);
+        unseen.renderView()->requestFrame();
+        QTest::qWait(100);
+        EXPECT_EQ(spy.count(), 0);
+        EXPECT_TRUE(unseen.renderView()->grabFramebuffer().isNull());
+        EXPECT_EQ(unseen.renderView()->context(), nullptr);
+    }
+    CRFrame* view = frame->renderView();
+    ASSERT_TRUE(frame->openLand(landPath));
+    frames(2);
+    // Frames counted over a quiet spell after each step.
+    auto framesIn = [&](int ms) {
+        QSignalSpy spy(view, &CD3DHostWidget::frameSwapped);
+        QTest::qWait(ms);
+        return int(spy.count());
+    };
+    auto showAgain = [&] {
+        frame->show();
+        EXPECT_TRUE(QTest::qWaitForWindowExposed(frame.get()));
+    };
+    struct Step {
+        const char* what;
+        std::function<void()> act;
+        int least, most;
+    };
+    const Step steps[] = {
+        {"continuous", [] {}, 3, 1 << 20},
+        {"continuous off", [&] { view->setContinuous(false); QTest::qWait(100); }, 0, 0},
+        // One frame for them all, and perhaps one for an exposure the window system sends late.
+        {"requests merge into one frame", [&] { for (int i = 0; i < 20; ++i) view->requestFrame(); }, 1, 2},
+        {"a request while hidden", [&] { frame->hide(); QTest::qWait(100); view->requestFrame(); }, 0, 0},
+        {"shown again, continuous", [&] { showAgain(); view->setContinuous(true); }, 3, 1 << 20},
+        {"hidden while continuous", [&] { frame->hide(); QTest::qWait(100); }, 0, 0},
+        {"shown again", [&] { showAgain(); }, 3, 1 << 20},
+    };
+    for (const Step& s : steps) {
+        s.act();
+        const int n = framesIn(300);
+        EXPECT_GE(n, s.least) << s.what;
+        EXPECT_LE(n, s.most) << s.what;
+    }
+    // A grab draws a frame of the view's size but shows nothing.
+    view->setContinuous(false);
+    QTest::qWait(100);
+    QSignalSpy swapped(view, &CD3DHostWidget::frameSwapped);
+    const QImage grabbed = view->grabFramebuffer();
+    EXPECT_EQ(grabbed.size(), view->size() * view->devicePixelRatio());
+    EXPECT_EQ(swapped.count(), 0);
+    view->setContinuous(true);
+}
+
+TEST_F(Shell, PointerEventsOverThePictureReachTheView) {
+    CRFrame* view = frame->renderView();
+    ASSERT_TRUE(frame->openLand(landPath));
+    frames(2);
+    view->clearFocus();
+    const QPoint inWindow = view->mapTo(frame.get(), QPoint(view->width() / 2, view->height() / 2));
+    QSignalSpy menus(view, &CRFrame::contextMenuRequested);
+    struct Row {
+        Qt::MouseButton button;
+        bool viewFocused;
+        int menus;
+    };
+    // Delivered to the main window as the window system delivers them: the picture's own
+    // window takes no input, so the view under the pointer gets the click and the focus.
+    const Row rows[] = {{Qt::LeftButton, true, 0}, {Qt::RightButton, true, 1}};
+    for (const Row& r : rows) {
+        if (r.menus > 0) whenShown<QMenu>([](QMenu* menu) { menu->close(); });
+        menus.clear();
+        QTest::mouseClick(frame->windowHandle(), r.button, {}, inWindow);
+        QTest::qWait(200);
+        // The window's focus, whether or not the window system made the window active.
+        EXPECT_EQ(frame->focusWidget() == view, r.viewFocused) << r.button;
+        EXPECT_EQ(menus.count(), r.menus) << r.button;
+        view->clearFocus();
+    }
 }

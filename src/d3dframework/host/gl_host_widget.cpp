@@ -15,7 +15,10 @@
 #include <QRadioButton>
 #include <QScreen>
 #include <QSurfaceFormat>
+#include <QPlatformSurfaceEvent>
+#include <QResizeEvent>
 #include <QTimer>
+#include <QWindow>
 
 namespace lnd {
 
@@ -23,6 +26,15 @@ namespace {
 
 constexpr unsigned kFramebufferAttachmentDepthSize = 0x8216;
 constexpr unsigned kFramebufferAttachmentStencilSize = 0x8217;
+// The default framebuffer names its buffers, not attachment points.
+constexpr unsigned kDefaultDepthBuffer = 0x1801;
+constexpr unsigned kDefaultStencilBuffer = 0x1802;
+
+// The next frame, posted at low priority so input and window events queued meanwhile go first.
+QEvent::Type frameEventType() {
+    static const auto type = QEvent::Type(QEvent::registerEventType());
+    return type;
+}
 
 QSurfaceFormat requestedFormat(bool useDepth, std::uint32_t depthFormat) {
     QSurfaceFormat f;
@@ -32,22 +44,58 @@ QSurfaceFormat requestedFormat(bool useDepth, std::uint32_t depthFormat) {
     // Per-frame steps must not speed up with the frame rate.
     f.setSwapInterval(1);
     const DepthBits bits = depthFormatBits(depthFormat);
-    f.setDepthBufferSize(useDepth ? std::max(bits.depth, 16) : 0);
+    // No less depth than the picture was always drawn with: a 16-bit request would otherwise
+    // take whatever the window system offers first.
+    f.setDepthBufferSize(useDepth ? std::max(bits.depth, 24) : 0);
     f.setStencilBufferSize(useDepth ? bits.stencil : 0);
     return f;
 }
 
 }  // namespace
 
-CD3DHostWidget::CD3DHostWidget(QWidget* parent) : QOpenGLWidget(parent) {
+// The native window the frames are drawn into. It takes neither input nor focus: the pointer
+// and keys reach the host widget under it, as they reach any other widget.
+class CD3DHostWidget::Surface : public QWindow {
+public:
+    explicit Surface(CD3DHostWidget& host) : m_host(host) {
+        setSurfaceType(QSurface::OpenGLSurface);
+        setFlags(Qt::WindowTransparentForInput | Qt::WindowDoesNotAcceptFocus);
+    }
+
+protected:
+    bool event(QEvent* event) override {
+        switch (event->type()) {
+        case QEvent::Expose:
+        case QEvent::UpdateRequest:
+        case QEvent::PlatformSurface:
+            m_host.surfaceEvent(event);
+            break;
+        default:
+            if (event->type() == frameEventType()) {
+                m_host.surfaceEvent(event);
+                return true;
+            }
+            break;
+        }
+        return QWindow::event(event);
+    }
+
+private:
+    CD3DHostWidget& m_host;
+};
+
+CD3DHostWidget::CD3DHostWidget(QWidget* parent) : QWidget(parent) {
     setMinimumSize(100, 100);
     setFocusPolicy(Qt::StrongFocus);
     setMouseTracking(true);
-    // A frame that draws nothing keeps showing the last one.
-    setUpdateBehavior(QOpenGLWidget::PartialUpdate);
-    connect(this, &QOpenGLWidget::frameSwapped, this, [this] {
-        if (m_continuous && !m_closing) update();
-    });
+    // The picture covers the widget: nothing of the widget's own needs painting under it.
+    setAttribute(Qt::WA_OpaquePaintEvent);
+    setAttribute(Qt::WA_NoSystemBackground);
+    m_surface = new Surface(*this);
+    m_container = QWidget::createWindowContainer(m_surface, this);
+    m_container->setAttribute(Qt::WA_TransparentForMouseEvents);
+    m_container->setFocusPolicy(Qt::NoFocus);
+    m_container->setGeometry(rect());
 
     struct Command {
         const char* text;
@@ -73,7 +121,124 @@ CD3DHostWidget::~CD3DHostWidget() { shutdownHost(); }
 
 void CD3DHostWidget::setContinuous(bool on) {
     m_continuous = on;
-    if (on) update();
+    if (on) requestFrame();
+}
+
+void CD3DHostWidget::requestFrame() {
+    if (m_frameQueued || m_closing) {
+        return;
+    }
+    m_frameQueued = true;
+    QCoreApplication::postEvent(m_surface, new QEvent(frameEventType()), Qt::LowEventPriority);
+}
+
+void CD3DHostWidget::resizeEvent(QResizeEvent* event) {
+    m_container->setGeometry(0, 0, event->size().width(), event->size().height());
+    QWidget::resizeEvent(event);
+}
+
+void CD3DHostWidget::surfaceEvent(QEvent* event) {
+    if (event->type() == QEvent::PlatformSurface) {
+        // The native window goes (the widget leaves its window, or the window closes): the
+        // context must not stay current on it.
+        const auto* e = static_cast<QPlatformSurfaceEvent*>(event);
+        if (e->surfaceEventType() == QPlatformSurfaceEvent::SurfaceAboutToBeDestroyed && m_context &&
+            QOpenGLContext::currentContext() == m_context.get() && m_context->surface() == m_surface) {
+            m_context->doneCurrent();
+        }
+        return;
+    }
+    if (event->type() == frameEventType()) {
+        m_frameQueued = false;
+    }
+    if (m_closing || !m_surface->isExposed()) {
+        return;   // a hidden or minimised window stops asking; the next exposure starts again
+    }
+    if (!drawFrame(true)) {
+        return;   // no context: nothing will come of asking again
+    }
+    emit frameSwapped();
+    if (m_continuous) {
+        requestFrame();
+    }
+}
+
+bool CD3DHostWidget::ensureContext() {
+    if (m_context) {
+        return true;
+    }
+    if (m_contextFailed) {
+        return false;
+    }
+    auto context = std::make_unique<QOpenGLContext>();
+    context->setFormat(m_format);
+    if (!context->create() || !context->makeCurrent(m_surface)) {
+        m_contextFailed = true;
+        showHostError(kHostNoContext, HostErrorKind::Fatal);
+        return false;
+    }
+    m_context = std::move(context);
+    return true;
+}
+
+void CD3DHostWidget::makeCurrent() {
+    if (!m_context) {
+        return;
+    }
+    if (m_surface->handle() != nullptr) {
+        m_context->makeCurrent(m_surface);
+        return;
+    }
+    if (!m_offscreen) {
+        m_offscreen = std::make_unique<QOffscreenSurface>();
+        m_offscreen->setFormat(m_context->format());
+        m_offscreen->create();
+    }
+    m_context->makeCurrent(m_offscreen.get());
+}
+
+void CD3DHostWidget::doneCurrent() {
+    if (m_context) {
+        m_context->doneCurrent();
+    }
+}
+
+bool CD3DHostWidget::drawFrame(bool show) {
+    if (m_surface->handle() == nullptr || !ensureContext() || !m_context->makeCurrent(m_surface)) {
+        return false;
+    }
+    if (!m_initialized) {
+        m_initialized = true;
+        initializeGL();
+    }
+    const QSize size = m_surface->size() * m_surface->devicePixelRatio();
+    if (size != m_drawnSize) {
+        m_drawnSize = size;
+        resizeGL(size.width(), size.height());
+    }
+    m_presentWanted = false;
+    paintGL();
+    // A frame that drew nothing keeps showing the last one.
+    if (show && m_presentWanted && !m_closing) {
+        m_context->swapBuffers(m_surface);
+    }
+    return true;
+}
+
+QImage CD3DHostWidget::grabFramebuffer() {
+    if (!m_initialized || m_closing || !drawFrame(false)) {
+        return {};
+    }
+    auto* f = m_context->functions();
+    const QSize size = m_drawnSize;
+    QImage image(size, QImage::Format_RGBA8888);
+    f->glBindFramebuffer(GL_FRAMEBUFFER, m_context->defaultFramebufferObject());
+    f->glPixelStorei(GL_PACK_ALIGNMENT, 4);
+    f->glReadPixels(0, 0, size.width(), size.height(), GL_RGBA, GL_UNSIGNED_BYTE, image.bits());
+    // GL's rows run bottom up; the picture is opaque whatever alpha the buffer holds.
+    image = image.mirrored().convertToFormat(QImage::Format_RGB32);
+    image.setDevicePixelRatio(m_surface->devicePixelRatio());
+    return image;
 }
 
 HostResult CD3DHostWidget::startHost() {
@@ -97,7 +262,8 @@ HostResult CD3DHostWidget::startHost() {
     if (hostFailed(hr)) {
         return hr;
     }
-    setFormat(requestedFormat(m_useDepthBuffer, m_depthFormat));
+    m_format = requestedFormat(m_useDepthBuffer, m_depthFormat);
+    m_surface->setFormat(m_format);
     return kHostOk;
 }
 
@@ -107,8 +273,6 @@ void CD3DHostWidget::shutdownHost() {
     }
     m_closing = true;
     if (context() != nullptr) {
-        // The context outlives this object's members; it must not call back into them.
-        disconnect(context(), &QOpenGLContext::aboutToBeDestroyed, this, &CD3DHostWidget::contextGoing);
         makeCurrent();
     }
     cleanup3DEnvironment();
@@ -143,8 +307,6 @@ void CD3DHostWidget::initializeGL() {
     if (m_closing) {
         return;
     }
-    connect(context(), &QOpenGLContext::aboutToBeDestroyed, this, &CD3DHostWidget::contextGoing,
-            Qt::UniqueConnection);
     std::string error;
     if (!m_renderer.initialize(error)) {
         showHostError(kHostNoContext, HostErrorKind::Fatal);
@@ -152,9 +314,9 @@ void CD3DHostWidget::initializeGL() {
     }
     auto* f = context()->functions();
     GLint depth = 0, stencil = 0, samples = 0;
-    f->glGetFramebufferAttachmentParameteriv(GL_FRAMEBUFFER, GL_DEPTH_ATTACHMENT, kFramebufferAttachmentDepthSize,
+    f->glGetFramebufferAttachmentParameteriv(GL_FRAMEBUFFER, kDefaultDepthBuffer, kFramebufferAttachmentDepthSize,
                                              &depth);
-    f->glGetFramebufferAttachmentParameteriv(GL_FRAMEBUFFER, GL_STENCIL_ATTACHMENT,
+    f->glGetFramebufferAttachmentParameteriv(GL_FRAMEBUFFER, kDefaultStencilBuffer,
                                              kFramebufferAttachmentStencilSize, &stencil);
     f->glGetIntegerv(GL_SAMPLES, &samples);
     while (f->glGetError() != GL_NO_ERROR) {
@@ -162,34 +324,16 @@ void CD3DHostWidget::initializeGL() {
     m_obtainedDepth = depthFormatFromBits(depth, stencil);
     m_obtainedSamples = samples;
 
-    const qreal dpr = devicePixelRatio();
-    m_backBufferWidth = int(width() * dpr);
-    m_backBufferHeight = int(height() * dpr);
+    const QSize size = m_surface->size() * m_surface->devicePixelRatio();
+    m_backBufferWidth = size.width();
+    m_backBufferHeight = size.height();
     const HostResult hr = initialize3DEnvironment();
     if (hostFailed(hr)) {
         showHostError(hr, HostErrorKind::Fatal);
     }
 }
 
-void CD3DHostWidget::contextGoing() {
-    // The widget moved to another window (or is going): everything on the old context dies
-    // with it, so the device objects are released now and made again on the new context.
-    if (m_closing) {
-        return;
-    }
-    makeCurrent();
-    if (deviceObjectsLive()) {
-        invalidateDeviceObjects();
-        deleteDeviceObjects();
-    }
-    m_renderer.releaseAll();
-    doneCurrent();
-}
-
-void CD3DHostWidget::resizeGL(int w, int h) {
-    const qreal dpr = devicePixelRatio();
-    resizeBackBuffer(int(w * dpr), int(h * dpr));
-}
+void CD3DHostWidget::resizeGL(int w, int h) { resizeBackBuffer(w, h); }
 
 DeviceState CD3DHostWidget::testCooperativeLevel() {
     if (context() == nullptr || !context()->isValid() || !m_renderer.initialized()) {
@@ -209,7 +353,8 @@ HostResult CD3DHostWidget::resetDevice() {
 }
 
 void CD3DHostWidget::present() {
-    // Qt presents the framebuffer after paintGL returns.
+    // The frame is shown (buffers swapped) once the collected draws are sent.
+    m_presentWanted = true;
 }
 
 void CD3DHostWidget::paintGL() {
@@ -234,7 +379,7 @@ void CD3DHostWidget::changeEvent(QEvent* event) {
     if (event->type() == QEvent::WindowStateChange) {
         setActive(!(window()->windowState() & Qt::WindowMinimized));
     }
-    QOpenGLWidget::changeEvent(event);
+    QWidget::changeEvent(event);
 }
 
 HostResult CD3DHostWidget::applyScreenMode(bool windowed) {
