@@ -19,11 +19,18 @@ endfunction()
 # keeps it). Harmless outside the sanitizer build.
 set(LND_WINDOWED_TEST_ENV "ASAN_OPTIONS=set:detect_leaks=0:abort_on_error=1")
 
-# lnd_add_test(<name> [WINDOWED] [DEPS <targets>...])
+# One virtual display serves the whole test run. Windows of two suites at once would take each
+# other's focus (a held button or a menu lets go) and cover each other in screen grabs, so the
+# suites that show windows take turns on it; the core suites run beside them.
+set(LND_DISPLAY_LOCK RESOURCE_LOCK display)
+
+# lnd_add_test(<name> [WINDOWED] [ON_DISPLAY] [DEPS <targets>...])
+# WINDOWED: opens windows in its own process (no leak check, takes its turn on the display);
+# ON_DISPLAY: starts windowed programs, so takes its turn on the display too.
 # One GoogleTest binary of every .cpp in the calling folder, registered with CTest and
 # run from the source root so fixture paths are stable.
 function(lnd_add_test name)
-  cmake_parse_arguments(ARG "WINDOWED" "" "DEPS;LABELS" ${ARGN})
+  cmake_parse_arguments(ARG "WINDOWED;ON_DISPLAY" "" "DEPS;LABELS" ${ARGN})
   file(GLOB sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp)
   if(NOT sources)
     return()
@@ -37,6 +44,9 @@ function(lnd_add_test name)
   endif()
   if(ARG_WINDOWED)
     list(APPEND properties ENVIRONMENT_MODIFICATION "${LND_WINDOWED_TEST_ENV}")
+  endif()
+  if(ARG_WINDOWED OR ARG_ON_DISPLAY)
+    list(APPEND properties ${LND_DISPLAY_LOCK})
   endif()
   gtest_discover_tests(${name}
     WORKING_DIRECTORY ${PROJECT_SOURCE_DIR}

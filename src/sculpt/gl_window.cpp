@@ -139,7 +139,11 @@ void CGLWindow::mouseMoveEvent(QMouseEvent* e) {
     m_app.m_input.mouse[1] = float(e->position().y());
 }
 
-void CGLWindow::focusOutEvent(QFocusEvent*) { m_app.ClearInput(); }
+// A scripted run's input comes from its script alone: another window on the display taking
+// the focus does not let go of the button the script holds.
+void CGLWindow::focusOutEvent(QFocusEvent*) {
+    if (!m_script.enabled) m_app.ClearInput();
+}
 
 void CGLWindow::ScriptBeforeFrame() {
     if (m_app.Synthesising()) return;
