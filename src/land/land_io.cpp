@@ -145,6 +145,10 @@ void CLand::foldMeshesBack(std::span<const DeviceMesh* const> fullMeshes) {
             const std::span<const std::uint16_t> indices = mesh->indices();
             if (indices.size() < std::size_t(3) * mesh->faceCount()) continue;
             TLndBlock& block = all[b];
+            // Positions straight from the vertex bytes: a save reads every vertex of every block.
+            const std::uint8_t* const vertices = mesh->vertexBytes();
+            const std::size_t stride = mesh->stride();
+            const std::uint32_t vertexCount = mesh->vertexCount();
 
             for (int s = 0; s < kSquaresPerSide * kSquaresPerSide; ++s) {
                 const int i = s / kSquaresPerSide, j = s % kSquaresPerSide;
@@ -152,8 +156,8 @@ void CLand::foldMeshesBack(std::span<const DeviceMesh* const> fullMeshes) {
                 bool inRange = true;
                 for (int k = 0; k < 6; ++k) {
                     const std::uint16_t v = indices[std::size_t(6 * s + k)];
-                    if (v >= mesh->vertexCount()) inRange = false;
-                    else p[std::size_t(k)] = mesh->position(v);
+                    if (v >= vertexCount) inRange = false;
+                    else std::memcpy(&p[std::size_t(k)], vertices + v * stride, sizeof(glm::vec3));
                 }
                 if (!inRange) continue;
 
