@@ -21,6 +21,8 @@
 #include <cstddef>
 #include <cstring>
 #include <new>
+#include <system_error>
+#include <thread>
 
 namespace lnd {
 
@@ -132,57 +134,77 @@ Result CLand::Load(const std::string& path, const LandSettings& settings) {
 
 // ---- Save -----------------------------------------------------------------------------
 
+namespace {
+
+// The heights and diagonals of one block's full mesh written back into its cells.
+void foldMeshBack(const DeviceMesh* mesh, TLndBlock& block) {
+    // The full mesh holds two triangles per square in cell order (i outer), three unshared
+    // vertices each; anything else is not ours to read.
+    if (mesh == nullptr || mesh->format() != VertexFormat::Terrain ||
+        mesh->faceCount() != std::uint32_t(2 * kSquaresPerSide * kSquaresPerSide))
+        return;
+    const std::span<const std::uint16_t> indices = mesh->indices();
+    if (indices.size() < std::size_t(3) * mesh->faceCount()) return;
+    // Positions straight from the vertex bytes: a save reads every vertex of every block.
+    const std::uint8_t* const vertices = mesh->vertexBytes();
+    const std::size_t stride = mesh->stride();
+    const std::uint32_t vertexCount = mesh->vertexCount();
+
+    for (int s = 0; s < kSquaresPerSide * kSquaresPerSide; ++s) {
+        const int i = s / kSquaresPerSide, j = s % kSquaresPerSide;
+        std::array<glm::vec3, 6> p{};
+        bool inRange = true;
+        for (int k = 0; k < 6; ++k) {
+            const std::uint16_t v = indices[std::size_t(6 * s + k)];
+            if (v >= vertexCount) inRange = false;
+            else std::memcpy(&p[std::size_t(k)], vertices + v * stride, sizeof(glm::vec3));
+        }
+        if (!inRange) continue;
+
+        float maxX = p[0].x, maxZ = p[0].z;
+        for (const glm::vec3& q : p) {
+            maxX = std::max(maxX, q.x);
+            maxZ = std::max(maxZ, q.z);
+        }
+        // Corners named by each triangle: the diagonal is the pair both share.
+        unsigned first = 0, second = 0;
+        for (int k = 0; k < 6; ++k) {
+            const int c = cornerOf(p[std::size_t(k)], maxX, maxZ);
+            TLndCell& cell = block.Cells[i + (c >> 1)][j + (c & 1)];
+            cell.Altitude = heightByte(p[std::size_t(k)].y);
+            (k < 3 ? first : second) |= 1u << c;
+        }
+        const unsigned shared = first & second;
+        constexpr unsigned kCornerA = 1u << 0, kCornerB = 1u << 2, kCornerC = 1u << 1, kCornerD = 1u << 3;
+        TLndCell& a = block.Cells[i][j];
+        if (shared == (kCornerB | kCornerC)) a.CellFlags = std::uint16_t(a.CellFlags | kSplit);
+        else if (shared == (kCornerA | kCornerD)) a.CellFlags = std::uint16_t(a.CellFlags & ~kSplit);
+    }
+}
+
+}  // namespace
+
 void CLand::foldMeshesBack(std::span<const DeviceMesh* const> fullMeshes) {
     const std::span<TLndBlock> all = blocks();
-    {
-        for (std::size_t b = 0; b < all.size() && b < fullMeshes.size(); ++b) {
-            const DeviceMesh* mesh = fullMeshes[b];
-            // The full mesh holds two triangles per square in cell order (i outer), three
-            // unshared vertices each; anything else is not ours to read.
-            if (mesh == nullptr || mesh->format() != VertexFormat::Terrain ||
-                mesh->faceCount() != std::uint32_t(2 * kSquaresPerSide * kSquaresPerSide))
-                continue;
-            const std::span<const std::uint16_t> indices = mesh->indices();
-            if (indices.size() < std::size_t(3) * mesh->faceCount()) continue;
-            TLndBlock& block = all[b];
-            // Positions straight from the vertex bytes: a save reads every vertex of every block.
-            const std::uint8_t* const vertices = mesh->vertexBytes();
-            const std::size_t stride = mesh->stride();
-            const std::uint32_t vertexCount = mesh->vertexCount();
-
-            for (int s = 0; s < kSquaresPerSide * kSquaresPerSide; ++s) {
-                const int i = s / kSquaresPerSide, j = s % kSquaresPerSide;
-                std::array<glm::vec3, 6> p{};
-                bool inRange = true;
-                for (int k = 0; k < 6; ++k) {
-                    const std::uint16_t v = indices[std::size_t(6 * s + k)];
-                    if (v >= vertexCount) inRange = false;
-                    else std::memcpy(&p[std::size_t(k)], vertices + v * stride, sizeof(glm::vec3));
-                }
-                if (!inRange) continue;
-
-                float maxX = p[0].x, maxZ = p[0].z;
-                for (const glm::vec3& q : p) {
-                    maxX = std::max(maxX, q.x);
-                    maxZ = std::max(maxZ, q.z);
-                }
-                // Corners named by each triangle: the diagonal is the pair both share.
-                unsigned first = 0, second = 0;
-                for (int k = 0; k < 6; ++k) {
-                    const int c = cornerOf(p[std::size_t(k)], maxX, maxZ);
-                    TLndCell& cell = block.Cells[i + (c >> 1)][j + (c & 1)];
-                    cell.Altitude = heightByte(p[std::size_t(k)].y);
-                    (k < 3 ? first : second) |= 1u << c;
-                }
-                const unsigned shared = first & second;
-                constexpr unsigned kCornerA = 1u << 0, kCornerB = 1u << 2, kCornerC = 1u << 1,
-                                   kCornerD = 1u << 3;
-                TLndCell& a = block.Cells[i][j];
-                if (shared == (kCornerB | kCornerC)) a.CellFlags = std::uint16_t(a.CellFlags | kSplit);
-                else if (shared == (kCornerA | kCornerD)) a.CellFlags = std::uint16_t(a.CellFlags & ~kSplit);
-            }
+    const std::size_t count = std::min(all.size(), fullMeshes.size());
+    // Each block reads only its own mesh and writes only its own cells; reading every vertex
+    // is most of a quick save, so a second thread takes the second half when one is to be had.
+    auto fold = [&](std::size_t from, std::size_t to) {
+        for (std::size_t b = from; b < to; ++b) foldMeshBack(fullMeshes[b], all[b]);
+    };
+    constexpr std::size_t kWorthASecondThread = 32;
+    std::thread second;
+    std::size_t half = count;
+    if (count >= kWorthASecondThread && std::thread::hardware_concurrency() > 1) {
+        try {
+            second = std::thread(fold, count / 2, count);
+            half = count / 2;
+        } catch (const std::system_error&) {
+            // no thread to be had: this one folds them all
         }
     }
+    fold(0, half);
+    if (second.joinable()) second.join();
 
     // A country index the table does not hold would make every reader of the file guess.
     const int countries = numCountries();

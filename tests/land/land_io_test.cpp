@@ -14,6 +14,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include <cmath>
 #include <cstring>
 #include <filesystem>
@@ -131,6 +133,41 @@ TEST(LandSave, FoldsMeshHeightsAndDiagonalsBackIntoTheCells) {
     EXPECT_EQ(r.Cells[2][2].Altitude, 0);
     EXPECT_EQ(r.Cells[3][3].Altitude, 77);
     EXPECT_EQ(r.Cells[4][5].has(kSplit), splitBefore);
+}
+
+TEST(LandSave, EveryBlockOfALargeLandFoldsItsOwnMesh) {
+    // A large land's blocks are folded on two threads: blocks at both ends of each half take
+    // the heights of their own meshes, and the others keep theirs.
+    TempDir dir;
+    LandBuilder builder;
+    constexpr int kBlocks = 80;
+    for (int k = 0; k < kBlocks; ++k) builder.block(8 + k % 16, 8 + k / 16, inLine(8 + k % 16, 8 + k / 16, 3));
+    builder.countries(3).materials(2).loResTextures(2);
+    Session s;
+    ASSERT_TRUE(s.open(builder.writeTo(dir.file("in.lnd"))));
+    const int edited[] = {0, kBlocks / 2 - 1, kBlocks / 2, kBlocks - 1};
+    for (const int b : edited) {
+        DeviceMesh* full = const_cast<DeviceMesh*>(s.mesh.mesh(b, MeshLevel::Full));
+        ASSERT_NE(full, nullptr) << "block " << b;
+        auto* v = reinterpret_cast<TerrainVertex*>(full->mutableVertexBytes());
+        for (std::uint32_t k = 0; k < full->vertexCount(); ++k) v[k].position.y = float(100 + b);
+    }
+    s.land.markModified();
+    ASSERT_TRUE(s.save(dir.file("out.lnd"), SaveKind::Quick));
+
+    Session back;
+    ASSERT_TRUE(back.open(dir.file("out.lnd")));
+    Session original;
+    ASSERT_TRUE(original.open(dir.file("in.lnd")));
+    for (int b = 0; b < kBlocks; ++b) {
+        const bool wasEdited = std::find(std::begin(edited), std::end(edited), b) != std::end(edited);
+        const TLndBlock& got = back.land.blocks()[std::size_t(b)];
+        const TLndBlock& was = original.land.blocks()[std::size_t(b)];
+        for (int i = 0; i < kCellsPerSide; ++i)
+            for (int j = 0; j < kCellsPerSide; ++j)
+                ASSERT_EQ(got.Cells[i][j].Altitude, wasEdited ? 100 + b : was.Cells[i][j].Altitude)
+                    << "block " << b << " cell " << i << "," << j;
+    }
 }
 
 TEST(LandSave, DiagonalComesFromTheTrianglesNotTheirOrder) {
