@@ -4,12 +4,22 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cstdlib>
 #include <cstring>
 #include <system_error>
 #include <thread>
 #include <vector>
 
 namespace lnd {
+
+#if defined(LND_DXT3_HAVE_AVX2)
+bool dxt3::hostRunsAvx512() {
+    const char* off = std::getenv("LND_DXT3_NO_AVX512");
+    if (off && *off) return false;
+    return __builtin_cpu_supports("avx2") && __builtin_cpu_supports("popcnt") && __builtin_cpu_supports("avx512f") &&
+           __builtin_cpu_supports("avx512bw") && __builtin_cpu_supports("avx512vl");
+}
+#endif
 
 namespace {
 
@@ -18,6 +28,7 @@ using BlockEncoder = void (*)(const std::uint8_t*, std::size_t, std::uint8_t*);
 // The widest variant this processor runs; all of them give the same bytes.
 BlockEncoder chooseEncoder() {
 #if defined(LND_DXT3_HAVE_AVX2)
+    if (dxt3::hostRunsAvx512()) return dxt3::encodeBlockAvx512;
     if (__builtin_cpu_supports("avx2") && __builtin_cpu_supports("popcnt")) return dxt3::encodeBlockAvx2;
 #endif
 #if defined(__SSE2__)

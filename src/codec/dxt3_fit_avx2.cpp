@@ -7,99 +7,13 @@
 #if defined(LND_DXT3_HAVE_AVX2)
 #pragma GCC push_options
 #pragma GCC target("avx2,popcnt")
-#include <immintrin.h>
-
-#include "codec/dxt3_fit_impl.h"
+#include "codec/dxt3_lanes256.h"
 
 namespace lnd::dxt3 {
 
 namespace {
 
-struct LanesAvx2 {
-    __m256i v;
-
-    static LanesAvx2 load(const std::uint16_t* p) { return {_mm256_load_si256(reinterpret_cast<const __m256i*>(p))}; }
-    static LanesAvx2 splat(int x) { return {_mm256_set1_epi16(short(x))}; }
-    static void store(std::uint16_t* p, LanesAvx2 a) { _mm256_store_si256(reinterpret_cast<__m256i*>(p), a.v); }
-    static LanesAvx2 add(LanesAvx2 a, LanesAvx2 b) { return {_mm256_add_epi16(a.v, b.v)}; }
-    static LanesAvx2 mulhiU(LanesAvx2 a, LanesAvx2 b) { return {_mm256_mulhi_epu16(a.v, b.v)}; }
-    static LanesAvx2 splatAt(const std::uint16_t* p) { return {_mm256_set1_epi16(short(*p))}; }
-    static LanesAvx2 sub(LanesAvx2 a, LanesAvx2 b) { return {_mm256_sub_epi16(a.v, b.v)}; }
-    static LanesAvx2 square(LanesAvx2 a) { return {_mm256_mullo_epi16(a.v, a.v)}; }
-    static LanesAvx2 addSat(LanesAvx2 a, LanesAvx2 b) { return {_mm256_adds_epu16(a.v, b.v)}; }
-    static LanesAvx2 minU(LanesAvx2 a, LanesAvx2 b) { return {_mm256_min_epu16(a.v, b.v)}; }
-    static bool anyWide(LanesAvx2 a) { return (unsigned(_mm256_movemask_epi8(a.v)) & 0xAAAAAAAAu) != 0; }
-    static bool anySaturated(LanesAvx2 a) { return _mm256_movemask_epi8(_mm256_cmpeq_epi16(a.v, _mm256_set1_epi16(-1))) != 0; }
-    // Two rows of four pixels.
-    static __m256i byteOf8(const std::uint8_t* pixels, std::size_t pitch, int at) {
-        const __m256i v = _mm256_inserti128_si256(_mm256_castsi128_si256(_mm_loadu_si128(reinterpret_cast<const __m128i*>(pixels))),
-                                                  _mm_loadu_si128(reinterpret_cast<const __m128i*>(pixels + pitch)), 1);
-        return _mm256_and_si256(_mm256_srl_epi32(v, _mm_cvtsi32_si128(8 * at)), _mm256_set1_epi32(0xFF));
-    }
-    // The pack works within 128-bit halves; the permute restores pixel order.
-    static LanesAvx2 byteOf(const std::uint8_t* pixels, std::size_t pitch, int at) {
-        return {_mm256_permute4x64_epi64(_mm256_packs_epi32(byteOf8(pixels, pitch, at), byteOf8(pixels + 2 * pitch, pitch, at)), 0xD8)};
-    }
-    static LanesAvx2 andBits(LanesAvx2 a, LanesAvx2 b) { return {_mm256_and_si256(a.v, b.v)}; }
-    template <int s>
-    static LanesAvx2 shiftLeft(LanesAvx2 a) { return {_mm256_slli_epi16(a.v, s)}; }
-    template <int s>
-    static LanesAvx2 shiftRight(LanesAvx2 a) { return {_mm256_srli_epi16(a.v, s)}; }
-    static LanesAvx2 equal(LanesAvx2 a, LanesAvx2 b) { return {_mm256_cmpeq_epi16(a.v, b.v)}; }
-    // a < b exactly when the minimum of the two is not b.
-    static LanesAvx2 below(LanesAvx2 a, LanesAvx2 b) {
-        return {_mm256_xor_si256(_mm256_cmpeq_epi16(_mm256_min_epu16(a.v, b.v), b.v), _mm256_set1_epi16(-1))};
-    }
-    static std::uint32_t bits(LanesAvx2 a) {
-        return std::uint32_t(_mm_movemask_epi8(_mm_packs_epi16(_mm256_castsi256_si128(a.v), _mm256_extracti128_si256(a.v, 1))));
-    }
-    static LanesAvx2 orBits(LanesAvx2 a, LanesAvx2 b) { return {_mm256_or_si256(a.v, b.v)}; }
-    struct Least {
-        __m256i sum, at;
-    };
-    static Least leastOf(int sum, int at) { return {_mm256_set1_epi32(sum), _mm256_set1_epi32(at)}; }
-    // Eight weighted sums at once (a tree of pairwise horizontal additions), each kept where
-    // it is strictly below the least so far in its position.
-    static void keepLeast(Least& l, const LanesAvx2* a, LanesAvx2 w, int at) {
-        __m256i p[8];
-        for (int k = 0; k < 8; ++k) p[k] = _mm256_madd_epi16(a[k].v, w.v);
-        const __m256i q0 = _mm256_hadd_epi32(_mm256_hadd_epi32(p[0], p[1]), _mm256_hadd_epi32(p[2], p[3]));
-        const __m256i q1 = _mm256_hadd_epi32(_mm256_hadd_epi32(p[4], p[5]), _mm256_hadd_epi32(p[6], p[7]));
-        const __m256i s = _mm256_add_epi32(_mm256_permute2x128_si256(q0, q1, 0x20), _mm256_permute2x128_si256(q0, q1, 0x31));
-        const __m256i less = _mm256_cmpgt_epi32(l.sum, s);
-        l.sum = _mm256_min_epi32(l.sum, s);
-        l.at = _mm256_blendv_epi8(l.at, _mm256_add_epi32(_mm256_set1_epi32(at), _mm256_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7)), less);
-    }
-    static void storeLeast(const Least& l, int* sums, int* ats) {
-        _mm256_storeu_si256(reinterpret_cast<__m256i*>(sums), l.sum);
-        _mm256_storeu_si256(reinterpret_cast<__m256i*>(ats), l.at);
-    }
-    // The least sum of all positions and the earliest index among those that reach it, in
-    // registers: the sums folded to their minimum, the indices of other sums made too large.
-    static void reduceLeast(const Least& l, int& best, int& at) {
-        __m256i m = _mm256_min_epi32(l.sum, _mm256_permute2x128_si256(l.sum, l.sum, 0x01));
-        m = _mm256_min_epi32(m, _mm256_shuffle_epi32(m, _MM_SHUFFLE(1, 0, 3, 2)));
-        m = _mm256_min_epi32(m, _mm256_shuffle_epi32(m, _MM_SHUFFLE(2, 3, 0, 1)));
-        __m256i a = _mm256_blendv_epi8(_mm256_set1_epi32(1 << 30), l.at, _mm256_cmpeq_epi32(l.sum, m));
-        a = _mm256_min_epi32(a, _mm256_permute2x128_si256(a, a, 0x01));
-        a = _mm256_min_epi32(a, _mm256_shuffle_epi32(a, _MM_SHUFFLE(1, 0, 3, 2)));
-        a = _mm256_min_epi32(a, _mm256_shuffle_epi32(a, _MM_SHUFFLE(2, 3, 0, 1)));
-        best = _mm256_cvtsi256_si32(m);
-        at = _mm256_cvtsi256_si32(a);
-    }
-    // The multiply-add reads lanes as signed: lanes of 32768 and more come back as their top
-    // bits times the weights, 65536 each.
-    static int weightedSumWide(LanesAvx2 a, LanesAvx2 w) {
-        return weightedSum(a, w) + 65536 * weightedSum({_mm256_srli_epi16(a.v, 15)}, w);
-    }
-    static int weightedSum(LanesAvx2 a, LanesAvx2 w) {
-        const __m256i p = _mm256_madd_epi16(a.v, w.v);
-        __m128i s = _mm_add_epi32(_mm256_castsi256_si128(p), _mm256_extracti128_si256(p, 1));
-        s = _mm_add_epi32(s, _mm_shuffle_epi32(s, _MM_SHUFFLE(1, 0, 3, 2)));
-        s = _mm_add_epi32(s, _mm_shuffle_epi32(s, _MM_SHUFFLE(2, 3, 0, 1)));
-        return _mm_cvtsi128_si32(s);
-    }
-};
+using LanesAvx2 = Lanes256;
 
 }  // namespace
 

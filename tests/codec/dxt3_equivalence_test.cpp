@@ -11,7 +11,10 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdlib>
 #include <cstring>
+#include <optional>
+#include <string>
 #include <vector>
 
 using namespace lndtest;
@@ -86,6 +89,15 @@ bool hostHasAvx2() {
 #endif
 }
 
+bool hostHasAvx512() {
+#if defined(LND_DXT3_HAVE_AVX2)
+    return hostHasAvx2() && __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512bw") &&
+           __builtin_cpu_supports("avx512vl");
+#else
+    return false;
+#endif
+}
+
 // Encodes with the product, every block encoder variant this host has and the plain encoder,
 // and runs every fit variant on the block's colours; returns the portable variant's palette error, or -1 with too few colours.
 int checkBlock(const Block& blk, const char* what, int sample) {
@@ -105,6 +117,10 @@ int checkBlock(const Block& blk, const char* what, int sample) {
         lnd::dxt3::encodeBlockAvx2(blk.data(), 16, variant.data());
         EXPECT_EQ(variant, plain) << what << " AVX2 block, sample " << sample;
     }
+    if (hostHasAvx512()) {
+        lnd::dxt3::encodeBlockAvx512(blk.data(), 16, variant.data());
+        EXPECT_EQ(variant, plain) << what << " AVX-512 block, sample " << sample;
+    }
 #endif
     const Distinct d = distinctOf(blk);
     if (d.n < 3) return -1;
@@ -118,6 +134,10 @@ int checkBlock(const Block& blk, const char* what, int sample) {
     if (hostHasAvx2()) {
         lnd::dxt3::fourColourFitAvx2(d.colours, d.count, d.n, other);
         EXPECT_TRUE(std::equal(portable, portable + 12, other)) << what << " AVX2, sample " << sample;
+    }
+    if (hostHasAvx512()) {
+        lnd::dxt3::fourColourFitAvx512(d.colours, d.count, d.n, other);
+        EXPECT_TRUE(std::equal(portable, portable + 12, other)) << what << " AVX-512, sample " << sample;
     }
 #endif
     return paletteError(d, portable);
@@ -295,9 +315,37 @@ TEST(Dxt3Equivalence, ImagesReadBlocksInPlaceAcrossPaddedRows) {
                 lnd::dxt3::encodeBlockAvx2(at, pitch, variant.data());
                 EXPECT_EQ(variant, plain) << "AVX2, block " << b;
             }
+            if (hostHasAvx512()) {
+                lnd::dxt3::encodeBlockAvx512(at, pitch, variant.data());
+                EXPECT_EQ(variant, plain) << "AVX-512, block " << b;
+            }
 #endif
         }
 }
+
+#if defined(LND_DXT3_HAVE_AVX2)
+TEST(Dxt3Equivalence, AnyValueOfTheSwitchTurnsTheAvx512VariantOff) {
+    // Instruction counters that cannot run AVX-512 code set LND_DXT3_NO_AVX512; an empty
+    // value counts as unset. The switch never turns the variant on where the processor lacks it.
+    const char* was = std::getenv("LND_DXT3_NO_AVX512");
+    const std::optional<std::string> saved = was ? std::optional<std::string>(was) : std::nullopt;
+    static constexpr struct {
+        const char* value;  // nullptr: unset
+        bool off;
+    } kCases[] = {{nullptr, false}, {"", false}, {"1", true}, {"0", true}, {"yes", true}};
+    for (const auto& c : kCases) {
+        if (c.value)
+            setenv("LND_DXT3_NO_AVX512", c.value, 1);
+        else
+            unsetenv("LND_DXT3_NO_AVX512");
+        EXPECT_EQ(lnd::dxt3::hostRunsAvx512(), !c.off && hostHasAvx512()) << (c.value ? c.value : "(unset)");
+    }
+    if (saved)
+        setenv("LND_DXT3_NO_AVX512", saved->c_str(), 1);
+    else
+        unsetenv("LND_DXT3_NO_AVX512");
+}
+#endif
 
 TEST(Dxt3Equivalence, ThreadsGiveTheBytesOfOneThread) {
     // Sizes whose rows of blocks do not divide evenly among the threads, narrow and tall ones,
