@@ -9,6 +9,7 @@
 // timings on a busy machine. Under callgrind only the encoding is counted:
 //   valgrind --tool=callgrind --instr-atstart=no bench_dxt3 --once=ours --side=256
 #include "codec/dxt3.h"
+#include "codec/dxt3_fit.h"
 #include "codec/dxt3_reference.cpp"  // the plain encoder, to show what the fast one saves
 
 #include <benchmark/benchmark.h>
@@ -153,6 +154,21 @@ void BM_OursPlainAlgorithm(benchmark::State& state) {
     runPerBlock(state, [](const std::uint8_t* block, std::uint8_t* out) { lndtest::referenceEncodeDxt3Block(block, out); });
 }
 
+#if defined(LND_DXT3_HAVE_AVX2)
+// One variant of ours block by block, the same path as the peers: second argument 0 for the
+// AVX2 variant, 1 for the AVX-512 one, to compare the two in one run whatever the encoder chooses.
+void BM_OursVariant(benchmark::State& state) {
+    if (state.range(1) == 1 && !(__builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512bw") && __builtin_cpu_supports("avx512vl"))) {
+        state.SkipWithError("the processor has no AVX-512 BW and VL");
+        return;
+    }
+    if (state.range(1) == 1)
+        runPerBlock(state, [](const std::uint8_t* b, std::uint8_t* out) { lnd::dxt3::encodeBlockAvx512(b, 16, out); });
+    else
+        runPerBlock(state, [](const std::uint8_t* b, std::uint8_t* out) { lnd::dxt3::encodeBlockAvx2(b, 16, out); });
+}
+#endif
+
 void stbBlock(const std::uint8_t* block, std::uint8_t* out, int mode) {
     std::uint8_t rgba[64];
     toRgba(block, rgba);
@@ -185,6 +201,9 @@ void BM_SquishClusterFit(benchmark::State& state) {
 }  // namespace
 
 BENCHMARK(BM_Ours)->ArgsProduct({{256, 1024}, {1, 0}})->ArgNames({"side", "threads"})->Unit(benchmark::kMillisecond)->UseRealTime();
+#if defined(LND_DXT3_HAVE_AVX2)
+BENCHMARK(BM_OursVariant)->ArgsProduct({{256, 1024}, {0, 1}})->ArgNames({"side", "avx512"})->Unit(benchmark::kMillisecond);
+#endif
 BENCHMARK(BM_OursPlainAlgorithm)->Arg(256)->ArgName("side")->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_StbNormal)->Arg(256)->Arg(1024)->ArgName("side")->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_StbHighQuality)->Arg(256)->Arg(1024)->ArgName("side")->Unit(benchmark::kMillisecond);
