@@ -78,7 +78,8 @@ struct PairList {
     std::uint16_t rowI[128];
     std::uint16_t rowJ[128];
     std::uint16_t pair[128];
-    int size;  // padded to a multiple of kBatch
+    int count;  // pairs
+    int size;   // padded to a multiple of kBatch
 };
 
 constexpr PairList makePairList(int n) {
@@ -91,6 +92,7 @@ constexpr PairList makePairList(int n) {
             l.pair[m] = std::uint16_t(16 * i + j);
             ++m;
         }
+    l.count = m;
     for (l.size = m; l.size % kBatch != 0; ++l.size) {
         l.rowI[l.size] = l.rowI[m - 1];
         l.rowJ[l.size] = l.rowJ[m - 1];
@@ -311,16 +313,32 @@ void fitLanes(const std::uint16_t (&lanes)[4][16], int n, Rgb* pal) {
     };
     auto pairTrial = [&](int m, Rgb* t) { pairPalette(pairs.rowI[m] >> 4, pairs.rowJ[m] >> 4, t); };
     typename V::Least least = V::leastOf(best, -1);
-    for (int p = 0; p < pairs.size; p += kBatch) {
+    auto pairNearest = [&](int m) {
+        const int o = pairs.pair[m];
+        return V::minU(V::minU(V::load(toColour + pairs.rowI[m]), V::load(toColour + pairs.rowJ[m])),
+                       V::minU(distanceTo(x, &nearI[0][o], &nearI[1][o], &nearI[2][o]),
+                               distanceTo(x, &nearJ[0][o], &nearJ[1][o], &nearJ[2][o])));
+    };
+    int p = 0;
+    for (; p + kBatch <= pairs.count; p += kBatch) {
         V nearest[kBatch];
         V seen = V::splat(0);
         for (int k = 0; k < kBatch; ++k) {
-            const int o = pairs.pair[p + k];
-            nearest[k] = V::minU(V::minU(V::load(toColour + pairs.rowI[p + k]), V::load(toColour + pairs.rowJ[p + k])),
-                                 V::minU(distanceTo(x, &nearI[0][o], &nearI[1][o], &nearI[2][o]),
-                                         distanceTo(x, &nearJ[0][o], &nearJ[1][o], &nearJ[2][o])));
+            nearest[k] = pairNearest(p + k);
             seen = V::orBits(seen, nearest[k]);
         }
+        scoreBatch(nearest, seen, weight, least, p, colours, count, n, pairTrial);
+    }
+    if (p < pairs.count) {
+        // The last batch's padding repeats its last pair: copied rather than computed again.
+        V nearest[kBatch];
+        V seen = V::splat(0);
+        int k = 0;
+        for (; p + k < pairs.count; ++k) {
+            nearest[k] = pairNearest(p + k);
+            seen = V::orBits(seen, nearest[k]);
+        }
+        for (; k < kBatch; ++k) nearest[k] = nearest[k - 1];
         scoreBatch(nearest, seen, weight, least, p, colours, count, n, pairTrial);
     }
     int winner;
