@@ -1,6 +1,5 @@
 // The AVX-512 variant of the four-colour fit: the AVX2 lanes, built with thirty-two vector
-// registers so that the unrolled batches keep their lanes in registers, and comparisons
-// into mask registers. Only this unit is
+// registers so that the unrolled batches keep their lanes in registers. Only this unit is
 // built for AVX-512; the encoder calls it after checking the processor.
 #include "codec/dxt3_fit.h"
 
@@ -9,7 +8,6 @@
 #if defined(LND_DXT3_HAVE_AVX2)
 #pragma GCC push_options
 #pragma GCC target("avx2,popcnt,avx512f,avx512bw,avx512vl")
-#define LND_DXT3_MASK_REGISTERS 1
 #include "codec/dxt3_lanes256.h"
 
 namespace lnd::dxt3 {

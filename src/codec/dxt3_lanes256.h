@@ -1,7 +1,5 @@
 // Sixteen lanes in one 256-bit register, for the units built for AVX2 and wider: each unit
 // includes this after choosing its instruction set, so each gets its own copy built for it.
-// A unit built for AVX-512 BW and VL defines LND_DXT3_MASK_REGISTERS first: its comparisons
-// then give mask registers, which the tests and blends take without a move to a vector.
 #pragma once
 
 #include <immintrin.h>
@@ -26,13 +24,8 @@ struct Lanes256 {
     static Lanes256 square(Lanes256 a) { return {_mm256_mullo_epi16(a.v, a.v)}; }
     static Lanes256 addSat(Lanes256 a, Lanes256 b) { return {_mm256_adds_epu16(a.v, b.v)}; }
     static Lanes256 minU(Lanes256 a, Lanes256 b) { return {_mm256_min_epu16(a.v, b.v)}; }
-#if defined(LND_DXT3_MASK_REGISTERS)
-    static bool anyWide(Lanes256 a) { return _mm256_movepi16_mask(a.v) != 0; }
-    static bool anySaturated(Lanes256 a) { return _mm256_cmpeq_epi16_mask(a.v, _mm256_set1_epi16(-1)) != 0; }
-#else
     static bool anyWide(Lanes256 a) { return (unsigned(_mm256_movemask_epi8(a.v)) & 0xAAAAAAAAu) != 0; }
     static bool anySaturated(Lanes256 a) { return _mm256_movemask_epi8(_mm256_cmpeq_epi16(a.v, _mm256_set1_epi16(-1))) != 0; }
-#endif
     // Two rows of four pixels.
     static __m256i byteOf8(const std::uint8_t* pixels, std::size_t pitch, int at) {
         const __m256i v = _mm256_inserti128_si256(_mm256_castsi128_si256(_mm_loadu_si128(reinterpret_cast<const __m128i*>(pixels))),
@@ -49,10 +42,6 @@ struct Lanes256 {
     template <int s>
     static Lanes256 shiftRight(Lanes256 a) { return {_mm256_srli_epi16(a.v, s)}; }
     static Lanes256 equal(Lanes256 a, Lanes256 b) { return {_mm256_cmpeq_epi16(a.v, b.v)}; }
-#if defined(LND_DXT3_MASK_REGISTERS)
-    static Lanes256 below(Lanes256 a, Lanes256 b) { return {_mm256_movm_epi16(_mm256_cmplt_epu16_mask(a.v, b.v))}; }
-    static std::uint32_t bits(Lanes256 a) { return _mm256_movepi16_mask(a.v); }
-#else
     // a < b exactly when the minimum of the two is not b.
     static Lanes256 below(Lanes256 a, Lanes256 b) {
         return {_mm256_xor_si256(_mm256_cmpeq_epi16(_mm256_min_epu16(a.v, b.v), b.v), _mm256_set1_epi16(-1))};
@@ -60,7 +49,6 @@ struct Lanes256 {
     static std::uint32_t bits(Lanes256 a) {
         return std::uint32_t(_mm_movemask_epi8(_mm_packs_epi16(_mm256_castsi256_si128(a.v), _mm256_extracti128_si256(a.v, 1))));
     }
-#endif
     static Lanes256 orBits(Lanes256 a, Lanes256 b) { return {_mm256_or_si256(a.v, b.v)}; }
     struct Least {
         __m256i sum, at;
@@ -74,15 +62,9 @@ struct Lanes256 {
         const __m256i q0 = _mm256_hadd_epi32(_mm256_hadd_epi32(p[0], p[1]), _mm256_hadd_epi32(p[2], p[3]));
         const __m256i q1 = _mm256_hadd_epi32(_mm256_hadd_epi32(p[4], p[5]), _mm256_hadd_epi32(p[6], p[7]));
         const __m256i s = _mm256_add_epi32(_mm256_permute2x128_si256(q0, q1, 0x20), _mm256_permute2x128_si256(q0, q1, 0x31));
-        const __m256i index = _mm256_add_epi32(_mm256_set1_epi32(at), _mm256_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7));
-#if defined(LND_DXT3_MASK_REGISTERS)
-        l.at = _mm256_mask_mov_epi32(l.at, _mm256_cmpgt_epi32_mask(l.sum, s), index);
-        l.sum = _mm256_min_epi32(l.sum, s);
-#else
         const __m256i less = _mm256_cmpgt_epi32(l.sum, s);
         l.sum = _mm256_min_epi32(l.sum, s);
-        l.at = _mm256_blendv_epi8(l.at, index, less);
-#endif
+        l.at = _mm256_blendv_epi8(l.at, _mm256_add_epi32(_mm256_set1_epi32(at), _mm256_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7)), less);
     }
     static void storeLeast(const Least& l, int* sums, int* ats) {
         _mm256_storeu_si256(reinterpret_cast<__m256i*>(sums), l.sum);
@@ -94,11 +76,7 @@ struct Lanes256 {
         __m256i m = _mm256_min_epi32(l.sum, _mm256_permute2x128_si256(l.sum, l.sum, 0x01));
         m = _mm256_min_epi32(m, _mm256_shuffle_epi32(m, _MM_SHUFFLE(1, 0, 3, 2)));
         m = _mm256_min_epi32(m, _mm256_shuffle_epi32(m, _MM_SHUFFLE(2, 3, 0, 1)));
-#if defined(LND_DXT3_MASK_REGISTERS)
-        __m256i a = _mm256_mask_mov_epi32(_mm256_set1_epi32(1 << 30), _mm256_cmpeq_epi32_mask(l.sum, m), l.at);
-#else
         __m256i a = _mm256_blendv_epi8(_mm256_set1_epi32(1 << 30), l.at, _mm256_cmpeq_epi32(l.sum, m));
-#endif
         a = _mm256_min_epi32(a, _mm256_permute2x128_si256(a, a, 0x01));
         a = _mm256_min_epi32(a, _mm256_shuffle_epi32(a, _MM_SHUFFLE(1, 0, 3, 2)));
         a = _mm256_min_epi32(a, _mm256_shuffle_epi32(a, _MM_SHUFFLE(2, 3, 0, 1)));
