@@ -50,16 +50,16 @@ int saveEditorLand(const std::string& path, lnd::SaveKind kind, lnd::EditorSessi
     return inputError(saved.message());
 }
 
-std::function<void(int, int)> meshProgressOnStandardError() {
+std::function<void(int, int)> progressOnStandardError(std::string task, std::string items) {
     const bool terminal = isatty(STDERR_FILENO) != 0;
-    return [terminal, lastQuarter = 0](int done, int total) mutable {
+    return [terminal, task = std::move(task), items = std::move(items), lastQuarter = 0](int done, int total) mutable {
         if (total < 64) return;   // small lands finish before progress would help
         if (terminal) {
-            std::fprintf(stderr, "\rmesh export: %d / %d block textures", done, total);
+            std::fprintf(stderr, "\r%s: %d / %d %s", task.c_str(), done, total, items.c_str());
             if (done == total) std::fputc('\n', stderr);
         } else if (const int quarter = 4 * done / total; quarter > lastQuarter) {
             lastQuarter = quarter;
-            std::fprintf(stderr, "mesh export: %d / %d block textures\n", done, total);
+            std::fprintf(stderr, "%s: %d / %d %s\n", task.c_str(), done, total, items.c_str());
         }
     };
 }

@@ -47,9 +47,9 @@ void reportTileCopyFailures(lnd::CLand& land, lnd::UserMessages& messages);
 int saveEditorLand(const std::string& path, lnd::SaveKind kind, lnd::EditorSession& session,
                    lnd::UserMessages& messages, lnd::BlockTextureUse use = lnd::BlockTextureUse::Keep);
 
-// Progress of a mesh export's block textures on standard error, for lands large enough to
-// wait for: a counter on a terminal, a line each quarter otherwise.
-std::function<void(int done, int total)> meshProgressOnStandardError();
+// Progress of a long task on standard error ("TASK: done / total ITEMS"), for lands large
+// enough to wait for: a counter on a terminal, a line each quarter otherwise.
+std::function<void(int done, int total)> progressOnStandardError(std::string task, std::string items);
 
 // A refused noise import in the editor's words, then why (the reason alone when the editor
 // has no words for it).

@@ -170,7 +170,7 @@ lnd::CommandResult runCommand(EditLand& s, const EditCommand& c) {
         lnd::MeshExportOptions options;
         options.textures = c.textures;
         options.sea = c.sea;
-        options.progress = meshProgressOnStandardError();
+        options.progress = progressOnStandardError("mesh export", "block textures");
         return {session.exportMesh(c.path, options), {}};
     }
     }

@@ -92,7 +92,7 @@ int runMesh(const Args& args) {
     lnd::MeshExportOptions options;
     options.textures = args.has("textures");
     options.sea = args.has("sea");
-    options.progress = meshProgressOnStandardError();
+    options.progress = progressOnStandardError("mesh export", "block textures");
     lnd::MeshExportSummary summary;
     if (lnd::Result r = session.exportMesh(args.get("o"), options, &summary); !r)
         return inputError(args.positional[1] + ": " + r.message());

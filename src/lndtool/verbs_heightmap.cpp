@@ -15,7 +15,6 @@
 
 #include <cstdio>
 #include <memory>
-#include <unistd.h>
 
 namespace lndtool {
 
@@ -126,18 +125,7 @@ int runRenderMap(const Args& args) {
         rc != kExitOk)
         return rc;
 
-    const bool terminal = isatty(STDERR_FILENO) != 0;
-    int lastQuarter = 0;
-    auto progress = [&](int done, int total) {
-        if (total < 64) return;   // small lands finish before progress would help
-        if (terminal) {
-            std::fprintf(stderr, "\rrender-map: %d / %d blocks", done, total);
-            if (done == total) std::fputc('\n', stderr);
-        } else if (const int quarter = 4 * done / total; quarter > lastQuarter) {
-            lastQuarter = quarter;
-            std::fprintf(stderr, "render-map: %d / %d blocks\n", done, total);
-        }
-    };
+    const auto progress = progressOnStandardError("render-map", "blocks");
     lnd::CImage32 picture;
     if (lnd::Result r = lnd::renderMapPicture(land, options, picture, progress); !r)
         return inputError(args.positional[0] + ": " + r.message());

@@ -404,6 +404,8 @@ void SynthesizeBlockTextures(CLand& land, std::span<const int> blocks, BlockText
     // anyway, and one window balances the tile drawing best.
     const std::size_t window =
         use == BlockTextureUse::Keep ? todo.size() : std::max<std::size_t>(64, std::size_t(threads) * 16);
+    const bool samplesOnly = use == BlockTextureUse::TilesOnly;
+    const std::uint32_t side = samplesOnly ? BlockSynthesizer::kTileSide : kBlockTextureSide;
     for (std::size_t first = 0; first < todo.size(); first += window) {
         std::vector<Run> runs(std::min(window, todo.size() - first));
         for (std::size_t k = 0; k < runs.size(); ++k) runs[k].block = todo[first + k];
@@ -412,8 +414,6 @@ void SynthesizeBlockTextures(CLand& land, std::span<const int> blocks, BlockText
         // its own texture (every texel written, so the level is not cleared first). A texture
         // only its tile will read holds just the texels the tile samples: drawn into the tile
         // one for one, they give the tile of the whole picture.
-        const bool samplesOnly = use == BlockTextureUse::TilesOnly;
-        const std::uint32_t side = samplesOnly ? BlockSynthesizer::kTileSide : kBlockTextureSide;
         forEachIndex(runs.size(), threads, [&](unsigned worker, std::size_t k) {
             Run& run = runs[k];
             try {

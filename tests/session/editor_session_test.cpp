@@ -31,6 +31,13 @@ using lndtest::TempDir;
 namespace {
 
 // Nine blocks on squares (4..6, 4..6), records numbered in that order: record 4 is (5, 5).
+// A settings file with one brush, "Hill", for the scripts given to lndtool edit.
+void writeHillSettings(const std::string& path) {
+    std::ofstream(path) << "<settings><landEdit><brushes>"
+                           "<brush bmp=\"x.bmp\" name=\"Hill\" tip=\"t\">6 5 4 3 2 1 1 1 1 1</brush>"
+                           "</brushes></landEdit></settings>";
+}
+
 std::string nineBlocks(const TempDir& dir, const std::string& name = "nine.lnd") {
     LandBuilder b;
     for (int gx = 4; gx < 7; ++gx)
@@ -282,9 +289,7 @@ TEST(EditorSession, TheHostLearnsWhatChangedOnce) {
 TEST(EditorSession, AScriptThroughLndtoolWritesWhatTheSessionWrites) {
     TempDir dir;
     const std::string in = nineBlocks(dir);
-    std::ofstream(dir.file("s.xml")) << "<settings><landEdit><brushes>"
-                                        "<brush bmp=\"x.bmp\" name=\"Hill\" tip=\"t\">6 5 4 3 2 1 1 1 1 1</brush>"
-                                        "</brushes></landEdit></settings>";
+    writeHillSettings(dir.file("s.xml"));
     const std::string script = "brush Hill 880,880 raise 2 60 0\n"
                                "brush Hill 900,860 smooth 3 90 0\n"
                                "undo\nredo\n"
@@ -540,9 +545,7 @@ TEST(EditorSession, ARefusedCountryMapChangesNothingAndAddsNoStep) {
 TEST(EditorSession, CountryMapAndMeshCommandsThroughLndtoolEditMatchTheSession) {
     TempDir dir;
     const std::string in = nineBlocks(dir);
-    std::ofstream(dir.file("s.xml")) << "<settings><landEdit><brushes>"
-                                        "<brush bmp=\"x.bmp\" name=\"Hill\" tip=\"t\">6 5 4 3 2 1 1 1 1 1</brush>"
-                                        "</brushes></landEdit></settings>";
+    writeHillSettings(dir.file("s.xml"));
     {
         EditorSession probe;
         ASSERT_TRUE(probe.open(in, LandSettings{}));
