@@ -65,6 +65,15 @@ inline V distanceTo(const V* x, const std::uint16_t* r, const std::uint16_t* g, 
                      V::square(V::sub(x[2], V::splatAt(b))));
 }
 
+// A value the code has just stored, for variants that say how best to broadcast one.
+template <class V>
+inline V splatStored(const std::uint16_t* p) {
+    if constexpr (requires { V::splatStored(p); })
+        return V::splatStored(p);
+    else
+        return V::splatAt(p);
+}
+
 // Palettes are scored eight at a time, sharing one horizontal reduction and one comparison
 // with the best error. Candidate lists are padded to whole batches by repeating their last
 // entry: a repeat scores the same error as the entry it copies, so it never wins over it, and
@@ -371,7 +380,7 @@ void fitLanes(const std::uint16_t (&lanes)[4][16], int n, Rgb* pal) {
         V::store(value[1], V::add(V::splat(start1), steps));
         V::store(value[2], V::template shiftRight<1>(V::mulhiU(V::add(V::splat(sum1), steps), exactThird)));
         V::store(value[3], V::template shiftRight<1>(V::mulhiU(V::add(V::splat(sum2), steps), exactThird)));
-        auto tabled = [&](V restOf, const std::uint16_t* v) { return V::addSat(restOf, V::square(V::sub(x[c], V::splatAt(v)))); };
+        auto tabled = [&](V restOf, const std::uint16_t* v) { return V::addSat(restOf, V::square(V::sub(x[c], splatStored<V>(v)))); };
         alignas(32) std::uint16_t entry[kTrialLanes * 16];
         for (int a = 0; a < 5; ++a) {
             V::store(entry + 16 * (kEnd0 + a), tabled(rest[0], &value[0][a]));
@@ -489,7 +498,7 @@ void encodeBlock(const std::uint8_t* pixels, std::size_t pitch, std::uint8_t* ou
     int n = 0;
 #pragma GCC unroll 16
     for (int i = 0; i < 16; ++i) {
-        const std::uint32_t same = i == 0 ? firstSame : V::bits(V::equal(key, V::splatAt(&keys[i])));
+        const std::uint32_t same = i == 0 ? firstSame : V::bits(V::equal(key, splatStored<V>(&keys[i])));
         for (int c = 0; c < 3; ++c) lanes[c][n] = quantised[c][i];
         lanes[3][n] = std::uint16_t(__builtin_popcount(same));
         n += (same & ((1u << i) - 1)) == 0;
