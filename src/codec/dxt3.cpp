@@ -17,7 +17,7 @@ bool dxt3::hostRunsAvx512() {
     const char* off = std::getenv("LND_DXT3_NO_AVX512");
     if (off && *off) return false;
     return __builtin_cpu_supports("avx2") && __builtin_cpu_supports("popcnt") && __builtin_cpu_supports("avx512f") &&
-           __builtin_cpu_supports("avx512bw") && __builtin_cpu_supports("avx512vl");
+           __builtin_cpu_supports("avx512bw") && __builtin_cpu_supports("avx512vl") && __builtin_cpu_supports("avx512cd");
 }
 #endif
 

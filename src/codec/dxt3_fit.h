@@ -22,7 +22,7 @@ void encodeBlockSse2(const std::uint8_t* pixels, std::size_t pitch, std::uint8_t
 #define LND_DXT3_HAVE_AVX2 1
 void fourColourFitAvx2(const int* colours, const int* count, int n, int* palette);
 void encodeBlockAvx2(const std::uint8_t* pixels, std::size_t pitch, std::uint8_t* out);
-// Needs AVX-512 F, BW and VL besides: only where hostRunsAvx512().
+// Needs AVX-512 F, BW, VL and CD besides: only where hostRunsAvx512().
 void fourColourFitAvx512(const int* colours, const int* count, int n, int* palette);
 void encodeBlockAvx512(const std::uint8_t* pixels, std::size_t pitch, std::uint8_t* out);
 // Whether the processor has them and LND_DXT3_NO_AVX512 is unset or empty (instruction

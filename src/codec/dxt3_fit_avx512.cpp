@@ -7,7 +7,8 @@
 
 #if defined(LND_DXT3_HAVE_AVX2)
 #pragma GCC push_options
-#pragma GCC target("avx2,popcnt,avx512f,avx512bw,avx512vl")
+#pragma GCC target("avx2,popcnt,avx512f,avx512bw,avx512vl,avx512cd")
+#define LND_DXT3_LANES_AVX512 1
 #include "codec/dxt3_lanes256.h"
 
 namespace lnd::dxt3 {

@@ -477,7 +477,11 @@ std::uint32_t paletteCodes(const V* src, const std::uint8_t* pixels, std::size_t
 template <class V>
 void encodeBlock(const std::uint8_t* pixels, std::size_t pitch, std::uint8_t* out) {
     std::uint64_t alpha = 0;
-    for (int i = 0; i < 16; ++i) alpha |= std::uint64_t(pixels[std::size_t(i / 4) * pitch + std::size_t(4 * (i % 4))] >> 4) << (4 * i);
+    if constexpr (requires { V::alphaNibbles(pixels, pitch); }) {
+        alpha = V::alphaNibbles(pixels, pitch);
+    } else {
+        for (int i = 0; i < 16; ++i) alpha |= std::uint64_t(pixels[std::size_t(i / 4) * pitch + std::size_t(4 * (i % 4))] >> 4) << (4 * i);
+    }
     for (int b = 0; b < 8; ++b) out[b] = std::uint8_t(alpha >> (8 * b));
 
     const V src[3] = {V::byteOf(pixels, pitch, 1), V::byteOf(pixels, pitch, 2), V::byteOf(pixels, pitch, 3)};
@@ -489,19 +493,23 @@ void encodeBlock(const std::uint8_t* pixels, std::size_t pitch, std::uint8_t* ou
 
     // Distinct colours in order of first appearance, each with its pixel count.
     alignas(32) std::uint16_t lanes[4][16];
-    alignas(32) std::uint16_t quantised[3][16];
-    for (int c = 0; c < 3; ++c) V::store(quantised[c], q[c]);
-    // Every pixel is compared with all sixteen independently, rather than walking from one
-    // new colour to the next, whose steps would wait on each other. A pixel whose colour
-    // appears earlier writes its slot and leaves it for the next new colour.
     const std::uint32_t firstSame = V::bits(V::equal(key, V::splatAt(&keys[0])));  // the pixels of the first colour
     int n = 0;
+    if constexpr (requires { V::distinctColours(key, q, lanes); }) {
+        n = V::distinctColours(key, q, lanes);
+    } else {
+        alignas(32) std::uint16_t quantised[3][16];
+        for (int c = 0; c < 3; ++c) V::store(quantised[c], q[c]);
+        // Every pixel is compared with all sixteen independently, rather than walking from one
+        // new colour to the next, whose steps would wait on each other. A pixel whose colour
+        // appears earlier writes its slot and leaves it for the next new colour.
 #pragma GCC unroll 16
-    for (int i = 0; i < 16; ++i) {
-        const std::uint32_t same = i == 0 ? firstSame : V::bits(V::equal(key, splatStored<V>(&keys[i])));
-        for (int c = 0; c < 3; ++c) lanes[c][n] = quantised[c][i];
-        lanes[3][n] = std::uint16_t(__builtin_popcount(same));
-        n += (same & ((1u << i) - 1)) == 0;
+        for (int i = 0; i < 16; ++i) {
+            const std::uint32_t same = i == 0 ? firstSame : V::bits(V::equal(key, splatStored<V>(&keys[i])));
+            for (int c = 0; c < 3; ++c) lanes[c][n] = quantised[c][i];
+            lanes[3][n] = std::uint16_t(__builtin_popcount(same));
+            n += (same & ((1u << i) - 1)) == 0;
+        }
     }
 
     std::uint16_t color0 = keys[0];

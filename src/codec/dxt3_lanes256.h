@@ -43,6 +43,49 @@ struct Lanes256 {
     static Lanes256 byteOf(const std::uint8_t* pixels, std::size_t pitch, int at) {
         return {_mm256_permute4x64_epi64(_mm256_packs_epi32(byteOf8(pixels, pitch, at), byteOf8(pixels + 2 * pitch, pitch, at)), 0xD8)};
     }
+    // The explicit alpha of a block: the top four bits of each pixel's alpha byte, pixel 0 in
+    // the lowest nibble.
+    static std::uint64_t alphaNibbles(const std::uint8_t* pixels, std::size_t pitch) {
+        // Two rows at a time: each 64-bit lane holds two pixels, whose nibbles end up together
+        // in its lowest byte.
+        auto twoRows = [pitch](const std::uint8_t* p) {
+            const __m256i v = _mm256_inserti128_si256(_mm256_castsi128_si256(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p))),
+                                                      _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + pitch)), 1);
+            const __m256i top = _mm256_and_si256(v, _mm256_set1_epi32(0xF0));
+            return _mm256_or_si256(_mm256_srli_epi64(top, 4), _mm256_srli_epi64(top, 32));
+        };
+        // Rows 0 and 1 in the low byte of each lane, rows 2 and 3 in the byte above.
+        const __m256i both = _mm256_or_si256(twoRows(pixels), _mm256_slli_epi64(twoRows(pixels + 2 * pitch), 8));
+        const __m256i gathered = _mm256_shuffle_epi8(
+            both, _mm256_setr_epi8(0, 8, 1, 9, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, 0, 8, 1, 9, -1, -1, -1, -1, -1,
+                                   -1, -1, -1, -1, -1, -1, -1));
+        // Bytes 0, 1, 4, 5 of the block in the low half and 2, 3, 6, 7 in the high one.
+        return std::uint64_t(_mm_cvtsi128_si64(_mm_unpacklo_epi16(_mm256_castsi256_si128(gathered), _mm256_extracti128_si256(gathered, 1))));
+    }
+#if defined(LND_DXT3_LANES_AVX512)
+    // The distinct colours of a block in order of first appearance (quantised channels in
+    // lanes[0..2], pixel counts in lanes[3]); returns how many. A colour is new where no earlier
+    // pixel has its key, and its count is one more than the later pixels that do.
+    // (The masked forms, with every lane kept, because GCC 12 warns that the plain ones read
+    // an undefined register.)
+    static int distinctColours(Lanes256 key, const Lanes256* q, std::uint16_t (&lanes)[4][16]) {
+        constexpr __mmask16 kAll = 0xFFFF;
+        const __m512i reverse = _mm512_setr_epi32(15, 14, 13, 12, 11, 10, 9, 8, 7, 6, 5, 4, 3, 2, 1, 0);
+        const __m512i keys = _mm512_maskz_cvtepu16_epi32(kAll, key.v);
+        const __m512i earlier = _mm512_conflict_epi32(keys);
+        const __mmask16 first = _mm512_testn_epi32_mask(earlier, earlier);
+        const __m512i later = _mm512_maskz_permutexvar_epi32(
+            kAll, reverse, _mm512_conflict_epi32(_mm512_maskz_permutexvar_epi32(kAll, reverse, keys)));
+        for (int c = 0; c < 3; ++c)
+            _mm256_store_si256(reinterpret_cast<__m256i*>(lanes[c]),
+                               _mm512_maskz_cvtepi32_epi16(kAll, _mm512_maskz_compress_epi32(first, _mm512_maskz_cvtepu16_epi32(kAll, q[c].v))));
+        alignas(64) std::uint32_t laterOf[16];
+        _mm512_store_si512(laterOf, _mm512_maskz_compress_epi32(first, later));
+        const int n = __builtin_popcount(first);
+        for (int k = 0; k < n; ++k) lanes[3][k] = std::uint16_t(1 + __builtin_popcount(laterOf[k]));
+        return n;
+    }
+#endif
     static Lanes256 andBits(Lanes256 a, Lanes256 b) { return {_mm256_and_si256(a.v, b.v)}; }
     template <int s>
     static Lanes256 shiftLeft(Lanes256 a) { return {_mm256_slli_epi16(a.v, s)}; }

@@ -199,7 +199,7 @@ TEST(Dxt3Digest, EveryKindOfPictureKeepsItsBytes) {
     if (__builtin_cpu_supports("avx2") && __builtin_cpu_supports("popcnt")) variants.emplace_back("AVX2", lnd::dxt3::encodeBlockAvx2);
     // Checked here whatever LND_DXT3_NO_AVX512 says, which only steers the encoder's choice.
     if (__builtin_cpu_supports("avx2") && __builtin_cpu_supports("popcnt") && __builtin_cpu_supports("avx512f") &&
-        __builtin_cpu_supports("avx512bw") && __builtin_cpu_supports("avx512vl"))
+        __builtin_cpu_supports("avx512bw") && __builtin_cpu_supports("avx512vl") && __builtin_cpu_supports("avx512cd"))
         variants.emplace_back("AVX-512", lnd::dxt3::encodeBlockAvx512);
 #endif
     std::string table;

@@ -92,7 +92,7 @@ bool hostHasAvx2() {
 bool hostHasAvx512() {
 #if defined(LND_DXT3_HAVE_AVX2)
     return hostHasAvx2() && __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512bw") &&
-           __builtin_cpu_supports("avx512vl");
+           __builtin_cpu_supports("avx512vl") && __builtin_cpu_supports("avx512cd");
 #else
     return false;
 #endif
