@@ -49,9 +49,9 @@ struct Lanes256 {
         // Two rows at a time: each 64-bit lane holds two pixels, whose nibbles end up together
         // in its lowest byte.
         auto twoRows = [pitch](const std::uint8_t* p) {
-            const __m256i v = _mm256_inserti128_si256(_mm256_castsi128_si256(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p))),
-                                                      _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + pitch)), 1);
-            const __m256i top = _mm256_and_si256(v, _mm256_set1_epi32(0xF0));
+            const __m256i rows = _mm256_inserti128_si256(_mm256_castsi128_si256(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p))),
+                                                         _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + pitch)), 1);
+            const __m256i top = _mm256_and_si256(rows, _mm256_set1_epi32(0xF0));
             return _mm256_or_si256(_mm256_srli_epi64(top, 4), _mm256_srli_epi64(top, 32));
         };
         // Rows 0 and 1 in the low byte of each lane, rows 2 and 3 in the byte above.
