@@ -160,7 +160,7 @@ void BM_OursPlainAlgorithm(benchmark::State& state) {
 // One variant of ours block by block, the same path as the peers: second argument 0 for the
 // AVX2 variant, 1 for the AVX-512 one, to compare the two in one run whatever the encoder chooses.
 void BM_OursVariant(benchmark::State& state) {
-    if (state.range(1) == 1 && !(__builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512bw") && __builtin_cpu_supports("avx512vl") && __builtin_cpu_supports("avx512cd"))) {
+    if (state.range(1) == 1 && !lnd::dxt3::hostHasAvx512()) {
         state.SkipWithError("the processor has no AVX-512 BW, VL and CD");
         return;
     }

@@ -13,11 +13,19 @@
 namespace lnd {
 
 #if defined(LND_DXT3_HAVE_AVX2)
+bool dxt3::hostHasAvx2() {
+    return __builtin_cpu_supports("avx2") && __builtin_cpu_supports("popcnt");
+}
+
+bool dxt3::hostHasAvx512() {
+    return hostHasAvx2() && __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512bw") &&
+           __builtin_cpu_supports("avx512vl") && __builtin_cpu_supports("avx512cd");
+}
+
 bool dxt3::hostRunsAvx512() {
     const char* off = std::getenv("LND_DXT3_NO_AVX512");
     if (off && *off) return false;
-    return __builtin_cpu_supports("avx2") && __builtin_cpu_supports("popcnt") && __builtin_cpu_supports("avx512f") &&
-           __builtin_cpu_supports("avx512bw") && __builtin_cpu_supports("avx512vl") && __builtin_cpu_supports("avx512cd");
+    return hostHasAvx512();
 }
 #endif
 
@@ -29,7 +37,7 @@ using BlockEncoder = void (*)(const std::uint8_t*, std::size_t, std::uint8_t*);
 BlockEncoder chooseEncoder() {
 #if defined(LND_DXT3_HAVE_AVX2)
     if (dxt3::hostRunsAvx512()) return dxt3::encodeBlockAvx512;
-    if (__builtin_cpu_supports("avx2") && __builtin_cpu_supports("popcnt")) return dxt3::encodeBlockAvx2;
+    if (dxt3::hostHasAvx2()) return dxt3::encodeBlockAvx2;
 #endif
 #if defined(__SSE2__)
     return dxt3::encodeBlockSse2;

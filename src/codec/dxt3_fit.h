@@ -25,6 +25,10 @@ void encodeBlockAvx2(const std::uint8_t* pixels, std::size_t pitch, std::uint8_t
 // Needs AVX-512 F, BW, VL and CD besides: only where hostRunsAvx512().
 void fourColourFitAvx512(const int* colours, const int* count, int n, int* palette);
 void encodeBlockAvx512(const std::uint8_t* pixels, std::size_t pitch, std::uint8_t* out);
+// Whether the processor has what each wide variant needs (AVX2 and POPCNT; those and AVX-512
+// F, BW, VL and CD), whatever the environment says.
+bool hostHasAvx2();
+bool hostHasAvx512();
 // Whether the processor has them and LND_DXT3_NO_AVX512 is unset or empty (instruction
 // counters that cannot run AVX-512 code set it to have the AVX2 variant chosen).
 bool hostRunsAvx512();

@@ -83,7 +83,7 @@ bool tiesWithinEight(const Distinct& d) {
 
 bool hostHasAvx2() {
 #if defined(LND_DXT3_HAVE_AVX2)
-    return __builtin_cpu_supports("avx2");
+    return lnd::dxt3::hostHasAvx2();
 #else
     return false;
 #endif
@@ -91,8 +91,7 @@ bool hostHasAvx2() {
 
 bool hostHasAvx512() {
 #if defined(LND_DXT3_HAVE_AVX2)
-    return hostHasAvx2() && __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512bw") &&
-           __builtin_cpu_supports("avx512vl") && __builtin_cpu_supports("avx512cd");
+    return lnd::dxt3::hostHasAvx512();
 #else
     return false;
 #endif
